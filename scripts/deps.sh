@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vexil needs to build, test and run, when any is missing.
+# Sourced by run.sh and test.sh. Uses sudo when not root. A second run installs nothing.
+set -euo pipefail
+
+VEXIL_PACKAGES=(
+  cmake ninja-build g++ pkg-config
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  libpng-dev libjpeg-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  fonts-ipafont-gothic
+)
+# Extra packages for the fuzzers (clang with libFuzzer and the sanitizer runtimes).
+VEXIL_FUZZ_PACKAGES=(clang libclang-rt-dev)
+
+vexil_missing_packages() {
+  local missing=() p
+  for p in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+      missing+=("$p")
+    fi
+  done
+  echo "${missing[@]:-}"
+}
+
+vexil_install() {
+  local missing
+  missing=$(vexil_missing_packages "$@")
+  [ -z "$missing" ] && return 0
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  echo "Installing: $missing" >&2
+  export DEBIAN_FRONTEND=noninteractive
+  "${sudo[@]}" apt-get update -qq
+  # shellcheck disable=SC2086
+  "${sudo[@]}" apt-get install -y -qq --no-install-recommends $missing >/dev/null
+}

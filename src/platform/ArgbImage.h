@@ -1,0 +1,36 @@
+// A decoded picture: premultiplied ARGB pixels (0xAARRGGBB in a 32-bit word, the layout
+// of QImage::Format_ARGB32_Premultiplied), rows top to bottom, no padding.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace platform {
+
+struct ArgbImage {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> pixels;  // width * height
+
+    ArgbImage() = default;
+    ArgbImage(int w, int h, std::uint32_t fill = 0)
+        : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
+
+    bool isNull() const { return width <= 0 || height <= 0; }
+    std::uint32_t pixel(int x, int y) const { return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+    std::uint32_t& pixel(int x, int y) { return pixels[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)]; }
+};
+
+// Channel helpers for 0xAARRGGBB words.
+constexpr std::uint32_t argbAlpha(std::uint32_t p) { return p >> 24; }
+constexpr std::uint32_t argbRed(std::uint32_t p) { return (p >> 16) & 0xFF; }
+constexpr std::uint32_t argbGreen(std::uint32_t p) { return (p >> 8) & 0xFF; }
+constexpr std::uint32_t argbBlue(std::uint32_t p) { return p & 0xFF; }
+constexpr std::uint32_t makeArgb(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+    return (a << 24) | (r << 16) | (g << 8) | b;
+}
+
+// The picture drawn over an opaque white background (premultiplied source-over).
+ArgbImage overWhite(const ArgbImage& image);
+
+}  // namespace platform

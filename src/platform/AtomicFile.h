@@ -1,0 +1,46 @@
+// Writing a file so that a failure never damages the file it replaces: the bytes go to
+// a temporary file in the target's directory, which is renamed over the target only when
+// everything was written and flushed. An AtomicFile that is destroyed without a
+// successful commit() removes its temporary file; the target keeps its old bytes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "platform/ByteView.h"
+
+namespace platform {
+
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary file for `path`. False when the directory does not exist, is
+    // not writable, or `path` names a directory.
+    bool create(const std::string& path);
+    // Appends bytes; false on any failed or short write (the file stays uncommitted).
+    bool write(const void* data, std::size_t size);
+    bool write(ByteView bytes) { return write(bytes.data(), bytes.size()); }
+    // Flushes and renames the temporary file over the target. False on failure, in which
+    // case the temporary file is removed.
+    bool commit();
+    // Removes the temporary file without touching the target.
+    void discard();
+
+    bool isOpen() const { return fd_ >= 0; }
+
+    // Writes `bytes` to `path` in one go: create, write, commit.
+    static bool writeWhole(const std::string& path, ByteView bytes);
+
+private:
+    int fd_ = -1;
+    bool failed_ = false;
+    std::string target_;
+    std::string temp_;
+};
+
+}  // namespace platform

@@ -1,0 +1,133 @@
+#include "platform/ByteView.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+std::optional<std::uint8_t> ByteView::u8(std::uint64_t offset) const {
+    if (!fits(offset, 1)) return std::nullopt;
+    return data_[offset];
+}
+
+std::optional<std::uint16_t> ByteView::u16(std::uint64_t offset) const {
+    if (!fits(offset, 2)) return std::nullopt;
+    return static_cast<std::uint16_t>(data_[offset] | (data_[offset + 1] << 8));
+}
+
+std::optional<std::uint32_t> ByteView::u32(std::uint64_t offset) const {
+    if (!fits(offset, 4)) return std::nullopt;
+    return static_cast<std::uint32_t>(data_[offset]) | (static_cast<std::uint32_t>(data_[offset + 1]) << 8) |
+           (static_cast<std::uint32_t>(data_[offset + 2]) << 16) | (static_cast<std::uint32_t>(data_[offset + 3]) << 24);
+}
+
+std::optional<std::int32_t> ByteView::s32(std::uint64_t offset) const {
+    const auto v = u32(offset);
+    if (!v) return std::nullopt;
+    return static_cast<std::int32_t>(*v);
+}
+
+std::optional<std::uint32_t> ByteView::u32be(std::uint64_t offset) const {
+    if (!fits(offset, 4)) return std::nullopt;
+    return (static_cast<std::uint32_t>(data_[offset]) << 24) | (static_cast<std::uint32_t>(data_[offset + 1]) << 16) |
+           (static_cast<std::uint32_t>(data_[offset + 2]) << 8) | static_cast<std::uint32_t>(data_[offset + 3]);
+}
+
+std::optional<ByteView> ByteView::sub(std::uint64_t offset, std::uint64_t length) const {
+    if (!fits(offset, length)) return std::nullopt;
+    return ByteView(data_ + offset, static_cast<std::size_t>(length));
+}
+
+std::optional<ByteView> ByteView::from(std::uint64_t offset) const {
+    if (offset > size_) return std::nullopt;
+    return ByteView(data_ + offset, static_cast<std::size_t>(size_ - offset));
+}
+
+bool ByteView::startsWith(std::string_view prefix) const {
+    return prefix.size() <= size_ && std::memcmp(data_, prefix.data(), prefix.size()) == 0;
+}
+
+std::optional<Bytes> MemorySource::read(std::uint64_t offset, std::uint64_t length) {
+    if (!fits(offset, length)) return std::nullopt;
+    return Bytes(bytes_.begin() + static_cast<std::ptrdiff_t>(offset),
+                 bytes_.begin() + static_cast<std::ptrdiff_t>(offset + length));
+}
+
+std::unique_ptr<FileSource> FileSource::open(const std::string& path, OpenError* error) {
+    auto fail = [error](OpenError e) -> std::unique_ptr<FileSource> {
+        if (error) *error = e;
+        return nullptr;
+    };
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; the fstat below refuses it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return fail(errno == ENOENT || errno == ENOTDIR ? OpenError::NotFound : OpenError::Unreadable);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(OpenError::NotRegular);
+    }
+    if (error) *error = OpenError::None;
+    return std::unique_ptr<FileSource>(new FileSource(fd, static_cast<std::uint64_t>(st.st_size)));
+}
+
+FileSource::~FileSource() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool FileSource::readRaw(std::uint64_t offset, std::uint8_t* out, std::uint64_t length) {
+    while (length > 0) {
+        ++readCalls_;
+        const ssize_t n = ::pread(fd_, out, static_cast<std::size_t>(length), static_cast<off_t>(offset));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;  // error, or the file shrank under us
+        out += n;
+        offset += static_cast<std::uint64_t>(n);
+        length -= static_cast<std::uint64_t>(n);
+    }
+    return true;
+}
+
+const Bytes* FileSource::block(std::uint64_t index) {
+    auto it = std::find_if(blocks_.begin(), blocks_.end(), [index](const auto& b) { return b.first == index; });
+    if (it != blocks_.end()) {
+        std::rotate(it, it + 1, blocks_.end());
+        return &blocks_.back().second;
+    }
+    const std::uint64_t start = index * kBlockSize;
+    const std::uint64_t length = std::min(kBlockSize, size_ - start);
+    Bytes data(static_cast<std::size_t>(length));
+    if (!readRaw(start, data.data(), length)) return nullptr;
+    if (blocks_.size() >= kMaxBlocks) blocks_.erase(blocks_.begin());
+    blocks_.emplace_back(index, std::move(data));
+    return &blocks_.back().second;
+}
+
+std::optional<Bytes> FileSource::read(std::uint64_t offset, std::uint64_t length) {
+    if (!fits(offset, length)) return std::nullopt;
+    Bytes out(static_cast<std::size_t>(length));
+    if (length == 0) return out;
+    // Large reads go straight to the file; small ones through the block cache.
+    if (length > kBlockSize) {
+        if (!readRaw(offset, out.data(), length)) return std::nullopt;
+        return out;
+    }
+    std::uint64_t done = 0;
+    while (done < length) {
+        const std::uint64_t pos = offset + done;
+        const Bytes* b = block(pos / kBlockSize);
+        if (!b) return std::nullopt;
+        const std::uint64_t inBlock = pos % kBlockSize;
+        if (inBlock >= b->size()) return std::nullopt;
+        const std::uint64_t n = std::min<std::uint64_t>(length - done, b->size() - inBlock);
+        std::memcpy(out.data() + done, b->data() + inBlock, static_cast<std::size_t>(n));
+        done += n;
+    }
+    return out;
+}
+
+}  // namespace platform

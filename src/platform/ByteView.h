@@ -1,0 +1,113 @@
+// Bounds-checked reading of file bytes. Every parser reads through these two types:
+// a ByteView over bytes already in memory, and a ByteSource that hands out checked
+// ranges of a file (or a buffer) without ever trusting a size taken from the file.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A non-owning view of bytes. Every accessor checks its range in 64-bit arithmetic and
+// answers nullopt when the range does not lie inside the view; nothing is ever clamped.
+// Multi-byte values are little-endian unless the name says otherwise.
+class ByteView {
+public:
+    ByteView() = default;
+    ByteView(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
+    ByteView(const Bytes& bytes) : data_(bytes.data()), size_(bytes.size()) {}  // NOLINT: views convert freely
+
+    const std::uint8_t* data() const { return data_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+
+    // True when [offset, offset + length) lies inside the view.
+    bool fits(std::uint64_t offset, std::uint64_t length) const {
+        return offset <= size_ && length <= size_ - offset;
+    }
+
+    std::optional<std::uint8_t> u8(std::uint64_t offset) const;
+    std::optional<std::uint16_t> u16(std::uint64_t offset) const;
+    std::optional<std::uint32_t> u32(std::uint64_t offset) const;
+    std::optional<std::int32_t> s32(std::uint64_t offset) const;
+    std::optional<std::uint32_t> u32be(std::uint64_t offset) const;
+
+    // The sub-range [offset, offset + length), or nullopt when it does not fit.
+    std::optional<ByteView> sub(std::uint64_t offset, std::uint64_t length) const;
+    // Everything from offset to the end, or nullopt when offset lies beyond the end.
+    std::optional<ByteView> from(std::uint64_t offset) const;
+
+    bool startsWith(std::string_view prefix) const;
+    Bytes toBytes() const { return Bytes(data_, data_ + size_); }
+
+private:
+    const std::uint8_t* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+// Random access to the bytes of a file or a buffer. read() gives exactly the bytes asked
+// for, or nullopt when the range is not inside the source or cannot be read; it never
+// allocates more than the source holds.
+class ByteSource {
+public:
+    virtual ~ByteSource() = default;
+    virtual std::uint64_t size() const = 0;
+    virtual std::optional<Bytes> read(std::uint64_t offset, std::uint64_t length) = 0;
+
+    bool fits(std::uint64_t offset, std::uint64_t length) const {
+        const std::uint64_t total = size();
+        return offset <= total && length <= total - offset;
+    }
+};
+
+// Bytes held in memory (test fixtures, fuzz inputs, data already read).
+class MemorySource final : public ByteSource {
+public:
+    explicit MemorySource(Bytes bytes) : bytes_(std::move(bytes)) {}
+    std::uint64_t size() const override { return bytes_.size(); }
+    std::optional<Bytes> read(std::uint64_t offset, std::uint64_t length) override;
+
+private:
+    Bytes bytes_;
+};
+
+// A regular file, read on demand in aligned blocks that are kept for reuse, so that a
+// parser making many small reads costs few system calls. Opening refuses anything but a
+// regular file (a FIFO or device is never read) and never blocks.
+class FileSource final : public ByteSource {
+public:
+    enum class OpenError { None, NotFound, NotRegular, Unreadable };
+
+    static std::unique_ptr<FileSource> open(const std::string& path, OpenError* error = nullptr);
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    std::uint64_t size() const override { return size_; }
+    std::optional<Bytes> read(std::uint64_t offset, std::uint64_t length) override;
+
+    // Number of read system calls made so far (for tests and benchmarks).
+    std::uint64_t readCalls() const { return readCalls_; }
+
+private:
+    FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    bool readRaw(std::uint64_t offset, std::uint8_t* out, std::uint64_t length);
+    const Bytes* block(std::uint64_t index);
+
+    static constexpr std::uint64_t kBlockSize = 4096;
+    static constexpr std::size_t kMaxBlocks = 32;
+
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+    std::uint64_t readCalls_ = 0;
+    std::vector<std::pair<std::uint64_t, Bytes>> blocks_;  // most recently used last
+};
+
+}  // namespace platform

@@ -1,0 +1,42 @@
+// Decoding of one icon image, as an ICO file or an RT_ICON resource stores it: a device-
+// independent bitmap (header, colour table, colour rows, AND mask) or a PNG image. This is
+// the program's stand-in for the system's "create an icon from resource bytes": it never
+// trusts a size in the data, and refuses an image whose header, colour table or colour
+// rows do not fit.
+#pragma once
+
+#include <optional>
+
+#include "platform/ArgbImage.h"
+#include "platform/ByteView.h"
+
+namespace platform {
+
+// True when the data starts with the 8-byte PNG signature.
+bool isPng(ByteView data);
+
+// What a PNG image's IHDR says: size, and a colour depth as the program reports it (32 for
+// RGBA, 24 for RGB, otherwise bit depth x channels). nullopt when the data is not a PNG
+// with IHDR as its first chunk.
+struct PngInfo {
+    int width = 0;
+    int height = 0;
+    int colorBits = 0;
+};
+std::optional<PngInfo> readPngInfo(ByteView data);
+
+// Decodes the image at its own size into premultiplied ARGB.
+// DIB: 1, 4, 8, 16 (BI_RGB 5-5-5 or BI_BITFIELDS), 24 and 32 bits (BI_RGB or BI_BITFIELDS),
+// 40-byte headers (and 12-byte core headers). The AND mask gives transparency; 32-bit
+// images use their alpha unless every alpha byte is 0. An AND mask that does not fit in the
+// data counts as absent. Mask bit 1 over a non-black colour ("inverse" pixels) is shown as
+// it looks over white: opaque, each channel inverted.
+// PNG: decoded through libpng (any colour type, 8 or 16 bits, tRNS applied).
+// nullopt when the image is malformed or of an unsupported kind.
+std::optional<ArgbImage> decodeIconImage(ByteView data);
+
+// Scales a picture to w x h: area averaging (in premultiplied space) where it shrinks,
+// nearest pixel where it grows, each direction on its own. Same size: a copy.
+ArgbImage scaleImage(const ArgbImage& image, int width, int height);
+
+}  // namespace platform

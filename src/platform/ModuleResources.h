@@ -1,0 +1,75 @@
+// Read-only access to the resources of a Windows module: PE32 and PE32+ programs and
+// DLLs (the resource section's three-level directory) and 16-bit NE modules (the NE
+// resource table; .icl icon libraries are NE files too). Data only: nothing of the module
+// is ever run. All reads go through a ByteSource, so nothing is read outside the file and
+// no size from the file is trusted.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/ByteView.h"
+
+namespace platform {
+
+constexpr std::uint16_t kRtIcon = 3;
+constexpr std::uint16_t kRtGroupIcon = 14;
+
+// The name of a resource: an integer id, or a string. PE string names (UTF-16 in the
+// file) are held as UTF-8; NE names as the bytes the file holds.
+struct ResourceName {
+    std::optional<std::uint16_t> id;
+    std::string text;
+
+    static ResourceName fromId(std::uint16_t id) { return ResourceName{id, {}}; }
+    static ResourceName fromString(std::string text) { return ResourceName{std::nullopt, std::move(text)}; }
+    bool isId() const { return id.has_value(); }
+    bool operator==(const ResourceName&) const = default;
+};
+
+// The text by which a group is listed and found again: "#" and the decimal id, or the
+// string name itself.
+std::string groupNameText(const ResourceName& name);
+
+// Reads a group name: "#" followed by decimal digits is that integer id (nullopt when the
+// value does not fit 16 bits); anything else non-empty is a string name; empty: nullopt.
+std::optional<ResourceName> parseGroupName(std::string_view text);
+
+class ResourceModule {
+public:
+    enum class Format { Pe32, Pe32Plus, Ne };
+
+    virtual ~ResourceModule() = default;
+
+    // Recognises a PE32, PE32+ or NE module. nullptr for anything else (including an ICO
+    // file, a DOS program or a module whose headers do not fit the file).
+    static std::unique_ptr<ResourceModule> open(std::unique_ptr<ByteSource> source);
+    static std::unique_ptr<ResourceModule> openFile(const std::string& path);
+
+    virtual Format format() const = 0;
+
+    // How many resources of the type the module lists (named and integer together), read
+    // from the type's directory header alone; 0 when there are none or the directory is
+    // unreadable. NE: the count of the type's entries, 0 for RT_GROUP_ICON when the module
+    // holds no RT_ICON resources.
+    virtual std::size_t count(std::uint16_t type) = 0;
+
+    // The names of a type in resource-directory order (PE: as stored, which is string names
+    // first, then integer ids ascending; NE: table order). nullopt when the module has no
+    // resources, the type is absent or has no entries, or the directory cannot be read.
+    virtual std::optional<std::vector<ResourceName>> names(std::uint16_t type) = 0;
+
+    // The bytes of the resource of that type and name: the first language entry under the
+    // name. String names compare without regard to ASCII case. nullopt when absent or when
+    // its data does not lie inside the file.
+    virtual std::optional<Bytes> load(std::uint16_t type, const ResourceName& name) = 0;
+
+    // The bytes of the index-th resource of the type in directory order.
+    virtual std::optional<Bytes> loadAt(std::uint16_t type, std::size_t index) = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,242 @@
+#include "support/ImageFixtures.h"
+
+#include <png.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+namespace fixtures {
+
+void putU16(Bytes& b, std::size_t at, std::uint16_t v) {
+    if (b.size() < at + 2) b.resize(at + 2);
+    b[at] = static_cast<std::uint8_t>(v);
+    b[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+void putU32(Bytes& b, std::size_t at, std::uint32_t v) {
+    if (b.size() < at + 4) b.resize(at + 4);
+    for (int i = 0; i < 4; ++i) b[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(v >> (8 * i));
+}
+
+std::uint16_t getU16(const Bytes& b, std::size_t at) {
+    return static_cast<std::uint16_t>(b.at(at) | (b.at(at + 1) << 8));
+}
+
+std::uint32_t getU32(const Bytes& b, std::size_t at) {
+    return static_cast<std::uint32_t>(b.at(at)) | (static_cast<std::uint32_t>(b.at(at + 1)) << 8) |
+           (static_cast<std::uint32_t>(b.at(at + 2)) << 16) | (static_cast<std::uint32_t>(b.at(at + 3)) << 24);
+}
+
+void appendU16(Bytes& b, std::uint16_t v) { putU16(b, b.size(), v); }
+void appendU32(Bytes& b, std::uint32_t v) { putU32(b, b.size(), v); }
+
+int DibSpec::paletteCount() const {
+    if (clrUsed != 0) return static_cast<int>(clrUsed & 0xFFFF);
+    if (bitCount == 1) return 2;
+    if (bitCount == 4) return 16;
+    if (bitCount == 8) return 256;
+    return 0;
+}
+
+Bytes makeDib(const DibSpec& s) {
+    Bytes b;
+    appendU32(b, 40);
+    appendU32(b, static_cast<std::uint32_t>(s.width));
+    appendU32(b, static_cast<std::uint32_t>(s.height * 2));
+    appendU16(b, static_cast<std::uint16_t>(s.planes));
+    appendU16(b, static_cast<std::uint16_t>(s.bitCount));
+    appendU32(b, s.compression);
+    appendU32(b, s.sizeImage);
+    appendU32(b, 0);
+    appendU32(b, 0);
+    appendU32(b, s.clrUsed);
+    appendU32(b, 0);
+    if (s.compression == 3) {
+        for (std::uint32_t m : s.masks) appendU32(b, m);
+    }
+    for (int i = 0; i < s.paletteCount(); ++i) {
+        const Argb c = i < static_cast<int>(s.palette.size()) ? s.palette[static_cast<std::size_t>(i)] : 0;
+        b.push_back(static_cast<std::uint8_t>(c));
+        b.push_back(static_cast<std::uint8_t>(c >> 8));
+        b.push_back(static_cast<std::uint8_t>(c >> 16));
+        b.push_back(0);
+    }
+    const std::size_t stride = static_cast<std::size_t>(((s.width * s.bitCount + 31) / 32) * 4);
+    for (int row = s.height - 1; row >= 0; --row) {
+        Bytes line(stride, 0);
+        for (int x = 0; x < s.width; ++x) {
+            const std::uint32_t v = s.pixel(x, row);
+            const auto ux = static_cast<std::size_t>(x);
+            switch (s.bitCount) {
+            case 1: if (v & 1) line[ux / 8] |= static_cast<std::uint8_t>(0x80 >> (ux % 8)); break;
+            case 4: line[ux / 2] |= static_cast<std::uint8_t>((v & 0xF) << (ux % 2 ? 0 : 4)); break;
+            case 8: line[ux] = static_cast<std::uint8_t>(v); break;
+            case 16:
+                line[ux * 2] = static_cast<std::uint8_t>(v);
+                line[ux * 2 + 1] = static_cast<std::uint8_t>(v >> 8);
+                break;
+            case 24:
+                line[ux * 3] = static_cast<std::uint8_t>(v);
+                line[ux * 3 + 1] = static_cast<std::uint8_t>(v >> 8);
+                line[ux * 3 + 2] = static_cast<std::uint8_t>(v >> 16);
+                break;
+            case 32:
+                for (int k = 0; k < 4; ++k) line[ux * 4 + static_cast<std::size_t>(k)] = static_cast<std::uint8_t>(v >> (8 * k));
+                break;
+            default: throw std::invalid_argument("unsupported depth");
+            }
+        }
+        b.insert(b.end(), line.begin(), line.end());
+    }
+    if (s.withMask) {
+        const std::size_t mstride = static_cast<std::size_t>(((s.width + 31) / 32) * 4);
+        for (int row = s.height - 1; row >= 0; --row) {
+            Bytes line(mstride, 0);
+            for (int x = 0; x < s.width; ++x)
+                if (s.mask(x, row)) line[static_cast<std::size_t>(x) / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+            b.insert(b.end(), line.begin(), line.end());
+        }
+    }
+    return b;
+}
+
+namespace {
+void pngAppend(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+void pngFlush(png_structp) {}
+}  // namespace
+
+Bytes makePng(int width, int height, const std::function<Argb(int x, int y)>& pixel, int colorType, int bitDepth) {
+    Bytes out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png_create_info_struct(png);
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        throw std::runtime_error("png write failed");
+    }
+    png_set_write_fn(png, &out, pngAppend, pngFlush);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), bitDepth, colorType,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    std::vector<png_color> palette;
+    if (colorType == PNG_COLOR_TYPE_PALETTE) {
+        // Palette images: index = low byte of the pixel's red channel; a grey ramp.
+        for (int i = 0; i < 256; ++i)
+            palette.push_back(png_color{static_cast<png_byte>(i), static_cast<png_byte>(i), static_cast<png_byte>(i)});
+        png_set_PLTE(png, info, palette.data(), 1 << bitDepth);
+    }
+    png_write_info(png, info);
+    const int channels = colorType == 6 ? 4 : colorType == 2 ? 3 : colorType == 4 ? 2 : 1;
+    const int bytesPerSample = bitDepth == 16 ? 2 : 1;
+    std::vector<png_byte> row(static_cast<std::size_t>(width * channels * bytesPerSample + 8));
+    for (int y = 0; y < height; ++y) {
+        std::fill(row.begin(), row.end(), 0);
+        for (int x = 0; x < width; ++x) {
+            const Argb c = pixel(x, y);
+            const png_byte a = static_cast<png_byte>(c >> 24), r = static_cast<png_byte>(c >> 16),
+                           g = static_cast<png_byte>(c >> 8), bl = static_cast<png_byte>(c);
+            png_byte samples[4] = {r, g, bl, a};
+            if (colorType == 0 || colorType == 3) samples[0] = r;
+            if (colorType == 4) samples[1] = a;
+            if (colorType == 3 && bitDepth < 8) {
+                const int perByte = 8 / bitDepth;
+                const int shift = 8 - bitDepth * (1 + x % perByte);
+                row[static_cast<std::size_t>(x / perByte)] |=
+                    static_cast<png_byte>((r & ((1 << bitDepth) - 1)) << shift);
+                continue;
+            }
+            for (int ch = 0; ch < channels; ++ch) {
+                const std::size_t at = static_cast<std::size_t>((x * channels + ch) * bytesPerSample);
+                row[at] = samples[ch];
+                if (bytesPerSample == 2) row[at + 1] = samples[ch];
+            }
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+Bytes makeIco(const std::vector<IcoEntry>& entries, std::uint16_t type, std::uint16_t reserved) {
+    Bytes b;
+    appendU16(b, reserved);
+    appendU16(b, type);
+    appendU16(b, static_cast<std::uint16_t>(entries.size()));
+    std::uint32_t offset = static_cast<std::uint32_t>(6 + 16 * entries.size());
+    for (const IcoEntry& e : entries) {
+        int w = 0, h = 0, bpp = 0, planes = 1;
+        if (e.data.size() >= 16 && e.data[0] == 0x89) {  // PNG: IHDR width/height
+            w = static_cast<int>((e.data[16] << 24) | (e.data[17] << 16) | (e.data[18] << 8) | e.data[19]);
+            h = static_cast<int>((e.data[20] << 24) | (e.data[21] << 16) | (e.data[22] << 8) | e.data[23]);
+            bpp = 32;
+        } else if (e.data.size() >= 16) {
+            w = static_cast<int>(getU32(e.data, 4));
+            h = static_cast<int>(getU32(e.data, 8)) / 2;
+            planes = getU16(e.data, 12);
+            bpp = getU16(e.data, 14);
+        }
+        b.push_back(e.width.value_or(static_cast<std::uint8_t>(w)));
+        b.push_back(e.height.value_or(static_cast<std::uint8_t>(h)));
+        b.push_back(e.colorCount.value_or(bpp < 8 ? static_cast<std::uint8_t>(1 << bpp) : 0));
+        b.push_back(0);
+        appendU16(b, e.planes.value_or(static_cast<std::uint16_t>(planes)));
+        appendU16(b, e.bitCount.value_or(static_cast<std::uint16_t>(bpp)));
+        appendU32(b, e.bytesInRes.value_or(static_cast<std::uint32_t>(e.data.size())));
+        appendU32(b, e.imageOffset.value_or(offset));
+        offset += static_cast<std::uint32_t>(e.data.size());
+    }
+    for (const IcoEntry& e : entries) b.insert(b.end(), e.data.begin(), e.data.end());
+    return b;
+}
+
+Bytes patternDib(int size, int bitCount) {
+    DibSpec s;
+    s.width = s.height = size;
+    s.bitCount = bitCount;
+    s.palette = {0xFF000000, 0xFF800000, 0xFF008000, 0xFF808000, 0xFF000080, 0xFF800080, 0xFF008080, 0xFF808080,
+                 0xFFC0C0C0, 0xFFFF0000, 0xFF00FF00, 0xFFFFFF00, 0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF, 0xFFFFFFFF};
+    s.pixel = [bitCount](int x, int y) -> std::uint32_t {
+        const std::uint32_t i = static_cast<std::uint32_t>((x / 4 + y / 4) % 16);
+        if (bitCount == 1) return i & 1;
+        if (bitCount <= 8) return i;
+        if (bitCount == 16) return (i & 1) ? 0x7C00u : 0x001Fu;  // red or blue, 5-5-5
+        return (i & 1) ? 0xFFFF0000u : 0xFF0000FFu;
+    };
+    s.mask = [size](int x, int y) { return x == 0 || y == 0 || x == size - 1 || y == size - 1; };
+    return makeDib(s);
+}
+
+bool writeFile(const std::string& path, const Bytes& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    return static_cast<bool>(f);
+}
+
+Bytes readFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+TempDir::TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "vexil-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Make everything writable again first: tests remove permissions on purpose.
+    for (auto it = std::filesystem::recursive_directory_iterator(path_, ec);
+         !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ec);
+    }
+    std::filesystem::remove_all(path_, ec);
+}
+
+}  // namespace fixtures

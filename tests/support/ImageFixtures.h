@@ -1,0 +1,88 @@
+// Test fixtures made by code: icon images (DIB and PNG) and ICO files with chosen sizes,
+// depths, palettes, masks and directory entries.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace fixtures {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// 0xAARRGGBB, not premultiplied.
+using Argb = std::uint32_t;
+
+// A DIB icon image: header, colour table, colour rows, AND mask rows (bottom row first).
+struct DibSpec {
+    int width = 32;
+    int height = 32;
+    int bitCount = 4;        // 1, 4, 8, 16, 24, 32
+    int planes = 1;
+    std::uint32_t compression = 0;  // 0 BI_RGB, 3 BI_BITFIELDS (16 and 32 bits)
+    std::uint32_t masks[3] = {0xF800, 0x07E0, 0x001F};  // R, G, B for BI_BITFIELDS
+    std::uint32_t clrUsed = 0;      // written as biClrUsed; the table holds paletteCount() entries
+    std::uint32_t sizeImage = 0;    // written as biSizeImage
+    std::vector<Argb> palette;      // for depths <= 8 (missing entries are black)
+    // Pixel value at (x, y), y = 0 the top row: a palette index for depths <= 8, a raw
+    // 16-bit value for 16 bits, 0xAARRGGBB for 24 and 32 bits (alpha ignored at 24).
+    std::function<std::uint32_t(int x, int y)> pixel = [](int, int) { return 0u; };
+    // AND mask bit at (x, y): true = transparent.
+    std::function<bool(int x, int y)> mask = [](int, int) { return false; };
+    bool withMask = true;           // false: the data ends after the colour rows
+
+    int paletteCount() const;
+};
+
+Bytes makeDib(const DibSpec& spec);
+
+// A PNG image (8 bits per channel) of the given pixels, top row first, 0xAARRGGBB.
+// colorType: 6 RGBA, 2 RGB, 0 gray, 3 palette.
+Bytes makePng(int width, int height, const std::function<Argb(int x, int y)>& pixel, int colorType = 6,
+              int bitDepth = 8);
+
+// One ICO directory entry with its image. The entry's fields are derived from the image
+// unless overridden.
+struct IcoEntry {
+    Bytes data;
+    std::optional<std::uint8_t> width, height, colorCount;
+    std::optional<std::uint16_t> planes, bitCount;
+    std::optional<std::uint32_t> bytesInRes;   // default: data.size()
+    std::optional<std::uint32_t> imageOffset;  // default: images packed after the directory
+};
+
+// An ICO file (or, with type 2, a cursor file).
+Bytes makeIco(const std::vector<IcoEntry>& entries, std::uint16_t type = 1, std::uint16_t reserved = 0);
+
+// Shorthand: a square image of size s and depth bpp with a simple recognisable pattern.
+Bytes patternDib(int size, int bitCount);
+
+// Writes bytes to a file; returns false on failure.
+bool writeFile(const std::string& path, const Bytes& bytes);
+Bytes readFile(const std::string& path);
+
+// Little-endian helpers for building and checking bytes.
+void putU16(Bytes& b, std::size_t at, std::uint16_t v);
+void putU32(Bytes& b, std::size_t at, std::uint32_t v);
+std::uint16_t getU16(const Bytes& b, std::size_t at);
+std::uint32_t getU32(const Bytes& b, std::size_t at);
+void appendU16(Bytes& b, std::uint16_t v);
+void appendU32(Bytes& b, std::uint32_t v);
+
+// A temporary directory removed (with its contents) when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+}  // namespace fixtures
