@@ -208,9 +208,13 @@ namespace {
 constexpr int kJpegQuality = 90;
 constexpr std::size_t kJpegChunk = 4096;
 
-// What the encoder's callbacks reach through client_data: the jump target for errors and
-// the output, filled one fixed chunk at a time.
+// The encoder's state, kept outside the frame that calls setjmp so that nothing it holds
+// is a local changed between setjmp and a jump. The callbacks reach it through
+// client_data: the jump target for errors and the output, filled one chunk at a time.
 struct JpegContext {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    jpeg_destination_mgr dest{};
     std::jmp_buf jump;
     Bytes* out = nullptr;
     JOCTET chunk[kJpegChunk];
@@ -253,26 +257,24 @@ void lastChunk(j_compress_ptr info) {
     if (!keepChunk(ctx, kJpegChunk - info->dest->free_in_buffer)) std::longjmp(ctx.jump, 1);
 }
 
-// Encodes `rgb` (3 bytes a pixel, rows top first) into ctx.out. Only trivially destructible
-// objects live in this frame and in the callbacks at a jump, so an encoder error that jumps
-// back here skips no destructor; jpeg_destroy_compress then frees everything libjpeg holds.
+// Encodes `rgb` (3 bytes a pixel, rows top first) into ctx.out. No object with a destructor
+// lives in this frame or in the callbacks at a jump, so an encoder error that jumps back here
+// skips none; jpeg_destroy_compress then frees everything libjpeg holds.
 bool compressRgb(const JSAMPLE* rgb, JDIMENSION width, JDIMENSION height, JpegContext& ctx) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    jpeg_destination_mgr dest{};
-    info.err = jpeg_std_error(&errors);
-    errors.error_exit = jumpOnError;
-    errors.output_message = ignoreMessage;
+    jpeg_compress_struct& info = ctx.info;
+    info.err = jpeg_std_error(&ctx.errors);
+    ctx.errors.error_exit = jumpOnError;
+    ctx.errors.output_message = ignoreMessage;
     info.client_data = &ctx;
     if (setjmp(ctx.jump) != 0) {
-        jpeg_destroy_compress(&info);
+        jpeg_destroy_compress(&ctx.info);
         return false;
     }
     jpeg_create_compress(&info);
-    dest.init_destination = startChunk;
-    dest.empty_output_buffer = chunkFull;
-    dest.term_destination = lastChunk;
-    info.dest = &dest;
+    ctx.dest.init_destination = startChunk;
+    ctx.dest.empty_output_buffer = chunkFull;
+    ctx.dest.term_destination = lastChunk;
+    info.dest = &ctx.dest;
 
     info.image_width = width;
     info.image_height = height;

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <initializer_list>
 #include <optional>
 #include <vector>
 
@@ -82,6 +83,20 @@ std::optional<IcoPixels> readStandardIco(ByteView file, int size) {
     return out;
 }
 
+// Little-endian header fields: offset, size in bytes, expected value.
+struct Field {
+    std::uint64_t offset;
+    int size;
+    std::uint32_t value;
+};
+void expectFields(ByteView v, std::initializer_list<Field> fields) {
+    for (const Field& f : fields) {
+        ASSERT_TRUE(v.fits(f.offset, static_cast<std::uint64_t>(f.size))) << "at offset " << f.offset;
+        const std::uint32_t got = f.size == 1 ? *v.u8(f.offset) : f.size == 2 ? *v.u16(f.offset) : *v.u32(f.offset);
+        EXPECT_EQ(got, f.value) << "at offset " << f.offset;
+    }
+}
+
 std::size_t filesIn(const std::string& dir) {
     std::size_t n = 0;
     for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir)) ++n;
@@ -141,30 +156,12 @@ TEST(StandardSaveIco, LayoutAndPixelsAt32And16) {
         ASSERT_EQ(file.size(), c.fileSize);
         const ByteView v(file);
 
-        // Directory and its one entry.
-        EXPECT_EQ(v.u16(0), 0u);
-        EXPECT_EQ(v.u16(2), 1u);
-        EXPECT_EQ(v.u16(4), 1u);
-        EXPECT_EQ(v.u8(6), c.size);
-        EXPECT_EQ(v.u8(7), c.size);
-        EXPECT_EQ(v.u8(8), 4u);
-        EXPECT_EQ(v.u8(9), 0u);
-        EXPECT_EQ(v.u16(10), 0u);
-        EXPECT_EQ(v.u16(12), 0u);
-        EXPECT_EQ(v.u32(14), c.fileSize - 22);
-        EXPECT_EQ(v.u32(18), 22u);
-
-        // Bitmap header of the colour image.
-        const std::uint32_t header[] = {40, static_cast<std::uint32_t>(c.size), static_cast<std::uint32_t>(2 * c.size)};
-        for (std::size_t i = 0; i < std::size(header); ++i) EXPECT_EQ(v.u32(22 + 4 * i), header[i]);
-        EXPECT_EQ(v.u16(34), 1u);
-        EXPECT_EQ(v.u16(36), 4u);
-        EXPECT_EQ(v.u32(38), 0u);
-        EXPECT_EQ(v.u32(42), c.colourBytes);
-        EXPECT_EQ(v.u32(46), 0u);
-        EXPECT_EQ(v.u32(50), 0u);
-        EXPECT_EQ(v.u32(54), 16u);
-        EXPECT_EQ(v.u32(58), 0u);
+        // Directory with its one entry, then the colour image's bitmap header.
+        const auto n = static_cast<std::uint32_t>(c.size);
+        expectFields(v, {{0, 2, 0}, {2, 2, 1}, {4, 2, 1}, {6, 1, n}, {7, 1, n}, {8, 1, 4}, {9, 1, 0},
+                         {10, 2, 0}, {12, 2, 0}, {14, 4, static_cast<std::uint32_t>(c.fileSize - 22)}, {18, 4, 22},
+                         {22, 4, 40}, {26, 4, n}, {30, 4, 2 * n}, {34, 2, 1}, {36, 2, 4}, {38, 4, 0},
+                         {42, 4, c.colourBytes}, {46, 4, 0}, {50, 4, 0}, {54, 4, 16}, {58, 4, 0}});
 
         // Colour table: blue, green, red, 0.
         for (std::uint32_t i = 0; i < 16; ++i) {
@@ -220,17 +217,11 @@ TEST(StandardSaveBmp, WhiteBackedBottomUp24Bit) {
         const fixtures::Bytes file = fixtures::readFile(path);
         ASSERT_EQ(file.size(), c.fileSize);
         const ByteView v(file);
+        const auto n = static_cast<std::uint32_t>(c.size);
         EXPECT_TRUE(v.startsWith("BM"));
-        EXPECT_EQ(v.u32(2), c.fileSize);
-        EXPECT_EQ(v.u32(6), 0u);
-        EXPECT_EQ(v.u32(10), 54u);
-        EXPECT_EQ(v.u32(14), 40u);
-        EXPECT_EQ(v.s32(18), c.size);
-        EXPECT_EQ(v.s32(22), c.size);  // positive: bottom row first
-        EXPECT_EQ(v.u16(26), 1u);
-        EXPECT_EQ(v.u16(28), 24u);
-        EXPECT_EQ(v.u32(30), 0u);
-        EXPECT_EQ(v.u32(34), c.stride * static_cast<std::uint32_t>(c.size));
+        // Height positive: bottom row first.
+        expectFields(v, {{2, 4, static_cast<std::uint32_t>(c.fileSize)}, {6, 4, 0}, {10, 4, 54}, {14, 4, 40},
+                         {18, 4, n}, {22, 4, n}, {26, 2, 1}, {28, 2, 24}, {30, 4, 0}, {34, 4, c.stride * n}});
 
         int mismatches = 0;
         for (int y = 0; y < c.size; ++y) {
