@@ -68,7 +68,7 @@ private:
     std::optional<Directory> readDirectory(std::uint64_t offset, std::size_t maxEntries);
     std::optional<std::uint64_t> typeDirectoryOffset(std::uint16_t type);
     const Directory* typeDirectory(std::uint16_t type);
-    std::optional<std::string> entryString(const DirEntry& entry);
+    std::optional<std::string> entryString(const DirEntry& entry, std::uint64_t maxUnits, std::uint64_t* fileBytes = nullptr);
     std::optional<Bytes> loadName(const DirEntry& nameEntry, std::uint64_t typeOffset);
 
     std::unique_ptr<ByteSource> source_;
@@ -184,12 +184,18 @@ const Directory* PeModule::typeDirectory(std::uint16_t type) {
     return it->second ? &*it->second : nullptr;
 }
 
-std::optional<std::string> PeModule::entryString(const DirEntry& entry) {
+// The string of a named entry, or nullopt when it does not fit the file or holds more
+// than maxUnits UTF-16 units. fileBytes receives the bytes it takes in the file.
+std::optional<std::string> PeModule::entryString(const DirEntry& entry, std::uint64_t maxUnits,
+                                                 std::uint64_t* fileBytes) {
     const std::uint64_t at = *root_ + (entry.name & ~kHighBit);
     const auto length = source_->read(at, 2);
     if (!length) return std::nullopt;
-    const auto units = source_->read(at + 2, std::uint64_t{*ByteView(*length).u16(0)} * 2);
+    const std::uint64_t count = *ByteView(*length).u16(0);
+    if (count > maxUnits) return std::nullopt;
+    const auto units = source_->read(at + 2, count * 2);
     if (!units) return std::nullopt;
+    if (fileBytes) *fileBytes = 2 + count * 2;
     return utf16leToUtf8(ByteView(*units));
 }
 
@@ -226,14 +232,21 @@ std::optional<std::vector<ResourceName>> PeModule::names(std::uint16_t type) {
     if (!dir || dir->entries.empty()) return std::nullopt;
     std::vector<ResourceName> out;
     out.reserve(dir->entries.size());
+    // The strings of a sound directory are distinct parts of the file, so together they
+    // take no more bytes than the file has. Entries that share one long string cannot
+    // make a listing read (and keep) more than that.
+    std::uint64_t budget = source_->size();
     for (const DirEntry& e : dir->entries) {
         if (!e.isNamed()) {
             out.push_back(ResourceName::fromId(static_cast<std::uint16_t>(e.name & 0xFFFF)));
-        } else {
-            // A name whose string cannot be read keeps its place, so positions still match
-            // loadAt(), but as an empty name it is never found by name.
-            out.push_back(ResourceName::fromString(entryString(e).value_or(std::string())));
+            continue;
         }
+        // A name whose string cannot be read keeps its place, so positions still match
+        // loadAt(), but as an empty name it is never found by name.
+        std::uint64_t used = 0;
+        auto text = entryString(e, budget / 2, &used);
+        budget -= std::min(budget, used);
+        out.push_back(ResourceName::fromString(text.value_or(std::string())));
     }
     return out;
 }
@@ -246,7 +259,8 @@ std::optional<Bytes> PeModule::load(std::uint16_t type, const ResourceName& name
         if (name.id) {
             match = !e.isNamed() && (e.name & 0xFFFF) == *name.id;
         } else if (e.isNamed() && !name.text.empty()) {
-            const auto text = entryString(e);
+            // Every UTF-16 unit gives at least one UTF-8 byte, so a longer string cannot match.
+            const auto text = entryString(e, name.text.size());
             match = text && compareIgnoreCase(*text, name.text) == 0;
         }
         if (match) return loadName(e, dir->offset);

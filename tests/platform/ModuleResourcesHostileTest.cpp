@@ -201,6 +201,31 @@ TEST(ModuleResourcesHostile, PeCountsAreBoundedByTheFile) {
     for (std::size_t i = 3; i < fits; ++i) EXPECT_FALSE(m->loadAt(kRtGroupIcon, i)) << i;
 }
 
+TEST(ModuleResourcesHostile, PeNamesSharingOneLongStringAreNotReadOverAndOver) {
+    // A resource whose data is a string of 65535 units; 300 named entries all point at it.
+    Bytes longString;
+    fixtures::appendU16(longString, 0xFFFF);
+    for (int i = 0; i < 0xFFFF; ++i) fixtures::appendU16(longString, 'a');
+    std::vector<fixtures::RawResource> resources = {{resId(6), resId(1), longString}};
+    for (int i = 0; i < 300; ++i) resources.push_back({resId(6), resName("N" + std::to_string(1000 + i)), {1}});
+    fixtures::PeLayout layout;
+    Bytes pe = fixtures::makePe({}, {.extra = resources}, &layout);
+    const std::uint32_t stringAt = rel(layout.at(resId(6), resId(1)).data, layout.rootDirectory);
+    for (int i = 0; i < 300; ++i)
+        putU32(pe, layout.at(resId(6), resName("N" + std::to_string(1000 + i))).nameEntry, kHigh | stringAt);
+    auto m = openBytes(pe);
+    ASSERT_TRUE(m);
+    const auto names = m->names(6);
+    ASSERT_TRUE(names);
+    ASSERT_EQ(names->size(), 301u);
+    EXPECT_TRUE((*names)[0].text == std::string(0xFFFF, 'a'));  // read once...
+    std::size_t total = 0;
+    for (const auto& n : *names) total += n.text.size();
+    EXPECT_LE(total, pe.size());                                 // ...but not 300 times
+    EXPECT_FALSE(m->load(6, resName("a")));
+    EXPECT_EQ(m->load(6, resName(std::string(0xFFFF, 'A'))), Bytes{1});
+}
+
 TEST(ModuleResourcesHostile, DamagedNeTables) {
     using Patch = std::function<void(Bytes&, const fixtures::NeLayout&)>;
     struct Case {
