@@ -61,11 +61,15 @@ public:
     // The names of a type in resource-directory order (PE: as stored, which is string names
     // first, then integer ids ascending; NE: table order). nullopt when the module has no
     // resources, the type is absent or has no entries, or the directory cannot be read.
+    // A string name that cannot be read keeps its place as an empty string, so positions
+    // still match loadAt(); it is never found by name.
     virtual std::optional<std::vector<ResourceName>> names(std::uint16_t type) = 0;
 
     // The bytes of the resource of that type and name: the first language entry under the
     // name. String names compare without regard to ASCII case. nullopt when absent or when
-    // its data does not lie inside the file.
+    // its data does not lie inside the file. NE lengths are whole alignment units, so the
+    // bytes may end in padding; a resource cut short by the end of the file gives the
+    // bytes up to the end.
     virtual std::optional<Bytes> load(std::uint16_t type, const ResourceName& name) = 0;
 
     // The bytes of the index-th resource of the type in directory order.
