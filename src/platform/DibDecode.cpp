@@ -8,6 +8,7 @@
 // compression but BI_RGB and BI_BITFIELDS (the latter for 16 and 32 bits only). The planes
 // field is not looked at. The header, colour table and colour rows must lie inside the data;
 // the AND mask is used only when it lies wholly inside too, otherwise the image is opaque.
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <vector>

