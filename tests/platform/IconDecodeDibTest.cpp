@@ -203,7 +203,7 @@ TEST(IconDecodeDib, TruncationRefusesShortColourDataAndDropsAShortMask) {
 }
 
 TEST(IconDecodeDib, RefusesUnsupportedAndMalformedHeaders) {
-    auto spec = [](int bitCount, std::uint32_t compression = 0) {
+    auto dib = [](int bitCount, std::uint32_t compression = 0) {
         DibSpec s;
         s.width = s.height = 8;
         s.bitCount = bitCount;
@@ -218,25 +218,25 @@ TEST(IconDecodeDib, RefusesUnsupportedAndMalformedHeaders) {
         fixtures::putU32(b, at, v);
         return b;
     };
-    const Bytes valid = fixtures::makeDib(spec(8));
-    const Bytes core = with(spec(8), [](DibSpec& s) { s.headerSize = 12; });
+    const Bytes valid = fixtures::makeDib(dib(8));
+    const Bytes core = with(dib(8), [](DibSpec& s) { s.headerSize = 12; });
     ASSERT_TRUE(decode(valid));
     ASSERT_TRUE(decode(core));
     const std::vector<std::pair<std::string, Bytes>> cases = {
-        {"RLE8", fixtures::makeDib(spec(8, 1))},
-        {"RLE4", fixtures::makeDib(spec(4, 2))},
-        {"JPEG", fixtures::makeDib(spec(24, 4))},
-        {"PNG code", fixtures::makeDib(spec(24, 5))},
-        {"bitfields at 24 bits", fixtures::makeDib(spec(24, 3))},
-        {"bitfields at 8 bits", fixtures::makeDib(spec(8, 3))},
+        {"RLE8", fixtures::makeDib(dib(8, 1))},
+        {"RLE4", fixtures::makeDib(dib(4, 2))},
+        {"JPEG", fixtures::makeDib(dib(24, 4))},
+        {"PNG code", fixtures::makeDib(dib(24, 5))},
+        {"bitfields at 24 bits", fixtures::makeDib(dib(24, 3))},
+        {"bitfields at 8 bits", fixtures::makeDib(dib(8, 3))},
         {"depth 2", patched(valid, 12, 1 | (2u << 16))},
         {"depth 0", patched(valid, 12, 1)},
         {"depth 64", patched(valid, 12, 1 | (64u << 16))},
         {"header size 0", patched(valid, 0, 0)},
         {"header size 20", patched(valid, 0, 20)},
         {"header longer than the data", patched(valid, 0, static_cast<std::uint32_t>(valid.size() + 1))},
-        {"negative height", with(spec(8), [](DibSpec& s) { s.heightField = -16; })},
-        {"height field 1", with(spec(8), [](DibSpec& s) { s.heightField = 1; })},
+        {"negative height", with(dib(8), [](DibSpec& s) { s.heightField = -16; })},
+        {"height field 1", with(dib(8), [](DibSpec& s) { s.heightField = 1; })},
         {"zero width", patched(valid, 4, 0)},
         {"negative width", patched(valid, 4, 0xFFFFFFF8u)},
         {"empty", Bytes{}},
