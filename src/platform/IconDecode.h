@@ -27,11 +27,14 @@ std::optional<PngInfo> readPngInfo(ByteView data);
 
 // Decodes the image at its own size into premultiplied ARGB.
 // DIB: 1, 4, 8, 16 (BI_RGB 5-5-5 or BI_BITFIELDS), 24 and 32 bits (BI_RGB or BI_BITFIELDS),
-// 40-byte headers (and 12-byte core headers). The AND mask gives transparency; 32-bit
-// images use their alpha unless every alpha byte is 0. An AND mask that does not fit in the
-// data counts as absent. Mask bit 1 over a non-black colour ("inverse" pixels) is shown as
-// it looks over white: opaque, each channel inverted.
-// PNG: decoded through libpng (any colour type, 8 or 16 bits, tRNS applied).
+// 40-byte headers (and 12-byte core headers, and longer V4/V5 headers). The AND mask gives
+// transparency; a 32-bit image with any non-zero alpha byte uses its alpha alone (the mask
+// is not applied), one whose alpha bytes are all 0 uses the mask. An AND mask that does
+// not fit in the data counts as absent. Mask bit 1 over a non-black colour ("inverse"
+// pixels) is shown as it looks over white: opaque, each channel inverted. Negative
+// (top-down) heights, and widths or heights above 4096, are refused.
+// PNG: decoded through libpng (any colour type, 8 or 16 bits, tRNS applied); at most
+// 4096 x 4096, checked on the IHDR before decoding.
 // nullopt when the image is malformed or of an unsupported kind.
 std::optional<ArgbImage> decodeIconImage(ByteView data);
 

@@ -34,6 +34,7 @@ void appendU16(Bytes& b, std::uint16_t v) { putU16(b, b.size(), v); }
 void appendU32(Bytes& b, std::uint32_t v) { putU32(b, b.size(), v); }
 
 int DibSpec::paletteCount() const {
+    if (headerSize == 12) return bitCount <= 8 ? 1 << bitCount : 0;
     if (clrUsed != 0) return static_cast<int>(clrUsed & 0xFFFF);
     if (bitCount == 1) return 2;
     if (bitCount == 4) return 16;
@@ -43,26 +44,39 @@ int DibSpec::paletteCount() const {
 
 Bytes makeDib(const DibSpec& s) {
     Bytes b;
-    appendU32(b, 40);
-    appendU32(b, static_cast<std::uint32_t>(s.width));
-    appendU32(b, static_cast<std::uint32_t>(s.height * 2));
-    appendU16(b, static_cast<std::uint16_t>(s.planes));
-    appendU16(b, static_cast<std::uint16_t>(s.bitCount));
-    appendU32(b, s.compression);
-    appendU32(b, s.sizeImage);
-    appendU32(b, 0);
-    appendU32(b, 0);
-    appendU32(b, s.clrUsed);
-    appendU32(b, 0);
-    if (s.compression == 3) {
-        for (std::uint32_t m : s.masks) appendU32(b, m);
+    const bool core = s.headerSize == 12;
+    const std::int32_t heightField = s.heightField.value_or(s.height * 2);
+    appendU32(b, s.headerSize);
+    if (core) {
+        appendU16(b, static_cast<std::uint16_t>(s.width));
+        appendU16(b, static_cast<std::uint16_t>(heightField));
+        appendU16(b, static_cast<std::uint16_t>(s.planes));
+        appendU16(b, static_cast<std::uint16_t>(s.bitCount));
+    } else {
+        appendU32(b, static_cast<std::uint32_t>(s.width));
+        appendU32(b, static_cast<std::uint32_t>(heightField));
+        appendU16(b, static_cast<std::uint16_t>(s.planes));
+        appendU16(b, static_cast<std::uint16_t>(s.bitCount));
+        appendU32(b, s.compression);
+        appendU32(b, s.sizeImage);
+        appendU32(b, 0);
+        appendU32(b, 0);
+        appendU32(b, s.clrUsed);
+        appendU32(b, 0);
+        if (s.headerSize > 40) {
+            b.resize(s.headerSize, 0);
+            if (s.compression == 3)
+                for (std::size_t i = 0; i < 3; ++i) putU32(b, 40 + 4 * i, s.masks[i]);
+        } else if (s.compression == 3) {
+            for (std::uint32_t m : s.masks) appendU32(b, m);
+        }
     }
     for (int i = 0; i < s.paletteCount(); ++i) {
         const Argb c = i < static_cast<int>(s.palette.size()) ? s.palette[static_cast<std::size_t>(i)] : 0;
         b.push_back(static_cast<std::uint8_t>(c));
         b.push_back(static_cast<std::uint8_t>(c >> 8));
         b.push_back(static_cast<std::uint8_t>(c >> 16));
-        b.push_back(0);
+        if (!core) b.push_back(0);
     }
     const std::size_t stride = static_cast<std::size_t>(((s.width * s.bitCount + 31) / 32) * 4);
     for (int row = s.height - 1; row >= 0; --row) {
@@ -111,7 +125,8 @@ void pngAppend(png_structp png, png_bytep data, png_size_t length) {
 void pngFlush(png_structp) {}
 }  // namespace
 
-Bytes makePng(int width, int height, const std::function<Argb(int x, int y)>& pixel, int colorType, int bitDepth) {
+Bytes makePng(int width, int height, const std::function<Argb(int x, int y)>& pixel, int colorType, int bitDepth,
+              const PngTransparency& transparency, bool interlaced) {
     Bytes out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
@@ -121,7 +136,8 @@ Bytes makePng(int width, int height, const std::function<Argb(int x, int y)>& pi
     }
     png_set_write_fn(png, &out, pngAppend, pngFlush);
     png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), bitDepth, colorType,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+                 interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
     if (colorType == PNG_COLOR_TYPE_PALETTE) {
         // Palette images: index = low byte of the pixel's red channel; a grey ramp.
@@ -129,12 +145,29 @@ Bytes makePng(int width, int height, const std::function<Argb(int x, int y)>& pi
             palette.push_back(png_color{static_cast<png_byte>(i), static_cast<png_byte>(i), static_cast<png_byte>(i)});
         png_set_PLTE(png, info, palette.data(), 1 << bitDepth);
     }
+    std::vector<png_byte> trnsAlpha(transparency.paletteAlpha.begin(), transparency.paletteAlpha.end());
+    png_color_16 trnsColour{};
+    if (!trnsAlpha.empty()) {
+        png_set_tRNS(png, info, trnsAlpha.data(), static_cast<int>(trnsAlpha.size()), nullptr);
+    } else if (transparency.colourKey) {
+        // Samples as the image stores them: 16-bit images repeat the byte, as the rows below do.
+        const Argb k = *transparency.colourKey;
+        auto sample = [bitDepth](std::uint32_t v) {
+            return static_cast<png_uint_16>(bitDepth == 16 ? (v & 0xFF) * 257 : v & 0xFF);
+        };
+        trnsColour.red = sample(k >> 16);
+        trnsColour.green = sample(k >> 8);
+        trnsColour.blue = sample(k);
+        trnsColour.gray = sample(k >> 16);
+        png_set_tRNS(png, info, nullptr, 0, &trnsColour);
+    }
     png_write_info(png, info);
     const int channels = colorType == 6 ? 4 : colorType == 2 ? 3 : colorType == 4 ? 2 : 1;
     const int bytesPerSample = bitDepth == 16 ? 2 : 1;
-    std::vector<png_byte> row(static_cast<std::size_t>(width * channels * bytesPerSample + 8));
+    const std::size_t rowBytes = static_cast<std::size_t>(width * channels * bytesPerSample + 8);
+    std::vector<std::vector<png_byte>> rows(static_cast<std::size_t>(height), std::vector<png_byte>(rowBytes, 0));
     for (int y = 0; y < height; ++y) {
-        std::fill(row.begin(), row.end(), 0);
+        std::vector<png_byte>& row = rows[static_cast<std::size_t>(y)];
         for (int x = 0; x < width; ++x) {
             const Argb c = pixel(x, y);
             const png_byte a = static_cast<png_byte>(c >> 24), r = static_cast<png_byte>(c >> 16),
@@ -142,7 +175,7 @@ Bytes makePng(int width, int height, const std::function<Argb(int x, int y)>& pi
             png_byte samples[4] = {r, g, bl, a};
             if (colorType == 0 || colorType == 3) samples[0] = r;
             if (colorType == 4) samples[1] = a;
-            if (colorType == 3 && bitDepth < 8) {
+            if ((colorType == 3 || colorType == 0) && bitDepth < 8) {
                 const int perByte = 8 / bitDepth;
                 const int shift = 8 - bitDepth * (1 + x % perByte);
                 row[static_cast<std::size_t>(x / perByte)] |=
@@ -155,10 +188,41 @@ Bytes makePng(int width, int height, const std::function<Argb(int x, int y)>& pi
                 if (bytesPerSample == 2) row[at + 1] = samples[ch];
             }
         }
-        png_write_row(png, row.data());
     }
+    // Interlaced images take every row once per pass.
+    const int passes = png_set_interlace_handling(png);
+    for (int pass = 0; pass < passes; ++pass)
+        for (auto& row : rows) png_write_row(png, row.data());
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
+    return out;
+}
+
+namespace {
+std::uint32_t crc32(const Bytes& bytes) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::uint8_t byte : bytes) {
+        crc ^= byte;
+        for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+    }
+    return ~crc;
+}
+void appendU32be(Bytes& b, std::uint32_t v) {
+    for (int shift = 24; shift >= 0; shift -= 8) b.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+}  // namespace
+
+Bytes insertPngChunk(const Bytes& png, const std::string& type, const Bytes& data) {
+    const std::size_t afterIhdr = 8 + 12 + 13;
+    Bytes chunk;
+    appendU32be(chunk, static_cast<std::uint32_t>(data.size()));
+    Bytes typed(type.begin(), type.end());
+    typed.insert(typed.end(), data.begin(), data.end());
+    chunk.insert(chunk.end(), typed.begin(), typed.end());
+    appendU32be(chunk, crc32(typed));
+    Bytes out(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(afterIhdr));
+    out.insert(out.end(), chunk.begin(), chunk.end());
+    out.insert(out.end(), png.begin() + static_cast<std::ptrdiff_t>(afterIhdr), png.end());
     return out;
 }
 

@@ -32,16 +32,33 @@ struct DibSpec {
     // AND mask bit at (x, y): true = transparent.
     std::function<bool(int x, int y)> mask = [](int, int) { return false; };
     bool withMask = true;           // false: the data ends after the colour rows
+    // 40 BITMAPINFOHEADER; 12 BITMAPCOREHEADER (16-bit width/height, 3-byte table entries,
+    // always 2^bitCount of them); more than 40 (108 V4, 124 V5): zero-filled to that size,
+    // with the BI_BITFIELDS masks inside the header at offset 40 instead of after it.
+    std::uint32_t headerSize = 40;
+    std::optional<std::int32_t> heightField;  // written as biHeight instead of 2 x height
 
     int paletteCount() const;
 };
 
 Bytes makeDib(const DibSpec& spec);
 
-// A PNG image (8 bits per channel) of the given pixels, top row first, 0xAARRGGBB.
-// colorType: 6 RGBA, 2 RGB, 0 gray, 3 palette.
+// A tRNS chunk for makePng: one alpha per palette index (colour type 3), or the one
+// colour (0x00RRGGBB; gray types use the red byte) that is fully transparent.
+struct PngTransparency {
+    std::vector<std::uint8_t> paletteAlpha;
+    std::optional<Argb> colourKey;
+};
+
+// A PNG image of the given pixels, top row first, 0xAARRGGBB.
+// colorType: 6 RGBA, 2 RGB, 0 gray (the red byte), 4 gray + alpha, 3 palette (the red byte
+// is the index into a gray ramp: entry i is i, i, i). bitDepth 8 or 16 (each byte repeated);
+// gray and palette also 1, 2, 4 (the low bits of the red byte).
 Bytes makePng(int width, int height, const std::function<Argb(int x, int y)>& pixel, int colorType = 6,
-              int bitDepth = 8);
+              int bitDepth = 8, const PngTransparency& transparency = {}, bool interlaced = false);
+
+// The PNG with one more chunk (correct CRC) right after IHDR.
+Bytes insertPngChunk(const Bytes& png, const std::string& type, const Bytes& data);
 
 // One ICO directory entry with its image. The entry's fields are derived from the image
 // unless overridden.

@@ -1,0 +1,227 @@
+// Icon bitmaps: a header (40 bytes or longer, or a 12-byte core header), the colour table,
+// the colour (XOR) rows and the 1-bit AND mask rows, both stored bottom row first. The
+// header's height counts both halves, so the image is half as tall.
+//
+// What is refused: header sizes other than 12 and 40 or more (or longer than the data), a
+// width or height of 0 or above kMaxImageSide, a negative (top-down) height (icon images
+// are always stored bottom-up), depths other than 1, 4, 8, 16, 24 and 32, and every
+// compression but BI_RGB and BI_BITFIELDS (the latter for 16 and 32 bits only). The planes
+// field is not looked at. The header, colour table and colour rows must lie inside the data;
+// the AND mask is used only when it lies wholly inside too, otherwise the image is opaque.
+#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <vector>
+
+#include "platform/IconDecodeParts.h"
+
+namespace platform::decode {
+
+namespace {
+
+constexpr std::uint32_t kBiRgb = 0;
+constexpr std::uint32_t kBiBitfields = 3;
+constexpr std::uint32_t kCoreHeaderSize = 12;
+constexpr std::uint32_t kInfoHeaderSize = 40;
+// Headers at least this long (V4, V5) hold the three colour masks at offset 40 themselves;
+// after a shorter one the masks follow the header.
+constexpr std::uint32_t kMasksInHeaderEnd = 52;
+constexpr std::uint64_t kMaxTableEntries = 256;
+
+// A colour field of a 16-, 24- or 32-bit pixel: its lowest bit and its width in bits.
+struct Field {
+    int shift = 0;
+    int length = 0;
+};
+
+Field fieldOf(std::uint32_t mask) {
+    if (mask == 0) return {};
+    const int low = std::countr_zero(mask);
+    const int high = 31 - std::countl_zero(mask);
+    return {low, high - low + 1};
+}
+
+// An n-bit channel widened to 8 bits: left-aligned, with its top bits repeated below it
+// once (5 bits: v * 8 + v / 4). A field wider than 8 bits keeps its top 8 bits.
+std::uint32_t channel(std::uint32_t pixel, Field f) {
+    if (f.length == 0) return 0;
+    if (f.length >= 8) return (pixel >> (f.shift + f.length - 8)) & 0xFF;
+    const std::uint32_t v = (pixel >> f.shift) & ((1u << f.length) - 1);
+    const std::uint32_t left = v << (8 - f.length);
+    return left | (left >> f.length);
+}
+
+struct DibLayout {
+    int width = 0;
+    int height = 0;
+    int bitCount = 0;
+    Field red, green, blue;       // 16, 24 and 32 bits
+    bool alphaByte = false;       // 32 bits: the top byte is free for alpha
+    std::uint64_t tableOffset = 0;
+    std::uint64_t tableEntries = 0;
+    std::uint64_t entrySize = 4;  // 3 after a core header
+    std::uint64_t rowsOffset = 0;
+    std::uint64_t stride = 0;     // bytes per colour row
+    std::uint64_t maskStride = 0; // bytes per AND mask row
+};
+
+bool supportedDepth(std::uint32_t bitCount) {
+    return bitCount == 1 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 || bitCount == 32;
+}
+
+std::optional<DibLayout> readLayout(ByteView data) {
+    const auto headerSize = data.u32(0);
+    if (!headerSize) return std::nullopt;
+
+    std::int64_t width = 0, doubleHeight = 0;
+    std::uint32_t bitCount = 0, compression = kBiRgb, clrUsed = 0;
+    DibLayout l;
+    if (*headerSize == kCoreHeaderSize) {
+        const auto w = data.u16(4), h = data.u16(6), bpp = data.u16(10);
+        if (!w || !h || !bpp) return std::nullopt;
+        width = *w;
+        doubleHeight = *h;
+        bitCount = *bpp;
+        l.entrySize = 3;
+    } else if (*headerSize >= kInfoHeaderSize && data.fits(0, *headerSize)) {
+        width = *data.s32(4);
+        doubleHeight = *data.s32(8);
+        bitCount = *data.u16(14);
+        compression = *data.u32(16);
+        clrUsed = *data.u32(32);
+    } else {
+        return std::nullopt;
+    }
+
+    const std::int64_t height = doubleHeight / 2;
+    if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return std::nullopt;
+    if (!supportedDepth(bitCount)) return std::nullopt;
+    l.width = static_cast<int>(width);
+    l.height = static_cast<int>(height);
+    l.bitCount = static_cast<int>(bitCount);
+
+    std::uint64_t tableOffset = *headerSize;
+    std::uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};  // BI_RGB at 16 bits: 5-5-5
+    if (compression == kBiBitfields) {
+        if (bitCount != 16 && bitCount != 32) return std::nullopt;
+        const std::uint64_t masksAt = *headerSize >= kMasksInHeaderEnd ? kInfoHeaderSize : *headerSize;
+        for (int i = 0; i < 3; ++i) {
+            const auto m = data.u32(masksAt + 4 * static_cast<std::uint64_t>(i));
+            if (!m) return std::nullopt;
+            masks[i] = *m;
+        }
+        if (*headerSize < kMasksInHeaderEnd) tableOffset += 12;
+    } else if (compression != kBiRgb) {
+        return std::nullopt;  // RLE, JPEG, PNG and anything else
+    } else if (bitCount == 24 || bitCount == 32) {
+        masks[0] = 0xFF0000;
+        masks[1] = 0x00FF00;
+        masks[2] = 0x0000FF;
+    }
+    l.red = fieldOf(masks[0]);
+    l.green = fieldOf(masks[1]);
+    l.blue = fieldOf(masks[2]);
+    l.alphaByte = bitCount == 32 && ((masks[0] | masks[1] | masks[2]) & 0xFF000000u) == 0;
+
+    // A core header's table always has 2^bpp entries. Otherwise biClrUsed counts them
+    // (at most 256; 0 means 2^bpp up to 8 bits); a deeper image skips such a table.
+    std::uint64_t entries = l.entrySize == 3 ? 0 : std::min<std::uint64_t>(clrUsed, kMaxTableEntries);
+    if (entries == 0 && bitCount <= 8) entries = std::uint64_t{1} << bitCount;
+    l.tableOffset = tableOffset;
+    l.tableEntries = entries;
+    if (!data.fits(l.tableOffset, entries * l.entrySize)) return std::nullopt;
+
+    l.rowsOffset = l.tableOffset + entries * l.entrySize;
+    l.stride = (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
+    l.maskStride = (static_cast<std::uint64_t>(width) + 31) / 32 * 4;
+    return l;
+}
+
+// The colour table as 0x00RRGGBB; only images of up to 8 bits use it.
+std::vector<std::uint32_t> readTable(ByteView data, const DibLayout& l) {
+    std::vector<std::uint32_t> table;
+    if (l.bitCount > 8) return table;
+    table.reserve(l.tableEntries);
+    for (std::uint64_t i = 0; i < l.tableEntries; ++i) {
+        const std::uint64_t at = l.tableOffset + i * l.entrySize;
+        const std::uint32_t b = data.u8(at).value_or(0), g = data.u8(at + 1).value_or(0),
+                            r = data.u8(at + 2).value_or(0);
+        table.push_back(makeArgb(0, r, g, b));
+    }
+    return table;
+}
+
+std::uint32_t rawPixel(ByteView row, int x, int bitCount) {
+    const auto ux = static_cast<std::uint64_t>(x);
+    switch (bitCount) {
+    case 1: return (row.u8(ux / 8).value_or(0) >> (7 - ux % 8)) & 0x1;
+    case 4: return (row.u8(ux / 2).value_or(0) >> (ux % 2 ? 0 : 4)) & 0xF;
+    case 8: return row.u8(ux).value_or(0);
+    case 16: return row.u16(ux * 2).value_or(0);
+    case 24:
+        return row.u8(ux * 3).value_or(0) | (std::uint32_t{row.u8(ux * 3 + 1).value_or(0)} << 8) |
+               (std::uint32_t{row.u8(ux * 3 + 2).value_or(0)} << 16);
+    default: return row.u32(ux * 4).value_or(0);
+    }
+}
+
+// True when any pixel of a 32-bit image has a non-zero top byte.
+bool anyAlpha(ByteView rows, const DibLayout& l) {
+    for (int y = 0; y < l.height; ++y) {
+        const std::uint64_t rowAt = static_cast<std::uint64_t>(y) * l.stride;
+        for (int x = 0; x < l.width; ++x) {
+            if (rows.u8(rowAt + static_cast<std::uint64_t>(x) * 4 + 3).value_or(0) != 0) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::optional<ArgbImage> decodeDib(ByteView data) {
+    const auto layout = readLayout(data);
+    if (!layout) return std::nullopt;
+    const DibLayout& l = *layout;
+
+    const std::uint64_t rowsSize = l.stride * static_cast<std::uint64_t>(l.height);
+    const auto rows = data.sub(l.rowsOffset, rowsSize);
+    if (!rows) return std::nullopt;
+    // A mask that does not wholly fit counts as absent: every pixel is opaque.
+    const auto mask = data.sub(l.rowsOffset + rowsSize, l.maskStride * static_cast<std::uint64_t>(l.height));
+    const std::vector<std::uint32_t> table = readTable(data, l);
+
+    // 32-bit images whose top bytes are not all 0 carry alpha, and then the alpha alone
+    // decides: like the system's icon drawing, which blends such an icon by its alpha and
+    // does not apply the AND mask, a pixel with mask bit 1 and alpha 255 stays opaque.
+    // When every top byte is 0 the AND mask gives the transparency as for other depths.
+    const bool useAlpha = l.alphaByte && anyAlpha(*rows, l);
+
+    ArgbImage image(l.width, l.height);
+    for (int y = 0; y < l.height; ++y) {
+        const std::uint64_t stored = static_cast<std::uint64_t>(l.height - 1 - y);  // bottom row first
+        const ByteView row = *rows->sub(stored * l.stride, l.stride);
+        const std::optional<ByteView> maskRow = mask ? mask->sub(stored * l.maskStride, l.maskStride) : std::nullopt;
+        for (int x = 0; x < l.width; ++x) {
+            const std::uint32_t raw = rawPixel(row, x, l.bitCount);
+            std::uint32_t rgb = 0;
+            if (l.bitCount <= 8) {
+                rgb = raw < table.size() ? table[raw] : 0;  // an index beyond the table is black
+            } else {
+                rgb = makeArgb(0, channel(raw, l.red), channel(raw, l.green), channel(raw, l.blue));
+            }
+            std::uint32_t& out = image.pixel(x, y);
+            if (useAlpha) {
+                out = premultiplied(raw >> 24, argbRed(rgb), argbGreen(rgb), argbBlue(rgb));
+                continue;
+            }
+            const auto ux = static_cast<std::uint64_t>(x);
+            const bool maskBit = maskRow && ((maskRow->u8(ux / 8).value_or(0) >> (7 - ux % 8)) & 1) != 0;
+            if (!maskBit) out = 0xFF000000u | rgb;
+            else if (rgb == 0) out = 0;                       // transparent
+            else out = 0xFF000000u | (rgb ^ 0x00FFFFFFu);     // inverts the screen: shown over white
+        }
+    }
+    return image;
+}
+
+}  // namespace platform::decode
