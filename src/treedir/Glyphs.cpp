@@ -16,7 +16,7 @@ namespace {
 
 QPixmap masked(const QImage& image, QColor key) {
     QPixmap pixmap = QPixmap::fromImage(image);
-    pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(key.rgb(), Qt::MaskOutColor)));
+    pixmap.setMask(QBitmap::fromImage(image.createMaskFromColor(key.rgb(), Qt::MaskInColor)));
     return pixmap;
 }
 
