@@ -333,7 +333,8 @@ bool QTreeDir::fnSetFocus(QTreeWidgetItem* node, std::string_view relativePath, 
 
 QTreeDir::Hit QTreeDir::hitTest(QPoint pos, QTreeWidgetItem** node) const {
     *node = nullptr;
-    QTreeWidgetItem* item = itemAt(QPoint(columnViewportPosition(0), pos.y()));
+    // The row under the point, wherever the point lies sideways (the column may be scrolled).
+    QTreeWidgetItem* item = itemAt(QPoint(std::max(0, columnViewportPosition(0)), pos.y()));
     if (!item || isPlaceholder(item)) return Hit::Nowhere;
     *node = item;
 
