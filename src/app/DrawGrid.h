@@ -1,0 +1,57 @@
+// A one-row grid of equal cells whose contents the owner draws (the icon strip). It paints
+// the background, the current cell's highlight and the grid lines, then raises DrawCell
+// for every visible cell; Left/Right/Home/End and a click move the current column, each
+// move asked first through SelectCell. The row scrolls sideways when its cells do not fit.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QPainter>
+
+class DrawGrid : public QAbstractScrollArea {
+    Q_OBJECT
+
+public:
+    static constexpr int kGridLineWidth = 1;
+
+    explicit DrawGrid(QWidget* parent = nullptr);
+
+    int ColCount() const { return colCount_; }
+    void setColCount(int count);
+    int Col() const { return col_; }
+    // Makes col the current column (asking SelectCell first); false when refused or out of range.
+    bool setCol(int col);
+
+    int DefaultColWidth() const { return cellWidth_; }
+    int DefaultRowHeight() const { return cellHeight_; }
+    void setCellSize(int width, int height);
+
+    // The column under a viewport point, or -1 outside every cell.
+    int MouseToCell(QPoint viewportPos) const;
+    // The cell's rectangle in viewport coordinates (without its grid line).
+    QRect CellRect(int col) const;
+
+signals:
+    // Draw the contents of cell col inside rect (background and highlight are painted).
+    void DrawCell(QPainter* painter, int col, const QRect& rect, bool selected);
+    // The current column is about to become col; clear *canSelect to refuse.
+    void SelectCell(int col, bool* canSelect);
+    void MouseUp(Qt::MouseButton button, QPoint viewportPos);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    QSize viewportSizeHint() const override;
+
+private:
+    void updateScrollBar();
+    void scrollToCol(int col);
+    int pitch() const { return cellWidth_ + kGridLineWidth; }
+
+    int colCount_ = 25;
+    int col_ = 0;
+    int cellWidth_ = 34;
+    int cellHeight_ = 34;
+};

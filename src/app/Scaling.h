@@ -1,0 +1,14 @@
+// Enlargement of a window's contents on tall screens: factor k is the screen height
+// divided by 600 in whole numbers (1 up to 1199 pixels, 2 from 1200, ...). Contents and
+// window grow together, once.
+#pragma once
+
+class QWidget;
+
+int tallScreenFactor(int screenHeight);
+
+// Multiplies by k the fonts, the fixed and limiting sizes, the positions of widgets placed
+// by hand, the layouts' margins and spacing and the splitters' handles of root and every
+// widget inside it (pop-up windows excepted). The window's own size and the sizes of the
+// panes of a splitter are the caller's.
+void scaleWidgets(QWidget* root, int k);

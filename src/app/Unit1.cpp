@@ -1,0 +1,226 @@
+// TForm1: start-up, layout, state, menus, the view-style buttons and the step from a
+// chosen directory to the file list.
+#include "app/Unit1.h"
+
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QScreen>
+#include <QStatusBar>
+
+#include "app/Looks.h"
+#include "app/Scaling.h"
+#include "platform/MbText.h"
+#include "platform/MessageBox.h"
+#include "ui_Unit1.h"
+
+const char* const TForm1::kCaption = "Vexil - アイコン抽出";
+const char* const TForm1::kCaptionPrefix = "Vexil - ";
+const char* const TForm1::kErrorTitle = "Vexilｴﾗｰ";
+const char* const TForm1::kFilterItems[3] = {"ﾌﾟﾛｸﾞﾗﾑ (*.exe)", "DLL (*.DLL)", "すべて (*.*)"};
+const char* const TForm1::kEveryFile = "*.*";
+
+namespace {
+
+constexpr int kFontPixels = 12;
+constexpr int kStatusPanelWidths[2] = {100, 200};
+constexpr int kSplitterWidth = 4;
+
+QString fromBytes(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
+
+}  // namespace
+
+TWaitCursor::TWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+
+TWaitCursor::~TWaitCursor() {
+    while (QGuiApplication::overrideCursor()) QGuiApplication::restoreOverrideCursor();
+}
+
+TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new Ui::TForm1) {
+    ui->setupUi(this);
+    setFont(japaneseFont(kFontPixels));
+    setWindowIcon(programIcon());
+
+    for (int i = 0; i < 2; ++i) {
+        statusPanels_[i] = new QLabel(ui->StatusBar1);
+        statusPanels_[i]->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        statusPanels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        statusPanels_[i]->setFixedWidth(kStatusPanelWidths[i]);
+        ui->StatusBar1->addWidget(statusPanels_[i]);
+    }
+
+    QIcon filter;
+    filter.addPixmap(buttonGlyph(QStringLiteral("BTNFILTER")), QIcon::Normal);
+    filter.addPixmap(buttonGlyph(QStringLiteral("BTNFILTERD")), QIcon::Disabled);
+    ui->BtnExeFilter->setIcon(filter);
+    ui->BtnLargeIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNLARGE"))));
+    ui->BtnSmallIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNSMALL"))));
+    ui->BtnListIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNLIST"))));
+    ui->BtnReportIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNREPORT"))));
+
+    ui->ListView1->setImageLists(&ImageList32, &ImageList16);
+    ui->ListView1->setViewStyle(FileListView::ViewStyle::Report);
+    ui->Splitter1->setStretchFactor(0, 0);
+    ui->Splitter1->setStretchFactor(1, 1);
+    resize(kDesignWidth, kDesignHeight + menuBar()->sizeHint().height());
+
+    connectHandlers();
+    if (screenHeight <= 0) {
+        const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+        screenHeight = s ? s->geometry().height() : 0;
+    }
+    FormCreate(screenHeight);
+
+    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
+        move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::connectHandlers() {
+    connect(ui->Drive1, &DriveCombo::OnChange, this, &TForm1::Drive1Change);
+    connect(ui->TreeDir1, &QTreeDir::OnChange, this, &TForm1::TreeDir1Change);
+    connect(ui->BtnExeFilter, &QToolButton::clicked, this, &TForm1::BtnExeFilterClick);
+    connect(ui->BtnLargeIcon, &QToolButton::clicked, this, &TForm1::BtnLargeIconClick);
+    connect(ui->BtnSmallIcon, &QToolButton::clicked, this, &TForm1::BtnSmallIconClick);
+    connect(ui->BtnListIcon, &QToolButton::clicked, this, &TForm1::BtnListIconClick);
+    connect(ui->BtnReportIcon, &QToolButton::clicked, this, &TForm1::BtnReportIconClick);
+    connect(ui->ListView1, &FileListView::selectItem, this, &TForm1::ListView1SelectItem);
+    connect(ui->ListView1, &FileListView::columnClick, this, &TForm1::ListView1ColumnClick);
+    connect(ui->DrawGrid1, &DrawGrid::DrawCell, this, &TForm1::DrawGrid1DrawCell);
+    connect(ui->DrawGrid1, &DrawGrid::SelectCell, this, &TForm1::DrawGrid1SelectCell);
+    connect(ui->DrawGrid1, &DrawGrid::MouseUp, this, &TForm1::DrawGrid1MouseUp);
+    connect(ui->mnuFile, &QMenu::aboutToShow, this, &TForm1::mnuFileClick);
+    connect(ui->mnuEdit, &QMenu::aboutToShow, this, &TForm1::mnuEditClick);
+    connect(ui->mnuSaveIcon, &QAction::triggered, this, &TForm1::mnuSaveIconClick);
+    connect(ui->mnuSaveIcon32, &QAction::triggered, this, &TForm1::mnuSaveIcon32Click);
+    connect(ui->mnuSaveIcon16, &QAction::triggered, this, &TForm1::mnuSaveIcon16Click);
+    connect(ui->mnuExit, &QAction::triggered, this, &TForm1::mnuExitClick);
+    connect(ui->mnuCopyBmp32, &QAction::triggered, this, &TForm1::mnuCopyBmp32Click);
+    connect(ui->mnuCopyBmp16, &QAction::triggered, this, &TForm1::mnuCopyBmp16Click);
+    connect(ui->mnuAbout, &QAction::triggered, this, &TForm1::mnuAboutClick);
+    connect(ui->mnuPopupSaveIcon, &QAction::triggered, this, &TForm1::mnuPopupSaveIconClick);
+    connect(ui->mnuPopSaveIcon32, &QAction::triggered, this, &TForm1::mnuPopSaveIcon32Click);
+    connect(ui->mnuPopSaveIcon16, &QAction::triggered, this, &TForm1::mnuPopSaveIcon16Click);
+    connect(ui->mnuPopCopyBmp32, &QAction::triggered, this, &TForm1::mnuPopCopyBmp32Click);
+    connect(ui->mnuPopCopyBmp16, &QAction::triggered, this, &TForm1::mnuPopCopyBmp16Click);
+}
+
+// Layout adjustments at creation: on tall screens contents and window grow together by
+// the whole factor k; the strip's cells and its panel's height follow the icon size.
+void TForm1::FormCreate(int screenHeight) {
+    scale_ = tallScreenFactor(screenHeight);
+    if (scale_ > 1) {
+        scaleWidgets(this, scale_);
+        resize(kDesignWidth * scale_, kDesignHeight * scale_ + menuBar()->sizeHint().height());
+    }
+    ui->Splitter1->setSizes({kTreeWidth * scale_, (kDesignWidth - kTreeWidth - kSplitterWidth) * scale_});
+
+    const int scrollBarHeight = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, ui->DrawGrid1);
+    ui->Pan2->setFixedHeight(kIconSize + ui->StatusBar1->minimumHeight() + scrollBarHeight + 20);
+    ui->DrawGrid1->setCellSize(kIconSize + 2, kIconSize + 2);
+
+    for (const char* item : kFilterItems) ui->ComboBox1->addItem(QString::fromUtf8(item));
+    ui->ComboBox1->setCurrentIndex(0);
+}
+
+void TForm1::FormDestroy() { ReleaseIcons(true); }
+
+void TForm1::ShowError(const std::string& text) {
+    platform::messageBox(text, kErrorTitle, platform::mb::Ok | platform::mb::IconExclamation);
+}
+
+std::string TForm1::FilePath(const std::string& fileName) const { return platform::joinPath(CurrentDir, fileName); }
+
+void TForm1::ReleaseIcons(bool all) {
+    if (all) {
+        ImageList16.Clear();
+        ImageList32.Clear();
+    }
+    ImageList16A.Clear();
+    ImageList32A.Clear();
+}
+
+QString TForm1::statusText(int panel) const { return panel == 0 || panel == 1 ? statusPanels_[panel]->text() : QString(); }
+
+void TForm1::setStatusText(int panel, const QString& text) {
+    if (panel == 0 || panel == 1) statusPanels_[panel]->setText(text);
+}
+
+// The mask the filter combo's text stands for: the text between the parentheses
+// ("ﾌﾟﾛｸﾞﾗﾑ (*.exe)" gives *.exe), else the whole text, lower-cased; "*.*" when empty.
+std::string TForm1::FilterMaskFromText() const {
+    const std::string text = ui->ComboBox1->currentText().toStdString();
+    if (text.empty()) return kEveryFile;
+    std::string result = text;
+    std::size_t open = 0;  // position of the latest "(", counted from 1
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char b = text[i];
+        if (open > 0 && b == ')') {
+            if (count > 0) result = text.substr(open, count);
+            break;
+        }
+        if (b == '(') open = i + 1;
+        else if (open > 0) ++count;
+    }
+    return platform::asciiLower(result);
+}
+
+void TForm1::ClearViews() {
+    ReleaseIcons(true);
+    ui->ListView1->clear();
+    if (ui->DrawGrid1->ColCount() > 1) ui->DrawGrid1->setColCount(1);
+    ui->DrawGrid1->viewport()->update();
+    StripIconCount = 0;
+    CurrentFile.clear();
+}
+
+void TForm1::RefreshFileList() {
+    ClearViews();
+    CurrentDir = ui->TreeDir1->CurrentPath;
+    setWindowTitle(QString::fromUtf8(kCaptionPrefix) + fromBytes(CurrentDir));
+    SortDescending = ui->ListView1->sortKind() == FileListView::SortKind::Name;
+    // The directory scan of CurrentDir with FilterMask is added here by the file-list work.
+}
+
+void TForm1::Drive1Change() {
+    // When the tree keeps its drive, the selector goes back to showing that drive.
+    if (!ui->TreeDir1->SetDrive(ui->Drive1->Drive(), true)) ui->Drive1->showDrive(ui->TreeDir1->CurrentDrive);
+}
+
+void TForm1::TreeDir1Change(QTreeWidgetItem*) {
+    FilterMask = FilterMaskFromText();
+    RefreshFileList();
+}
+
+void TForm1::BtnExeFilterClick() {
+    FilterMask = FilterMaskFromText();
+    RefreshFileList();
+}
+
+void TForm1::BtnLargeIconClick() { ui->ListView1->setViewStyle(FileListView::ViewStyle::Icon); }
+void TForm1::BtnSmallIconClick() { ui->ListView1->setViewStyle(FileListView::ViewStyle::SmallIcon); }
+void TForm1::BtnListIconClick() { ui->ListView1->setViewStyle(FileListView::ViewStyle::List); }
+void TForm1::BtnReportIconClick() { ui->ListView1->setViewStyle(FileListView::ViewStyle::Report); }
+
+void TForm1::ListView1SelectItem(int, bool) {}                           // filled by the icon strip work
+void TForm1::ListView1ColumnClick(int) {}                                // filled by the file-list work (sorting)
+void TForm1::DrawGrid1DrawCell(QPainter*, int, const QRect&, bool) {}    // filled by the icon strip work
+void TForm1::DrawGrid1SelectCell(int, bool*) {}                          // filled by the icon strip work
+void TForm1::DrawGrid1MouseUp(Qt::MouseButton, QPoint) {}                // filled by the icon strip work (pop-up menu)
+void TForm1::mnuFileClick() {}                                           // filled by the saving work (enabling)
+void TForm1::mnuEditClick() {}                                           // filled by the saving work (enabling)
+void TForm1::mnuSaveIconClick() {}                                       // filled by the saving work
+void TForm1::mnuSaveIcon32Click() {}                                     // filled by the saving work
+void TForm1::mnuSaveIcon16Click() {}                                     // filled by the saving work
+void TForm1::mnuCopyBmp32Click() {}                                      // filled by the saving work (clipboard)
+void TForm1::mnuCopyBmp16Click() {}                                      // filled by the saving work (clipboard)
+void TForm1::mnuAboutClick() {}                                          // filled by the About box work
+void TForm1::mnuPopupSaveIconClick() {}                                  // filled by the saving work
+void TForm1::mnuPopSaveIcon32Click() {}                                  // filled by the saving work
+void TForm1::mnuPopSaveIcon16Click() {}                                  // filled by the saving work
+void TForm1::mnuPopCopyBmp32Click() {}                                   // filled by the saving work (clipboard)
+void TForm1::mnuPopCopyBmp16Click() {}                                   // filled by the saving work (clipboard)
+
+void TForm1::mnuExitClick() { close(); }

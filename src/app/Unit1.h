@@ -1,0 +1,109 @@
+// The main window: the drive selector and the filter row at the top, the directory tree
+// beside the file list, the icon strip and the status bar below, the menus. It holds the
+// window's state fields and the four image lists; the work of listing files, filling the
+// strip and saving is done by the handlers named after their control and event.
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+#include <string>
+
+#include "app/ImageList.h"
+
+namespace Ui {
+class TForm1;
+}
+class QLabel;
+class QTreeWidgetItem;
+
+// Shows the hourglass while it lives; on its end the cursor is the default one again
+// (not whatever was showing before).
+class TWaitCursor {
+public:
+    TWaitCursor();
+    ~TWaitCursor();
+    TWaitCursor(const TWaitCursor&) = delete;
+    TWaitCursor& operator=(const TWaitCursor&) = delete;
+};
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The window's own texts.
+    static const char* const kCaption;        // "Vexil - アイコン抽出"
+    static const char* const kCaptionPrefix;  // "Vexil - "
+    static const char* const kErrorTitle;     // "Vexilｴﾗｰ"
+    static const char* const kFilterItems[3];
+    static const char* const kEveryFile;      // "*.*"
+    static constexpr int kDesignWidth = 480;  // client area as designed
+    static constexpr int kDesignHeight = 343;
+    static constexpr int kTreeWidth = 201;
+    static constexpr int kIconSize = 32;      // large icons; the small ones are 16
+
+    // screenHeight 0: the height of the screen the window opens on.
+    explicit TForm1(QWidget* parent = nullptr, int screenHeight = 0);
+    ~TForm1() override;
+
+    // State.
+    bool SortDescending = false;
+    std::string CurrentDir;
+    std::string FilterMask = "*.exe";
+    int StripIconCount = 0;
+    std::string CurrentFile;
+
+    // Icons of the listed files (small, large) and of the strip's icons.
+    ImageList ImageList16{16};
+    ImageList ImageList32{32};
+    ImageList ImageList16A{16};
+    ImageList ImageList32A{32};
+
+    // The factor the window was enlarged by at start (1 on screens up to 1199 pixels high).
+    int scaleFactor() const { return scale_; }
+
+    void ShowError(const std::string& text);
+    std::string FilePath(const std::string& fileName) const;
+    void ReleaseIcons(bool all);
+    std::string FilterMaskFromText() const;
+    void RefreshFileList();
+    void ClearViews();
+
+    QString statusText(int panel) const;
+    void setStatusText(int panel, const QString& text);
+
+private:
+    void FormCreate(int screenHeight);
+    void connectHandlers();
+
+    void Drive1Change();
+    void TreeDir1Change(QTreeWidgetItem* node);
+    void BtnExeFilterClick();
+    void BtnLargeIconClick();
+    void BtnSmallIconClick();
+    void BtnListIconClick();
+    void BtnReportIconClick();
+    void ListView1SelectItem(int row, bool selected);
+    void ListView1ColumnClick(int column);
+    void DrawGrid1DrawCell(QPainter* painter, int col, const QRect& rect, bool selected);
+    void DrawGrid1SelectCell(int col, bool* canSelect);
+    void DrawGrid1MouseUp(Qt::MouseButton button, QPoint pos);
+    void mnuFileClick();
+    void mnuEditClick();
+    void mnuSaveIconClick();
+    void mnuSaveIcon32Click();
+    void mnuSaveIcon16Click();
+    void mnuCopyBmp32Click();
+    void mnuCopyBmp16Click();
+    void mnuAboutClick();
+    void mnuPopupSaveIconClick();
+    void mnuPopSaveIcon32Click();
+    void mnuPopSaveIcon16Click();
+    void mnuPopCopyBmp32Click();
+    void mnuPopCopyBmp16Click();
+    void mnuExitClick();
+    void FormDestroy();
+
+    std::unique_ptr<Ui::TForm1> ui;
+    QLabel* statusPanels_[2] = {nullptr, nullptr};
+    int scale_ = 1;
+};

@@ -1,0 +1,125 @@
+#include "treedir/DriveCombo.h"
+
+#include <QAbstractItemView>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QStylePainter>
+#include <algorithm>
+
+#include "treedir/Glyphs.h"
+
+namespace {
+
+constexpr int kMountRole = Qt::UserRole;      // mount point bytes (QByteArray)
+constexpr int kGlyphRole = Qt::UserRole + 1;  // glyph resource name
+
+// One entry: the glyph near the left edge, centred vertically, the text after it on one
+// line, ampersands shown as they are.
+void drawEntry(QPainter* painter, const QRect& rect, const QPixmap& glyph, const QString& text, const QColor& colour) {
+    const int glyphTop = rect.top() + (rect.height() - glyph.height()) / 2;
+    painter->drawPixmap(rect.left() + DriveCombo::kGlyphLeft, glyphTop, glyph);
+    QRect textRect = rect;
+    textRect.setLeft(rect.left() + DriveCombo::kGlyphLeft + glyph.width() + DriveCombo::kTextGap);
+    painter->setPen(colour);
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+}
+
+class DriveEntryDelegate : public QStyledItemDelegate {
+public:
+    explicit DriveEntryDelegate(DriveCombo* combo) : QStyledItemDelegate(combo), combo_(combo) {}
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        QStyleOptionViewItem opt(option);
+        initStyleOption(&opt, index);
+        const QString text = opt.text;
+        opt.text.clear();
+        opt.icon = QIcon();
+        const QWidget* widget = opt.widget ? opt.widget : combo_;
+        widget->style()->drawControl(QStyle::CE_ItemViewItem, &opt, painter, widget);  // background, selection
+        const bool selected = opt.state & QStyle::State_Selected;
+        const QColor colour = opt.palette.color(selected ? QPalette::HighlightedText : QPalette::Text);
+        drawEntry(painter, opt.rect, combo_->glyph(index.data(kGlyphRole).toString().toStdString()), text, colour);
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        const QFontMetrics fm(option.font);
+        const int width = DriveCombo::kGlyphLeft + 16 + DriveCombo::kTextGap + fm.horizontalAdvance(index.data().toString()) + 8;
+        return QSize(width, std::max(fm.height(), DriveCombo::kGlyphHeight));
+    }
+
+private:
+    DriveCombo* combo_;
+};
+
+}  // namespace
+
+DriveCombo::DriveCombo(QWidget* parent) : QComboBox(parent), drive_(platform::systemDrives().currentDrive()) {
+    setItemDelegate(new DriveEntryDelegate(this));
+    connect(this, &QComboBox::activated, this, [this](int index) {
+        if (index >= 0 && static_cast<std::size_t>(index) < drives_.size()) setDrive(drives_[static_cast<std::size_t>(index)].mountPoint);
+    });
+}
+
+QPixmap DriveCombo::glyph(const std::string& name) {
+    const QString key = QString::fromStdString(name);
+    auto it = glyphs_.find(key);
+    if (it == glyphs_.end()) it = glyphs_.insert(key, glyphs::bottomLeftTransparent(key));
+    return *it;
+}
+
+int DriveCombo::indexOf(const std::string& mountPoint) const {
+    for (std::size_t i = 0; i < drives_.size(); ++i)
+        if (drives_[i].mountPoint == mountPoint) return static_cast<int>(i);
+    return -1;
+}
+
+void DriveCombo::BuildList() {
+    drives_ = platform::systemDrives().list();
+    clear();
+    int widest = 0;
+    for (const platform::Drive& d : drives_) {
+        addItem(QString::fromLocal8Bit(d.text.data(), static_cast<qsizetype>(d.text.size())),
+                QByteArray(d.mountPoint.data(), static_cast<qsizetype>(d.mountPoint.size())));
+        setItemData(count() - 1, QString::fromStdString(d.glyph), kGlyphRole);
+        widest = std::max(widest, kGlyphLeft + 16 + kTextGap + fontMetrics().horizontalAdvance(itemText(count() - 1)) + 24);
+    }
+    view()->setMinimumWidth(widest);
+    setCurrentIndex(indexOf(drive_));
+}
+
+void DriveCombo::setDrive(const std::string& mountPoint) {
+    if (mountPoint == drive_ && currentIndex() >= 0) return;
+    drive_ = mountPoint;
+    setCurrentIndex(indexOf(drive_));
+    emit OnChange();
+}
+
+void DriveCombo::showDrive(const std::string& mountPoint) {
+    drive_ = mountPoint;
+    setCurrentIndex(indexOf(drive_));
+}
+
+void DriveCombo::showEvent(QShowEvent* event) {
+    QComboBox::showEvent(event);
+    if (created_) return;
+    created_ = true;
+    BuildList();
+    // Choose the current drive again with no entry selected, so that OnChange fires.
+    setCurrentIndex(-1);
+    setDrive(drive_);
+}
+
+void DriveCombo::paintEvent(QPaintEvent*) {
+    QStylePainter painter(this);
+    QStyleOptionComboBox opt;
+    initStyleOption(&opt);
+    opt.currentText.clear();
+    opt.currentIcon = QIcon();
+    painter.drawComplexControl(QStyle::CC_ComboBox, opt);
+    const int i = currentIndex();
+    if (i < 0) return;
+    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this);
+    painter.setClipRect(field);
+    drawEntry(&painter, field, glyph(itemData(i, kGlyphRole).toString().toStdString()), itemText(i),
+              palette().color(QPalette::ButtonText));
+}

@@ -1,0 +1,56 @@
+// The drive selector: a drop-down list of the mounted drives, each entry drawn as its
+// glyph and its text ("/home [data]", "/media/usb", "/mnt/share //server/share").
+// Drive() is the mount point of the chosen drive; OnChange fires when the user (or
+// setDrive) chooses another one. When the selector is first shown it builds its list and
+// fires OnChange once for the process's current drive: that is what first fills the
+// directory tree.
+#pragma once
+
+#include <QComboBox>
+#include <QHash>
+#include <QPixmap>
+#include <string>
+#include <vector>
+
+#include "platform/Drives.h"
+
+class DriveCombo : public QComboBox {
+    Q_OBJECT
+
+public:
+    explicit DriveCombo(QWidget* parent = nullptr);
+
+    const std::string& Drive() const { return drive_; }
+
+    // Chooses the drive mounted at mountPoint. Nothing happens when it is the drive
+    // already chosen and shown; otherwise its entry is selected and OnChange fires.
+    void setDrive(const std::string& mountPoint);
+    // Selects the entry of mountPoint without firing OnChange (the selector follows a
+    // drive chosen elsewhere).
+    void showDrive(const std::string& mountPoint);
+
+    // Reads the drive list again (done when the selector is first shown).
+    void BuildList();
+    const std::vector<platform::Drive>& drives() const { return drives_; }
+
+    QPixmap glyph(const std::string& name);
+
+    static constexpr int kGlyphLeft = 2;  // glyph's distance from the left edge
+    static constexpr int kTextGap = 6;    // between the glyph and the text
+    static constexpr int kGlyphHeight = 11;
+
+signals:
+    void OnChange();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int indexOf(const std::string& mountPoint) const;
+
+    std::string drive_;
+    std::vector<platform::Drive> drives_;
+    QHash<QString, QPixmap> glyphs_;
+    bool created_ = false;
+};
