@@ -14,6 +14,8 @@ int cmdGroups(const Args& args);
 int cmdImages(const Args& args);
 int cmdSaveIco(const Args& args);
 int cmdSaveBmp(const Args& args);
+int cmdCount(const Args& args);
+int cmdRender(const Args& args);
 
 // Prints "vexil-cli: <message>" to stderr and returns 1 (failure) or 2 (usage).
 int fail(const std::string& message);

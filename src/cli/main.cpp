@@ -21,9 +21,13 @@ const char kHelp[] =
     "                                      size and colours, one a line\n"
     "  save-ico FILE GROUP OUT [--image K] all images of the group (or image K alone) as .ico\n"
     "  save-bmp FILE GROUP K OUT           image K of the group as .bmp\n"
+    "  count FILE...                       the number of icons of each file: count, tab, path\n"
+    "  render FILE I --size 32|16 OUT      icon I as the icon strip shows it; OUT's extension\n"
+    "                                      chooses .ico (16 colours), .bmp or .jpg (on white)\n"
+    "                                      or .png (with its transparency)\n"
     "\n"
     "GROUP is a name as `groups` prints it (\"#1\", \"MAINICON\"); for an .ico file use \"-\".\n"
-    "Images are counted from 0. Exit status: 0 success, 1 failure, 2 usage error.\n";
+    "Icons and images are counted from 0. Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 }  // namespace
 
@@ -47,5 +51,7 @@ int main(int argc, char** argv) {
     if (command == "images") return cli::cmdImages(args);
     if (command == "save-ico") return cli::cmdSaveIco(args);
     if (command == "save-bmp") return cli::cmdSaveBmp(args);
+    if (command == "count") return cli::cmdCount(args);
+    if (command == "render") return cli::cmdRender(args);
     return cli::usage("unknown command: " + command + " (see vexil-cli --help)");
 }
