@@ -1,7 +1,57 @@
-// vexil-cli: the icon core from the command line. It never opens a window.
+// vexil-cli: lists and saves the icons of Windows programs, DLLs and icon files from the
+// command line. It never opens a window and never runs the code of the files it reads.
 #include <cstdio>
+#include <cstring>
+#include <string>
 
-int main(int, char**) {
-    std::puts("vexil-cli");
-    return 0;
+#include "cli/Cli.h"
+#include "platform/MessageBox.h"
+
+namespace {
+
+const char kHelp[] =
+    "usage: vexil-cli COMMAND ...\n"
+    "\n"
+    "Reads the icons of PE32/PE32+ programs and DLLs, 16-bit NE modules and .ico files.\n"
+    "\n"
+    "commands:\n"
+    "  groups FILE                         icon group names, one a line, in module order\n"
+    "                                      (nothing for an .ico file)\n"
+    "  images FILE [GROUP]                 the images of a group (or of an .ico file):\n"
+    "                                      size and colours, one a line\n"
+    "  save-ico FILE GROUP OUT [--image K] all images of the group (or image K alone) as .ico\n"
+    "  save-bmp FILE GROUP K OUT           image K of the group as .bmp\n"
+    "  count FILE...                       the number of icons of each file: count, tab, path\n"
+    "  render FILE I --size 32|16 OUT      icon I as the icon strip shows it; OUT's extension\n"
+    "                                      chooses .ico (16 colours), .bmp or .jpg (on white)\n"
+    "                                      or .png (with its transparency)\n"
+    "\n"
+    "GROUP is a name as `groups` prints it (\"#1\", \"MAINICON\"); for an .ico file use \"-\".\n"
+    "Icons and images are counted from 0. Exit status: 0 success, 1 failure, 2 usage error.\n";
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // Boxes the icon core would show become lines on stderr.
+    platform::setMessageBoxHandler([](const std::string& text, const std::string& title, unsigned style) {
+        std::string flat = text;
+        for (char& c : flat)
+            if (c == '\n') c = ' ';
+        std::fprintf(stderr, "vexil-cli: %s: %s\n", title.c_str(), flat.c_str());
+        return (style & platform::mb::ButtonMask) == platform::mb::YesNo ? platform::mb::IdNo : platform::mb::IdOk;
+    });
+
+    if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
+        std::fputs(kHelp, argc < 2 ? stderr : stdout);
+        return argc < 2 ? 2 : 0;
+    }
+    const std::string command = argv[1];
+    const cli::Args args(argv + 2, argv + argc);
+    if (command == "groups") return cli::cmdGroups(args);
+    if (command == "images") return cli::cmdImages(args);
+    if (command == "save-ico") return cli::cmdSaveIco(args);
+    if (command == "save-bmp") return cli::cmdSaveBmp(args);
+    if (command == "count") return cli::cmdCount(args);
+    if (command == "render") return cli::cmdRender(args);
+    return cli::usage("unknown command: " + command + " (see vexil-cli --help)");
 }

@@ -1,11 +1,222 @@
 #include "iconmod/Iconmod.h"
 
-namespace iconmod {
+#include <new>
 
-QIconMod::QIconMod(std::string path) : Path(std::move(path)) {}
+#include "platform/IconDecode.h"
+#include "platform/MbText.h"
+#include "platform/MessageBox.h"
+
+namespace iconmod {
+namespace {
+
+constexpr std::uint32_t kBitmapHeaderSize = 40;
+constexpr std::uint32_t kBiBitfields = 3;
+
+// Bytes between the 40-byte header and the colour table: the three channel masks of a
+// BI_BITFIELDS bitmap.
+std::uint32_t maskBytes(platform::ByteView header) {
+    return header.u32(16).value_or(0) == kBiBitfields ? 12u : 0u;
+}
+
+}  // namespace
+
+std::uint16_t fnPaletteCount(platform::ByteView header) {
+    const std::uint32_t clrUsed = header.u32(32).value_or(0);
+    if (clrUsed != 0) return static_cast<std::uint16_t>(clrUsed & 0xFFFF);
+    switch (header.u16(14).value_or(0)) {
+    case 1: return 2;
+    case 4: return 16;
+    case 8: return 256;
+    default: return 0;
+    }
+}
+
+std::uint16_t fnPaletteSize(platform::ByteView header) {
+    return static_cast<std::uint16_t>(4u * fnPaletteCount(header));
+}
+
+std::optional<std::int64_t> fnRowSize(platform::ByteView header) {
+    const auto width = header.s32(4);
+    const auto planes = header.u16(12);
+    const auto bits = header.u16(14);
+    if (!width || !planes || !bits) return std::nullopt;
+    const std::int64_t rowBits = static_cast<std::int64_t>(*planes) * *width * *bits;
+    return ((rowBits + 31) >> 5) * 4;
+}
+
+QIconMod::QIconMod(std::string path) : Path(std::move(path)) {
+    IsIcoFile = platform::compareIgnoreCase(platform::extensionOf(Path), ".ico") == 0;
+}
 
 QIconMod::~QIconMod() { subFreeImages(); }
 
 void QIconMod::subFreeImages() { Images.reset(); }
+
+bool QIconMod::fnOpen() {
+    if (IsIcoFile) {
+        if (!Images) Images = fnReadIcoFile(Path);
+        return Images != nullptr;
+    }
+    if (!Module) {
+        auto module = platform::ResourceModule::openFile(Path);
+        // Only 32- and 64-bit modules are opened for their icon groups; 16-bit modules are
+        // left to the standard save, which works from the extracted pictures.
+        if (module && module->format() != platform::ResourceModule::Format::Ne) Module = std::move(module);
+    }
+    return Module != nullptr;
+}
+
+bool QIconMod::fnParseImage(IconImage* image) {
+    if (!image) return false;
+    const platform::ByteView data(image->Data);
+    if (platform::isPng(data)) {
+        const auto info = platform::readPngInfo(data);
+        if (!info) return false;
+        image->IsPng = true;
+        image->Width = info->width;
+        image->Height = info->height;
+        image->ColorBits = info->colorBits;
+        return true;
+    }
+    image->IsPng = false;
+    const auto headerSize = data.u32(0);
+    if (!headerSize || *headerSize != kBitmapHeaderSize || !data.fits(0, kBitmapHeaderSize)) return false;
+    const std::int32_t width = *data.s32(4);
+    const std::int32_t height = *data.s32(8) / 2;
+    const std::int32_t colorBits = static_cast<std::int32_t>(*data.u16(12)) * static_cast<std::int32_t>(*data.u16(14));
+    if (width <= 0 || height <= 0 || colorBits <= 0 || colorBits > 32) return false;
+    // The header, the channel masks, the colour table and the colour rows must lie in the
+    // data. A single row is checked first so that the product below cannot overflow.
+    const std::int64_t rowSize = *fnRowSize(data);
+    if (rowSize <= 0 || static_cast<std::uint64_t>(rowSize) > data.size()) return false;
+    const std::uint64_t rows = static_cast<std::uint64_t>(rowSize) * static_cast<std::uint64_t>(height);
+    const std::uint64_t needed = kBitmapHeaderSize + maskBytes(data) + fnPaletteSize(data) + rows;
+    if (needed > data.size()) return false;
+    image->Width = width;
+    image->Height = height;
+    image->ColorBits = colorBits;
+    return true;
+}
+
+std::int32_t QIconMod::fnReadIcoHeader(platform::ByteSource& file) {
+    const auto reserved = file.read(0, 2);
+    const auto type = file.read(2, 2);
+    const auto count = file.read(4, 2);
+    if (!reserved || !type || !count) return -1;
+    if (*platform::ByteView(*reserved).u16(0) != 0 || *platform::ByteView(*type).u16(0) != 1) return -1;
+    return *platform::ByteView(*count).u16(0);
+}
+
+std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
+    subFreeImages();
+    auto fail = [&path](const char* message) -> std::unique_ptr<IconImageSet> {
+        platform::messageBox(message, path);
+        return nullptr;
+    };
+    auto file = platform::FileSource::open(path);
+    if (!file) return fail(text::kIcoReadFailed);
+    const std::int32_t count = fnReadIcoHeader(*file);
+    if (count < 0) return fail(text::kIcoHeaderReadFailed);
+
+    // The directory is read only when the file holds all of it, so a count claimed by a
+    // short file costs no allocation.
+    const auto directory = file->read(6, 16ull * static_cast<std::uint64_t>(count));
+    if (!directory) return fail(text::kIcoDataReadFailed);
+    const platform::ByteView dir(*directory);
+
+    auto set = std::make_unique<IconImageSet>();
+    try {
+        set->Images.resize(static_cast<std::size_t>(count));
+    } catch (const std::bad_alloc&) {
+        return fail(text::kMemoryFailed);
+    }
+    for (std::int32_t i = 0; i < count; ++i) {
+        const std::uint64_t entry = 16ull * static_cast<std::uint64_t>(i);
+        const std::uint32_t bytesInRes = *dir.u32(entry + 8);
+        const std::uint32_t imageOffset = *dir.u32(entry + 12);
+        auto data = file->read(imageOffset, bytesInRes);
+        if (!data) return fail(text::kIcoDataReadFailed);
+        IconImage& image = set->Images[static_cast<std::size_t>(i)];
+        image.Data = std::move(*data);
+        if (!fnParseImage(&image)) return fail(text::kIcoFormatFailed);
+    }
+    return set;
+}
+
+bool QIconMod::fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count) {
+    const std::uint16_t fields[3] = {0, 1, count};
+    for (std::uint16_t v : fields) {
+        const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
+        if (!file.write(bytes, 2)) return false;
+    }
+    return true;
+}
+
+std::uint32_t QIconMod::fnImageOffset(const IconImageSet& set, std::uint32_t index, std::int32_t selection) {
+    if (selection >= 0) return 6 + 16;
+    std::uint32_t offset = 6 + 16 * set.Count();
+    for (std::uint32_t i = 0; i < index && i < set.Count(); ++i) offset += set.Images[i].DataSize();
+    return offset;
+}
+
+bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
+    if (!Images || selection < -1 || (selection >= 0 && static_cast<std::uint32_t>(selection) >= Images->Count())) {
+        platform::messageBox(text::kNoIconData, text::kErrorTitle);
+        return false;
+    }
+    platform::AtomicFile file;
+    if (!file.create(path)) {
+        platform::messageBox(text::kIcoCreateFailed, path);
+        return false;
+    }
+    const std::uint16_t count = selection < 0 ? static_cast<std::uint16_t>(Images->Count()) : 1;
+    if (!fnWriteIcoHeader(file, count)) {
+        platform::messageBox(text::kIcoHeaderWriteFailed, path);
+        return false;
+    }
+    auto selected = [selection](std::uint32_t i) { return selection < 0 || static_cast<std::uint32_t>(selection) == i; };
+
+    for (std::uint32_t i = 0; i < Images->Count(); ++i) {
+        if (!selected(i)) continue;
+        const IconImage& image = Images->Images[i];
+        platform::Bytes entry(16, 0);
+        entry[0] = static_cast<std::uint8_t>(image.Width);
+        entry[1] = static_cast<std::uint8_t>(image.Height);
+        if (image.IsPng) {
+            platform::putU16(entry, 4, 1);
+            platform::putU16(entry, 6, static_cast<std::uint16_t>(image.ColorBits));
+        } else {
+            const platform::ByteView header(image.Data);
+            const std::uint16_t planes = *header.u16(12);
+            const std::uint16_t bits = *header.u16(14);
+            const std::uint32_t p = static_cast<std::uint32_t>(planes) * bits;
+            entry[2] = p < 8 ? static_cast<std::uint8_t>(1u << p) : 0;
+            platform::putU16(entry, 4, planes);
+            platform::putU16(entry, 6, bits);
+        }
+        platform::putU32(entry, 8, image.DataSize());
+        platform::putU32(entry, 12, fnImageOffset(*Images, i, selection));
+        if (!file.write(entry)) return false;
+    }
+    for (std::uint32_t i = 0; i < Images->Count(); ++i) {
+        if (!selected(i)) continue;
+        const IconImage& image = Images->Images[i];
+        if (image.IsPng) {
+            // A PNG is written as it is: its offset 20 is part of its header.
+            if (!file.write(image.Data.data(), image.Data.size())) return false;
+            continue;
+        }
+        // Bitmaps are written with biSizeImage as 0; the image in memory is not touched.
+        platform::Bytes out = image.Data;
+        platform::putU32(out, 20, 0);
+        if (!file.write(out)) return false;
+    }
+    return file.commit();
+}
+
+std::optional<platform::ArgbImage> QIconMod::fnMakeIcon(const IconImage* image) {
+    if (!image || image->Data.empty()) return std::nullopt;
+    return platform::decodeIconImage(image->view());
+}
 
 }  // namespace iconmod

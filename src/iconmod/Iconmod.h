@@ -10,6 +10,8 @@
 
 #include "iconmod/IconImage.h"
 #include "platform/ArgbImage.h"
+#include "platform/AtomicFile.h"
+#include "platform/ByteView.h"
 #include "platform/ModuleResources.h"
 
 namespace iconmod {
@@ -29,6 +31,14 @@ inline constexpr const char* kBmpSaveFailed = "ﾋﾞｯﾄﾏｯﾌﾟの保存
 inline constexpr const char* kErrorTitle = "ｴﾗｰ";
 }  // namespace text
 
+// Sizes derived from a bitmap image's header.
+// Number of colour-table entries: the low 16 bits of biClrUsed, else 2/16/256 for 1/4/8 bits.
+std::uint16_t fnPaletteCount(platform::ByteView header);
+// Colour-table bytes: 4 per entry, modulo 65536.
+std::uint16_t fnPaletteSize(platform::ByteView header);
+// Bytes per colour row, padded to 4; computed in 64 bits (nullopt when the header is short).
+std::optional<std::int64_t> fnRowSize(platform::ByteView header);
+
 class QIconMod {
 public:
     explicit QIconMod(std::string path);
@@ -36,29 +46,35 @@ public:
     QIconMod(const QIconMod&) = delete;
     QIconMod& operator=(const QIconMod&) = delete;
 
-    // ICO file: reads it whole (once). Module: opens its resources as data (once); a file
-    // that is not a PE32/PE32+ module (16-bit modules included) gives false. Shows nothing.
+    // ICO file: reads it whole (once). Module: opens its resources as data (once). A file
+    // that is not a PE32/PE32+ module (a 16-bit module among them) gives false. Shows nothing.
     bool fnOpen();
     void subFreeImages();
 
-    // Fills Width, Height, ColorBits and IsPng of an image from its Data. False only when
-    // there is no image.
+    // Fills Width, Height, ColorBits and IsPng of an image from its Data. False when there
+    // is no image, or when its data cannot hold what its header describes (a bitmap whose
+    // 40-byte header, colour table or colour rows run past the data, or a PNG without IHDR).
     static bool fnParseImage(IconImage* image);
 
     // Reads an ICO file into a new set; nullptr after showing the failing step's message
     // (titled with the path). Releases the current set first.
     std::unique_ptr<IconImageSet> fnReadIcoFile(const std::string& path);
 
+    // The image count of an ICO header (reserved 0, type 1), or -1.
+    static std::int32_t fnReadIcoHeader(platform::ByteSource& file);
+    static bool fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count);
+
     // The file offset of image `index` in an ICO file written with `selection` (-1 all).
     static std::uint32_t fnImageOffset(const IconImageSet& set, std::uint32_t index, std::int32_t selection);
 
-    // Writes all images (selection -1) or image `selection` as an ICO file, atomically.
+    // Writes all images (selection -1) or image `selection` as an ICO file. The file is
+    // replaced only when everything was written.
     bool fnSaveIco(const std::string& path, std::int32_t selection);
 
-    // Writes one image's colour bitmap as a BMP file, atomically.
+    // Writes one image's colour bitmap as a BMP file (a PNG image as a 32-bit bitmap).
     bool fnSaveBmp(const std::string& path, const IconImage& image);
 
-    // The image decoded at its own size; nullopt when it cannot be decoded.
+    // The image decoded at its own size; nullopt when there is none or it cannot be decoded.
     static std::optional<platform::ArgbImage> fnMakeIcon(const IconImage* image);
 
     // Fields.

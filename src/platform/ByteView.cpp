@@ -52,6 +52,25 @@ bool ByteView::startsWith(std::string_view prefix) const {
     return prefix.size() <= size_ && std::memcmp(data_, prefix.data(), prefix.size()) == 0;
 }
 
+void putU16(Bytes& bytes, std::size_t at, std::uint16_t value) {
+    bytes.at(at + 1) = static_cast<std::uint8_t>(value >> 8);
+    bytes[at] = static_cast<std::uint8_t>(value);
+}
+
+void putU32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    bytes.at(at + 3) = static_cast<std::uint8_t>(value >> 24);
+    for (std::size_t i = 0; i < 3; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
+}
+
+void appendU16(Bytes& bytes, std::uint16_t value) {
+    bytes.push_back(static_cast<std::uint8_t>(value));
+    bytes.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+void appendU32(Bytes& bytes, std::uint32_t value) {
+    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
 std::optional<Bytes> MemorySource::read(std::uint64_t offset, std::uint64_t length) {
     if (!fits(offset, length)) return std::nullopt;
     return Bytes(bytes_.begin() + static_cast<std::ptrdiff_t>(offset),

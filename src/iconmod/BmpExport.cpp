@@ -1,0 +1,82 @@
+// Writing one icon image's colour bitmap as a BMP file.
+#include "iconmod/Iconmod.h"
+#include "platform/IconDecode.h"
+#include "platform/MessageBox.h"
+
+namespace iconmod {
+namespace {
+
+platform::Bytes fileHeader(std::uint32_t offBits, std::uint32_t pixelBytes) {
+    platform::Bytes h(14, 0);
+    h[0] = 'B';
+    h[1] = 'M';
+    platform::putU32(h, 2, offBits + pixelBytes);
+    platform::putU32(h, 10, offBits);
+    return h;
+}
+
+// The colour bitmap of a bitmap image: its header with biHeight set to the image's height,
+// its channel masks and colour table, and its colour rows, all as stored.
+bool bitmapParts(const IconImage& image, platform::Bytes* header, platform::Bytes* body) {
+    const platform::ByteView data(image.Data);
+    const std::uint32_t masks = data.u32(16).value_or(0) == 3 ? 12u : 0u;
+    const auto rowSize = fnRowSize(data);
+    if (!rowSize || *rowSize <= 0) return false;
+    const std::uint64_t pixels = static_cast<std::uint64_t>(*rowSize) * static_cast<std::uint64_t>(image.Height);
+    const std::uint64_t length = 40 + masks + fnPaletteSize(data) + pixels;
+    const auto part = data.sub(0, length);
+    if (!part) return false;
+    *body = part->toBytes();
+    platform::putU32(*body, 8, static_cast<std::uint32_t>(image.Height));
+    *header = fileHeader(static_cast<std::uint32_t>(14 + length - pixels), static_cast<std::uint32_t>(pixels));
+    return true;
+}
+
+// A PNG image as a 32-bit bitmap with its alpha in the fourth byte, bottom row first.
+bool pngParts(const IconImage& image, platform::Bytes* header, platform::Bytes* body) {
+    const auto picture = platform::decodeIconImage(image.view());
+    if (!picture) return false;
+    const auto w = static_cast<std::uint32_t>(picture->width);
+    const auto h = static_cast<std::uint32_t>(picture->height);
+    body->assign(40 + 4ull * w * h, 0);
+    platform::putU32(*body, 0, 40);
+    platform::putU32(*body, 4, w);
+    platform::putU32(*body, 8, h);
+    platform::putU16(*body, 12, 1);
+    platform::putU16(*body, 14, 32);
+    platform::putU32(*body, 20, 4 * w * h);
+    std::size_t at = 40;
+    for (int y = picture->height - 1; y >= 0; --y) {
+        for (int x = 0; x < picture->width; ++x) {
+            const std::uint32_t p = picture->pixel(x, y);
+            const std::uint32_t a = platform::argbAlpha(p);
+            // Stored straight (not premultiplied), as bitmaps with alpha are.
+            auto straight = [a](std::uint32_t c) { return a == 0 ? 0u : (c * 255 + a / 2) / a; };
+            (*body)[at++] = static_cast<std::uint8_t>(straight(platform::argbBlue(p)));
+            (*body)[at++] = static_cast<std::uint8_t>(straight(platform::argbGreen(p)));
+            (*body)[at++] = static_cast<std::uint8_t>(straight(platform::argbRed(p)));
+            (*body)[at++] = static_cast<std::uint8_t>(a);
+        }
+    }
+    *header = fileHeader(54, 4 * w * h);
+    return true;
+}
+
+}  // namespace
+
+bool QIconMod::fnSaveBmp(const std::string& path, const IconImage& image) {
+    platform::Bytes header, body;
+    const bool made = image.IsPng ? pngParts(image, &header, &body) : bitmapParts(image, &header, &body);
+    platform::AtomicFile file;
+    if (!file.create(path)) {
+        platform::messageBox(text::kBmpCreateFailed, path);
+        return false;
+    }
+    if (!made || !file.write(header) || !file.write(body) || !file.commit()) {
+        platform::messageBox(text::kBmpSaveFailed, path);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace iconmod

@@ -1,0 +1,77 @@
+#include "iconmod/PngExport.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <vector>
+
+#include "platform/AtomicFile.h"
+
+namespace iconmod {
+namespace {
+
+void appendData(png_structp png, png_bytep data, png_size_t length) {
+    auto* out = static_cast<platform::Bytes*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void noFlush(png_structp) {}
+
+void quietWarning(png_structp, png_const_charp) {}
+
+[[noreturn]] void jumpOnError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
+
+// The rows, built before libpng is entered so that an error jump skips no destructor
+// that matters.
+std::vector<png_byte> rgbaRows(const platform::ArgbImage& image) {
+    std::vector<png_byte> rows;
+    rows.reserve(image.pixels.size() * 4);
+    for (std::uint32_t p : image.pixels) {
+        const std::uint32_t a = platform::argbAlpha(p);
+        auto straight = [a](std::uint32_t c) { return static_cast<png_byte>(a == 0 ? 0 : (c * 255 + a / 2) / a); };
+        rows.push_back(straight(platform::argbRed(p)));
+        rows.push_back(straight(platform::argbGreen(p)));
+        rows.push_back(straight(platform::argbBlue(p)));
+        rows.push_back(static_cast<png_byte>(a));
+    }
+    return rows;
+}
+
+bool encodeInto(const std::vector<png_byte>& rows, int width, int height, platform::Bytes* out) {
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpOnError, quietWarning);
+    if (!png) return false;
+    png_infop info = png_create_info_struct(png);
+    if (!info || setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        return false;
+    }
+    png_set_write_fn(png, out, appendData, noFlush);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(width), static_cast<png_uint_32>(height), 8,
+                 PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y)
+        png_write_row(png, rows.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4);
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+}  // namespace
+
+std::optional<platform::Bytes> encodePng(const platform::ArgbImage& image) {
+    if (image.isNull() ||
+        image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)) {
+        return std::nullopt;
+    }
+    const std::vector<png_byte> rows = rgbaRows(image);
+    platform::Bytes out;
+    if (!encodeInto(rows, image.width, image.height, &out)) return std::nullopt;
+    return out;
+}
+
+bool writePng(const std::string& path, const platform::ArgbImage& image) {
+    const auto bytes = encodePng(image);
+    return bytes && platform::AtomicFile::writeWhole(path, *bytes);
+}
+
+}  // namespace iconmod

@@ -1,0 +1,19 @@
+// Writing a decoded picture as an RGBA PNG file, for inspection and for batch extraction.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/ArgbImage.h"
+#include "platform/ByteView.h"
+
+namespace iconmod {
+
+// The bytes of an 8-bit RGBA PNG of the picture (alpha kept, colours un-premultiplied).
+// nullopt when the picture is empty or inconsistent or the encoder fails.
+std::optional<platform::Bytes> encodePng(const platform::ArgbImage& image);
+
+// Encodes and writes atomically; false on failure (an existing file keeps its bytes).
+bool writePng(const std::string& path, const platform::ArgbImage& image);
+
+}  // namespace iconmod

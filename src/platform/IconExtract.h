@@ -1,0 +1,69 @@
+// Icon extraction for the file list and the icon strip: how many icons any file holds, and
+// icon i rendered at the large and the small size with its transparency. Programs and
+// DLLs (PE32, PE32+), 16-bit NE modules (.exe, .dll, .icl) and ICO files are recognised by
+// their content; every other file holds 0 icons. Nothing of a module is ever run.
+//
+// Icon i is the i-th icon group in the order the module's resource directory lists them,
+// the order in which the icon save dialog lists groups. For each size the group's image is
+// chosen as Windows chooses it: the first entry closest in size, then the colour depth
+// closest to 32 bits; it is decoded and, when not of the size asked for, scaled.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/ArgbImage.h"
+#include "platform/ByteView.h"
+
+namespace platform {
+
+class ResourceModule;
+
+// One opened file, for counting and extracting with a single open.
+class IconFile {
+public:
+    // nullptr when the path is not a regular file that can be read (FIFOs, sockets,
+    // devices and directories are never opened for reading).
+    static std::unique_ptr<IconFile> open(const std::string& path);
+    static std::unique_ptr<IconFile> fromSource(std::unique_ptr<ByteSource> source);
+    ~IconFile();
+
+    int count() const { return count_; }
+
+    // Icon `index` at size x size pixels; nullopt when it cannot be extracted.
+    std::optional<ArgbImage> icon(int index, int size);
+
+private:
+    enum class Kind { None, Module, Ico };
+    IconFile() = default;
+    std::optional<ArgbImage> icoIcon(int size);
+    std::optional<ArgbImage> moduleIcon(int index, int size);
+
+    std::unique_ptr<ByteSource> source_;
+    std::unique_ptr<ResourceModule> module_;
+    Kind kind_ = Kind::None;
+    int count_ = 0;
+};
+
+// One entry of an icon directory, as far as the choice of an image needs it.
+struct IconDirEntry {
+    int width = 0;     // 0 in the directory means 256 (when the height is 0 too)
+    int height = 0;
+    int bitCount = 0;
+};
+
+// The index of the entry to use for a size: the first with the smallest |dw| + |dh|, then,
+// among entries at exactly that distance, the depth closest to 32 bits (earlier entries
+// win ties). -1 for an empty directory.
+int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int height);
+
+// Number of icons of the file at path (0 for anything that holds none or cannot be read).
+int iconCount(const std::string& path);
+
+// Icon `index` of the file at the large and the small size, from a single open.
+bool extractIcon(const std::string& path, int index, ArgbImage* large, ArgbImage* small, int largeSize = 32,
+                 int smallSize = 16);
+
+}  // namespace platform
