@@ -64,10 +64,10 @@ Bytes insertPngChunk(const Bytes& png, const std::string& type, const Bytes& dat
 // unless overridden.
 struct IcoEntry {
     Bytes data;
-    std::optional<std::uint8_t> width, height, colorCount;
-    std::optional<std::uint16_t> planes, bitCount;
-    std::optional<std::uint32_t> bytesInRes;   // default: data.size()
-    std::optional<std::uint32_t> imageOffset;  // default: images packed after the directory
+    std::optional<std::uint8_t> width{}, height{}, colorCount{};
+    std::optional<std::uint16_t> planes{}, bitCount{};
+    std::optional<std::uint32_t> bytesInRes{};   // default: data.size()
+    std::optional<std::uint32_t> imageOffset{};  // default: images packed after the directory
 };
 
 // An ICO file (or, with type 2, a cursor file).
