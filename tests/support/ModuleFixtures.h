@@ -35,7 +35,7 @@ inline ResourceName resName(std::string text) { return ResourceName::fromString(
 struct ModuleIcon {
     ResourceName group;
     std::vector<Bytes> images;
-    std::vector<std::uint16_t> iconIds;
+    std::vector<std::uint16_t> iconIds{};
 };
 
 // An icon of square pattern images of the given sizes and depth (see patternDib).
