@@ -1,0 +1,149 @@
+// vexil-cli through its binary: what it prints, what it writes and its exit status.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "support/ImageFixtures.h"
+#include "support/ModuleFixtures.h"
+
+using fixtures::Bytes;
+using fixtures::resId;
+using fixtures::resName;
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+CliRun runCli(const fixtures::TempDir& dir, const std::vector<std::string>& args) {
+    std::string command = quote(VEXIL_CLI_PATH);
+    for (const std::string& a : args) command += " " + quote(a);
+    command += " >" + quote(dir.file("stdout.txt")) + " 2>" + quote(dir.file("stderr.txt")) + " </dev/null";
+    const int raw = std::system(command.c_str());
+    CliRun r;
+    r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    r.out = slurp(dir.file("stdout.txt"));
+    r.err = slurp(dir.file("stderr.txt"));
+    return r;
+}
+
+}  // namespace
+
+TEST(Cli, GroupsImagesAndExactSaves) {
+    fixtures::TempDir dir;
+    const std::string module = dir.file("m.dll");
+    const std::string ico = dir.file("i.ico");
+    ASSERT_TRUE(fixtures::writeFile(module, fixtures::makePe({fixtures::patternIcon(resId(7), {16, 48}, 8),
+                                                             fixtures::patternIcon(resName("APP"), {32}, 4)})));
+    ASSERT_TRUE(fixtures::writeFile(ico, fixtures::makeIco({{fixtures::patternDib(32, 24)}})));
+
+    CliRun r = runCli(dir, {"groups", module});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "APP\n#7\n");
+    r = runCli(dir, {"images", module, "#7"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "16x16, 256色\n48x48, 256色\n");
+    r = runCli(dir, {"images", module});  // the first group
+    EXPECT_EQ(r.out, "32x32, 16色\n");
+    r = runCli(dir, {"images", ico, "-"});
+    EXPECT_EQ(r.out, "32x32, True Color (24bit)\n");
+
+    ASSERT_EQ(runCli(dir, {"save-ico", module, "#7", dir.file("all.ico")}).status, 0);
+    ASSERT_EQ(runCli(dir, {"save-ico", module, "#7", dir.file("one.ico"), "--image", "1"}).status, 0);
+    const Bytes all = fixtures::readFile(dir.file("all.ico"));
+    const Bytes one = fixtures::readFile(dir.file("one.ico"));
+    ASSERT_GE(all.size(), 6u);
+    EXPECT_EQ(fixtures::getU16(all, 4), 2);
+    ASSERT_GE(one.size(), 22u);
+    EXPECT_EQ(fixtures::getU16(one, 4), 1);
+    EXPECT_EQ(one[6], 48);
+    ASSERT_EQ(runCli(dir, {"save-bmp", module, "APP", "0", dir.file("a.bmp")}).status, 0);
+    const Bytes bmp = fixtures::readFile(dir.file("a.bmp"));
+    ASSERT_GE(bmp.size(), 2u);
+    EXPECT_EQ(bmp[0], 'B');
+
+    struct Failure {
+        std::vector<std::string> args;
+        int status;
+    } failures[] = {
+        {{"groups"}, 2},
+        {{"frobnicate"}, 2},
+        {{"save-ico", module, "#7", dir.file("x.ico"), "--image", "x"}, 2},
+        {{"groups", dir.file("missing.dll")}, 1},
+        {{"images", module, "#8"}, 1},
+        {{"save-bmp", module, "#7", "5", dir.file("x.bmp")}, 1},
+        {{"save-ico", module, "#7", dir.file("no/such/dir/x.ico")}, 1},
+    };
+    for (const auto& f : failures) {
+        r = runCli(dir, f.args);
+        EXPECT_EQ(r.status, f.status) << f.args[0];
+        EXPECT_FALSE(r.err.empty()) << f.args[0];
+    }
+    EXPECT_FALSE(std::ifstream(dir.file("x.ico")).good());
+}
+
+TEST(Cli, CountAndRender) {
+    fixtures::TempDir dir;
+    const std::string pe = dir.file("a.exe");
+    const std::string ne = dir.file("b.icl");
+    const std::string text = dir.file("c.txt");
+    ASSERT_TRUE(fixtures::writeFile(pe, fixtures::makePe({fixtures::patternIcon(resId(1)),
+                                                         fixtures::patternIcon(resId(2), {48}, 32)})));
+    ASSERT_TRUE(fixtures::writeFile(ne, fixtures::makeNe({fixtures::patternIcon(resName("ONE"))})));
+    ASSERT_TRUE(fixtures::writeFile(text, Bytes(10, 'x')));
+
+    CliRun r = runCli(dir, {"count", pe, ne, text});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "2\t" + pe + "\n1\t" + ne + "\n0\t" + text + "\n");
+
+    struct Render {
+        std::string out;
+        std::string size;
+        std::size_t bytes;  // 0: only the signature is checked
+        std::string signature;
+    } renders[] = {
+        {"r32.ico", "32", 766, std::string("\0\0\1\0", 4)},
+        {"r16.ico", "16", 318, std::string("\0\0\1\0", 4)},
+        {"r32.bmp", "32", 54 + 32 * 32 * 3, "BM"},
+        {"r16.jpg", "16", 0, "\xFF\xD8\xFF"},
+        {"r32.png", "32", 0, "\x89PNG"},
+    };
+    for (const auto& c : renders) {
+        r = runCli(dir, {"render", pe, "1", "--size", c.size, dir.file(c.out)});
+        ASSERT_EQ(r.status, 0) << c.out << r.err;
+        const std::string written = slurp(dir.file(c.out));
+        if (c.bytes) {
+            EXPECT_EQ(written.size(), c.bytes) << c.out;
+        }
+        EXPECT_EQ(written.substr(0, c.signature.size()), c.signature) << c.out;
+    }
+    // A 16-bit module renders too, though the exact-copy commands refuse it.
+    EXPECT_EQ(runCli(dir, {"render", ne, "0", "--size", "16", dir.file("ne.png")}).status, 0);
+    EXPECT_EQ(runCli(dir, {"groups", ne}).status, 1);
+
+    EXPECT_EQ(runCli(dir, {"render", pe, "2", "--size", "32", dir.file("x.png")}).status, 1);
+    EXPECT_EQ(runCli(dir, {"render", text, "0", "--size", "32", dir.file("x.png")}).status, 1);
+    EXPECT_EQ(runCli(dir, {"render", pe, "0", "--size", "24", dir.file("x.png")}).status, 2);
+    EXPECT_EQ(runCli(dir, {"render", pe, "0", "--size", "32", dir.file("x.gif")}).status, 2);
+    EXPECT_FALSE(std::ifstream(dir.file("x.png")).good());
+}
