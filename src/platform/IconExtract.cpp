@@ -45,13 +45,6 @@ std::vector<std::size_t> preferenceOrder(const std::vector<IconDirEntry>& entrie
     return order;
 }
 
-std::optional<ArgbImage> decodeScaled(ByteView data, int size) {
-    auto image = decodeIconImage(data);
-    if (!image) return std::nullopt;
-    if (image->width == size && image->height == size) return image;
-    return scaleImage(*image, size, size);
-}
-
 }  // namespace
 
 int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int height) {
@@ -117,6 +110,20 @@ std::optional<ArgbImage> IconFile::icon(int index, int size) {
     return kind_ == Kind::Ico ? icoIcon(size) : moduleIcon(index, size);
 }
 
+std::optional<ArgbImage> IconFile::decodeScaled(int index, std::size_t entry, int size, const ImageLoader& load) {
+    // The large and the small picture of an icon often come from the same image (a group
+    // holding one 48-pixel or 256-pixel image): it is read and decoded once for both.
+    if (!decoded_ || decodedIndex_ != index || decodedEntry_ != entry) {
+        const auto data = load();
+        decoded_ = data ? decodeIconImage(*data) : std::nullopt;
+        decodedIndex_ = index;
+        decodedEntry_ = entry;
+    }
+    if (!decoded_) return std::nullopt;
+    if (decoded_->width == size && decoded_->height == size) return decoded_;
+    return scaleImage(*decoded_, size, size);
+}
+
 std::optional<ArgbImage> IconFile::icoIcon(int size) {
     const auto header = source_->read(0, 6);
     if (!header) return std::nullopt;
@@ -132,9 +139,8 @@ std::optional<ArgbImage> IconFile::icoIcon(int size) {
         where.push_back({entries.back(), *dir.u32(e + 12), *dir.u32(e + 8)});
     }
     for (std::size_t i : preferenceOrder(entries, size)) {
-        const auto data = source_->read(where[i].where, where[i].length);
-        if (!data) continue;
-        if (auto image = decodeScaled(*data, size)) return image;
+        auto load = [this, &where, i] { return source_->read(where[i].where, where[i].length); };
+        if (auto image = decodeScaled(0, i, size, load)) return image;
     }
     return std::nullopt;
 }
@@ -152,9 +158,8 @@ std::optional<ArgbImage> IconFile::moduleIcon(int index, int size) {
         ids.push_back(*dir.u16(e + 12));
     }
     for (std::size_t i : preferenceOrder(entries, size)) {
-        const auto data = module_->load(kRtIcon, ResourceName::fromId(ids[i]));
-        if (!data) continue;
-        if (auto image = decodeScaled(*data, size)) return image;
+        auto load = [this, &ids, i] { return module_->load(kRtIcon, ResourceName::fromId(ids[i])); };
+        if (auto image = decodeScaled(index, i, size, load)) return image;
     }
     return std::nullopt;
 }

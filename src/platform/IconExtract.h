@@ -9,6 +9,7 @@
 // closest to 32 bits; it is decoded and, when not of the size asked for, scaled.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -40,11 +41,18 @@ private:
     IconFile() = default;
     std::optional<ArgbImage> icoIcon(int size);
     std::optional<ArgbImage> moduleIcon(int index, int size);
+    // Image `entry` of icon `index`, read by `load` and decoded (or taken from the last
+    // decode when it was that image), scaled to size x size.
+    using ImageLoader = std::function<std::optional<Bytes>()>;
+    std::optional<ArgbImage> decodeScaled(int index, std::size_t entry, int size, const ImageLoader& load);
 
     std::unique_ptr<ByteSource> source_;
     std::unique_ptr<ResourceModule> module_;
     Kind kind_ = Kind::None;
     int count_ = 0;
+    std::optional<ArgbImage> decoded_;  // the last image decoded, at its own size
+    int decodedIndex_ = -1;
+    std::size_t decodedEntry_ = 0;
 };
 
 // One entry of an icon directory, as far as the choice of an image needs it.
