@@ -129,6 +129,24 @@ TEST(QIconMod, RefusesBrokenIcoFilesWithTheFailingStepsMessage) {
     }
 }
 
+// Every prefix of a good file is refused with exactly one message of the failing step,
+// except the 6-byte header of an empty icon file, which is a file without images.
+TEST(QIconMod, EveryTruncationOfAnIcoFileIsRefusedWithOneMessage) {
+    const Bytes whole = fixtures::makeIco({{solidDib(16, 16, 4)}, {redPng(32)}});
+    fixtures::TempDir dir;
+    const std::string path = dir.file("cut.ico");
+    for (std::size_t length = 0; length < whole.size(); ++length) {
+        ASSERT_TRUE(fixtures::writeFile(path, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(length))));
+        fixtures::MessageRecorder rec;
+        QIconMod m(path);
+        EXPECT_FALSE(m.fnOpen()) << length;
+        ASSERT_EQ(rec.messages().size(), 1u) << length;
+        const std::string& message = rec.messages()[0].text;
+        const char* expected = length < 6 ? text::kIcoHeaderReadFailed : text::kIcoDataReadFailed;
+        EXPECT_EQ(message, expected) << length;
+    }
+}
+
 TEST(QIconMod, MissingFileOrDirectoryCannotBeRead) {
     fixtures::TempDir dir;
     std::filesystem::create_directory(dir.file("folder.ico"));
