@@ -41,7 +41,7 @@ struct DibSpec {
     int paletteCount() const;
 };
 
-Bytes makeDib(const DibSpec& spec);
+Bytes makeDib(const DibSpec& image);
 
 // A tRNS chunk for makePng: one alpha per palette index (colour type 3), or the one
 // colour (0x00RRGGBB; gray types use the red byte) that is fully transparent.
