@@ -80,11 +80,14 @@ FileListView::FileListView(QWidget* parent)
     connect(details_->header(), &QHeaderView::sectionClicked, this, &FileListView::columnClick);
 
     connect(details_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection& selected, const QItemSelection& deselected) {
-                for (const QModelIndex& i : deselected.indexes())
-                    if (i.column() == 0) emit selectItem(i.row(), false);
-                for (const QModelIndex& i : selected.indexes())
-                    if (i.column() == 0) emit selectItem(i.row(), true);
+            [this](const QItemSelection&, const QItemSelection& deselected) {
+                const int now = selectedRow();
+                if (now >= 0) {
+                    emit selectItem(now, true);
+                    return;
+                }
+                const QModelIndexList lost = deselected.indexes();
+                if (!lost.isEmpty()) emit selectItem(lost.first().row(), false);
             });
 
     setViewStyle(ViewStyle::Report);
@@ -155,6 +158,17 @@ int FileListView::insertRow(int position, const Row& row) {
 }
 
 void FileListView::clear() { model_->removeRows(0, model_->rowCount()); }
+
+int FileListView::insertSorted(const Row& row, const Compare& compare) {
+    int low = 0;
+    int high = count();
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (compare(row, this->row(mid)) < 0) high = mid;
+        else low = mid + 1;
+    }
+    return insertRow(low, row);
+}
 
 void FileListView::sortRows(const Compare& compare) {
     compare_ = compare;

@@ -51,6 +51,9 @@ public:
     int insertRow(int position, const Row& row);
     int addRow(const Row& row) { return insertRow(-1, row); }
     void clear();
+    // Inserts a row after every row that compare does not place after it, in rows that
+    // compare already orders (binary search); answers the row's index.
+    int insertSorted(const Row& row, const Compare& compare);
     // Orders the rows by compare (equal rows keep their order); the selection follows its row.
     void sortRows(const Compare& compare);
 
@@ -62,7 +65,8 @@ public:
     QTreeView* detailsView() const { return details_; }
 
 signals:
-    // A row was selected (selected = true) or lost its selection.
+    // The selection changed, once per change: the row now selected (selected = true), or
+    // the row that lost the selection when none is selected any more.
     void selectItem(int row, bool selected);
     // A column header of the details view was clicked.
     void columnClick(int column);
