@@ -96,6 +96,11 @@ TEST_F(UiScan, ListsFilesWithIconsTheirCountsAndFirstIcons) {
         EXPECT_EQ(centre(form->ImageList16.Image(image)), iconColour(seed, 0)) << name;
         EXPECT_EQ(form->ImageList16.Image(image).size(), QSize(16, 16));
     }
+    // The file whose name is not text opens by its own bytes.
+    clickRow(rowOf("\xff\xfe.exe"));
+    EXPECT_EQ(form->CurrentFile, mod("\xff\xfe.exe"));
+    EXPECT_EQ(form->ImageList32A.Count(), 2);
+    EXPECT_EQ(form->statusText(1), QString::fromLocal8Bit("\xff\xfe.exe"));
 }
 
 TEST_F(UiScan, FilesThatGoAwayDuringTheScanAreSkipped) {

@@ -168,16 +168,4 @@ TEST_F(UiStrip, BrokenIconsAndChangedFiles) {
     EXPECT_EQ(form->statusText(1), text("two.exe"));  // the status bar is left as it was
 }
 
-TEST_F(UiScan, StripOfAFileWhoseNameIsNotText) {
-    writeModule("\xff\xfe.exe", 4, 3);
-    start();
-    choose(mods());
-    ASSERT_EQ(list->count(), 1);
-    clickRow(0);
-    EXPECT_EQ(form->CurrentFile, mod("\xff\xfe.exe"));
-    EXPECT_EQ(grid->ColCount(), 3);
-    EXPECT_EQ(form->ImageList32A.Count(), 3);
-    EXPECT_EQ(form->statusText(1), QString::fromLocal8Bit("\xff\xfe.exe"));
-}
-
 }  // namespace
