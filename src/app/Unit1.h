@@ -117,9 +117,12 @@ public:
     static const char* const kScanningText;        // "検索中 キャンセル : ESC キー"
     static const char* const kFirstPositionFormat;  // "1 / %d"
     static const char* const kPositionFormat;       // "%d / %d"
-    // During a scan, waiting events (repaints, ESC) are handled before the next entry
-    // once this many milliseconds have passed since they were last handled.
+    // During a scan, waiting events (repaints, ESC) are handled before the next entry once
+    // at least kScanEventInterval milliseconds have passed since they were last handled,
+    // and four times as long as that handling took, but never more than
+    // kScanEventMaxInterval: a long list's repaints then take a bounded share of the scan.
     static constexpr int kScanEventInterval = 20;
+    static constexpr int kScanEventMaxInterval = 100;
 
     std::string SearchPath() const;
     void ScanDirectory();

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QLabel>
+#include <algorithm>
 
 #include "app/Unit1.h"
 #include "platform/DirEnum.h"
@@ -179,9 +180,13 @@ void TForm1::ScanDirectory() {
         FlagGuard running(scanning_);
         ScanInputGate gate(this);
         QElapsedTimer sinceEvents;
+        qint64 pause = 0;
         do {
-            if (!sinceEvents.isValid() || sinceEvents.hasExpired(kScanEventInterval)) {
+            if (!sinceEvents.isValid() || sinceEvents.hasExpired(pause)) {
+                QElapsedTimer took;
+                took.start();
                 QCoreApplication::processEvents();
+                pause = std::clamp<qint64>(4 * took.elapsed(), kScanEventInterval, kScanEventMaxInterval);
                 sinceEvents.start();
             }
             if (gate.escape || gate.closeRequested || rescanRequested_) break;

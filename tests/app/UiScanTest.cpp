@@ -213,11 +213,11 @@ TEST_F(UiScan, EscStopsTheScanAndOtherInputWaitsOut) {
                 QCoreApplication::postEvent(header->viewport(), new QMouseEvent(t, at, header->viewport()->mapToGlobal(at),
                                                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
             postKey(list->detailsView(), Qt::Key_Down);
-            QTest::qSleep(TForm1::kScanEventInterval + 10);
+            QTest::qSleep(TForm1::kScanEventMaxInterval + 10);
         }
         if (rowCount == 6) {
             postKey(list->detailsView(), Qt::Key_Escape);
-            QTest::qSleep(TForm1::kScanEventInterval + 10);  // events are handled before the next entry
+            QTest::qSleep(TForm1::kScanEventMaxInterval + 10);  // events are handled before the next entry
         }
     });
     struct PaintCounter : QObject {
@@ -280,7 +280,7 @@ TEST_F(UiScan, ChoosingAnotherDirectoryOrClosingDuringTheScan) {
         if (rowCount == 4) {
             form->close();
             EXPECT_TRUE(form->isVisible());
-            QTest::qSleep(TForm1::kScanEventInterval + 10);
+            QTest::qSleep(TForm1::kScanEventMaxInterval + 10);
         }
     });
     choose(mods());
