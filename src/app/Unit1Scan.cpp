@@ -175,7 +175,7 @@ void TForm1::ScanDirectory() {
     statusPanels_[1]->repaint();
 
     TWaitCursor wait;
-    bool stopped = false;
+    bool closeAfterScan = false;
     {
         FlagGuard running(scanning_);
         ScanInputGate gate(this);
@@ -193,11 +193,11 @@ void TForm1::ScanDirectory() {
             const platform::DirEntry& entry = search->entry();
             if (qualifiesForScan(entry.attributes, entry.name)) AddFileEntry(entry.name);
         } while (search->next());
-        stopped = gate.closeRequested;
+        closeAfterScan = gate.closeRequested;
     }
     search.reset();
     setStatusText(1, QString());
-    if (stopped) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    if (closeAfterScan) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
 }
 
 // One open of the file gives its icon count and its first icon at both sizes. The two
