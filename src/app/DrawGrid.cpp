@@ -100,9 +100,11 @@ void DrawGrid::paintEvent(QPaintEvent* event) {
     }
 }
 
+// Only the left button moves the current cell; what another button does is the owner's
+// business (it sees the release through MouseUp).
 void DrawGrid::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
-    const int col = MouseToCell(event->position().toPoint());
+    const int col = event->button() == Qt::LeftButton ? MouseToCell(event->position().toPoint()) : -1;
     if (col >= 0 && col != col_) setCol(col);
     event->accept();
 }

@@ -1,6 +1,6 @@
 // A one-row grid of equal cells whose contents the owner draws (the icon strip). It paints
 // the background, the current cell's highlight and the grid lines, then raises DrawCell
-// for every visible cell; Left/Right/Home/End and a click move the current column, each
+// for every visible cell; Left/Right/Home/End and a left click move the current column, each
 // move asked first through SelectCell. The row scrolls sideways when its cells do not fit.
 #pragma once
 

@@ -1,50 +1,105 @@
 #include "app/FileListView.h"
 
+#include <QAbstractTableModel>
 #include <QHeaderView>
+#include <QIcon>
 #include <QListView>
 #include <QStackedWidget>
-#include <QStandardItemModel>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <vector>
 
 #include "app/ImageList.h"
 
 const char* const FileListView::kNameCaption = "ﾌｧｲﾙ名";
 const char* const FileListView::kCountCaption = "ｱｲｺﾝ数";
 
-namespace {
-
-constexpr int kNameRole = Qt::UserRole;       // file name bytes (QByteArray)
-constexpr int kCountRole = Qt::UserRole + 1;  // number of icons
-constexpr int kImageRole = Qt::UserRole + 2;  // index in the image lists
-
-}  // namespace
-
-// The first cell of a row; the model's sort asks it for the order of two rows.
-class FileRowItem : public QStandardItem {
+// The rows of the list for both views. Rows stay where they were appended in `rows_`;
+// `order_` gives the row shown at each position, so an insertion or a sort moves only
+// row numbers.
+class FileListModel : public QAbstractTableModel {
 public:
-    explicit FileRowItem(const FileListView* view) : view_(view) {}
+    struct Entry {
+        FileListView::Row row;
+        QString text;   // the name as shown
+        QIcon icon;
+        QString count;  // the icon count as shown
+    };
 
-    FileListView::Row toRow() const {
-        const QByteArray name = data(kNameRole).toByteArray();
-        return {std::string(name.constData(), static_cast<std::size_t>(name.size())), data(kCountRole).toInt(),
-                data(kImageRole).toInt()};
+    explicit FileListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override {
+        return parent.isValid() ? 0 : static_cast<int>(order_.size());
+    }
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override { return parent.isValid() ? 0 : 2; }
+
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (!index.isValid() || index.row() >= rowCount()) return {};
+        const Entry& e = at(index.row());
+        if (index.column() == 0) {
+            if (role == Qt::DisplayRole) return e.text;
+            if (role == Qt::DecorationRole) return e.icon;
+        } else {
+            if (role == Qt::DisplayRole) return e.count;
+            if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
+        }
+        return {};
     }
 
-    bool operator<(const QStandardItem& other) const override {
-        const auto* o = dynamic_cast<const FileRowItem*>(&other);
-        if (!o || !view_->compare_) return QStandardItem::operator<(other);
-        return view_->compare_(toRow(), o->toRow()) < 0;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section > 1) return {};
+        return QString::fromUtf8(section == 0 ? FileListView::kNameCaption : FileListView::kCountCaption);
+    }
+
+    Qt::ItemFlags flags(const QModelIndex& index) const override {
+        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+    }
+
+    const Entry& at(int position) const { return rows_[order_[static_cast<std::size_t>(position)]]; }
+
+    void insert(int position, Entry entry) {
+        beginInsertRows(QModelIndex(), position, position);
+        rows_.push_back(std::move(entry));
+        order_.insert(order_.begin() + position, static_cast<int>(rows_.size() - 1));
+        endInsertRows();
+    }
+
+    // Removes every row in one step (a reset would also forget the header's column sizes).
+    void clear() {
+        if (order_.empty()) return;
+        beginRemoveRows(QModelIndex(), 0, rowCount() - 1);
+        rows_.clear();
+        order_.clear();
+        endRemoveRows();
+    }
+
+    // Stable sort by compare; the selection and the current row follow their rows.
+    void sort(const FileListView::Compare& compare) {
+        emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+        const QModelIndexList before = persistentIndexList();
+        std::vector<int> stored;  // the stored row behind each persistent index
+        for (const QModelIndex& i : before) stored.push_back(order_[static_cast<std::size_t>(i.row())]);
+        std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
+            return compare(rows_[static_cast<std::size_t>(a)].row, rows_[static_cast<std::size_t>(b)].row) < 0;
+        });
+        std::vector<int> positionOf(rows_.size());
+        for (std::size_t p = 0; p < order_.size(); ++p) positionOf[static_cast<std::size_t>(order_[p])] = static_cast<int>(p);
+        QModelIndexList after;
+        for (int k = 0; k < before.size(); ++k)
+            after.append(index(positionOf[static_cast<std::size_t>(stored[static_cast<std::size_t>(k)])], before[k].column()));
+        changePersistentIndexList(before, after);
+        emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     }
 
 private:
-    const FileListView* view_;
+    std::vector<Entry> rows_;
+    std::vector<int> order_;
 };
 
 FileListView::FileListView(QWidget* parent)
-    : QWidget(parent), model_(new QStandardItemModel(0, 2, this)), stack_(new QStackedWidget(this)),
+    : QWidget(parent), model_(new FileListModel(this)), stack_(new QStackedWidget(this)),
       list_(new QListView), details_(new QTreeView) {
-    model_->setHorizontalHeaderLabels({QString::fromUtf8(kNameCaption), QString::fromUtf8(kCountCaption)});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -80,11 +135,14 @@ FileListView::FileListView(QWidget* parent)
     connect(details_->header(), &QHeaderView::sectionClicked, this, &FileListView::columnClick);
 
     connect(details_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this](const QItemSelection& selected, const QItemSelection& deselected) {
-                for (const QModelIndex& i : deselected.indexes())
-                    if (i.column() == 0) emit selectItem(i.row(), false);
-                for (const QModelIndex& i : selected.indexes())
-                    if (i.column() == 0) emit selectItem(i.row(), true);
+            [this](const QItemSelection&, const QItemSelection& deselected) {
+                const int now = selectedRow();
+                if (now >= 0) {
+                    emit selectItem(now, true);
+                    return;
+                }
+                const QModelIndexList lost = deselected.indexes();
+                if (!lost.isEmpty()) emit selectItem(lost.first().row(), false);
             });
 
     setViewStyle(ViewStyle::Report);
@@ -132,35 +190,33 @@ void FileListView::setViewStyle(ViewStyle style) {
 int FileListView::count() const { return model_->rowCount(); }
 
 FileListView::Row FileListView::row(int index) const {
-    const auto* item = dynamic_cast<const FileRowItem*>(model_->item(index, 0));
-    return item ? item->toRow() : Row{};
+    return index >= 0 && index < count() ? model_->at(index).row : Row{};
 }
 
 int FileListView::insertRow(int position, const Row& row) {
-    auto* first = new FileRowItem(this);
-    first->setText(QString::fromLocal8Bit(row.name.data(), static_cast<qsizetype>(row.name.size())));
-    first->setData(QByteArray(row.name.data(), static_cast<qsizetype>(row.name.size())), kNameRole);
-    first->setData(row.iconCount, kCountRole);
-    first->setData(row.imageIndex, kImageRole);
-    QIcon icon;
-    if (large_) icon.addPixmap(large_->Image(row.imageIndex));
-    if (small_) icon.addPixmap(small_->Image(row.imageIndex));
-    if (!icon.isNull()) first->setIcon(icon);
-    auto* second = new QStandardItem(QString::number(row.iconCount));
-    second->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-
+    FileListModel::Entry entry{row, QString::fromLocal8Bit(row.name.data(), static_cast<qsizetype>(row.name.size())), QIcon(),
+                               QString::number(row.iconCount)};
+    if (large_) entry.icon.addPixmap(large_->Image(row.imageIndex));
+    if (small_) entry.icon.addPixmap(small_->Image(row.imageIndex));
     const int at = position < 0 || position > count() ? count() : position;
-    model_->insertRow(at, {first, second});
+    model_->insert(at, std::move(entry));
     return at;
 }
 
-void FileListView::clear() { model_->removeRows(0, model_->rowCount()); }
-
-void FileListView::sortRows(const Compare& compare) {
-    compare_ = compare;
-    model_->sort(0, Qt::AscendingOrder);
-    compare_ = nullptr;
+int FileListView::insertSorted(const Row& row, const Compare& compare) {
+    int low = 0;
+    int high = count();
+    while (low < high) {
+        const int mid = low + (high - low) / 2;
+        if (compare(row, model_->at(mid).row) < 0) high = mid;
+        else low = mid + 1;
+    }
+    return insertRow(low, row);
 }
+
+void FileListView::clear() { model_->clear(); }
+
+void FileListView::sortRows(const Compare& compare) { model_->sort(compare); }
 
 int FileListView::selectedRow() const {
     const QModelIndexList rows = details_->selectionModel()->selectedRows(0);

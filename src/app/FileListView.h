@@ -3,6 +3,9 @@
 // two views that share it and its selection: a list view for the large-icon, small-icon
 // and list styles, and a tree view with the columns "ﾌｧｲﾙ名" and "ｱｲｺﾝ数" for the details
 // style. Changing the style neither reloads nor re-sorts the rows.
+//
+// The rows are kept where they were added and reached through an order of row numbers,
+// so inserting a row mid-list moves only that order, and clearing costs one pass.
 #pragma once
 
 #include <QWidget>
@@ -12,7 +15,7 @@
 class ImageList;
 class QListView;
 class QStackedWidget;
-class QStandardItemModel;
+class FileListModel;
 class QTreeView;
 
 class FileListView : public QWidget {
@@ -51,6 +54,9 @@ public:
     int insertRow(int position, const Row& row);
     int addRow(const Row& row) { return insertRow(-1, row); }
     void clear();
+    // Inserts a row after every row that compare does not place after it, in rows that
+    // compare already orders (binary search); answers the row's index.
+    int insertSorted(const Row& row, const Compare& compare);
     // Orders the rows by compare (equal rows keep their order); the selection follows its row.
     void sortRows(const Compare& compare);
 
@@ -62,13 +68,14 @@ public:
     QTreeView* detailsView() const { return details_; }
 
 signals:
-    // A row was selected (selected = true) or lost its selection.
+    // The selection changed, once per change: the row now selected (selected = true), or
+    // the row that lost the selection when none is selected any more.
     void selectItem(int row, bool selected);
     // A column header of the details view was clicked.
     void columnClick(int column);
 
 private:
-    QStandardItemModel* model_;
+    FileListModel* model_;
     QStackedWidget* stack_;
     QListView* list_;
     QTreeView* details_;
@@ -76,7 +83,4 @@ private:
     const ImageList* small_ = nullptr;
     ViewStyle style_ = ViewStyle::Report;
     SortKind sortKind_ = SortKind::None;
-    Compare compare_;  // set while sortRows runs
-
-    friend class FileRowItem;
 };

@@ -6,7 +6,13 @@
 #include <QList>
 #include <QPixmap>
 
+#include "platform/ArgbImage.h"
+
 class QPainter;
+
+// The picture as a QImage of the same premultiplied ARGB layout (a null image for an
+// empty picture).
+QImage toQImage(const platform::ArgbImage& image);
 
 class ImageList {
 public:
@@ -18,6 +24,7 @@ public:
     // Stores a copy of the icon and answers its index, or -1 for an empty image.
     int AddIcon(const QPixmap& icon);
     int AddIcon(const QImage& icon);
+    int AddIcon(const platform::ArgbImage& icon);
     int Count() const { return static_cast<int>(images_.size()); }
     void Clear() { images_.clear(); }
     // Removes one image; the images after it move up by one.

@@ -26,8 +26,6 @@ constexpr int kFontPixels = 12;
 constexpr int kStatusPanelWidths[2] = {100, 200};
 constexpr int kSplitterWidth = 4;
 
-QString fromBytes(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
-
 }  // namespace
 
 TWaitCursor::TWaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
@@ -147,56 +145,9 @@ void TForm1::setStatusText(int panel, const QString& text) {
     if (panel == 0 || panel == 1) statusPanels_[panel]->setText(text);
 }
 
-// The mask the filter combo's text stands for: the text between the parentheses
-// ("ﾌﾟﾛｸﾞﾗﾑ (*.exe)" gives *.exe), else the whole text, lower-cased; "*.*" when empty.
-std::string TForm1::FilterMaskFromText() const {
-    const std::string text = ui->ComboBox1->currentText().toStdString();
-    if (text.empty()) return kEveryFile;
-    std::string result = text;
-    std::size_t open = 0;  // position of the latest "(", counted from 1
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char b = text[i];
-        if (open > 0 && b == ')') {
-            if (count > 0) result = text.substr(open, count);
-            break;
-        }
-        if (b == '(') open = i + 1;
-        else if (open > 0) ++count;
-    }
-    return platform::asciiLower(result);
-}
-
-void TForm1::ClearViews() {
-    ReleaseIcons(true);
-    ui->ListView1->clear();
-    if (ui->DrawGrid1->ColCount() > 1) ui->DrawGrid1->setColCount(1);
-    ui->DrawGrid1->viewport()->update();
-    StripIconCount = 0;
-    CurrentFile.clear();
-}
-
-void TForm1::RefreshFileList() {
-    ClearViews();
-    CurrentDir = ui->TreeDir1->CurrentPath;
-    setWindowTitle(QString::fromUtf8(kCaptionPrefix) + fromBytes(CurrentDir));
-    SortDescending = ui->ListView1->sortKind() == FileListView::SortKind::Name;
-    // The directory scan of CurrentDir with FilterMask is added here by the file-list work.
-}
-
 void TForm1::Drive1Change() {
     // When the tree keeps its drive, the selector goes back to showing that drive.
     if (!ui->TreeDir1->SetDrive(ui->Drive1->Drive(), true)) ui->Drive1->showDrive(ui->TreeDir1->CurrentDrive);
-}
-
-void TForm1::TreeDir1Change(QTreeWidgetItem*) {
-    FilterMask = FilterMaskFromText();
-    RefreshFileList();
-}
-
-void TForm1::BtnExeFilterClick() {
-    FilterMask = FilterMaskFromText();
-    RefreshFileList();
 }
 
 void TForm1::BtnLargeIconClick() { ui->ListView1->setViewStyle(FileListView::ViewStyle::Icon); }
@@ -204,11 +155,6 @@ void TForm1::BtnSmallIconClick() { ui->ListView1->setViewStyle(FileListView::Vie
 void TForm1::BtnListIconClick() { ui->ListView1->setViewStyle(FileListView::ViewStyle::List); }
 void TForm1::BtnReportIconClick() { ui->ListView1->setViewStyle(FileListView::ViewStyle::Report); }
 
-void TForm1::ListView1SelectItem(int, bool) {}                           // filled by the icon strip work
-void TForm1::ListView1ColumnClick(int) {}                                // filled by the file-list work (sorting)
-void TForm1::DrawGrid1DrawCell(QPainter*, int, const QRect&, bool) {}    // filled by the icon strip work
-void TForm1::DrawGrid1SelectCell(int, bool*) {}                          // filled by the icon strip work
-void TForm1::DrawGrid1MouseUp(Qt::MouseButton, QPoint) {}                // filled by the icon strip work (pop-up menu)
 void TForm1::mnuFileClick() {}                                           // filled by the saving work (enabling)
 void TForm1::mnuEditClick() {}                                           // filled by the saving work (enabling)
 void TForm1::mnuSaveIconClick() {}                                       // filled by the saving work

@@ -5,15 +5,20 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPoint>
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
+#include "app/FileListView.h"
 #include "app/ImageList.h"
 
 namespace Ui {
 class TForm1;
 }
 class QLabel;
+class QMenu;
 class QTreeWidgetItem;
 
 // Shows the hourglass while it lives; on its end the cursor is the default one again
@@ -106,4 +111,37 @@ private:
     std::unique_ptr<Ui::TForm1> ui;
     QLabel* statusPanels_[2] = {nullptr, nullptr};
     int scale_ = 1;
+
+    // ---- File scan, file list and icon strip ----
+public:
+    static const char* const kScanningText;        // "検索中 キャンセル : ESC キー"
+    static const char* const kFirstPositionFormat;  // "1 / %d"
+    static const char* const kPositionFormat;       // "%d / %d"
+    // During a scan, waiting events (repaints, ESC) are handled before the next entry once
+    // at least kScanEventInterval milliseconds have passed since they were last handled,
+    // and four times as long as that handling took, but never more than
+    // kScanEventMaxInterval: a long list's repaints then take a bounded share of the scan.
+    static constexpr int kScanEventInterval = 20;
+    static constexpr int kScanEventMaxInterval = 100;
+
+    std::string SearchPath() const;
+    void ScanDirectory();
+    void AddFileEntry(const std::string& fileName);
+    // Order of two rows for the current sort kind and direction: <0 puts item1 first.
+    int ListView1Compare(const FileListView::Row& item1, const FileListView::Row& item2) const;
+    bool scanning() const { return scanning_; }
+
+    // Opens the strip's pop-up menu at a screen position. The default pops the menu up;
+    // tests put a recorder here so that no menu blocks them.
+    static void popupAt(QMenu* menu, QPoint globalPos);
+    std::function<void(QMenu* menu, QPoint globalPos)> popupMenu = &TForm1::popupAt;
+
+signals:
+    // A scan added a row; rowCount is the number of rows now listed.
+    void FileEntryAdded(int rowCount);
+
+private:
+    static bool qualifiesForScan(std::uint32_t attributes, const std::string& name);
+    bool scanning_ = false;
+    bool rescanRequested_ = false;  // a refresh asked for while a scan ran
 };

@@ -2,6 +2,9 @@
 
 #include <QPainter>
 #include <QTest>
+#include <QTreeView>
+#include <algorithm>
+#include <random>
 
 #include "app/DrawGrid.h"
 #include "app/FileListView.h"
@@ -87,12 +90,12 @@ TEST(UiDrawGrid, ColumnsSelectionKeysAndClicks) {
     QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, QPoint(40, 10));
     EXPECT_EQ(grid.Col(), 1);
     QTest::mouseClick(grid.viewport(), Qt::RightButton, {}, QPoint(75, 10));
-    EXPECT_EQ(grid.Col(), 2);  // any button selects, like a click on a cell
+    EXPECT_EQ(grid.Col(), 1);  // only the left button moves the current cell
     EXPECT_EQ(ups, (std::vector<Qt::MouseButton>{Qt::LeftButton, Qt::RightButton}));
 
     allow = false;  // refused moves leave the column
     QTest::keyClick(&grid, Qt::Key_Right);
-    EXPECT_EQ(grid.Col(), 2);
+    EXPECT_EQ(grid.Col(), 1);
     EXPECT_FALSE(grid.setCol(5));
     EXPECT_FALSE(grid.setCol(42));
 
@@ -123,9 +126,11 @@ TEST(UiFileListView, RowsSortAndSelection) {
     list.selectRow(3);  // c.exe
     ASSERT_EQ(events.size(), 1u);
     EXPECT_EQ(events[0], std::make_pair(3, true));
-    list.selectRow(0);
-    EXPECT_EQ(events.back(), std::make_pair(0, true));
-    EXPECT_EQ(events[events.size() - 2], std::make_pair(3, false));
+    list.selectRow(0);  // one event per change, for the row now selected
+    EXPECT_EQ(events, (std::vector<std::pair<int, bool>>{{3, true}, {0, true}}));
+    list.detailsView()->selectionModel()->clearSelection();
+    EXPECT_EQ(events.back(), std::make_pair(0, false));
+    EXPECT_EQ(list.selectedRow(), -1);
 
     // By icon count, descending; equal counts keep their order; the selection follows its row.
     list.selectRow(4);
@@ -138,6 +143,21 @@ TEST(UiFileListView, RowsSortAndSelection) {
     list.clear();
     EXPECT_EQ(list.count(), 0);
     EXPECT_EQ(list.selectedRow(), -1);
+}
+
+// Rows inserted one by one at their sorted place end up as a stable sort would put them:
+// equal keys in the order they came.
+TEST(UiFileListView, InsertSortedKeepsOrderAndArrival) {
+    const auto byCountDown = [](const FileListView::Row& a, const FileListView::Row& b) { return b.iconCount - a.iconCount; };
+    std::mt19937 random(7);
+    std::vector<FileListView::Row> rows;
+    for (int i = 0; i < 200; ++i) rows.push_back({"f" + std::to_string(i), static_cast<int>(random() % 6), i});
+
+    FileListView list;
+    for (const auto& r : rows) list.insertSorted(r, byCountDown);
+    std::stable_sort(rows.begin(), rows.end(), [&](const auto& a, const auto& b) { return byCountDown(a, b) < 0; });
+    ASSERT_EQ(list.count(), static_cast<int>(rows.size()));
+    for (int i = 0; i < list.count(); ++i) EXPECT_EQ(list.row(i).name, rows[static_cast<std::size_t>(i)].name) << i;
 }
 
 }  // namespace

@@ -1,0 +1,252 @@
+// TForm1: the file scan and the file list. A scan lists the files of CurrentDir that
+// match FilterMask and hold at least one icon, one row each with the file's first icon
+// and its number of icons; the column headers sort the rows by name or by icon count.
+//
+// The scan runs on the window's thread. Between entries it lets the window repaint and
+// reads ESC from the key events waiting for the window; every other key and mouse event
+// is dropped until the scan ends.
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <QLabel>
+#include <algorithm>
+
+#include "app/Unit1.h"
+#include "platform/DirEnum.h"
+#include "platform/IconExtract.h"
+#include "platform/MbText.h"
+#include "ui_Unit1.h"
+
+const char* const TForm1::kScanningText = "検索中 キャンセル : ESC キー";
+
+namespace {
+
+// A listed file carries at least one of these attribute bits: read-only, system, archive,
+// normal, compressed.
+constexpr std::uint32_t kListableAttributes = 0x8A5;
+
+QString fromBytes(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
+
+bool isUserInput(QEvent::Type type) {
+    switch (type) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::Shortcut:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::NonClientAreaMouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonRelease:
+        case QEvent::NonClientAreaMouseButtonDblClick:
+        case QEvent::NonClientAreaMouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::InputMethod:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+        case QEvent::TouchCancel:
+        case QEvent::TabletPress:
+        case QEvent::TabletMove:
+        case QEvent::TabletRelease:
+        case QEvent::DragEnter:
+        case QEvent::DragMove:
+        case QEvent::Drop:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Watches every event of the application while a scan runs: user input is swallowed, ESC
+// is noted, and closing the window is noted and put off until the scan has stopped.
+class ScanInputGate : public QObject {
+public:
+    explicit ScanInputGate(QWidget* window) : window_(window) { QCoreApplication::instance()->installEventFilter(this); }
+    ~ScanInputGate() override { QCoreApplication::instance()->removeEventFilter(this); }
+
+    bool escape = false;
+    bool closeRequested = false;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            escape = true;
+            return true;
+        }
+        if (event->type() == QEvent::Close && watched == window_) {
+            closeRequested = true;
+            event->ignore();
+            return true;
+        }
+        return isUserInput(event->type());
+    }
+
+private:
+    QWidget* window_;
+};
+
+// Sets a flag for the length of a scope.
+class FlagGuard {
+public:
+    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagGuard() { flag_ = false; }
+    FlagGuard(const FlagGuard&) = delete;
+    FlagGuard& operator=(const FlagGuard&) = delete;
+
+private:
+    bool& flag_;
+};
+
+}  // namespace
+
+void TForm1::TreeDir1Change(QTreeWidgetItem*) {
+    FilterMask = FilterMaskFromText();
+    RefreshFileList();
+}
+
+void TForm1::BtnExeFilterClick() {
+    FilterMask = FilterMaskFromText();
+    RefreshFileList();
+}
+
+// The mask the filter combo's text stands for: the text between the parentheses
+// ("ﾌﾟﾛｸﾞﾗﾑ (*.exe)" gives *.exe), else the whole text, lower-cased; "*.*" when empty.
+// A later "(" moves the start of the mask while the count of bytes goes on from the first.
+std::string TForm1::FilterMaskFromText() const {
+    const std::string text = ui->ComboBox1->currentText().toStdString();
+    if (text.empty()) return kEveryFile;
+    std::string result = text;
+    std::size_t open = 0;  // position of the latest "(", counted from 1
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char b = text[i];
+        if (open > 0 && b == ')') {
+            if (count > 0) result = text.substr(open, count);
+            break;
+        }
+        if (b == '(') open = i + 1;
+        else if (open > 0) ++count;
+    }
+    return platform::asciiLower(result);
+}
+
+void TForm1::ClearViews() {
+    ReleaseIcons(true);
+    ui->ListView1->clear();
+    if (ui->DrawGrid1->ColCount() > 1) ui->DrawGrid1->setColCount(1);
+    ui->DrawGrid1->viewport()->update();
+    StripIconCount = 0;
+    CurrentFile.clear();
+}
+
+// A refresh asked for while a scan runs (the window handles events between entries)
+// stops that scan and starts over.
+void TForm1::RefreshFileList() {
+    if (scanning_) {
+        rescanRequested_ = true;
+        return;
+    }
+    do {
+        rescanRequested_ = false;
+        ClearViews();
+        CurrentDir = ui->TreeDir1->CurrentPath;
+        setWindowTitle(QString::fromUtf8(kCaptionPrefix) + fromBytes(CurrentDir));
+        SortDescending = ui->ListView1->sortKind() == FileListView::SortKind::Name;
+        ScanDirectory();
+    } while (rescanRequested_);
+}
+
+std::string TForm1::SearchPath() const { return platform::joinPath(CurrentDir, FilterMask); }
+
+bool TForm1::qualifiesForScan(std::uint32_t attributes, const std::string& name) {
+    return (attributes & kListableAttributes) != 0 && (attributes & platform::attr::Directory) == 0 &&
+           (attributes & platform::attr::Hidden) == 0 && !name.empty() && name.front() != '.';
+}
+
+void TForm1::ScanDirectory() {
+    auto search = platform::DirEnum::start(SearchPath());
+    if (!search) return;
+    setStatusText(0, QString());
+    setStatusText(1, QString::fromUtf8(kScanningText));
+    statusPanels_[1]->repaint();
+
+    TWaitCursor wait;
+    bool closeAfterScan = false;
+    {
+        FlagGuard running(scanning_);
+        ScanInputGate gate(this);
+        QElapsedTimer sinceEvents;
+        qint64 pause = 0;
+        do {
+            if (!sinceEvents.isValid() || sinceEvents.hasExpired(pause)) {
+                QElapsedTimer took;
+                took.start();
+                QCoreApplication::processEvents();
+                pause = std::clamp<qint64>(4 * took.elapsed(), kScanEventInterval, kScanEventMaxInterval);
+                sinceEvents.start();
+            }
+            if (gate.escape || gate.closeRequested || rescanRequested_) break;
+            const platform::DirEntry& entry = search->entry();
+            if (qualifiesForScan(entry.attributes, entry.name)) AddFileEntry(entry.name);
+        } while (search->next());
+        closeAfterScan = gate.closeRequested;
+    }
+    search.reset();
+    setStatusText(1, QString());
+    if (closeAfterScan) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+}
+
+// One open of the file gives its icon count and its first icon at both sizes. The two
+// image lists take the icon together or not at all.
+void TForm1::AddFileEntry(const std::string& fileName) {
+    const auto file = platform::IconFile::open(FilePath(fileName));
+    if (!file) return;
+    const int n = file->count();
+    if (n <= 0) return;
+    const auto large = file->icon(0, kIconSize);
+    if (!large) return;
+    const auto small = file->icon(0, kIconSize / 2);
+    if (!small) return;
+    const int smallIndex = ImageList16.AddIcon(*small);
+    if (smallIndex < 0) return;
+    const int largeIndex = ImageList32.AddIcon(*large);
+    if (largeIndex < 0) {
+        ImageList16.Delete(smallIndex);
+        return;
+    }
+
+    const FileListView::Row row{fileName, n, largeIndex};
+    FileListView* list = ui->ListView1;
+    if (list->sortKind() == FileListView::SortKind::Name)
+        list->insertSorted(row, [this](const FileListView::Row& a, const FileListView::Row& b) { return ListView1Compare(a, b); });
+    else
+        list->addRow(row);
+    emit FileEntryAdded(list->count());
+}
+
+// Every click turns the direction over, whichever column it is on, and sorts the whole
+// list by that column.
+void TForm1::ListView1ColumnClick(int column) {
+    FileListView* list = ui->ListView1;
+    SortDescending = !SortDescending;
+    list->setSortKind(FileListView::SortKind::None);
+    const bool byCount = list->columnCaption(column) == QString::fromUtf8(FileListView::kCountCaption);
+    list->setSortKind(byCount ? FileListView::SortKind::Count : FileListView::SortKind::Name);
+    list->sortRows([this](const FileListView::Row& a, const FileListView::Row& b) { return ListView1Compare(a, b); });
+}
+
+// Names compare as unsigned bytes (no case folding, no locale), a prefix before the longer
+// name; counts as numbers. SortDescending false puts the smaller first.
+int TForm1::ListView1Compare(const FileListView::Row& item1, const FileListView::Row& item2) const {
+    const int s = SortDescending ? 1 : -1;
+    int order = 0;
+    if (ui->ListView1->sortKind() == FileListView::SortKind::Name)
+        order = item1.name.compare(item2.name);  // char_traits<char> compares as unsigned char
+    else
+        order = (item1.iconCount > item2.iconCount) - (item1.iconCount < item2.iconCount);
+    return order < 0 ? s : order > 0 ? -s : 0;
+}

@@ -1,0 +1,74 @@
+// TForm1: the icon strip. Selecting a file in the list shows every icon of it, one cell
+// each, at 32 pixels; the strip's image lists hold each icon at 32 and at 16 pixels for
+// saving and copying. The current cell is the icon those commands act on, and a right
+// click on an icon makes it current and opens the pop-up menu.
+#include <QMenu>
+
+#include "app/Unit1.h"
+#include "platform/IconExtract.h"
+#include "ui_Unit1.h"
+
+const char* const TForm1::kFirstPositionFormat = "1 / %d";
+const char* const TForm1::kPositionFormat = "%d / %d";
+
+void TForm1::popupAt(QMenu* menu, QPoint globalPos) { menu->popup(globalPos); }
+
+// Rebuilds the strip for the list's selection: emptied first, then filled from one open
+// of the file. When icon i cannot be extracted the strip keeps icons 0 to i-1 in its n
+// columns and the status bar is left as it is.
+void TForm1::ListView1SelectItem(int, bool) {
+    DrawGrid* grid = ui->DrawGrid1;
+    if (ImageList32A.Count() > 0) {
+        ReleaseIcons(false);
+        grid->setColCount(1);
+        setStatusText(0, QString());
+        setStatusText(1, QString());
+    }
+    const int selected = ui->ListView1->selectedRow();
+    if (selected < 0) return;
+    const FileListView::Row item = ui->ListView1->row(selected);
+    CurrentFile = FilePath(item.name);
+
+    const auto file = platform::IconFile::open(CurrentFile);
+    const int n = file ? file->count() : 0;
+    if (n <= 0) return;
+    if (grid->Col() != 0) grid->setColCount(1);  // column 0 becomes current
+    grid->setColCount(n);
+    StripIconCount = n;
+    for (int i = 0; i < n; ++i) {
+        const auto large = file->icon(i, kIconSize);
+        if (!large) return;
+        const auto small = file->icon(i, kIconSize / 2);
+        if (!small) return;
+        const int smallIndex = ImageList16A.AddIcon(*small);
+        if (smallIndex < 0) return;
+        if (ImageList32A.AddIcon(*large) < 0) {
+            ImageList16A.Delete(smallIndex);
+            return;
+        }
+    }
+    grid->viewport()->update();
+    setStatusText(0, QString::asprintf(kFirstPositionFormat, n));
+    setStatusText(1, QString::fromLocal8Bit(item.name.data(), static_cast<qsizetype>(item.name.size())));
+}
+
+// The icon sits 1 pixel inside its 34-pixel cell, over the background the grid painted.
+void TForm1::DrawGrid1DrawCell(QPainter* painter, int col, const QRect& rect, bool) {
+    if (col < ImageList32A.Count()) ImageList32A.Draw(*painter, rect.left() + 1, rect.top() + 1, col);
+}
+
+void TForm1::DrawGrid1SelectCell(int col, bool*) {
+    const int count = ImageList32A.Count();
+    if (col < count) setStatusText(0, QString::asprintf(kPositionFormat, col + 1, count));
+}
+
+// A right click on a cell that shows an icon makes it current and opens the pop-up menu
+// where the button was released; anywhere else it does nothing.
+void TForm1::DrawGrid1MouseUp(Qt::MouseButton button, QPoint pos) {
+    if (button != Qt::RightButton) return;
+    DrawGrid* grid = ui->DrawGrid1;
+    const int col = grid->MouseToCell(pos);
+    if (col < 0 || col >= ImageList32A.Count()) return;
+    grid->setCol(col);
+    popupMenu(ui->PopupMenu1, grid->viewport()->mapToGlobal(pos));
+}
