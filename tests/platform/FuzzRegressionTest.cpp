@@ -24,7 +24,9 @@ TEST(FuzzRegression, HugePlanesTimesBitCountIsRefusedNotOverflowed) {
         iconmod::IconImage image;
         image.Data = data;
         EXPECT_EQ(iconmod::QIconMod::fnParseImage(&image), c.accepted) << c.planes << " x " << c.bits;
-        if (c.accepted) EXPECT_EQ(image.ColorBits, c.planes * c.bits);
+        if (c.accepted) {
+            EXPECT_EQ(image.ColorBits, c.planes * c.bits);
+        }
         (void)platform::decodeIconImage(data);  // the decoder reads the same header
     }
 }
