@@ -84,6 +84,7 @@ mkdir -p "$BUILD/artifacts" "$BUILD/logs"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 
 failed=0
+passed=0
 for name in "${fuzz_names[@]}"; do
   corpus="$BUILD/corpus/$name"
   log="$BUILD/logs/$name.log"
@@ -97,13 +98,11 @@ for name in "${fuzz_names[@]}"; do
   if [ "$status" -ne 0 ]; then
     echo "fuzz_$name: FAILED (exit $status); see $log and $BUILD/artifacts/" >&2
     grep -E '^(==[0-9]+==ERROR|SUMMARY|.*runtime error|fuzz property failed)' "$log" | head -5 >&2 || true
-    failed=1
+    failed=$((failed + 1))
   else
     echo "fuzz_$name: ${execs:-?} runs in ${fuzz_seconds}s, ${done_line:-no stats}"
+    passed=$((passed + 1))
   fi
 done
-if [ "$failed" -ne 0 ]; then
-  echo "fuzzing found problems" >&2
-  exit 1
-fi
-echo "fuzzing: ${#fuzz_names[@]} harnesses, nothing found"
+echo "fuzzing: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
