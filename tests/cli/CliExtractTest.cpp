@@ -177,10 +177,10 @@ TEST(CliExtract, PngHoldsTheLargestImageDecoded) {
 
 TEST(CliExtract, IcoFileGivesItsImagesAsOneIcon) {
     fixtures::TempDir in, out;
-    fixtures::DibSpec spec;
-    spec.width = spec.height = 16;
-    spec.sizeImage = 777;  // written as 0, as every .ico save does
-    const std::vector<Bytes> images = {fixtures::makeDib(spec), sizedDib(32, 24)};
+    fixtures::DibSpec dib;
+    dib.width = dib.height = 16;
+    dib.sizeImage = 777;  // written as 0, as every .ico save does
+    const std::vector<Bytes> images = {fixtures::makeDib(dib), sizedDib(32, 24)};
     // Named without .ico: the content decides.
     ASSERT_TRUE(fixtures::writeFile(in.file("pack.bin"), fixtures::makeIco({{images[0]}, {images[1]}})));
     const CliRun run = extract({in.file("pack.bin"), "-o", out.path()});
