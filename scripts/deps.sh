@@ -10,7 +10,9 @@ VEXIL_PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
 )
-# Extra packages for the fuzzers (clang with libFuzzer and the sanitizer runtimes).
+# Extra packages for the fuzzers, installed by `./test.sh --fuzz` only: clang (clang-14 on
+# Debian 12) and libclang-rt-dev, which brings libclang-rt-14-dev with libFuzzer and the
+# sanitizer runtimes.
 VEXIL_FUZZ_PACKAGES=(clang libclang-rt-dev)
 
 vexil_missing_packages() {

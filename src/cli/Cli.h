@@ -16,6 +16,7 @@ int cmdSaveIco(const Args& args);
 int cmdSaveBmp(const Args& args);
 int cmdCount(const Args& args);
 int cmdRender(const Args& args);
+int cmdExtract(const Args& args);
 
 // Prints "vexil-cli: <message>" to stderr and returns 1 (failure) or 2 (usage).
 int fail(const std::string& message);

@@ -25,6 +25,16 @@ const char kHelp[] =
     "  render FILE I --size 32|16 OUT      icon I as the icon strip shows it; OUT's extension\n"
     "                                      chooses .ico (16 colours), .bmp or .jpg (on white)\n"
     "                                      or .png (with its transparency)\n"
+    "  extract PATH... -o OUTDIR [--recursive] [--filter MASK] [--format ico|png] [--force]\n"
+    "          [--verbose]\n"
+    "                                      every icon group of every file (PATH a file or a\n"
+    "                                      directory; -r walks subdirectories) into OUTDIR as\n"
+    "                                      FILE-GROUP.ico, exactly as stored, or as a .png of\n"
+    "                                      the group's largest image; an .ico file gives\n"
+    "                                      FILE.ico or FILE.png. MASK (\"*.dll\", \"*.ex?\") picks\n"
+    "                                      files inside directories, ignoring case. Existing\n"
+    "                                      files are kept unless --force. Prints one summary\n"
+    "                                      line; --verbose tells why each file was skipped\n"
     "\n"
     "GROUP is a name as `groups` prints it (\"#1\", \"MAINICON\"); for an .ico file use \"-\".\n"
     "Icons and images are counted from 0. Exit status: 0 success, 1 failure, 2 usage error.\n";
@@ -53,5 +63,6 @@ int main(int argc, char** argv) {
     if (command == "save-bmp") return cli::cmdSaveBmp(args);
     if (command == "count") return cli::cmdCount(args);
     if (command == "render") return cli::cmdRender(args);
+    if (command == "extract") return cli::cmdExtract(args);
     return cli::usage("unknown command: " + command + " (see vexil-cli --help)");
 }

@@ -83,7 +83,8 @@ bool QIconMod::fnParseImage(IconImage* image) {
     if (!headerSize || *headerSize != kBitmapHeaderSize || !data.fits(0, kBitmapHeaderSize)) return false;
     const std::int32_t width = *data.s32(4);
     const std::int32_t height = *data.s32(8) / 2;
-    const std::int32_t colorBits = static_cast<std::int32_t>(*data.u16(12)) * static_cast<std::int32_t>(*data.u16(14));
+    // Planes x bits in 64 bits: two 16-bit fields can multiply past a 32-bit int.
+    const std::int64_t colorBits = std::int64_t{*data.u16(12)} * *data.u16(14);
     if (width <= 0 || height <= 0 || colorBits <= 0 || colorBits > 32) return false;
     // The header, the channel masks, the colour table and the colour rows must lie in the
     // data. A single row is checked first so that the product below cannot overflow.
@@ -94,7 +95,7 @@ bool QIconMod::fnParseImage(IconImage* image) {
     if (needed > data.size()) return false;
     image->Width = width;
     image->Height = height;
-    image->ColorBits = colorBits;
+    image->ColorBits = static_cast<std::int32_t>(colorBits);
     return true;
 }
 

@@ -1,0 +1,178 @@
+// Writes the starting corpora of the fuzz harnesses, made by the test fixture code:
+//   fuzz_seeds OUTDIR
+// makes OUTDIR/<harness>/ for each harness and fills it with small valid inputs of the
+// kinds that harness reads (modules, .ico files, bitmaps, PNG images), with the variants
+// the readers treat differently. Nothing binary is kept in the source tree.
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/ImageFixtures.h"
+#include "support/ModuleFixtures.h"
+
+namespace {
+
+using fixtures::Bytes;
+
+struct Seed {
+    std::string name;
+    Bytes bytes;
+};
+
+fixtures::Argb gradient(int x, int y) {
+    return 0xFF000000u | (static_cast<fixtures::Argb>(x * 16 % 256) << 16) | (static_cast<fixtures::Argb>(y * 16 % 256) << 8) | 0x40u;
+}
+
+std::vector<Seed> bitmapSeeds() {
+    std::vector<Seed> seeds;
+    for (int bpp : {1, 4, 8, 16, 24, 32}) seeds.push_back({"dib-" + std::to_string(bpp), fixtures::patternDib(16, bpp)});
+
+    fixtures::DibSpec alpha;
+    alpha.width = alpha.height = 16;
+    alpha.bitCount = 32;
+    alpha.pixel = [](int x, int y) { return (static_cast<std::uint32_t>((x + y) * 8) << 24) | 0x00336699u; };
+    seeds.push_back({"dib-32-alpha", fixtures::makeDib(alpha)});
+
+    fixtures::DibSpec fields;
+    fields.width = fields.height = 8;
+    fields.bitCount = 16;
+    fields.compression = 3;
+    fields.pixel = [](int x, int y) { return static_cast<std::uint32_t>(x * 2048 + y * 32); };
+    seeds.push_back({"dib-16-bitfields", fixtures::makeDib(fields)});
+
+    fixtures::DibSpec core;
+    core.width = core.height = 8;
+    core.bitCount = 4;
+    core.headerSize = 12;
+    core.pixel = [](int x, int y) { return static_cast<std::uint32_t>((x + y) % 16); };
+    seeds.push_back({"dib-core", fixtures::makeDib(core)});
+
+    fixtures::DibSpec v5 = fields;
+    v5.headerSize = 124;
+    v5.bitCount = 32;
+    v5.masks[0] = 0x00FF0000;
+    v5.masks[1] = 0x0000FF00;
+    v5.masks[2] = 0x000000FF;
+    v5.pixel = [](int x, int y) { return 0xFF000000u | static_cast<std::uint32_t>(x * 0x100000 + y * 0x10); };
+    seeds.push_back({"dib-v5", fixtures::makeDib(v5)});
+
+    fixtures::DibSpec noMask;
+    noMask.width = noMask.height = 8;
+    noMask.bitCount = 8;
+    noMask.clrUsed = 3;
+    noMask.palette = {0xFF000000, 0xFFFF0000, 0xFFFFFFFF};
+    noMask.withMask = false;
+    noMask.pixel = [](int x, int) { return static_cast<std::uint32_t>(x % 3); };
+    seeds.push_back({"dib-8-nomask", fixtures::makeDib(noMask)});
+    return seeds;
+}
+
+std::vector<Seed> pngSeeds() {
+    std::vector<Seed> seeds;
+    seeds.push_back({"png-rgba", fixtures::makePng(16, 16, gradient)});
+    seeds.push_back({"png-rgb", fixtures::makePng(16, 16, gradient, 2)});
+    seeds.push_back({"png-gray", fixtures::makePng(8, 8, gradient, 0)});
+    seeds.push_back({"png-gray-alpha-16", fixtures::makePng(8, 8, gradient, 4, 16)});
+    seeds.push_back({"png-palette-4", fixtures::makePng(8, 8, gradient, 3, 4, {{0, 128, 255}, {}})});
+    seeds.push_back({"png-gray-2-key", fixtures::makePng(8, 8, gradient, 0, 2, {{}, 0x000000u})});
+    seeds.push_back({"png-interlaced", fixtures::makePng(16, 16, gradient, 6, 8, {}, true)});
+    seeds.push_back({"png-text-chunk",
+                     fixtures::insertPngChunk(fixtures::makePng(8, 8, gradient), "tEXt", Bytes{'a', 0, 'b'})});
+    return seeds;
+}
+
+std::vector<Seed> icoSeeds() {
+    std::vector<Seed> seeds;
+    seeds.push_back({"ico-two", fixtures::makeIco({{fixtures::patternDib(16, 4)}, {fixtures::patternDib(32, 8)}})});
+    seeds.push_back({"ico-depths", fixtures::makeIco({{fixtures::patternDib(16, 1)}, {fixtures::patternDib(16, 24)},
+                                                      {fixtures::patternDib(16, 32)}})});
+    seeds.push_back({"ico-png", fixtures::makeIco({{fixtures::makePng(16, 16, gradient)}, {fixtures::patternDib(16, 4)}})});
+    fixtures::IcoEntry shared{fixtures::patternDib(16, 4)};
+    shared.imageOffset = 6 + 2 * 16;  // both entries point at the same image
+    seeds.push_back({"ico-shared-image", fixtures::makeIco({shared, shared})});
+    seeds.push_back({"ico-empty", fixtures::makeIco({})});
+    seeds.push_back({"cursor", fixtures::makeIco({{fixtures::patternDib(16, 4)}}, 2)});
+    return seeds;
+}
+
+std::vector<Seed> peSeeds() {
+    using fixtures::patternIcon;
+    using fixtures::resId;
+    using fixtures::resName;
+    std::vector<Seed> seeds;
+    seeds.push_back({"pe-ids", fixtures::makePe({patternIcon(resId(1)), patternIcon(resId(2), {16}), patternIcon(resId(105), {32}, 8)})});
+    fixtures::PeOptions plus;
+    plus.plus = true;
+    seeds.push_back({"pe-plus-named", fixtures::makePe({patternIcon(resName("MAINICON"), {16}), patternIcon(resId(7), {16}, 1)}, plus)});
+    fixtures::ModuleIcon png{resId(3), {fixtures::makePng(16, 16, gradient), fixtures::patternDib(16, 32)}, {}};
+    seeds.push_back({"pe-png", fixtures::makePe({png})});
+    fixtures::PeOptions headers;
+    headers.resourcesInHeaders = true;
+    seeds.push_back({"pe-in-headers", fixtures::makePe({patternIcon(resId(1), {16})}, headers)});
+    fixtures::PeOptions unsorted;
+    unsorted.sorted = false;
+    unsorted.language = fixtures::kLangJapanese;
+    unsorted.extra.push_back({resName("DATA"), resName("Blob"), Bytes{1, 2, 3}, fixtures::kLangGerman});
+    unsorted.extra.push_back({resId(2), resId(9), fixtures::patternDib(8, 4), fixtures::kLangNeutral});
+    seeds.push_back({"pe-unsorted", fixtures::makePe({patternIcon(resId(9), {16}), patternIcon(resName("zeta"), {16})}, unsorted)});
+    fixtures::PeOptions none;
+    none.withResources = false;
+    seeds.push_back({"pe-no-resources", fixtures::makePe({}, none)});
+    return seeds;
+}
+
+std::vector<Seed> neSeeds() {
+    using fixtures::patternIcon;
+    using fixtures::resId;
+    using fixtures::resName;
+    std::vector<Seed> seeds;
+    seeds.push_back({"ne-ids", fixtures::makeNe({patternIcon(resId(1)), patternIcon(resId(2), {16}, 8)})});
+    fixtures::NeOptions shifted;
+    shifted.shift = 9;
+    shifted.padEnd = false;
+    seeds.push_back({"ne-shift9-named", fixtures::makeNe({patternIcon(resName("APPICON"), {16})}, shifted)});
+    fixtures::NeOptions unaligned;
+    unaligned.shift = 0;
+    unaligned.extra.push_back({resName("TEXTS"), resId(4), Bytes{'h', 'i'}});
+    seeds.push_back({"ne-shift0-extra", fixtures::makeNe({patternIcon(resId(5), {16}, 1)}, unaligned)});
+    fixtures::NeOptions none;
+    none.withResources = false;
+    seeds.push_back({"ne-no-resources", fixtures::makeNe({}, none)});
+    return seeds;
+}
+
+bool writeAll(const std::filesystem::path& dir, const std::vector<Seed>& seeds) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec) return false;
+    for (const Seed& s : seeds)
+        if (!fixtures::writeFile((dir / s.name).string(), s.bytes)) return false;
+    return true;
+}
+
+std::vector<Seed> join(std::initializer_list<std::vector<Seed>> parts) {
+    std::vector<Seed> out;
+    for (const auto& p : parts) out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds OUTDIR\n");
+        return 2;
+    }
+    const std::filesystem::path out = argv[1];
+    const auto pe = peSeeds(), ne = neSeeds(), ico = icoSeeds();
+    const bool ok = writeAll(out / "pe_resources", pe) && writeAll(out / "ne_resources", ne) &&
+                    writeAll(out / "ico_read", ico) && writeAll(out / "icon_groups", join({pe, ne})) &&
+                    writeAll(out / "dib_decode", bitmapSeeds()) && writeAll(out / "png_decode", pngSeeds()) &&
+                    writeAll(out / "icon_extract", join({pe, ne, ico}));
+    if (!ok) {
+        std::fprintf(stderr, "fuzz_seeds: cannot write into %s\n", argv[1]);
+        return 1;
+    }
+    return 0;
+}

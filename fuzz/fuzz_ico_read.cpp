@@ -1,0 +1,13 @@
+// Reading an .ico file whole, as the icon save dialog opens one: the input is written to a
+// file with an .ico name and opened through QIconMod. A file that reads must survive a save
+// of all its images and of one, and read back as the same images.
+#include "FuzzCommon.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    fuzz::setUp();
+    const std::string path = fuzz::scratchFile("input.ico");
+    if (!fuzz::writeFile(path, data, size)) return 0;
+    iconmod::QIconMod source(path);
+    if (source.fnOpen()) fuzz::exerciseImageSet(source);
+    return 0;
+}

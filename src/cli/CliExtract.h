@@ -1,0 +1,72 @@
+// vexil-cli extract: every icon of many files at once. The pieces that the command is
+// built from, kept apart so each can be read (and checked) on its own: the options, the
+// list of input files, and the names of the files written.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/Cli.h"
+
+namespace cli::extract {
+
+enum class Format { Ico, Png };
+
+struct Options {
+    std::vector<std::string> paths;
+    std::string outDir;
+    bool recursive = false;
+    std::string mask = "*";
+    Format format = Format::Ico;
+    bool force = false;
+    bool verbose = false;
+};
+
+// The options of `extract`; nullopt with *error set when they are not usable.
+std::optional<Options> parseOptions(const Args& args, std::string* error);
+
+// Why a file gives no icons. The first two are expected in any directory; the rest fail
+// the run.
+enum class Skip { NoIcons, NotRegular, Unreadable, Damaged };
+
+// One input: a file to read, or one that is skipped without being opened.
+struct Input {
+    std::string path;
+    std::string name;            // its last path component
+    bool named = false;          // given on the command line itself
+    std::optional<Skip> skip;    // set: not opened
+};
+
+// The files to read, in a fixed order: the paths as given; inside a directory, its
+// entries sorted bytewise by name, each subdirectory (with `recursive`) walked where its
+// name falls. Only regular files (or links to them) whose names match the mask are taken;
+// FIFOs, sockets and devices are listed as skipped and never opened. A directory reached
+// twice (through a link, or a link loop) is walked once; `skipDirectory` (the output
+// directory) is never entered during a walk. Paths that cannot be found or listed come
+// back as Unreadable.
+std::vector<Input> collectInputs(const Options& options, const std::string& skipDirectory);
+
+// The output file names of one run: `<file>-<group>.<ext>` for a module's group,
+// `<file>.<ext>` for an icon file, made safe for the file system. Names are unique within
+// the run, ignoring ASCII case (so that a case-blind file system loses nothing): a name
+// met again gets "~2", "~3", ... before its extension, in the order the icons come.
+class NameBook {
+public:
+    std::string take(std::string_view fileName, std::optional<std::string_view> group, std::string_view extension);
+
+private:
+    std::set<std::string> used_;
+};
+
+// A part of a file name made safe: "/", NUL and the other control characters become "_",
+// an empty text becomes "_", and the text is cut (at a character boundary) to at most
+// maxBytes. Other bytes, also those that are not valid UTF-8, are kept as they are.
+// NameBook::take also turns a leading "." of the whole name into "_" (no hidden files,
+// never "." or "..").
+std::string safeComponent(std::string_view text, std::size_t maxBytes);
+
+}  // namespace cli::extract

@@ -1,0 +1,340 @@
+// vexil-cli extract, run as a program on temporary directories of generated modules and
+// icon files. Every run's output is checked too: without a terminal it is one summary
+// line on stdout and nothing on stderr.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "iconmod/IconGroups.h"
+#include "iconmod/Iconmod.h"
+#include "platform/IconDecode.h"
+#include "support/ImageFixtures.h"
+#include "support/MessageRecorder.h"
+#include "support/ModuleFixtures.h"
+
+extern char** environ;
+
+namespace {
+
+using fixtures::Bytes;
+using fixtures::patternDib;
+using fixtures::resId;
+using fixtures::resName;
+
+struct CliRun {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+std::string readText(const std::string& path) {
+    const Bytes b = fixtures::readFile(path);
+    return std::string(b.begin(), b.end());
+}
+
+// Runs vexil-cli extract with stdin, stdout and stderr not terminals.
+CliRun extract(const std::vector<std::string>& args) {
+    fixtures::TempDir capture;
+    const std::string outPath = capture.file("stdout"), errPath = capture.file("stderr");
+    std::vector<std::string> all = {VEXIL_CLI_PATH, "extract"};
+    all.insert(all.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : all) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    CliRun run;
+    pid_t pid = 0;
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        int status = 0;
+        waitpid(pid, &status, 0);
+        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    run.out = readText(outPath);
+    run.err = readText(errPath);
+    return run;
+}
+
+// A run whose output is nothing but the one summary line.
+void expectSummaryOnly(const CliRun& run) {
+    EXPECT_EQ(run.err, "");
+    ASSERT_FALSE(run.out.empty());
+    EXPECT_EQ(std::count(run.out.begin(), run.out.end(), '\n'), 1) << run.out;
+    EXPECT_EQ(run.out.back(), '\n');
+}
+
+std::set<std::string> filesIn(const std::string& dir) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// The images an .ico file holds, in directory order.
+std::vector<Bytes> icoImages(const Bytes& ico) {
+    std::vector<Bytes> images;
+    const std::uint16_t count = fixtures::getU16(ico, 4);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint32_t size = fixtures::getU32(ico, 6 + 16 * i + 8);
+        const std::uint32_t offset = fixtures::getU32(ico, 6 + 16 * i + 12);
+        images.emplace_back(ico.begin() + offset, ico.begin() + offset + size);
+    }
+    return images;
+}
+
+// What the icon save dialog writes for that group of the module with every image.
+Bytes savedGroup(const std::string& module, const std::string& group, const fixtures::TempDir& scratch) {
+    fixtures::MessageRecorder quiet;
+    iconmod::QIconMod source(module);
+    source.Module = platform::ResourceModule::openFile(module);
+    source.GroupName = group;
+    const std::string path = scratch.file("expected.ico");
+    if (!source.Module || !iconmod::fnLoadGroup(source) || !source.fnSaveIco(path, -1)) return {};
+    return fixtures::readFile(path);
+}
+
+Bytes sizedDib(int size, int bits) { return patternDib(size, bits); }
+
+enum class Kind { Pe32, Pe32Plus, Ne };
+
+Bytes makeModule(Kind kind, const std::vector<fixtures::ModuleIcon>& icons) {
+    if (kind == Kind::Ne) return fixtures::makeNe(icons);
+    fixtures::PeOptions o;
+    o.plus = kind == Kind::Pe32Plus;
+    return fixtures::makePe(icons, o);
+}
+
+TEST(CliExtract, WritesEveryGroupExactlyAsStoredForEachModuleKind) {
+    const std::vector<fixtures::ModuleIcon> icons = {
+        {resId(1), {sizedDib(16, 4), sizedDib(32, 4)}, {}},
+        {resId(105), {sizedDib(48, 8)}, {}},
+        {resName("MAIN"), {sizedDib(16, 1), sizedDib(32, 32)}, {}},
+    };
+    const std::map<std::string, std::vector<Bytes>> groups = {
+        {"#1", icons[0].images}, {"#105", icons[1].images}, {"MAIN", icons[2].images}};
+    for (Kind kind : {Kind::Pe32, Kind::Pe32Plus, Kind::Ne}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        fixtures::TempDir in, out, scratch;
+        ASSERT_TRUE(fixtures::writeFile(in.file("m.dll"), makeModule(kind, icons)));
+        const CliRun run = extract({in.file("m.dll"), "-o", out.path()});
+        EXPECT_EQ(run.status, 0);
+        expectSummaryOnly(run);
+        EXPECT_EQ(run.out, "1 file, 3 icons written\n");
+        EXPECT_EQ(filesIn(out.path()), (std::set<std::string>{"m.dll-#1.ico", "m.dll-#105.ico", "m.dll-MAIN.ico"}));
+
+        for (const auto& [group, images] : groups) {
+            const Bytes written = fixtures::readFile(out.file("m.dll-" + group + ".ico"));
+            EXPECT_EQ(written, savedGroup(in.file("m.dll"), group, scratch)) << group;
+            const std::vector<Bytes> stored = icoImages(written);
+            ASSERT_EQ(stored.size(), images.size()) << group;
+            for (std::size_t i = 0; i < images.size(); ++i) {
+                // NE resources are whole alignment units long: the image, then padding.
+                const Bytes& want = images[i];
+                const Bytes& got = stored[i];
+                ASSERT_GE(got.size(), want.size());
+                EXPECT_TRUE(std::equal(want.begin(), want.end(), got.begin())) << group << " image " << i;
+                EXPECT_LT(got.size() - want.size(), kind == Kind::Ne ? 16u : 1u);
+            }
+        }
+    }
+}
+
+TEST(CliExtract, PngHoldsTheLargestImageDecoded) {
+    fixtures::TempDir in, out;
+    const Bytes big = sizedDib(48, 8);
+    const Bytes bigPng = fixtures::makePng(64, 64, [](int x, int y) { return 0xFF000000u | (x * 4u << 16) | (y * 4u); });
+    ASSERT_TRUE(fixtures::writeFile(in.file("app.exe"), fixtures::makePe({{resId(1), {sizedDib(16, 4), big, sizedDib(32, 32)}, {}}})));
+    ASSERT_TRUE(fixtures::writeFile(in.file("icons.ico"), fixtures::makeIco({{sizedDib(32, 4)}, {bigPng}, {sizedDib(16, 8)}})));
+    const CliRun run = extract({in.path(), "-o", out.path(), "--format", "png"});
+    EXPECT_EQ(run.status, 0);
+    expectSummaryOnly(run);
+
+    const struct { const char* name; const Bytes& source; int size; } cases[] = {
+        {"app.exe-#1.png", big, 48},
+        {"icons.ico.png", bigPng, 64},
+    };
+    for (const auto& c : cases) {
+        const auto written = platform::decodeIconImage(fixtures::readFile(out.file(c.name)));
+        ASSERT_TRUE(written) << c.name;
+        EXPECT_EQ(written->width, c.size);
+        EXPECT_EQ(written->height, c.size);
+        EXPECT_EQ(written->pixels, platform::decodeIconImage(c.source)->pixels) << c.name;
+    }
+}
+
+TEST(CliExtract, IcoFileGivesItsImagesAsOneIcon) {
+    fixtures::TempDir in, out;
+    fixtures::DibSpec dib;
+    dib.width = dib.height = 16;
+    dib.sizeImage = 777;  // written as 0, as every .ico save does
+    const std::vector<Bytes> images = {fixtures::makeDib(dib), sizedDib(32, 24)};
+    // Named without .ico: the content decides.
+    ASSERT_TRUE(fixtures::writeFile(in.file("pack.bin"), fixtures::makeIco({{images[0]}, {images[1]}})));
+    const CliRun run = extract({in.file("pack.bin"), "-o", out.path()});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(filesIn(out.path()), std::set<std::string>{"pack.bin.ico"});
+    const std::vector<Bytes> stored = icoImages(fixtures::readFile(out.file("pack.bin.ico")));
+    ASSERT_EQ(stored.size(), 2u);
+    Bytes first = images[0];
+    fixtures::putU32(first, 20, 0);
+    EXPECT_EQ(stored[0], first);
+    EXPECT_EQ(stored[1], images[1]);
+}
+
+TEST(CliExtract, NamesAreSafeForTheFileSystemAndCollisionsNumberedInOrder) {
+    fixtures::TempDir in, out;
+    const std::string longName(300, 'L');
+    // Directory order (string names sorted ignoring case): ".HID", "A/B", "A_B", "L...", "X\0Y", "x\nY".
+    ASSERT_TRUE(fixtures::writeFile(in.file(".m.dll"), fixtures::makePe({
+        {resName("A/B"), {sizedDib(16, 4)}, {}},
+        {resName("A_B"), {sizedDib(32, 4)}, {}},
+        {resName(".HID"), {sizedDib(16, 8)}, {}},
+        {resName(std::string("X\0Y", 3)), {sizedDib(16, 1)}, {}},
+        {resName("x\nY"), {sizedDib(32, 1)}, {}},
+        {resName(longName), {sizedDib(16, 24)}, {}},
+    })));
+    // NE names are the bytes the file holds, here not valid UTF-8.
+    ASSERT_TRUE(fixtures::writeFile(in.file("n.icl"), fixtures::makeNe({{resName("\xFF\xFEok"), {sizedDib(16, 4)}, {}}})));
+    const CliRun run = extract({in.path(), "-o", out.path()});
+    EXPECT_EQ(run.status, 0);
+    expectSummaryOnly(run);
+
+    const std::string longOut = "_m.dll-" + std::string(255 - 8 - 4 - 7, 'L') + ".ico";
+    const std::set<std::string> expected = {
+        "_m.dll-.HID.ico", "_m.dll-A_B.ico", "_m.dll-A_B~2.ico", "_m.dll-X_Y.ico", "_m.dll-x_Y~2.ico",
+        longOut, "n.icl-\xFF\xFEok.ico"};
+    EXPECT_EQ(filesIn(out.path()), expected);
+    // The numbered name belongs to the later group in directory order.
+    EXPECT_EQ(icoImages(fixtures::readFile(out.file("_m.dll-A_B.ico")))[0], sizedDib(16, 4));
+    EXPECT_EQ(icoImages(fixtures::readFile(out.file("_m.dll-A_B~2.ico")))[0], sizedDib(32, 4));
+    EXPECT_EQ(icoImages(fixtures::readFile(out.file("_m.dll-x_Y~2.ico")))[0], sizedDib(32, 1));
+}
+
+TEST(CliExtract, FilterAndRecursionChooseTheFiles) {
+    fixtures::TempDir top;
+    const Bytes module = fixtures::makePe({{resId(1), {sizedDib(16, 4)}, {}}});
+    for (const char* name : {"a.exe", "b.dll", "sub/d.dll", "sub/deeper/e.DLL"}) {
+        std::filesystem::create_directories(std::filesystem::path(top.file(name)).parent_path());
+        ASSERT_TRUE(fixtures::writeFile(top.file(name), module));
+    }
+    ASSERT_TRUE(fixtures::writeFile(top.file("c.ico"), fixtures::makeIco({{sizedDib(16, 4)}})));
+    ASSERT_TRUE(fixtures::writeFile(top.file("notes.txt"), {'h', 'i'}));
+    ASSERT_EQ(symlink("..", top.file("sub/loop").c_str()), 0);  // a loop back to the top
+    ASSERT_EQ(mkfifo(top.file("pipe").c_str(), 0600), 0);       // opening it would hang
+
+    const struct {
+        std::vector<std::string> args;
+        std::set<std::string> outputs;
+        const char* summary;
+    } cases[] = {
+        {{top.path()}, {"a.exe-#1.ico", "b.dll-#1.ico", "c.ico.ico"},
+         "5 files, 3 icons written; skipped 2 files (1 without icons, 1 not a regular file)\n"},
+        {{top.path(), "--filter", "*.DLL"}, {"b.dll-#1.ico"}, "1 file, 1 icon written\n"},
+        {{top.path(), "-r", "--filter", "*.dll"}, {"b.dll-#1.ico", "d.dll-#1.ico", "e.DLL-#1.ico"},
+         "3 files, 3 icons written\n"},
+        {{top.path(), "--recursive", "--filter", "?.*"},
+         {"a.exe-#1.ico", "b.dll-#1.ico", "c.ico.ico", "d.dll-#1.ico", "e.DLL-#1.ico"},
+         "5 files, 5 icons written\n"},
+        {{top.file("sub/d.dll"), top.file("a.exe"), "--filter", "*.ico"}, {"d.dll-#1.ico", "a.exe-#1.ico"},
+         "2 files, 2 icons written\n"},
+    };
+    for (const auto& c : cases) {
+        fixtures::TempDir out;
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", out.path()});
+        const CliRun run = extract(args);
+        SCOPED_TRACE(args[1]);
+        EXPECT_EQ(run.status, 0);
+        expectSummaryOnly(run);
+        EXPECT_EQ(run.out, c.summary);
+        EXPECT_EQ(filesIn(out.path()), c.outputs);
+    }
+}
+
+TEST(CliExtract, OutputDirectoryInsideTheTreeIsNotRead) {
+    fixtures::TempDir top;
+    ASSERT_TRUE(fixtures::writeFile(top.file("a.dll"), fixtures::makePe({{resId(1), {sizedDib(16, 4)}, {}}})));
+    const std::string out = top.file("icons");
+    for (int pass = 0; pass < 2; ++pass) {
+        const CliRun run = extract({top.path(), "-r", "-o", out});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_EQ(filesIn(out), std::set<std::string>{"a.dll-#1.ico"});
+    }
+}
+
+TEST(CliExtract, ExistingFilesAreKeptUnlessForced) {
+    fixtures::TempDir in, out;
+    ASSERT_TRUE(fixtures::writeFile(in.file("m.dll"), fixtures::makePe({{resId(1), {sizedDib(16, 4)}, {}},
+                                                                         {resId(2), {sizedDib(32, 8)}, {}}})));
+    ASSERT_EQ(extract({in.path(), "-o", out.path()}).status, 0);
+    const Bytes first = fixtures::readFile(out.file("m.dll-#2.ico"));
+    ASSERT_TRUE(fixtures::writeFile(out.file("m.dll-#1.ico"), {'o', 'l', 'd'}));
+
+    CliRun again = extract({in.path(), "-o", out.path()});
+    EXPECT_EQ(again.status, 0);
+    expectSummaryOnly(again);
+    EXPECT_EQ(again.out, "1 file, 0 icons written, 2 already there (kept; --force replaces them)\n");
+    EXPECT_EQ(fixtures::readFile(out.file("m.dll-#1.ico")), (Bytes{'o', 'l', 'd'}));
+
+    CliRun forced = extract({in.path(), "-o", out.path(), "--force"});
+    EXPECT_EQ(forced.status, 0);
+    EXPECT_EQ(forced.out, "1 file, 2 icons written\n");
+    EXPECT_EQ(fixtures::readFile(out.file("m.dll-#2.ico")), first);
+    EXPECT_EQ(icoImages(fixtures::readFile(out.file("m.dll-#1.ico")))[0], sizedDib(16, 4));
+    for (const std::string& name : filesIn(out.path())) EXPECT_NE(name[0], '.') << "temporary file left: " << name;
+}
+
+TEST(CliExtract, ExitStatusTellsWhetherAnythingFailed) {
+    fixtures::TempDir in, out, blocked;
+    fixtures::PeOptions withBrokenGroup;
+    // Group #7 names an RT_ICON that the module does not hold.
+    withBrokenGroup.extra.push_back({resId(14), resId(7), fixtures::makeGroupDirectory({sizedDib(16, 4)}, {999})});
+    ASSERT_TRUE(fixtures::writeFile(in.file("broken.dll"), fixtures::makePe({{resId(1), {sizedDib(16, 4)}, {}}}, withBrokenGroup)));
+    ASSERT_TRUE(fixtures::writeFile(in.file("notes.txt"), {'h', 'i'}));
+    ASSERT_TRUE(fixtures::writeFile(blocked.file("file"), {'x'}));
+
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* summary;  // empty: a usage error, told on stderr
+    } cases[] = {
+        {{in.file("broken.dll"), "-o", out.path()}, 1, "1 file, 1 icon written; failed: 1 file with damaged icon data\n"},
+        {{in.file("missing.dll"), "-o", out.path()}, 1, "1 file, 0 icons written; failed: 1 file unreadable\n"},
+        {{in.file("notes.txt"), "-o", out.path()}, 1, "1 file, 0 icons written; failed: 1 file without icons\n"},
+        {{in.path(), "--filter", "*.txt", "-o", out.path()}, 0,
+         "1 file, 0 icons written; skipped 1 file (1 without icons)\n"},
+        {{in.path()}, 2, ""},
+        {{"-o", out.path()}, 2, ""},
+        {{in.path(), "-o", out.path(), "--format", "gif"}, 2, ""},
+        {{in.path(), "-o", out.path(), "--colour"}, 2, ""},
+        {{in.path(), "-o", blocked.file("file")}, 1, ""},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = extract(c.args);
+        SCOPED_TRACE(c.args.back());
+        EXPECT_EQ(run.status, c.status);
+        if (*c.summary) {
+            expectSummaryOnly(run);
+            EXPECT_EQ(run.out, c.summary);
+        } else {
+            EXPECT_EQ(run.out, "");
+            EXPECT_NE(run.err, "");
+        }
+    }
+    EXPECT_TRUE(filesIn(out.path()).count("broken.dll-#1.ico"));
+}
+
+}  // namespace
