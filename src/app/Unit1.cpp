@@ -209,18 +209,5 @@ void TForm1::ListView1ColumnClick(int) {}                                // fill
 void TForm1::DrawGrid1DrawCell(QPainter*, int, const QRect&, bool) {}    // filled by the icon strip work
 void TForm1::DrawGrid1SelectCell(int, bool*) {}                          // filled by the icon strip work
 void TForm1::DrawGrid1MouseUp(Qt::MouseButton, QPoint) {}                // filled by the icon strip work (pop-up menu)
-void TForm1::mnuFileClick() {}                                           // filled by the saving work (enabling)
-void TForm1::mnuEditClick() {}                                           // filled by the saving work (enabling)
-void TForm1::mnuSaveIconClick() {}                                       // filled by the saving work
-void TForm1::mnuSaveIcon32Click() {}                                     // filled by the saving work
-void TForm1::mnuSaveIcon16Click() {}                                     // filled by the saving work
-void TForm1::mnuCopyBmp32Click() {}                                      // filled by the saving work (clipboard)
-void TForm1::mnuCopyBmp16Click() {}                                      // filled by the saving work (clipboard)
-void TForm1::mnuAboutClick() {}                                          // filled by the About box work
-void TForm1::mnuPopupSaveIconClick() {}                                  // filled by the saving work
-void TForm1::mnuPopSaveIcon32Click() {}                                  // filled by the saving work
-void TForm1::mnuPopSaveIcon16Click() {}                                  // filled by the saving work
-void TForm1::mnuPopCopyBmp32Click() {}                                   // filled by the saving work (clipboard)
-void TForm1::mnuPopCopyBmp16Click() {}                                   // filled by the saving work (clipboard)
 
 void TForm1::mnuExitClick() { close(); }
