@@ -84,7 +84,7 @@ TEST_F(UiSave, MenuEntriesFollowTheStripSelection) {
         int count, col;
         bool enabled;
     };
-    for (const Case c : {Case{0, 0, false}, Case{3, 1, true}, Case{3, 0, true}, Case{1, 0, true}, Case{0, 0, false}}) {
+    for (const Case c : {Case{0, 0, false}, Case{3, 1, true}, Case{0, 0, false}}) {
         SCOPED_TRACE(testing::Message() << c.count << " icons, column " << c.col);
         fillStrip(c.count, c.col);
         emit menu("mnuFile")->aboutToShow();
