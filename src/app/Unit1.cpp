@@ -155,18 +155,4 @@ void TForm1::BtnSmallIconClick() { ui->ListView1->setViewStyle(FileListView::Vie
 void TForm1::BtnListIconClick() { ui->ListView1->setViewStyle(FileListView::ViewStyle::List); }
 void TForm1::BtnReportIconClick() { ui->ListView1->setViewStyle(FileListView::ViewStyle::Report); }
 
-void TForm1::mnuFileClick() {}                                           // filled by the saving work (enabling)
-void TForm1::mnuEditClick() {}                                           // filled by the saving work (enabling)
-void TForm1::mnuSaveIconClick() {}                                       // filled by the saving work
-void TForm1::mnuSaveIcon32Click() {}                                     // filled by the saving work
-void TForm1::mnuSaveIcon16Click() {}                                     // filled by the saving work
-void TForm1::mnuCopyBmp32Click() {}                                      // filled by the saving work (clipboard)
-void TForm1::mnuCopyBmp16Click() {}                                      // filled by the saving work (clipboard)
-void TForm1::mnuAboutClick() {}                                          // filled by the About box work
-void TForm1::mnuPopupSaveIconClick() {}                                  // filled by the saving work
-void TForm1::mnuPopSaveIcon32Click() {}                                  // filled by the saving work
-void TForm1::mnuPopSaveIcon16Click() {}                                  // filled by the saving work
-void TForm1::mnuPopCopyBmp32Click() {}                                   // filled by the saving work (clipboard)
-void TForm1::mnuPopCopyBmp16Click() {}                                   // filled by the saving work (clipboard)
-
 void TForm1::mnuExitClick() { close(); }

@@ -13,6 +13,7 @@
 
 #include "app/FileListView.h"
 #include "app/ImageList.h"
+#include "app/SaveFileDialog.h"
 
 namespace Ui {
 class TForm1;
@@ -75,6 +76,27 @@ public:
 
     QString statusText(int panel) const;
     void setStatusText(int panel, const QString& text);
+
+    // ---- Saving, copying, the icon save dialog and the About box (Unit1Save.cpp) ----
+    static const char* const kSaveFilter;     // the standard save's file types
+    static const char* const kSaveTitle32;    // "通常ｱｲｺﾝ(ﾋﾞｯﾄﾏｯﾌﾟ)でﾌｧｲﾙに保存"
+    static const char* const kSaveTitle16;    // "小さいｱｲｺﾝ(ﾋﾞｯﾄﾏｯﾌﾟ)でﾌｧｲﾙに保存"
+    static const char* const kSaveFailed;     // "保存中エラー発生"
+    static const char* const kCopyFailed;     // "クリップボードのコピーに失敗しました"
+    static const char* const kReopenFailed;   // the three lines shown when the icon save dialog cannot open the file
+    static const char* const kReopenTitle;    // "Vexil ｴﾗｰ"
+
+    // Kept for the life of the window: offers the last name and file type again.
+    SaveDialog SaveDlg1;
+
+    // Writes strip icon `column` at 32 or 16 pixels as .ico (16 colours), .bmp or .jpg.
+    void SaveIconFile(int size, int column);
+    // Puts the strip's current icon at 32 or 16 pixels, drawn over white, on the clipboard.
+    void CopyIconBitmap(int size);
+    // Opens the icon save dialog on CurrentFile with the strip's current icon's group.
+    void OpenIconSaveDialog();
+    // True when the strip shows icons and its current column is one of them.
+    bool stripHasSelection() const;
 
 private:
     void FormCreate(int screenHeight);

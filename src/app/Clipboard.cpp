@@ -1,0 +1,34 @@
+#include "app/Clipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
+
+namespace {
+
+ClipboardHandler& handlerSlot() {
+    static ClipboardHandler handler;
+    return handler;
+}
+
+// The system clipboard: setting replaces whatever it held. Reading the picture back tells
+// whether the clipboard took it.
+bool systemClipboard(const QImage& image) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard || image.isNull()) return false;
+    clipboard->setImage(image);
+    return !clipboard->image().isNull();
+}
+
+}  // namespace
+
+bool setClipboardImage(const QImage& image) {
+    const ClipboardHandler& handler = handlerSlot();
+    return handler ? handler(image) : systemClipboard(image);
+}
+
+ClipboardHandler setClipboardHandler(ClipboardHandler handler) {
+    ClipboardHandler previous = std::move(handlerSlot());
+    handlerSlot() = std::move(handler);
+    return previous;
+}
