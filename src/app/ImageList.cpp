@@ -1,18 +1,8 @@
 #include "app/ImageList.h"
 
 #include <QPainter>
-#include <cstring>
 
-QImage toQImage(const platform::ArgbImage& image) {
-    if (image.isNull() || image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height))
-        return QImage();
-    QImage out(image.width, image.height, QImage::Format_ARGB32_Premultiplied);
-    if (out.isNull()) return out;
-    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * sizeof(std::uint32_t);
-    for (int y = 0; y < image.height; ++y)
-        std::memcpy(out.scanLine(y), image.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(image.width), rowBytes);
-    return out;
-}
+#include "app/PictureConvert.h"
 
 int ImageList::AddIcon(const QPixmap& icon) {
     if (icon.isNull()) return -1;
@@ -23,7 +13,7 @@ int ImageList::AddIcon(const QPixmap& icon) {
 
 int ImageList::AddIcon(const QImage& icon) { return icon.isNull() ? -1 : AddIcon(QPixmap::fromImage(icon)); }
 
-int ImageList::AddIcon(const platform::ArgbImage& icon) { return AddIcon(toQImage(icon)); }
+int ImageList::AddIcon(const platform::ArgbImage& icon) { return AddIcon(imageFromArgb(icon)); }
 
 void ImageList::Delete(int index) {
     if (index >= 0 && index < Count()) images_.removeAt(index);

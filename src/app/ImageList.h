@@ -10,10 +10,6 @@
 
 class QPainter;
 
-// The picture as a QImage of the same premultiplied ARGB layout (a null image for an
-// empty picture).
-QImage toQImage(const platform::ArgbImage& image);
-
 class ImageList {
 public:
     explicit ImageList(int size) : size_(size) {}

@@ -18,6 +18,7 @@ QImage imageFromArgb(const platform::ArgbImage& picture) {
     if (picture.isNull() || picture.pixels.size() != static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height))
         return {};
     QImage out(picture.width, picture.height, QImage::Format_ARGB32_Premultiplied);
+    if (out.isNull()) return out;
     for (int y = 0; y < picture.height; ++y)
         std::memcpy(out.scanLine(y), picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width), static_cast<std::size_t>(picture.width) * sizeof(std::uint32_t));
     return out;
