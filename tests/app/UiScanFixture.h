@@ -35,11 +35,11 @@ inline fixtures::Argb iconColour(int seed, int group) {
 inline fixtures::ModuleIcon solidIcon(int groupId, fixtures::Argb colour) {
     fixtures::ModuleIcon icon{fixtures::resId(static_cast<std::uint16_t>(groupId)), {}, {}};
     for (int size : {32, 16}) {
-        fixtures::DibSpec spec;
-        spec.width = spec.height = size;
-        spec.bitCount = 24;
-        spec.pixel = [colour](int, int) { return colour; };
-        icon.images.push_back(fixtures::makeDib(spec));
+        fixtures::DibSpec dib;
+        dib.width = dib.height = size;
+        dib.bitCount = 24;
+        dib.pixel = [colour](int, int) { return colour; };
+        icon.images.push_back(fixtures::makeDib(dib));
     }
     return icon;
 }
