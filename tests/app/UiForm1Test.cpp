@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "support/UiChild.h"
+
 #include <QAction>
 #include <QButtonGroup>
 #include <QCursor>
@@ -51,9 +53,7 @@ protected:
 
     template <class T>
     static T* find(QWidget* form, const char* name) {
-        T* w = form->findChild<T*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << name;
-        return w;
+        return fixtures::uiChild<T>(form, name);
     }
 
     fixtures::TempDir dir;
