@@ -2,6 +2,7 @@
 // chosen directory to the file list.
 #include "app/Unit1.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -10,6 +11,8 @@
 
 #include "app/Looks.h"
 #include "app/Scaling.h"
+#include "platform/DirEnum.h"
+#include "platform/IconExtract.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
 #include "ui_Unit1.h"
@@ -122,7 +125,19 @@ void TForm1::FormCreate(int screenHeight) {
     ui->ComboBox1->setCurrentIndex(0);
 }
 
-void TForm1::FormDestroy() { ReleaseIcons(true); }
+void TForm1::FormDestroy() {
+    scanWork_.stop();
+    stripWork_.stop();
+    ReleaseIcons(true);
+}
+
+// Closing stops a pending scan or strip: the window goes at once, and nothing is left to
+// run for it.
+void TForm1::closeEvent(QCloseEvent* event) {
+    scanWork_.stop();
+    stripWork_.stop();
+    QMainWindow::closeEvent(event);
+}
 
 void TForm1::ShowError(const std::string& text) {
     platform::messageBox(text, kErrorTitle, platform::mb::Ok | platform::mb::IconExclamation);

@@ -9,14 +9,20 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/FileListView.h"
 #include "app/ImageList.h"
+#include "app/PacedWork.h"
 #include "app/SaveFileDialog.h"
 
 namespace Ui {
 class TForm1;
+}
+namespace platform {
+class DirEnum;
+class IconFile;
 }
 class QLabel;
 class QMenu;
@@ -98,6 +104,9 @@ public:
     // True when the strip shows icons and its current column is one of them.
     bool stripHasSelection() const;
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     void FormCreate(int screenHeight);
     void connectHandlers();
@@ -139,19 +148,18 @@ public:
     static const char* const kScanningText;        // "検索中 キャンセル : ESC キー"
     static const char* const kFirstPositionFormat;  // "1 / %d"
     static const char* const kPositionFormat;       // "%d / %d"
-    // During a scan, waiting events (repaints, ESC) are handled before the next entry once
-    // at least kScanEventInterval milliseconds have passed since they were last handled,
-    // and four times as long as that handling took, but never more than
-    // kScanEventMaxInterval: a long list's repaints then take a bounded share of the scan.
-    static constexpr int kScanEventInterval = 20;
-    static constexpr int kScanEventMaxInterval = 100;
 
     std::string SearchPath() const;
     void ScanDirectory();
     void AddFileEntry(const std::string& fileName);
     // Order of two rows for the current sort kind and direction: <0 puts item1 first.
     int ListView1Compare(const FileListView::Row& item1, const FileListView::Row& item2) const;
-    bool scanning() const { return scanning_; }
+
+    // A scan or the filling of the strip is pending: it goes on from the event loop, and
+    // user input other than ESC is dropped until it ends.
+    bool scanning() const { return scanWork_.running(); }
+    bool fillingStrip() const { return stripWork_.running(); }
+    bool busy() const { return scanning() || fillingStrip(); }
 
     // Opens the strip's pop-up menu at a screen position. The default pops the menu up;
     // tests put a recorder here so that no menu blocks them.
@@ -164,6 +172,12 @@ signals:
 
 private:
     static bool qualifiesForScan(std::uint32_t attributes, const std::string& name);
-    bool scanning_ = false;
-    bool rescanRequested_ = false;  // a refresh asked for while a scan ran
+    bool scanStep();
+    bool stripStep();
+
+    PacedWork scanWork_;
+    std::unique_ptr<platform::DirEnum> scanSearch_;  // the pending scan's directory search
+    std::optional<TWaitCursor> scanCursor_;
+    PacedWork stripWork_;
+    std::unique_ptr<platform::IconFile> stripFile_;  // the file whose icons the strip is taking
 };

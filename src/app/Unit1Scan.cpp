@@ -2,15 +2,11 @@
 // match FilterMask and hold at least one icon, one row each with the file's first icon
 // and its number of icons; the column headers sort the rows by name or by icon count.
 //
-// The scan runs on the window's thread. Between entries it lets the window repaint and
-// reads ESC from the key events waiting for the window; every other key and mouse event
-// is dropped until the scan ends.
-#include <QApplication>
+// The scan runs on the window's thread as paced work: entries are read in slices between
+// which the window repaints and ESC is read; every other key and mouse event is dropped
+// until the scan ends.
 #include <QComboBox>
-#include <QElapsedTimer>
-#include <QKeyEvent>
 #include <QLabel>
-#include <algorithm>
 
 #include "app/Unit1.h"
 #include "platform/DirEnum.h"
@@ -27,79 +23,6 @@ namespace {
 constexpr std::uint32_t kListableAttributes = 0x8A5;
 
 QString fromBytes(const std::string& s) { return QString::fromLocal8Bit(s.data(), static_cast<qsizetype>(s.size())); }
-
-bool isUserInput(QEvent::Type type) {
-    switch (type) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease:
-        case QEvent::ShortcutOverride:
-        case QEvent::Shortcut:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonRelease:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::MouseMove:
-        case QEvent::NonClientAreaMouseButtonPress:
-        case QEvent::NonClientAreaMouseButtonRelease:
-        case QEvent::NonClientAreaMouseButtonDblClick:
-        case QEvent::NonClientAreaMouseMove:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::InputMethod:
-        case QEvent::TouchBegin:
-        case QEvent::TouchUpdate:
-        case QEvent::TouchEnd:
-        case QEvent::TouchCancel:
-        case QEvent::TabletPress:
-        case QEvent::TabletMove:
-        case QEvent::TabletRelease:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
-            return true;
-        default:
-            return false;
-    }
-}
-
-// Watches every event of the application while a scan runs: user input is swallowed, ESC
-// is noted, and closing the window is noted and put off until the scan has stopped.
-class ScanInputGate : public QObject {
-public:
-    explicit ScanInputGate(QWidget* window) : window_(window) { QCoreApplication::instance()->installEventFilter(this); }
-    ~ScanInputGate() override { QCoreApplication::instance()->removeEventFilter(this); }
-
-    bool escape = false;
-    bool closeRequested = false;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            escape = true;
-            return true;
-        }
-        if (event->type() == QEvent::Close && watched == window_) {
-            closeRequested = true;
-            event->ignore();
-            return true;
-        }
-        return isUserInput(event->type());
-    }
-
-private:
-    QWidget* window_;
-};
-
-// Sets a flag for the length of a scope.
-class FlagGuard {
-public:
-    explicit FlagGuard(bool& flag) : flag_(flag) { flag_ = true; }
-    ~FlagGuard() { flag_ = false; }
-    FlagGuard(const FlagGuard&) = delete;
-    FlagGuard& operator=(const FlagGuard&) = delete;
-
-private:
-    bool& flag_;
-};
 
 }  // namespace
 
@@ -135,6 +58,8 @@ std::string TForm1::FilterMaskFromText() const {
 }
 
 void TForm1::ClearViews() {
+    scanWork_.stop();
+    stripWork_.stop();
     ReleaseIcons(true);
     ui->ListView1->clear();
     if (ui->DrawGrid1->ColCount() > 1) ui->DrawGrid1->setColCount(1);
@@ -143,21 +68,13 @@ void TForm1::ClearViews() {
     CurrentFile.clear();
 }
 
-// A refresh asked for while a scan runs (the window handles events between entries)
-// stops that scan and starts over.
+// Always lists afresh; a scan still pending is stopped first.
 void TForm1::RefreshFileList() {
-    if (scanning_) {
-        rescanRequested_ = true;
-        return;
-    }
-    do {
-        rescanRequested_ = false;
-        ClearViews();
-        CurrentDir = ui->TreeDir1->CurrentPath;
-        setWindowTitle(QString::fromUtf8(kCaptionPrefix) + fromBytes(CurrentDir));
-        SortDescending = ui->ListView1->sortKind() == FileListView::SortKind::Name;
-        ScanDirectory();
-    } while (rescanRequested_);
+    ClearViews();
+    CurrentDir = ui->TreeDir1->CurrentPath;
+    setWindowTitle(QString::fromUtf8(kCaptionPrefix) + fromBytes(CurrentDir));
+    SortDescending = ui->ListView1->sortKind() == FileListView::SortKind::Name;
+    ScanDirectory();
 }
 
 std::string TForm1::SearchPath() const { return platform::joinPath(CurrentDir, FilterMask); }
@@ -167,37 +84,34 @@ bool TForm1::qualifiesForScan(std::uint32_t attributes, const std::string& name)
            (attributes & platform::attr::Hidden) == 0 && !name.empty() && name.front() != '.';
 }
 
+// Starts the listing of CurrentDir: nothing when the directory cannot be searched or
+// nothing matches; otherwise the status bar shows the ESC hint and the entries are read
+// one step each, from the event loop, until the last one or ESC.
 void TForm1::ScanDirectory() {
+    scanWork_.stop();
     auto search = platform::DirEnum::start(SearchPath());
     if (!search) return;
     setStatusText(0, QString());
     setStatusText(1, QString::fromUtf8(kScanningText));
     statusPanels_[1]->repaint();
 
-    TWaitCursor wait;
-    bool closeAfterScan = false;
-    {
-        FlagGuard running(scanning_);
-        ScanInputGate gate(this);
-        QElapsedTimer sinceEvents;
-        qint64 pause = 0;
-        do {
-            if (!sinceEvents.isValid() || sinceEvents.hasExpired(pause)) {
-                QElapsedTimer took;
-                took.start();
-                QCoreApplication::processEvents();
-                pause = std::clamp<qint64>(4 * took.elapsed(), kScanEventInterval, kScanEventMaxInterval);
-                sinceEvents.start();
-            }
-            if (gate.escape || gate.closeRequested || rescanRequested_) break;
-            const platform::DirEntry& entry = search->entry();
-            if (qualifiesForScan(entry.attributes, entry.name)) AddFileEntry(entry.name);
-        } while (search->next());
-        closeAfterScan = gate.closeRequested;
-    }
-    search.reset();
-    setStatusText(1, QString());
-    if (closeAfterScan) QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    scanSearch_ = std::move(search);
+    scanCursor_.emplace();
+    scanWork_.start([this] { return scanStep(); }, [this](PacedWork::End) {
+        scanSearch_.reset();
+        setStatusText(1, QString());
+        scanCursor_.reset();
+    });
+}
+
+// One directory entry. The search moves on before the file is read, so a handler of
+// FileEntryAdded may start another scan (or close the window) without this step touching
+// the new one.
+bool TForm1::scanStep() {
+    const platform::DirEntry entry = scanSearch_->entry();
+    const bool more = scanSearch_->next();
+    if (qualifiesForScan(entry.attributes, entry.name)) AddFileEntry(entry.name);
+    return more;
 }
 
 // One open of the file gives its icon count and its first icon at both sizes. The two

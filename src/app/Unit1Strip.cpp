@@ -14,9 +14,11 @@ const char* const TForm1::kPositionFormat = "%d / %d";
 void TForm1::popupAt(QMenu* menu, QPoint globalPos) { menu->popup(globalPos); }
 
 // Rebuilds the strip for the list's selection: emptied first, then filled from one open
-// of the file. When icon i cannot be extracted the strip keeps icons 0 to i-1 in its n
-// columns and the status bar is left as it is.
+// of the file, one icon a step, as paced work (the window repaints, ESC stops the filling
+// and keeps the icons so far). When icon i cannot be extracted the strip keeps icons 0 to
+// i-1 in its n columns and the status bar is left as it is; the same when ESC stops it.
 void TForm1::ListView1SelectItem(int, bool) {
+    stripWork_.stop();
     DrawGrid* grid = ui->DrawGrid1;
     if (ImageList32A.Count() > 0) {
         ReleaseIcons(false);
@@ -29,27 +31,42 @@ void TForm1::ListView1SelectItem(int, bool) {
     const FileListView::Row item = ui->ListView1->row(selected);
     CurrentFile = FilePath(item.name);
 
-    const auto file = platform::IconFile::open(CurrentFile);
+    auto file = platform::IconFile::open(CurrentFile);
     const int n = file ? file->count() : 0;
     if (n <= 0) return;
     if (grid->Col() != 0) grid->setColCount(1);  // column 0 becomes current
     grid->setColCount(n);
     StripIconCount = n;
-    for (int i = 0; i < n; ++i) {
-        const auto large = file->icon(i, kIconSize);
-        if (!large) return;
-        const auto small = file->icon(i, kIconSize / 2);
-        if (!small) return;
-        const int smallIndex = ImageList16A.AddIcon(*small);
-        if (smallIndex < 0) return;
-        if (ImageList32A.AddIcon(*large) < 0) {
-            ImageList16A.Delete(smallIndex);
-            return;
-        }
+
+    stripFile_ = std::move(file);
+    const QString name = QString::fromLocal8Bit(item.name.data(), static_cast<qsizetype>(item.name.size()));
+    stripWork_.start([this] { return stripStep(); }, [this, n, name](PacedWork::End how) {
+        const bool complete = how == PacedWork::End::Done && ImageList32A.Count() == n;
+        stripFile_.reset();
+        if (!complete) return;
+        ui->DrawGrid1->viewport()->update();
+        setStatusText(0, QString::asprintf(kFirstPositionFormat, n));
+        setStatusText(1, name);
+    });
+}
+
+// Extracts the next icon of the strip's file at both sizes into the strip's image lists;
+// false when all are in or one cannot be extracted.
+bool TForm1::stripStep() {
+    const int i = ImageList32A.Count();
+    if (i >= stripFile_->count()) return false;
+    const auto large = stripFile_->icon(i, kIconSize);
+    if (!large) return false;
+    const auto small = stripFile_->icon(i, kIconSize / 2);
+    if (!small) return false;
+    const int smallIndex = ImageList16A.AddIcon(*small);
+    if (smallIndex < 0) return false;
+    if (ImageList32A.AddIcon(*large) < 0) {
+        ImageList16A.Delete(smallIndex);
+        return false;
     }
-    grid->viewport()->update();
-    setStatusText(0, QString::asprintf(kFirstPositionFormat, n));
-    setStatusText(1, QString::fromLocal8Bit(item.name.data(), static_cast<qsizetype>(item.name.size())));
+    ui->DrawGrid1->viewport()->update(ui->DrawGrid1->CellRect(i));
+    return i + 1 < stripFile_->count();
 }
 
 // The icon sits 1 pixel inside its 34-pixel cell, over the background the grid painted.

@@ -48,6 +48,7 @@ protected:
         auto form = std::make_unique<TForm1>(nullptr, screenHeight);
         form->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+        EXPECT_TRUE(QTest::qWaitFor([&form] { return !form->busy(); }, 20000));
         return form;
     }
 

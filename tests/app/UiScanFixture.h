@@ -76,14 +76,22 @@ protected:
         list = form->findChild<FileListView*>(QStringLiteral("ListView1"));
         grid = form->findChild<DrawGrid*>(QStringLiteral("DrawGrid1"));
         ASSERT_TRUE(tree && list && grid);
+        settle();
     }
 
+    // Lets the event loop run until the pending scan or strip has ended.
+    void settle() { ASSERT_TRUE(QTest::qWaitFor([this] { return !form->busy(); }, 20000)); }
+
     // Chooses a directory in the tree, which scans it.
-    void choose(const std::string& path) { tree->SetPath(path, true); }
+    void choose(const std::string& path) {
+        tree->SetPath(path, true);
+        settle();
+    }
 
     // Lists the chosen directory again (the filter button).
     void rescan() {
         QTest::mouseClick(form->findChild<QToolButton*>(QStringLiteral("BtnExeFilter")), Qt::LeftButton);
+        settle();
     }
 
     std::vector<std::string> names() const {
@@ -103,6 +111,7 @@ protected:
         QTreeView* view = list->detailsView();
         const QRect r = view->visualRect(view->model()->index(row, 0));
         QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, r.center());
+        settle();
     }
 
     void clickHeader(int column) {

@@ -21,6 +21,7 @@ using scanfixture::UiScan;
 void rescanWith(TForm1& form, const char* comboText) {
     form.findChild<QComboBox*>(QStringLiteral("ComboBox1"))->setEditText(QString::fromUtf8(comboText));
     QTest::mouseClick(form.findChild<QToolButton*>(QStringLiteral("BtnExeFilter")), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&form] { return !form.busy(); }, 20000));
 }
 
 QRgb centre(const QPixmap& p) { return p.toImage().pixel(p.width() / 2, p.height() / 2); }
@@ -213,11 +214,11 @@ TEST_F(UiScan, EscStopsTheScanAndOtherInputWaitsOut) {
                 QCoreApplication::postEvent(header->viewport(), new QMouseEvent(t, at, header->viewport()->mapToGlobal(at),
                                                                                Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
             postKey(list->detailsView(), Qt::Key_Down);
-            QTest::qSleep(TForm1::kScanEventMaxInterval + 10);
+            QTest::qSleep(PacedWork::kMaxSliceMs + 10);
         }
         if (rowCount == 6) {
             postKey(list->detailsView(), Qt::Key_Escape);
-            QTest::qSleep(TForm1::kScanEventMaxInterval + 10);  // events are handled before the next entry
+            QTest::qSleep(PacedWork::kMaxSliceMs + 10);  // events are handled before the next entry
         }
     });
     struct PaintCounter : QObject {
@@ -247,6 +248,7 @@ TEST_F(UiScan, EscStopsTheScanAndOtherInputWaitsOut) {
     list->detailsView()->setFocus();
     QTest::keyClick(list->detailsView(), Qt::Key_Down);
     EXPECT_GE(list->selectedRow(), 0);
+    settle();  // the strip of the selected file
     clickHeader(1);
     EXPECT_EQ(list->sortKind(), FileListView::SortKind::Count);
 }
@@ -275,18 +277,15 @@ TEST_F(UiScan, ChoosingAnotherDirectoryOrClosingDuringTheScan) {
     EXPECT_EQ(names(), (std::vector<std::string>{"x.exe"}));
     EXPECT_EQ(list->row(0).iconCount, 4);
 
-    // Closing the window stops the scan; the window closes once the scan has ended.
+    // Closing the window stops the scan, and the window goes at once.
     QObject::connect(form.get(), &TForm1::FileEntryAdded, [&](int rowCount) {
-        if (rowCount == 4) {
-            form->close();
-            EXPECT_TRUE(form->isVisible());
-            QTest::qSleep(TForm1::kScanEventMaxInterval + 10);
-        }
+        if (rowCount == 4) form->close();
     });
     choose(mods());
     EXPECT_EQ(list->count(), 4);
-    QTest::qWait(20);
     EXPECT_FALSE(form->isVisible());
+    EXPECT_FALSE(form->scanning());
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace
