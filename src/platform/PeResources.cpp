@@ -4,6 +4,7 @@
 // that points back to one of its ancestors, so no input can make it loop.
 #include <algorithm>
 #include <map>
+#include <unordered_map>
 
 #include "platform/MbText.h"
 #include "platform/ResourceReaders.h"
@@ -48,6 +49,20 @@ struct Directory {
     std::uint64_t offset = 0;   // from the root
     std::size_t declared = 0;   // named + id counts of the header, bounded by the file
     std::vector<DirEntry> entries;
+    // Integer id -> position of the first entry with that id, made at the first look-up by
+    // id: a module of thousands of icons finds each image without walking the directory.
+    std::optional<std::unordered_map<std::uint16_t, std::size_t>> firstById;
+
+    const DirEntry* findId(std::uint16_t id) {
+        if (!firstById) {
+            firstById.emplace();
+            firstById->reserve(entries.size());
+            for (std::size_t i = 0; i < entries.size(); ++i)
+                if (!entries[i].isNamed()) firstById->emplace(static_cast<std::uint16_t>(entries[i].name & 0xFFFF), i);
+        }
+        const auto it = firstById->find(id);
+        return it == firstById->end() ? nullptr : &entries[it->second];
+    }
 };
 
 class PeModule final : public ResourceModule {
@@ -67,7 +82,7 @@ private:
     std::size_t fittingEntries(std::uint64_t directoryOffset) const;
     std::optional<Directory> readDirectory(std::uint64_t offset, std::size_t maxEntries);
     std::optional<std::uint64_t> typeDirectoryOffset(std::uint16_t type);
-    const Directory* typeDirectory(std::uint16_t type);
+    Directory* typeDirectory(std::uint16_t type);
     std::optional<std::string> entryString(const DirEntry& entry, std::uint64_t maxUnits, std::uint64_t* fileBytes = nullptr);
     std::optional<Bytes> loadName(const DirEntry& nameEntry, std::uint64_t typeOffset);
 
@@ -175,7 +190,7 @@ std::optional<std::uint64_t> PeModule::typeDirectoryOffset(std::uint16_t type) {
     return std::nullopt;
 }
 
-const Directory* PeModule::typeDirectory(std::uint16_t type) {
+Directory* PeModule::typeDirectory(std::uint16_t type) {
     auto it = typeDirectories_.find(type);
     if (it == typeDirectories_.end()) {
         const auto offset = typeDirectoryOffset(type);
@@ -252,18 +267,18 @@ std::optional<std::vector<ResourceName>> PeModule::names(std::uint16_t type) {
 }
 
 std::optional<Bytes> PeModule::load(std::uint16_t type, const ResourceName& name) {
-    const Directory* dir = typeDirectory(type);
+    Directory* dir = typeDirectory(type);
     if (!dir) return std::nullopt;
+    if (name.id) {
+        const DirEntry* e = dir->findId(*name.id);
+        return e ? loadName(*e, dir->offset) : std::nullopt;
+    }
+    if (name.text.empty()) return std::nullopt;
     for (const DirEntry& e : dir->entries) {
-        bool match = false;
-        if (name.id) {
-            match = !e.isNamed() && (e.name & 0xFFFF) == *name.id;
-        } else if (e.isNamed() && !name.text.empty()) {
-            // Every UTF-16 unit gives at least one UTF-8 byte, so a longer string cannot match.
-            const auto text = entryString(e, name.text.size());
-            match = text && compareIgnoreCase(*text, name.text) == 0;
-        }
-        if (match) return loadName(e, dir->offset);
+        if (!e.isNamed()) continue;
+        // Every UTF-16 unit gives at least one UTF-8 byte, so a longer string cannot match.
+        const auto text = entryString(e, name.text.size());
+        if (text && compareIgnoreCase(*text, name.text) == 0) return loadName(e, dir->offset);
     }
     return std::nullopt;
 }

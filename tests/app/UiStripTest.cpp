@@ -1,4 +1,6 @@
 #include <QMenu>
+#include <QComboBox>
+#include <QKeyEvent>
 #include <QStatusBar>
 
 #include "app/UiScanFixture.h"
@@ -166,6 +168,67 @@ TEST_F(UiStrip, BrokenIconsAndChangedFiles) {
     EXPECT_EQ(form->StripIconCount, 0);
     EXPECT_TRUE(form->CurrentFile.empty());
     EXPECT_EQ(form->statusText(1), text("two.exe"));  // the status bar is left as it was
+}
+
+}  // namespace
+
+namespace {
+
+using scanfixture::UiScan;
+
+// A module of many icon groups, every one naming the same tiny image.
+fixtures::Bytes manyGroups(int groups) {
+    std::vector<fixtures::ModuleIcon> icons;
+    icons.reserve(static_cast<std::size_t>(groups));
+    const fixtures::Bytes image = fixtures::patternDib(16, 4);
+    for (int g = 0; g < groups; ++g) icons.push_back({fixtures::resId(static_cast<std::uint16_t>(g + 1)), {image}, {1}});
+    return fixtures::makePe(icons);
+}
+
+// Counts the paints of a widget while the strip fills.
+struct StripPaints : QObject {
+    const TForm1* form = nullptr;
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint && form->fillingStrip()) ++count;
+        return false;
+    }
+};
+
+TEST_F(UiScan, AStripOfManyIconsFillsBetweenEventsAndEscStopsIt) {
+    constexpr int kGroups = 65535;
+    ASSERT_TRUE(fixtures::writeFile(mod("many.dll"), manyGroups(kGroups)));
+    writeModule("two.exe", 3, 2);
+    start();
+    form->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->setEditText(QStringLiteral("*.*"));
+    choose(mods());
+    ASSERT_EQ(list->row(rowOf("many.dll")).iconCount, kGroups);
+    StripPaints paints;
+    paints.form = form.get();
+    grid->viewport()->installEventFilter(&paints);
+
+    // The selection only starts the filling; icons arrive from the event loop, the strip
+    // repainting as they come.
+    list->selectRow(rowOf("many.dll"));
+    EXPECT_EQ(grid->ColCount(), kGroups);
+    EXPECT_EQ(form->ImageList32A.Count(), 0);
+    ASSERT_TRUE(form->fillingStrip());
+    ASSERT_TRUE(QTest::qWaitFor([this, &paints] { return form->ImageList32A.Count() > 0 && paints.count > 0; }, 20000));
+    // ESC stops it; the icons so far stay, in step, and the status bar is left alone.
+    QCoreApplication::postEvent(grid, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    settle();
+    const int kept = form->ImageList32A.Count();
+    EXPECT_GT(kept, 0);
+    EXPECT_LT(kept, kGroups);
+    EXPECT_EQ(form->ImageList16A.Count(), kept);
+    EXPECT_EQ(grid->ColCount(), kGroups);
+    EXPECT_TRUE(form->statusText(0).isEmpty());
+    EXPECT_EQ(look(grid, 0).icon, form->ImageList32A.Image(0).toImage().pixel(5, 5));
+
+    // The next selection is filled in full.
+    clickRow(rowOf("two.exe"));
+    EXPECT_EQ(form->ImageList32A.Count(), 2);
+    EXPECT_EQ(form->statusText(0), text("1 / 2"));
 }
 
 }  // namespace
