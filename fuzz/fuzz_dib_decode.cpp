@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (picture) FUZZ_CHECK(picture->pixels.size() == static_cast<std::size_t>(picture->width) * static_cast<std::size_t>(picture->height));
 
     iconmod::IconImage image;
-    image.Data.assign(data, data + size);
+    image.Data = iconmod::SharedBytes(platform::Bytes(data, data + size));
     if (!iconmod::QIconMod::fnParseImage(&image)) return 0;
     // A 40-byte header that both read must give both the same size.
     if (picture && !image.IsPng && view.u32(0) == 40u) {

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         FUZZ_CHECK(again && again->width == picture->width && again->height == picture->height);
     }
     iconmod::IconImage image;
-    image.Data.assign(data, data + size);
+    image.Data = iconmod::SharedBytes(platform::Bytes(data, data + size));
     if (iconmod::QIconMod::fnParseImage(&image) && image.IsPng) {
         iconmod::QIconMod source(fuzz::scratchFile("input.ico"));
         (void)source.fnSaveBmp(fuzz::scratchFile("image.bmp"), image);

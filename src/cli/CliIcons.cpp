@@ -21,8 +21,9 @@ std::optional<int> parseIndex(const std::string& text) {
 // Opens FILE and loads GROUP ("-" or empty: the .ico file's images, or a module's first
 // group). Returns the exit status on failure.
 std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group) {
+    // An .ico file that cannot be read has already said why.
     if (!source.fnOpen()) {
-        return fail(source.Path + ": not an icon file or a 32/64-bit module with icon resources");
+        return source.IsIcoFile ? 1 : fail(source.Path + ": not an icon file or a 32/64-bit module with icon resources");
     }
     if (source.IsIcoFile) return std::nullopt;
     std::string name = group;
@@ -52,7 +53,9 @@ int usage(const std::string& message) {
 int cmdGroups(const Args& args) {
     if (args.size() != 1) return usage("usage: vexil-cli groups FILE");
     iconmod::QIconMod source(args[0]);
-    if (!source.fnOpen()) return fail(args[0] + ": not an icon file or a 32/64-bit module with icon resources");
+    if (!source.fnOpen()) {
+        return source.IsIcoFile ? 1 : fail(args[0] + ": not an icon file or a 32/64-bit module with icon resources");
+    }
     iconmod::VectorTextList groups;
     if (!iconmod::fnListGroupNames(source, groups)) return 1;
     for (const std::string& name : groups.items) std::printf("%s\n", name.c_str());

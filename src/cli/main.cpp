@@ -2,6 +2,8 @@
 // command line. It never opens a window and never runs the code of the files it reads.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "cli/Cli.h"
@@ -57,12 +59,20 @@ int main(int argc, char** argv) {
     }
     const std::string command = argv[1];
     const cli::Args args(argv + 2, argv + argc);
-    if (command == "groups") return cli::cmdGroups(args);
-    if (command == "images") return cli::cmdImages(args);
-    if (command == "save-ico") return cli::cmdSaveIco(args);
-    if (command == "save-bmp") return cli::cmdSaveBmp(args);
-    if (command == "count") return cli::cmdCount(args);
-    if (command == "render") return cli::cmdRender(args);
-    if (command == "extract") return cli::cmdExtract(args);
+    // The core reports its own allocation failures; anything else that runs out of memory
+    // ends the command with a message, never with an abort.
+    try {
+        if (command == "groups") return cli::cmdGroups(args);
+        if (command == "images") return cli::cmdImages(args);
+        if (command == "save-ico") return cli::cmdSaveIco(args);
+        if (command == "save-bmp") return cli::cmdSaveBmp(args);
+        if (command == "count") return cli::cmdCount(args);
+        if (command == "render") return cli::cmdRender(args);
+        if (command == "extract") return cli::cmdExtract(args);
+    } catch (const std::bad_alloc&) {
+        return cli::fail("out of memory");
+    } catch (const std::exception& e) {
+        return cli::fail(e.what());
+    }
     return cli::usage("unknown command: " + command + " (see vexil-cli --help)");
 }

@@ -18,7 +18,7 @@ platform::Bytes fileHeader(std::uint32_t offBits, std::uint32_t pixelBytes) {
 // The colour bitmap of a bitmap image: its header with biHeight set to the image's height,
 // its channel masks and colour table, and its colour rows, all as stored.
 bool bitmapParts(const IconImage& image, platform::Bytes* header, platform::Bytes* body) {
-    const platform::ByteView data(image.Data);
+    const platform::ByteView data = image.view();
     const std::uint32_t masks = data.u32(16).value_or(0) == 3 ? 12u : 0u;
     const auto rowSize = fnRowSize(data);
     if (!rowSize || *rowSize <= 0) return false;

@@ -1,5 +1,6 @@
 #include "iconmod/IconGroups.h"
 
+#include <map>
 #include <new>
 
 #include "platform/MessageBox.h"
@@ -31,28 +32,45 @@ bool fnLoadGroup(QIconMod& source) {
         platform::messageBox(text::kGroupFormatFailed, source.Path);
         return false;
     };
+    auto memoryFailed = [&source]() {
+        platform::messageBox(text::kGroupMemoryFailed, source.Path);
+        return false;
+    };
     // The group directory: 6-byte header, then 14-byte entries ending in the RT_ICON id.
     const platform::ByteView dir(*group);
     const auto count = dir.u16(4);
     if (!count || !dir.fits(6, 14ull * *count)) return formatFailed();
 
-    auto set = std::make_unique<IconImageSet>();
     try {
+        auto set = std::make_unique<IconImageSet>();
         set->Images.resize(*count);
+        // Each RT_ICON is read once however often the group names it. The distinct images
+        // of a sound module are distinct parts of its file, so together they hold no more
+        // bytes than the file; a group that claims more (resources whose data overlap) is
+        // refused like a set that cannot be allocated.
+        std::map<std::uint16_t, SharedBytes> loaded;
+        std::uint64_t held = 0;
+        for (std::uint16_t i = 0; i < *count; ++i) {
+            const std::uint16_t id = *dir.u16(6 + 14ull * i + 12);
+            auto it = loaded.find(id);
+            if (it == loaded.end()) {
+                auto data = source.Module->load(platform::kRtIcon, platform::ResourceName::fromId(id));
+                if (!data) return false;
+                held += data->size();
+                if (held > source.Module->fileSize()) return memoryFailed();
+                it = loaded.emplace(id, SharedBytes(std::move(*data))).first;
+            }
+            IconImage& image = set->Images[i];
+            image.Data = it->second;
+            if (!QIconMod::fnParseImage(&image)) return formatFailed();
+        }
+        // Its ICO file must be writable with 32-bit offsets.
+        if (set->icoFileSize() > IconImageSet::kMaxIcoFileSize) return memoryFailed();
+        source.Images = std::move(set);
+        return true;
     } catch (const std::bad_alloc&) {
-        platform::messageBox(text::kGroupMemoryFailed, source.Path);
-        return false;
+        return memoryFailed();
     }
-    for (std::uint16_t i = 0; i < *count; ++i) {
-        const std::uint16_t id = *dir.u16(6 + 14ull * i + 12);
-        auto data = source.Module->load(platform::kRtIcon, platform::ResourceName::fromId(id));
-        if (!data) return false;
-        IconImage& image = set->Images[i];
-        image.Data = std::move(*data);
-        if (!QIconMod::fnParseImage(&image)) return formatFailed();
-    }
-    source.Images = std::move(set);
-    return true;
 }
 
 void subListImages(QIconMod& source, TextList& combo) {

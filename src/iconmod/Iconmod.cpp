@@ -68,7 +68,7 @@ bool QIconMod::fnOpen() {
 
 bool QIconMod::fnParseImage(IconImage* image) {
     if (!image) return false;
-    const platform::ByteView data(image->Data);
+    const platform::ByteView data = image->view();
     if (platform::isPng(data)) {
         const auto info = platform::readPngInfo(data);
         if (!info) return false;
@@ -119,29 +119,32 @@ std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
     const std::int32_t count = fnReadIcoHeader(*file);
     if (count < 0) return fail(text::kIcoHeaderReadFailed);
 
-    // The directory is read only when the file holds all of it, so a count claimed by a
-    // short file costs no allocation.
-    const auto directory = file->read(6, 16ull * static_cast<std::uint64_t>(count));
-    if (!directory) return fail(text::kIcoDataReadFailed);
-    const platform::ByteView dir(*directory);
-
-    auto set = std::make_unique<IconImageSet>();
     try {
+        // The file is read once, whole, and every image is a range of it: a directory that
+        // names one image many times, or ranges that overlap, costs no more than the file.
+        auto whole = file->read(0, file->size());
+        if (!whole) return fail(text::kIcoDataReadFailed);
+        const auto bytes = std::make_shared<const platform::Bytes>(std::move(*whole));
+        const platform::ByteView all(*bytes);
+        if (!all.fits(6, 16ull * static_cast<std::uint64_t>(count))) return fail(text::kIcoDataReadFailed);
+
+        auto set = std::make_unique<IconImageSet>();
         set->Images.resize(static_cast<std::size_t>(count));
+        for (std::int32_t i = 0; i < count; ++i) {
+            const std::uint64_t entry = 6 + 16ull * static_cast<std::uint64_t>(i);
+            const std::uint32_t bytesInRes = *all.u32(entry + 8);
+            const std::uint32_t imageOffset = *all.u32(entry + 12);
+            if (!all.fits(imageOffset, bytesInRes)) return fail(text::kIcoDataReadFailed);
+            IconImage& image = set->Images[static_cast<std::size_t>(i)];
+            image.Data = SharedBytes(bytes, imageOffset, bytesInRes);
+            if (!fnParseImage(&image)) return fail(text::kIcoFormatFailed);
+        }
+        // A set whose own ICO file would need offsets past 4 GiB could not be saved.
+        if (set->icoFileSize() > IconImageSet::kMaxIcoFileSize) return fail(text::kIcoDataReadFailed);
+        return set;
     } catch (const std::bad_alloc&) {
         return fail(text::kMemoryFailed);
     }
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::uint64_t entry = 16ull * static_cast<std::uint64_t>(i);
-        const std::uint32_t bytesInRes = *dir.u32(entry + 8);
-        const std::uint32_t imageOffset = *dir.u32(entry + 12);
-        auto data = file->read(imageOffset, bytesInRes);
-        if (!data) return fail(text::kIcoDataReadFailed);
-        IconImage& image = set->Images[static_cast<std::size_t>(i)];
-        image.Data = std::move(*data);
-        if (!fnParseImage(&image)) return fail(text::kIcoFormatFailed);
-    }
-    return set;
 }
 
 bool QIconMod::fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count) {
@@ -153,9 +156,9 @@ bool QIconMod::fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count)
     return true;
 }
 
-std::uint32_t QIconMod::fnImageOffset(const IconImageSet& set, std::uint32_t index, std::int32_t selection) {
+std::uint64_t QIconMod::fnImageOffset(const IconImageSet& set, std::uint32_t index, std::int32_t selection) {
     if (selection >= 0) return 6 + 16;
-    std::uint32_t offset = 6 + 16 * set.Count();
+    std::uint64_t offset = 6 + 16ull * set.Count();
     for (std::uint32_t i = 0; i < index && i < set.Count(); ++i) offset += set.Images[i].DataSize();
     return offset;
 }
@@ -165,8 +168,9 @@ bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
         platform::messageBox(text::kNoIconData, text::kErrorTitle);
         return false;
     }
+    // Offsets are 32 bits: a set that repeats a large image too often cannot be written.
     platform::AtomicFile file;
-    if (!file.create(path)) {
+    if ((selection < 0 && Images->icoFileSize() > IconImageSet::kMaxIcoFileSize) || !file.create(path)) {
         platform::messageBox(text::kIcoCreateFailed, path);
         return false;
     }
@@ -187,7 +191,7 @@ bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
             platform::putU16(entry, 4, 1);
             platform::putU16(entry, 6, static_cast<std::uint16_t>(image.ColorBits));
         } else {
-            const platform::ByteView header(image.Data);
+            const platform::ByteView header = image.view();
             const std::uint16_t planes = *header.u16(12);
             const std::uint16_t bits = *header.u16(14);
             const std::uint32_t p = static_cast<std::uint32_t>(planes) * bits;
@@ -196,7 +200,7 @@ bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
             platform::putU16(entry, 6, bits);
         }
         platform::putU32(entry, 8, image.DataSize());
-        platform::putU32(entry, 12, fnImageOffset(*Images, i, selection));
+        platform::putU32(entry, 12, static_cast<std::uint32_t>(fnImageOffset(*Images, i, selection)));
         if (!file.write(entry)) return false;
     }
     for (std::uint32_t i = 0; i < Images->Count(); ++i) {
@@ -204,13 +208,14 @@ bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
         const IconImage& image = Images->Images[i];
         if (image.IsPng) {
             // A PNG is written as it is: its offset 20 is part of its header.
-            if (!file.write(image.Data.data(), image.Data.size())) return false;
+            if (!file.write(image.view())) return false;
             continue;
         }
         // Bitmaps are written with biSizeImage as 0; the image in memory is not touched.
-        platform::Bytes out = image.Data;
-        platform::putU32(out, 20, 0);
-        if (!file.write(out)) return false;
+        static constexpr std::uint8_t kZero[4] = {0, 0, 0, 0};
+        const platform::ByteView data = image.view();
+        if (data.size() < 24 || !file.write(data.data(), 20) || !file.write(kZero, 4) || !file.write(data.data() + 24, data.size() - 24))
+            return false;
     }
     return file.commit();
 }

@@ -57,7 +57,8 @@ public:
     static bool fnParseImage(IconImage* image);
 
     // Reads an ICO file into a new set; nullptr after showing the failing step's message
-    // (titled with the path). Releases the current set first.
+    // (titled with the path). Releases the current set first. The images share the file's
+    // bytes; a set whose ICO file would exceed 4 GiB is refused with the data message.
     std::unique_ptr<IconImageSet> fnReadIcoFile(const std::string& path);
 
     // The image count of an ICO header (reserved 0, type 1), or -1.
@@ -65,7 +66,7 @@ public:
     static bool fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count);
 
     // The file offset of image `index` in an ICO file written with `selection` (-1 all).
-    static std::uint32_t fnImageOffset(const IconImageSet& set, std::uint32_t index, std::int32_t selection);
+    static std::uint64_t fnImageOffset(const IconImageSet& set, std::uint32_t index, std::int32_t selection);
 
     // Writes all images (selection -1) or image `selection` as an ICO file. The file is
     // replaced only when everything was written.

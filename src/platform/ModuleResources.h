@@ -52,6 +52,9 @@ public:
 
     virtual Format format() const = 0;
 
+    // Size of the module's file in bytes.
+    virtual std::uint64_t fileSize() const = 0;
+
     // How many resources of the type the module lists (named and integer together), read
     // from the type's directory header alone; 0 when there are none or the directory is
     // unreadable. NE: the count of the type's entries, 0 for RT_GROUP_ICON when the module

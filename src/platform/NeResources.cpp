@@ -36,6 +36,7 @@ public:
     }
 
     Format format() const override { return Format::Ne; }
+    std::uint64_t fileSize() const override { return source_->size(); }
     std::size_t count(std::uint16_t type) override;
     std::optional<std::vector<ResourceName>> names(std::uint16_t type) override;
     std::optional<Bytes> load(std::uint16_t type, const ResourceName& name) override;

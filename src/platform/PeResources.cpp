@@ -72,6 +72,7 @@ public:
     bool readHeaders(std::uint64_t peOffset);
 
     Format format() const override { return plus_ ? Format::Pe32Plus : Format::Pe32; }
+    std::uint64_t fileSize() const override { return source_->size(); }
     std::size_t count(std::uint16_t type) override;
     std::optional<std::vector<ResourceName>> names(std::uint16_t type) override;
     std::optional<Bytes> load(std::uint16_t type, const ResourceName& name) override;

@@ -132,12 +132,12 @@ TEST(IconGroups, LoadsAGroupByIdOrNameWithItsImagesAsStored) {
     // The group's PNG image is kept byte for byte, and saving writes it unchanged.
     m.GroupName = "#2";
     ASSERT_TRUE(iconmod::fnLoadGroup(m));
-    EXPECT_EQ(m.Images->Images[1].Data, kIcons[2].images[1]);
+    EXPECT_EQ(m.Images->Images[1].Data.toBytes(), kIcons[2].images[1]);
     ASSERT_TRUE(m.fnSaveIco(f.dir.file("two.ico"), -1));
     QIconMod saved(f.dir.file("two.ico"));
     ASSERT_TRUE(saved.fnOpen());
     ASSERT_EQ(saved.Images->Count(), 2u);
-    EXPECT_EQ(saved.Images->Images[1].Data, kIcons[2].images[1]);
+    EXPECT_EQ(saved.Images->Images[1].Data.toBytes(), kIcons[2].images[1]);
 
     // Groups that do not exist leave no image set and show nothing.
     for (const char* missing : {"#3", "#0", "MAIN2", "#70000", ""}) {

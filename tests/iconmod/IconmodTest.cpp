@@ -187,10 +187,10 @@ TEST(QIconMod, SavesAllImagesOrOneWithTheirOffsetsAndFields) {
         Bytes written(all.begin() + offset, all.begin() + offset + im[i].DataSize());
         if (i < 4) {
             EXPECT_EQ(getU32(written, 20), 0u) << i;
-            EXPECT_EQ(getU32(im[i].Data, 20), 1234u) << i;
+            EXPECT_EQ(getU32(im[i].Data.toBytes(), 20), 1234u) << i;
             fixtures::putU32(written, 20, 1234);
         }
-        EXPECT_EQ(written, im[i].Data) << i;
+        EXPECT_EQ(written, im[i].Data.toBytes()) << i;
         offset += im[i].DataSize();
     }
     EXPECT_EQ(all.size(), offset);
@@ -206,9 +206,9 @@ TEST(QIconMod, SavesAllImagesOrOneWithTheirOffsetsAndFields) {
     ASSERT_TRUE(again.fnOpen());
     ASSERT_EQ(again.Images->Count(), 5u);
     for (std::size_t i = 0; i < 5; ++i) {
-        Bytes a = again.Images->Images[i].Data;
+        Bytes a = again.Images->Images[i].Data.toBytes();
         if (i < 4) fixtures::putU32(a, 20, 1234);
-        EXPECT_EQ(a, im[i].Data) << i;
+        EXPECT_EQ(a, im[i].Data.toBytes()) << i;
     }
 }
 
@@ -267,7 +267,7 @@ TEST(QIconMod, BitmapExportWritesTheColourRowsWithTheirOwnTable) {
         // Header tail, table and rows are the image's own bytes.
         EXPECT_TRUE(std::equal(bmp.begin() + 14 + 12, bmp.end(), image.Data.begin() + 12));
         // The image in memory is untouched: saving it as ICO gives the same file as before.
-        EXPECT_EQ(getU32(image.Data, 8), static_cast<std::uint32_t>(2 * c.h));
+        EXPECT_EQ(getU32(image.Data.toBytes(), 8), static_cast<std::uint32_t>(2 * c.h));
     }
 }
 

@@ -22,7 +22,7 @@ TEST(FuzzRegression, HugePlanesTimesBitCountIsRefusedNotOverflowed) {
         fixtures::putU16(data, 12, c.planes);
         fixtures::putU16(data, 14, c.bits);
         iconmod::IconImage image;
-        image.Data = data;
+        image.Data = iconmod::SharedBytes(data);
         EXPECT_EQ(iconmod::QIconMod::fnParseImage(&image), c.accepted) << c.planes << " x " << c.bits;
         if (c.accepted) {
             EXPECT_EQ(image.ColorBits, c.planes * c.bits);
