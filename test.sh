@@ -64,10 +64,16 @@ if [ "$mode" != fuzz ]; then
 fi
 
 # Fuzzing: the harnesses with the longest input each may take (enough for the seeds and
-# for directories, tables and images well past them).
+# for directories, tables and images well past them). The readers of whole icon sets get
+# room for directories of 65,535 entries over one large image, and memory limits that
+# catch a set growing past its file: one allocation may hold the largest decoded image
+# (4096 x 4096 pixels, 64 MiB), the process a few hundred MiB besides the sanitizers'.
 declare -A MAX_LEN=(
-  [pe_resources]=32768 [ne_resources]=32768 [ico_read]=32768 [icon_groups]=32768
+  [pe_resources]=32768 [ne_resources]=32768 [ico_read]=1048576 [icon_groups]=1048576
   [dib_decode]=16384 [png_decode]=16384 [icon_extract]=32768
+)
+declare -A MEMORY=(
+  [ico_read]="-malloc_limit_mb=80 -rss_limit_mb=512" [icon_groups]="-malloc_limit_mb=80 -rss_limit_mb=512"
 )
 if [ ${#fuzz_names[@]} -eq 0 ]; then
   fuzz_names=(pe_resources ne_resources ico_read icon_groups dib_decode png_decode icon_extract)
@@ -91,7 +97,7 @@ for name in "${fuzz_names[@]}"; do
   mkdir -p "$corpus"
   status=0
   "$BUILD/fuzz/fuzz_$name" "$corpus" "$BUILD/seeds/$name" \
-    -max_total_time="$fuzz_seconds" -max_len="${MAX_LEN[$name]}" -rss_limit_mb=1024 -timeout=10 \
+    -max_total_time="$fuzz_seconds" -max_len="${MAX_LEN[$name]}" ${MEMORY[$name]:--rss_limit_mb=1024} -timeout=10 \
     -detect_leaks=1 -print_final_stats=1 -artifact_prefix="$BUILD/artifacts/$name-" >"$log" 2>&1 || status=$?
   execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
   done_line=$(grep -E '^#[0-9]+[[:space:]]+(DONE|pulse|NEW|REDUCE|INITED)' "$log" | tail -1 | sed -E 's/^#[0-9]+[[:space:]]+[A-Z]+[[:space:]]+//; s/[[:space:]]+exec.*//' || true)

@@ -20,6 +20,9 @@ constexpr std::uint16_t kMaxType = 26;
 // a slow unit; the readers themselves have no such limits.
 constexpr std::size_t kMaxNamesPerType = 64;
 constexpr std::uint32_t kMaxBmpImages = 4;
+// A set that names one image thousands of times is saved correctly but makes a file far
+// larger than the input; such sets are saved only up to this size to keep units fast.
+constexpr std::uint64_t kMaxSavedIco = 16u << 20;
 
 std::string& scratchDir() {
     static std::string dir;
@@ -121,7 +124,7 @@ void exerciseImageSet(iconmod::QIconMod& source) {
     FUZZ_CHECK(lines.items.size() == set.Count());
 
     const std::string all = scratchFile("all.ico");
-    if (source.fnSaveIco(all, -1)) checkReadBack(all, set, -1);
+    if (set.icoFileSize() <= kMaxSavedIco && source.fnSaveIco(all, -1)) checkReadBack(all, set, -1);
     if (set.Count() > 0) {
         const std::string one = scratchFile("one.ico");
         if (source.fnSaveIco(one, 0)) checkReadBack(one, set, 0);
