@@ -9,6 +9,7 @@ VEXIL_PACKAGES=(
   libpng-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
+  xvfb xdotool xclip dbus at-spi2-core python3-pyatspi
 )
 # Extra packages for the fuzzers, installed by `./test.sh --fuzz` only: clang (clang-14 on
 # Debian 12) and libclang-rt-dev, which brings libclang-rt-14-dev with libFuzzer and the

@@ -7,6 +7,7 @@
 // until the scan ends.
 #include <QComboBox>
 #include <QLabel>
+#include <new>
 
 #include "app/Unit1.h"
 #include "platform/DirEnum.h"
@@ -110,7 +111,11 @@ void TForm1::ScanDirectory() {
 bool TForm1::scanStep() {
     const platform::DirEntry entry = scanSearch_->entry();
     const bool more = scanSearch_->next();
-    if (qualifiesForScan(entry.attributes, entry.name)) AddFileEntry(entry.name);
+    try {
+        if (qualifiesForScan(entry.attributes, entry.name)) AddFileEntry(entry.name);
+    } catch (const std::bad_alloc&) {
+        // A file whose icons do not fit in memory is left out, as one that cannot be read.
+    }
     return more;
 }
 

@@ -3,6 +3,7 @@
 // saving and copying. The current cell is the icon those commands act on, and a right
 // click on an icon makes it current and opens the pop-up menu.
 #include <QMenu>
+#include <new>
 
 #include "app/Unit1.h"
 #include "platform/IconExtract.h"
@@ -52,17 +53,22 @@ void TForm1::ListView1SelectItem(int, bool) {
 
 // Extracts the next icon of the strip's file at both sizes into the strip's image lists;
 // false when all are in or one cannot be extracted.
+// An icon that does not fit in memory ends the filling as one that cannot be extracted.
 bool TForm1::stripStep() {
     const int i = ImageList32A.Count();
     if (i >= stripFile_->count()) return false;
-    const auto large = stripFile_->icon(i, kIconSize);
-    if (!large) return false;
-    const auto small = stripFile_->icon(i, kIconSize / 2);
-    if (!small) return false;
-    const int smallIndex = ImageList16A.AddIcon(*small);
-    if (smallIndex < 0) return false;
-    if (ImageList32A.AddIcon(*large) < 0) {
-        ImageList16A.Delete(smallIndex);
+    try {
+        const auto large = stripFile_->icon(i, kIconSize);
+        if (!large) return false;
+        const auto small = stripFile_->icon(i, kIconSize / 2);
+        if (!small) return false;
+        const int smallIndex = ImageList16A.AddIcon(*small);
+        if (smallIndex < 0) return false;
+        if (ImageList32A.AddIcon(*large) < 0) {
+            ImageList16A.Delete(smallIndex);
+            return false;
+        }
+    } catch (const std::bad_alloc&) {
         return false;
     }
     ui->DrawGrid1->viewport()->update(ui->DrawGrid1->CellRect(i));

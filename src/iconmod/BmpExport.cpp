@@ -1,4 +1,6 @@
 // Writing one icon image's colour bitmap as a BMP file.
+#include <new>
+
 #include "iconmod/Iconmod.h"
 #include "platform/IconDecode.h"
 #include "platform/MessageBox.h"
@@ -66,7 +68,12 @@ bool pngParts(const IconImage& image, platform::Bytes* header, platform::Bytes* 
 
 bool QIconMod::fnSaveBmp(const std::string& path, const IconImage& image) {
     platform::Bytes header, body;
-    const bool made = image.IsPng ? pngParts(image, &header, &body) : bitmapParts(image, &header, &body);
+    bool made = false;
+    try {
+        made = image.IsPng ? pngParts(image, &header, &body) : bitmapParts(image, &header, &body);
+    } catch (const std::bad_alloc&) {
+        made = false;  // reported as a failed save
+    }
     platform::AtomicFile file;
     if (!file.create(path)) {
         platform::messageBox(text::kBmpCreateFailed, path);
