@@ -1,6 +1,7 @@
 #include "support/ModuleFixtures.h"
 
 #include <algorithm>
+#include <map>
 #include <stdexcept>
 
 #include "platform/MbText.h"
@@ -63,12 +64,25 @@ struct TypeNode {
 
 std::vector<TypeNode> groupResources(const std::vector<RawResource>& resources, bool sorted) {
     std::vector<TypeNode> types;
+    // Positions by exact name, so that modules of many thousand resources build quickly.
+    using Key = std::pair<int, std::string>;  // id, or -1 and the string
+    auto key = [](const ResourceName& n) { return n.isId() ? Key(*n.id, {}) : Key(-1, n.text); };
+    std::map<Key, std::size_t> typeAt;
+    std::vector<std::map<Key, std::size_t>> nameAt;
     for (const RawResource& r : resources) {
-        auto t = std::find_if(types.begin(), types.end(), [&](const TypeNode& n) { return n.type == r.type; });
-        if (t == types.end()) t = types.insert(types.end(), TypeNode{r.type, {}});
-        auto n = std::find_if(t->names.begin(), t->names.end(), [&](const NameNode& x) { return x.name == r.name; });
-        if (n == t->names.end()) n = t->names.insert(t->names.end(), NameNode{r.name, {}});
-        n->leaves.push_back(&r);
+        auto t = typeAt.find(key(r.type));
+        if (t == typeAt.end()) {
+            t = typeAt.emplace(key(r.type), types.size()).first;
+            types.push_back(TypeNode{r.type, {}});
+            nameAt.emplace_back();
+        }
+        TypeNode& type = types[t->second];
+        auto n = nameAt[t->second].find(key(r.name));
+        if (n == nameAt[t->second].end()) {
+            n = nameAt[t->second].emplace(key(r.name), type.names.size()).first;
+            type.names.push_back(NameNode{r.name, {}});
+        }
+        type.names[n->second].leaves.push_back(&r);
     }
     if (sorted) {
         auto byName = [](const auto& a, const auto& b) { return directoryLess(a.name, b.name); };
