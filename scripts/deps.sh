@@ -9,7 +9,16 @@ VEXIL_PACKAGES=(
   libpng-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
+  tumbler dbus-daemon dbus-bin libglib2.0-bin
+  desktop-file-utils appstream groff-base
 )
+# tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
+# (dbus-monitor) and libglib2.0-bin (gdbus) run the thumbnailer through a real thumbnail
+# service in the tests; desktop-file-utils, appstream and groff-base validate the installed
+# desktop entry, metainfo and man pages.
+# Extra packages for building and checking the Debian package (scripts/check-deb.sh):
+# dpkg-shlibdeps finds the package's dependencies, and CPack needs `file` for it.
+VEXIL_DEB_PACKAGES=(dpkg-dev file)
 # Extra packages for the fuzzers, installed by `./test.sh --fuzz` only: clang (clang-14 on
 # Debian 12) and libclang-rt-dev, which brings libclang-rt-14-dev with libFuzzer and the
 # sanitizer runtimes.

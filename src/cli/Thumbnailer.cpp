@@ -3,6 +3,10 @@
 // of the file, the file's own icon, from the largest image of its group, shrunk to fit
 // SIZE, as a PNG with transparency. It links the toolkit-free core only, reads only the
 // headers, the resource directory and the one image it needs, and never runs module code.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +16,7 @@
 #include <vector>
 
 #include "iconmod/PngExport.h"
+#include "platform/AtomicFile.h"
 #include "platform/IconDecode.h"
 #include "platform/IconExtract.h"
 
@@ -62,6 +67,45 @@ std::pair<int, int> fitted(int width, int height, int size) {
     return {shrink(width), shrink(height)};
 }
 
+// Writes all of `bytes` into the empty regular file at `path`, keeping its inode; on
+// failure the file is left empty again. False when `path` is not such a file (or turns out
+// not to be once opened) or the write fails.
+bool writeIntoEmptyFile(const std::string& path, platform::ByteView bytes, bool* wasEmptyFile) {
+    *wasEmptyFile = false;
+    const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != 0) {
+        ::close(fd);
+        return false;
+    }
+    *wasEmptyFile = true;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    bool ok = done == bytes.size();
+    if (!ok && ::ftruncate(fd, 0) != 0) ok = false;
+    return ::close(fd) == 0 && ok;
+}
+
+// The PNG goes to a temporary file beside OUTPUT that is renamed over it when complete, so
+// a failure leaves no output and an existing file keeps its bytes. One exception: an
+// OUTPUT that exists and is empty is written in place. Thumbnail services create that file
+// themselves and read the thumbnail through the descriptor they keep open (tumbler does),
+// which would still see the empty file after a rename; an empty file has no bytes to lose.
+bool writeOutput(const std::string& path, platform::ByteView bytes) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
+        bool wasEmptyFile = false;
+        const bool written = writeIntoEmptyFile(path, bytes, &wasEmptyFile);
+        if (wasEmptyFile) return written;
+    }
+    return platform::AtomicFile::writeWhole(path, bytes);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -99,7 +143,7 @@ int main(int argc, char** argv) {
     const auto [width, height] = fitted(image->width, image->height, size);
     const platform::ArgbImage picture =
         width == image->width && height == image->height ? *image : platform::scaleImage(*image, width, height);
-    // Written to a temporary file beside OUTPUT and renamed over it when complete.
-    if (!iconmod::writePng(output, picture)) return failure(output, "cannot be written");
+    const auto png = iconmod::encodePng(picture);
+    if (!png || !writeOutput(output, *png)) return failure(output, "cannot be written");
     return 0;
 }
