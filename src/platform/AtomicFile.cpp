@@ -46,7 +46,9 @@ bool AtomicFile::create(const std::string& path) {
     target_ = resolveTarget(path);
     struct stat st {};
     const bool exists = ::stat(target_.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return false;
+    // Only a regular file is ever replaced: a rename over a device, a FIFO or a socket
+    // (such as /dev/null given as the output) would put a regular file in its place.
+    if (exists && !S_ISREG(st.st_mode)) return false;
 
     std::string pattern = joinPath(directoryOf(target_), ".vexil-XXXXXX");
     std::vector<char> buffer(pattern.begin(), pattern.end());

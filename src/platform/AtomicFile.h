@@ -20,7 +20,8 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     // Creates the temporary file for `path`. False when the directory does not exist, is
-    // not writable, or `path` names a directory.
+    // not writable, or `path` names an existing directory, device, FIFO or socket (only
+    // regular files are replaced).
     bool create(const std::string& path);
     // Appends bytes; false on any failed or short write (the file stays uncommitted).
     bool write(const void* data, std::size_t size);

@@ -12,7 +12,9 @@ struct ProgramRun {
     int status = -1;        // exit status; -1 when it could not start or died of a signal
     std::string out;
     std::string err;
-    long maxRssKiB = 0;     // peak resident memory of the child
+    // Peak resident memory of the child, which starts from what this process held when
+    // it spawned the child.
+    long maxRssKiB = 0;
 };
 
 ProgramRun runProgram(const std::vector<std::string>& argv);
