@@ -103,7 +103,9 @@ bool writeOutput(const std::string& path, platform::ByteView bytes) {
         const bool written = writeIntoEmptyFile(path, bytes, &wasEmptyFile);
         if (wasEmptyFile) return written;
     }
-    return platform::AtomicFile::writeWhole(path, bytes);
+    // A thumbnail is disposable and its reader takes it over at once: no need to wait for
+    // the disk.
+    return platform::AtomicFile::writeWhole(path, bytes, platform::AtomicFile::Durability::Unflushed);
 }
 
 }  // namespace
@@ -143,7 +145,7 @@ int main(int argc, char** argv) {
     const auto [width, height] = fitted(image->width, image->height, size);
     const platform::ArgbImage picture =
         width == image->width && height == image->height ? *image : platform::scaleImage(*image, width, height);
-    const auto png = iconmod::encodePng(picture);
+    const auto png = iconmod::encodePng(picture, iconmod::PngCompression::Fast);
     if (!png || !writeOutput(output, *png)) return failure(output, "cannot be written");
     return 0;
 }

@@ -86,12 +86,12 @@ bool AtomicFile::write(const void* data, std::size_t size) {
     return true;
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::commit(Durability durability) {
     if (fd_ < 0 || failed_) {
         discard();
         return false;
     }
-    const bool flushed = ::fsync(fd_) == 0;
+    const bool flushed = durability == Durability::Unflushed || ::fsync(fd_) == 0;
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
     if (!flushed || !closed || ::rename(temp_.c_str(), target_.c_str()) != 0) {
@@ -114,9 +114,9 @@ void AtomicFile::discard() {
     }
 }
 
-bool AtomicFile::writeWhole(const std::string& path, ByteView bytes) {
+bool AtomicFile::writeWhole(const std::string& path, ByteView bytes, Durability durability) {
     AtomicFile f;
-    return f.create(path) && f.write(bytes) && f.commit();
+    return f.create(path) && f.write(bytes) && f.commit(durability);
 }
 
 }  // namespace platform
