@@ -23,24 +23,8 @@ using fixtures::Bytes;
 
 constexpr int kModules = 1000;
 
-// A 256-pixel PNG with enough detail that it does not compress to nothing.
-Bytes detailedPng(int seed) {
-    return fixtures::makePng(256, 256, [seed](int x, int y) {
-        const auto v = static_cast<std::uint32_t>((x * 7 + y * 13 + seed * 31 + x * y) & 0xFF);
-        return 0xFF000000u | (v << 16) | ((255 - v) << 8) | static_cast<std::uint32_t>((x ^ y) & 0xFF);
-    });
-}
-
-// An icon group as current programs carry them: 16, 32 and 48 pixels at 32 bits, a
-// 256-pixel PNG, and 16 and 32 pixels at 4 and 8 bits.
-fixtures::ModuleIcon modernIcon(fixtures::ResourceName name, const Bytes& png) {
-    fixtures::ModuleIcon icon{std::move(name), {}};
-    for (int size : {16, 32, 48}) icon.images.push_back(fixtures::patternDib(size, 32));
-    icon.images.push_back(png);
-    for (int bits : {4, 8})
-        for (int size : {16, 32}) icon.images.push_back(fixtures::patternDib(size, bits));
-    return icon;
-}
+using fixtures::detailedPng;
+using fixtures::modernIcon;
 
 struct Corpus {
     fixtures::TempDir dir;

@@ -9,8 +9,18 @@ VEXIL_PACKAGES=(
   libpng-dev libjpeg-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
-  xvfb xdotool xclip dbus at-spi2-core python3-pyatspi
+  tumbler dbus-daemon dbus-bin libglib2.0-bin
+  desktop-file-utils appstream groff-base
+  xvfb xdotool xclip at-spi2-core python3-pyatspi
 )
+# tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
+# (dbus-monitor) and libglib2.0-bin (gdbus) run the thumbnailer through a real thumbnail
+# service in the tests; desktop-file-utils, appstream and groff-base validate the installed
+# desktop entry, metainfo and man pages. xvfb, xdotool, xclip, at-spi2-core and
+# python3-pyatspi run the real program on an X server and read its texts back.
+# Extra packages for building and checking the Debian package (scripts/check-deb.sh):
+# dpkg-shlibdeps finds the package's dependencies, and CPack needs `file` for it.
+VEXIL_DEB_PACKAGES=(dpkg-dev file)
 # Extra packages for the fuzzers, installed by `./test.sh --fuzz` only: clang (clang-14 on
 # Debian 12) and libclang-rt-dev, which brings libclang-rt-14-dev with libFuzzer and the
 # sanitizer runtimes.

@@ -1,15 +1,21 @@
 #!/usr/bin/env python3
-"""Writes the program's glyph bitmaps into res/glyphs/ as 16-colour BMP files.
+"""Writes the program's glyph bitmaps into res/glyphs/ as 16-colour BMP files, and the
+program icon for the desktop into res/icons/hicolor/ as PNG files.
 
 Folder glyphs (16x16, magenta background), drive glyphs (16x11, the bottom-left pixel's
 colour is transparent: blue here), the button glyphs (16x16, bottom-left transparent:
 magenta) and the program icon (32x32 and 16x16, magenta background).
+
+The desktop icon uses the same 16 colours, magenta becoming transparent: the 16 and 32
+pixel drawings are the glyphs' own, the 48, 128 and 256 pixel ones the same picture drawn
+at that size with outlines one thirty-second of the icon thick.
 
 Run from the repository root:  python3 tools/make_glyphs.py
 """
 import os
 import struct
 import sys
+import zlib
 
 # The 16-colour palette, one letter per colour.
 PALETTE = [
@@ -57,6 +63,28 @@ def write_bmp(path, rows):
     info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 4, 0, len(pixels), 2835, 2835, 16, 0)
     with open(path, "wb") as f:
         f.write(header + info + palette + pixels)
+
+
+def write_png(path, rows):
+    """rows as for write_bmp; magenta (".") is transparent, every other colour opaque."""
+    height = len(rows)
+    width = len(rows[0])
+    colours = dict(PALETTE)
+    raw = bytearray()
+    for r in rows:
+        raw.append(0)  # filter type None
+        for ch in r:
+            red, green, blue = colours[ch]
+            raw += bytes((red, green, blue, 0 if ch == "." else 255))
+
+    def chunk(kind, data):
+        body = kind + data
+        return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
+
+    ihdr = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
+    with open(path, "wb") as f:
+        f.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", ihdr) + chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+                + chunk(b"IEND", b""))
 
 
 def art(text):
@@ -140,6 +168,59 @@ def program_icon(size):
             if 0 <= y < size:
                 c.px[y][x] = "m"
     return c.rows()
+
+
+def program_icon_large(size):
+    """The program icon's picture at 48 pixels or more: the shapes of the 32-pixel drawing,
+    whose units (0..32) are mapped to whole pixels, with outlines round(size / 32) pixels
+    thick."""
+    unit = size / 32.0
+    line = max(1, round(unit))
+
+    def p(v):
+        return int(round(v * unit))
+
+    left, top, right, bottom = p(3), p(2), p(22), p(30)
+    fold_x, fold_y = p(15), p(9)  # the fold's diagonal runs from (fold_x, top) to (right, fold_y)
+    ix0, iy0, ix1, iy1, mx, my = p(6), p(11), p(17), p(22), p(11), p(16)
+    shaft_top, shaft_bottom, head_base, tip = p(15), p(18), p(26), size
+    half = 5.5 * unit
+
+    def colour(x, y):
+        cx, cy = x + 0.5, y + 0.5
+        # the arrow lies over the page
+        centre = (shaft_top + shaft_bottom) / 2.0
+        if head_base <= x < tip and abs(cy - centre) <= (tip - cx) * half / (tip - head_base):
+            return "m"
+        if ix1 <= x < head_base and shaft_top <= y < shaft_bottom:
+            return "m"
+        if not (left <= x < right and top <= y < bottom):
+            return "."
+        fx, fy = x - fold_x, y - top
+        if fx > fy:
+            return "."  # cut away above the fold's diagonal
+        if fx >= 0 and y < fold_y:
+            # the folded-down flap: silver, outlined along the diagonal, left and below
+            return "k" if fy - fx < line or fx < line or y >= fold_y - line else "s"
+        if x < left + line or x >= right - line or y < top + line or y >= bottom - line:
+            return "k"
+        if ix0 <= x < ix1 and iy0 <= y < iy1:
+            if x < ix0 + line or x >= ix1 - line or y < iy0 + line or y >= iy1 - line:
+                return "k"
+            if y < my:
+                return "r" if x < mx else "l"
+            return "b" if x < mx else "y"
+        return "w"
+
+    return ["".join(colour(x, y) for x in range(size)) for y in range(size)]
+
+
+DESKTOP_ICON_NAME = "org.vexil.vexil"
+DESKTOP_ICON_SIZES = (16, 32, 48, 128, 256)
+
+
+def desktop_icon(size):
+    return program_icon(size) if size <= 32 else program_icon_large(size)
 
 
 FOLDER_CLOSED = art("""
@@ -368,6 +449,12 @@ def main():
     }
     for name, rows in glyphs.items():
         write_bmp(os.path.join(root, name + ".bmp"), rows)
+
+    icons = os.path.join(os.path.dirname(root), "icons", "hicolor")
+    for size in DESKTOP_ICON_SIZES:
+        folder = os.path.join(icons, "%dx%d" % (size, size), "apps")
+        os.makedirs(folder, exist_ok=True)
+        write_png(os.path.join(folder, DESKTOP_ICON_NAME + ".png"), desktop_icon(size))
 
 
 if __name__ == "__main__":

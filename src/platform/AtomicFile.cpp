@@ -46,7 +46,9 @@ bool AtomicFile::create(const std::string& path) {
     target_ = resolveTarget(path);
     struct stat st {};
     const bool exists = ::stat(target_.c_str(), &st) == 0;
-    if (exists && S_ISDIR(st.st_mode)) return false;
+    // Only a regular file is ever replaced: a rename over a device, a FIFO or a socket
+    // (such as /dev/null given as the output) would put a regular file in its place.
+    if (exists && !S_ISREG(st.st_mode)) return false;
 
     std::string pattern = joinPath(directoryOf(target_), ".vexil-XXXXXX");
     std::vector<char> buffer(pattern.begin(), pattern.end());
@@ -84,12 +86,12 @@ bool AtomicFile::write(const void* data, std::size_t size) {
     return true;
 }
 
-bool AtomicFile::commit() {
+bool AtomicFile::commit(Durability durability) {
     if (fd_ < 0 || failed_) {
         discard();
         return false;
     }
-    const bool flushed = ::fsync(fd_) == 0;
+    const bool flushed = durability == Durability::Unflushed || ::fsync(fd_) == 0;
     const bool closed = ::close(fd_) == 0;
     fd_ = -1;
     if (!flushed || !closed || ::rename(temp_.c_str(), target_.c_str()) != 0) {
@@ -112,9 +114,9 @@ void AtomicFile::discard() {
     }
 }
 
-bool AtomicFile::writeWhole(const std::string& path, ByteView bytes) {
+bool AtomicFile::writeWhole(const std::string& path, ByteView bytes, Durability durability) {
     AtomicFile f;
-    return f.create(path) && f.write(bytes) && f.commit();
+    return f.create(path) && f.write(bytes) && f.commit(durability);
 }
 
 }  // namespace platform

@@ -20,21 +20,27 @@ public:
     AtomicFile& operator=(const AtomicFile&) = delete;
 
     // Creates the temporary file for `path`. False when the directory does not exist, is
-    // not writable, or `path` names a directory.
+    // not writable, or `path` names an existing directory, device, FIFO or socket (only
+    // regular files are replaced).
     bool create(const std::string& path);
     // Appends bytes; false on any failed or short write (the file stays uncommitted).
     bool write(const void* data, std::size_t size);
     bool write(ByteView bytes) { return write(bytes.data(), bytes.size()); }
-    // Flushes and renames the temporary file over the target. False on failure, in which
-    // case the temporary file is removed.
-    bool commit();
+    // How commit() makes the bytes last: Flushed waits until they are on the disk before
+    // the rename, so that a save survives a crash; Unflushed only renames, for throwaway
+    // files such as thumbnails, which their reader takes over at once.
+    enum class Durability { Flushed, Unflushed };
+
+    // Flushes (unless Unflushed) and renames the temporary file over the target. False on
+    // failure, in which case the temporary file is removed.
+    bool commit(Durability durability = Durability::Flushed);
     // Removes the temporary file without touching the target.
     void discard();
 
     bool isOpen() const { return fd_ >= 0; }
 
     // Writes `bytes` to `path` in one go: create, write, commit.
-    static bool writeWhole(const std::string& path, ByteView bytes);
+    static bool writeWhole(const std::string& path, ByteView bytes, Durability durability = Durability::Flushed);
 
 private:
     int fd_ = -1;

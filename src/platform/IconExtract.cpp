@@ -13,19 +13,15 @@ namespace {
 
 constexpr int kTargetDepth = 32;
 
-struct Candidate {
-    IconDirEntry entry;
-    std::uint64_t where = 0;   // ICO: file offset; module: RT_ICON id
-    std::uint64_t length = 0;  // ICO: bytes in the file
-};
+// Images tried for one picture before giving up, so that one broken image does not hide
+// the icon (and a hostile directory of thousands of entries costs little).
+constexpr std::size_t kMaxTries = 4;
 
 int sizeOf(int stored, int other) { return stored == 0 && other == 0 ? 256 : stored; }
 
 // The images of a directory in the order they should be tried for a size: the chosen one
-// first, then a few runners-up by distance and depth, so that one broken image does not hide
-// the icon (and a hostile directory of thousands of entries costs little).
+// first, then a few runners-up by distance and depth.
 std::vector<std::size_t> preferenceOrder(const std::vector<IconDirEntry>& entries, int size) {
-    constexpr std::size_t kMaxTries = 4;
     std::vector<std::size_t> order;
     const int first = chooseIconEntry(entries, size, size);
     if (first < 0) return order;
@@ -43,6 +39,29 @@ std::vector<std::size_t> preferenceOrder(const std::vector<IconDirEntry>& entrie
                       [&rank](std::size_t a, std::size_t b) { return rank(a) < rank(b) || (rank(a) == rank(b) && a < b); });
     order.insert(order.end(), rest.begin(), rest.begin() + static_cast<std::ptrdiff_t>(keep));
     return order;
+}
+
+// The largest images first: by area, then depth, then directory order; at most kMaxTries.
+std::vector<std::size_t> largestFirst(const std::vector<IconDirEntry>& entries) {
+    auto rank = [&entries](std::size_t i) {
+        const IconDirEntry& e = entries[i];
+        const std::int64_t area = std::int64_t{sizeOf(e.width, e.height)} * sizeOf(e.height, e.width);
+        return std::pair<std::int64_t, int>(area, e.bitCount);
+    };
+    std::vector<std::size_t> order(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    const std::size_t keep = std::min(order.size(), kMaxTries);
+    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(keep), order.end(),
+                      [&rank](std::size_t a, std::size_t b) { return rank(a) > rank(b) || (rank(a) == rank(b) && a < b); });
+    order.resize(keep);
+    return order;
+}
+
+std::vector<IconDirEntry> entriesOf(const std::vector<IconFile::ImageRef>& images) {
+    std::vector<IconDirEntry> entries;
+    entries.reserve(images.size());
+    for (const auto& image : images) entries.push_back(image.entry);
+    return entries;
 }
 
 }  // namespace
@@ -107,61 +126,64 @@ IconFile::~IconFile() = default;
 
 std::optional<ArgbImage> IconFile::icon(int index, int size) {
     if (index < 0 || index >= count_ || size <= 0) return std::nullopt;
-    return kind_ == Kind::Ico ? icoIcon(size) : moduleIcon(index, size);
+    const auto images = imagesOf(index);
+    const ArgbImage* image = firstDecoded(index, images, preferenceOrder(entriesOf(images), size));
+    if (!image) return std::nullopt;
+    if (image->width == size && image->height == size) return *image;
+    return scaleImage(*image, size, size);
 }
 
-std::optional<ArgbImage> IconFile::decodeScaled(int index, std::size_t entry, int size, const ImageLoader& load) {
+std::optional<ArgbImage> IconFile::largestImage(int index) {
+    if (index < 0 || index >= count_) return std::nullopt;
+    const auto images = imagesOf(index);
+    const ArgbImage* image = firstDecoded(index, images, largestFirst(entriesOf(images)));
+    if (!image) return std::nullopt;
+    return *image;
+}
+
+const ArgbImage* IconFile::firstDecoded(int index, const std::vector<ImageRef>& images,
+                                        const std::vector<std::size_t>& order) {
     // The large and the small picture of an icon often come from the same image (a group
     // holding one 48-pixel or 256-pixel image): it is read and decoded once for both.
-    if (!decoded_ || decodedIndex_ != index || decodedEntry_ != entry) {
-        const auto data = load();
-        decoded_ = data ? decodeIconImage(*data) : std::nullopt;
-        decodedIndex_ = index;
-        decodedEntry_ = entry;
+    for (std::size_t i : order) {
+        if (!decoded_ || decodedIndex_ != index || decodedEntry_ != i) {
+            const ImageRef& ref = images[i];
+            const auto data = kind_ == Kind::Ico
+                                  ? source_->read(ref.where, ref.length)
+                                  : module_->load(kRtIcon, ResourceName::fromId(static_cast<std::uint16_t>(ref.where)));
+            decoded_ = data ? decodeIconImage(*data) : std::nullopt;
+            decodedIndex_ = index;
+            decodedEntry_ = i;
+        }
+        if (decoded_) return &*decoded_;
     }
-    if (!decoded_) return std::nullopt;
-    if (decoded_->width == size && decoded_->height == size) return decoded_;
-    return scaleImage(*decoded_, size, size);
+    return nullptr;
 }
 
-std::optional<ArgbImage> IconFile::icoIcon(int size) {
-    const auto header = source_->read(0, 6);
-    if (!header) return std::nullopt;
-    const std::uint16_t n = *ByteView(*header).u16(4);
-    const auto dirBytes = source_->read(6, 16ull * n);
-    if (!dirBytes) return std::nullopt;
-    const ByteView dir(*dirBytes);
-    std::vector<IconDirEntry> entries;
-    std::vector<Candidate> where;
-    for (std::uint16_t i = 0; i < n; ++i) {
-        const std::uint64_t e = 16ull * i;
-        entries.push_back({*dir.u8(e), *dir.u8(e + 1), *dir.u16(e + 6)});
-        where.push_back({entries.back(), *dir.u32(e + 12), *dir.u32(e + 8)});
+std::vector<IconFile::ImageRef> IconFile::imagesOf(int index) {
+    std::vector<ImageRef> images;
+    if (kind_ == Kind::Ico) {
+        const auto header = source_->read(0, 6);
+        if (!header) return images;
+        const std::uint16_t n = *ByteView(*header).u16(4);
+        const auto dirBytes = source_->read(6, 16ull * n);
+        if (!dirBytes) return images;
+        const ByteView dir(*dirBytes);
+        for (std::uint16_t i = 0; i < n; ++i) {
+            const std::uint64_t e = 16ull * i;
+            images.push_back({{*dir.u8(e), *dir.u8(e + 1), *dir.u16(e + 6)}, *dir.u32(e + 12), *dir.u32(e + 8)});
+        }
+    } else if (kind_ == Kind::Module) {
+        const auto group = module_->loadAt(kRtGroupIcon, static_cast<std::size_t>(index));
+        if (!group) return images;
+        const ByteView dir(*group);
+        const std::uint16_t n = dir.u16(4).value_or(0);
+        for (std::uint16_t i = 0; i < n && dir.fits(6 + 14ull * i, 14); ++i) {
+            const std::uint64_t e = 6 + 14ull * i;
+            images.push_back({{*dir.u8(e), *dir.u8(e + 1), *dir.u16(e + 6)}, *dir.u16(e + 12), 0});
+        }
     }
-    for (std::size_t i : preferenceOrder(entries, size)) {
-        auto load = [this, &where, i] { return source_->read(where[i].where, where[i].length); };
-        if (auto image = decodeScaled(0, i, size, load)) return image;
-    }
-    return std::nullopt;
-}
-
-std::optional<ArgbImage> IconFile::moduleIcon(int index, int size) {
-    const auto group = module_->loadAt(kRtGroupIcon, static_cast<std::size_t>(index));
-    if (!group) return std::nullopt;
-    const ByteView dir(*group);
-    const std::uint16_t n = dir.u16(4).value_or(0);
-    std::vector<IconDirEntry> entries;
-    std::vector<std::uint16_t> ids;
-    for (std::uint16_t i = 0; i < n && dir.fits(6 + 14ull * i, 14); ++i) {
-        const std::uint64_t e = 6 + 14ull * i;
-        entries.push_back({*dir.u8(e), *dir.u8(e + 1), *dir.u16(e + 6)});
-        ids.push_back(*dir.u16(e + 12));
-    }
-    for (std::size_t i : preferenceOrder(entries, size)) {
-        auto load = [this, &ids, i] { return module_->load(kRtIcon, ResourceName::fromId(ids[i])); };
-        if (auto image = decodeScaled(index, i, size, load)) return image;
-    }
-    return std::nullopt;
+    return images;
 }
 
 int iconCount(const std::string& path) {

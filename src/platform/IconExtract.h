@@ -9,7 +9,7 @@
 // closest to 32 bits; it is decoded and, when not of the size asked for, scaled.
 #pragma once
 
-#include <functional>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +21,13 @@
 namespace platform {
 
 class ResourceModule;
+
+// One entry of an icon directory, as far as the choice of an image needs it.
+struct IconDirEntry {
+    int width = 0;     // 0 in the directory means 256 (when the height is 0 too)
+    int height = 0;
+    int bitCount = 0;
+};
 
 // One opened file, for counting and extracting with a single open.
 class IconFile {
@@ -36,15 +43,27 @@ public:
     // Icon `index` at size x size pixels; nullopt when it cannot be extracted.
     std::optional<ArgbImage> icon(int index, int size);
 
+    // The largest image of icon `index` at its own size: the entry with the largest area
+    // by the directory's sizes (0 meaning 256), then the greatest depth, then the earlier
+    // entry. When that image cannot be decoded, the next few in that order are tried.
+    // nullopt when none of them decodes.
+    std::optional<ArgbImage> largestImage(int index);
+
+    // One entry of an icon's directory and where its image is: ICO files give a file
+    // offset and length, modules an RT_ICON id (in `where`).
+    struct ImageRef {
+        IconDirEntry entry;
+        std::uint64_t where = 0;
+        std::uint64_t length = 0;
+    };
+
 private:
     enum class Kind { None, Module, Ico };
     IconFile() = default;
-    std::optional<ArgbImage> icoIcon(int size);
-    std::optional<ArgbImage> moduleIcon(int index, int size);
-    // Image `entry` of icon `index`, read by `load` and decoded (or taken from the last
-    // decode when it was that image), scaled to size x size.
-    using ImageLoader = std::function<std::optional<Bytes>()>;
-    std::optional<ArgbImage> decodeScaled(int index, std::size_t entry, int size, const ImageLoader& load);
+    // The directory entries of icon `index`, in directory order (empty when unreadable).
+    std::vector<ImageRef> imagesOf(int index);
+    // The first of `order` that decodes (taken from the last decode when it was that image).
+    const ArgbImage* firstDecoded(int index, const std::vector<ImageRef>& images, const std::vector<std::size_t>& order);
 
     std::unique_ptr<ByteSource> source_;
     std::unique_ptr<ResourceModule> module_;
@@ -53,13 +72,6 @@ private:
     std::optional<ArgbImage> decoded_;  // the last image decoded, at its own size
     int decodedIndex_ = -1;
     std::size_t decodedEntry_ = 0;
-};
-
-// One entry of an icon directory, as far as the choice of an image needs it.
-struct IconDirEntry {
-    int width = 0;     // 0 in the directory means 256 (when the height is 0 too)
-    int height = 0;
-    int bitCount = 0;
 };
 
 // The index of the entry to use for a size: the first with the smallest |dw| + |dh|, then,

@@ -3,10 +3,7 @@
 // line on stdout and nothing on stderr.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -20,8 +17,7 @@
 #include "support/ImageFixtures.h"
 #include "support/MessageRecorder.h"
 #include "support/ModuleFixtures.h"
-
-extern char** environ;
+#include "support/RunProgram.h"
 
 namespace {
 
@@ -36,37 +32,12 @@ struct CliRun {
     std::string err;
 };
 
-std::string readText(const std::string& path) {
-    const Bytes b = fixtures::readFile(path);
-    return std::string(b.begin(), b.end());
-}
-
 // Runs vexil-cli extract with stdin, stdout and stderr not terminals.
 CliRun extract(const std::vector<std::string>& args) {
-    fixtures::TempDir capture;
-    const std::string outPath = capture.file("stdout"), errPath = capture.file("stderr");
     std::vector<std::string> all = {VEXIL_CLI_PATH, "extract"};
     all.insert(all.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& a : all) argv.push_back(a.data());
-    argv.push_back(nullptr);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    CliRun run;
-    pid_t pid = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
-        int status = 0;
-        waitpid(pid, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    }
-    posix_spawn_file_actions_destroy(&actions);
-    run.out = readText(outPath);
-    run.err = readText(errPath);
-    return run;
+    const fixtures::ProgramRun run = fixtures::runProgram(all);
+    return CliRun{run.status, run.out, run.err};
 }
 
 // A run whose output is nothing but the one summary line.

@@ -261,3 +261,40 @@ TEST(IconExtract, ExtractionReadsTheChosenImagesNotTheFile) {
     ASSERT_TRUE(file->icon(0, 16));
     EXPECT_LE(counter->readCalls(), 4u);
 }
+
+TEST(IconExtract, LargestImageByAreaThenDepthThenOrder) {
+    Bytes damaged = solidImage(48, 32, kBlue);
+    fixtures::putU32(damaged, 0, 7);
+    const Bytes png = fixtures::makePng(256, 256, [](int, int) { return kGray; });
+    struct Case {
+        const char* what;
+        std::vector<Bytes> images;
+        int width;  // 0: no image decodes
+        Argb colour;
+    } cases[] = {
+        {"area before depth and order", {solidImage(16, 32, kRed), solidImage(48, 4, kGreen), solidImage(32, 32, kBlue)}, 48, kGreen},
+        {"equal areas: the deeper", {solidImage(48, 8, kRed), solidImage(48, 24, kGreen), solidImage(48, 4, kBlue)}, 48, kGreen},
+        {"equal areas and depths: the earlier", {solidImage(32, 8, kRed), solidImage(32, 8, kGreen)}, 32, kRed},
+        {"a PNG listed as 0 x 0 is 256 pixels", {solidImage(48, 32, kRed), png, solidImage(32, 32, kBlue)}, 256, kGray},
+        {"a damaged largest image gives way", {damaged, solidImage(16, 4, kRed), solidImage(32, 4, kGreen)}, 32, kGreen},
+        {"nothing decodes", {damaged}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        std::vector<fixtures::IcoEntry> entries;
+        for (const Bytes& image : c.images) entries.push_back({image});
+        auto module = memoryFile(fixtures::makePe({{resId(1), c.images}, fixtures::patternIcon(resId(2), {64})}));
+        auto ico = memoryFile(fixtures::makeIco(entries));
+        for (IconFile* file : {module.get(), ico.get()}) {
+            const auto image = file->largestImage(0);
+            if (c.width == 0) {
+                EXPECT_FALSE(image) << c.what;
+                continue;
+            }
+            ASSERT_TRUE(image) << c.what;
+            EXPECT_EQ(std::make_pair(image->width, image->height), std::make_pair(c.width, c.width)) << c.what;
+            EXPECT_EQ(centre(*image), c.colour) << c.what;
+        }
+        EXPECT_FALSE(module->largestImage(2));
+        EXPECT_FALSE(module->largestImage(-1));
+    }
+}

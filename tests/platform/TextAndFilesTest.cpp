@@ -90,6 +90,12 @@ TEST(AtomicFile, ReplacesOnlyOnCommitAndLeavesNoTemporaryFiles) {
     platform::AtomicFile g;
     EXPECT_FALSE(g.create(dir.file("sub.ico")));
     EXPECT_FALSE(g.create(dir.file("nodir/x.ico")));
+    // Nor is anything but a regular file replaced: a FIFO stays a FIFO.
+    ASSERT_EQ(mkfifo(dir.file("pipe.ico").c_str(), 0600), 0);
+    EXPECT_FALSE(platform::AtomicFile::writeWhole(dir.file("pipe.ico"), fixtures::Bytes{1}));
+    struct stat st {};
+    ASSERT_EQ(lstat(dir.file("pipe.ico").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
     // Names far beyond 260 bytes are fine as long as the file system takes them.
     const std::string deep = dir.file(std::string(200, 'd'));
     std::filesystem::create_directory(deep);

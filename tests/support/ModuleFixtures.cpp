@@ -1,5 +1,8 @@
 #include "support/ModuleFixtures.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <map>
 #include <stdexcept>
@@ -228,6 +231,22 @@ const Entry& findEntry(const std::vector<Entry>& entries, const ResourceName& ty
 ModuleIcon patternIcon(ResourceName group, const std::vector<int>& sizes, int bitCount) {
     ModuleIcon icon{std::move(group), {}, {}};
     for (int s : sizes) icon.images.push_back(patternDib(s, bitCount));
+    return icon;
+}
+
+Bytes detailedPng(int seed) {
+    return makePng(256, 256, [seed](int x, int y) {
+        const auto v = static_cast<std::uint32_t>((x * 7 + y * 13 + seed * 31 + x * y) & 0xFF);
+        return 0xFF000000u | (v << 16) | ((255 - v) << 8) | static_cast<std::uint32_t>((x ^ y) & 0xFF);
+    });
+}
+
+ModuleIcon modernIcon(ResourceName name, const Bytes& png) {
+    ModuleIcon icon{std::move(name), {}};
+    for (int size : {16, 32, 48}) icon.images.push_back(patternDib(size, 32));
+    icon.images.push_back(png);
+    for (int bits : {4, 8})
+        for (int size : {16, 32}) icon.images.push_back(patternDib(size, bits));
     return icon;
 }
 
@@ -495,6 +514,22 @@ Bytes makeNe(const std::vector<ModuleIcon>& icons, const NeOptions& options, NeL
     }
     if (layout) *layout = std::move(out);
     return b;
+}
+
+bool writePeWithGap(const std::string& path, Bytes pe, const PeLayout& layout, std::uint32_t gap) {
+    const std::size_t rsrcHeader = layout.sectionTable + 40;  // the second section: .rsrc
+    if (layout.rsrcSection == 0 || pe.size() < rsrcHeader + 40 || getU32(pe, rsrcHeader + 20) != layout.rsrcSection)
+        return false;
+    putU32(pe, rsrcHeader + 20, static_cast<std::uint32_t>(layout.rsrcSection + gap));
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0) return false;
+    auto put = [fd](const std::uint8_t* data, std::size_t size, off_t at) {
+        return ::pwrite(fd, data, size, at) == static_cast<ssize_t>(size);
+    };
+    const bool ok = put(pe.data(), layout.rsrcSection, 0) &&
+                    put(pe.data() + layout.rsrcSection, pe.size() - layout.rsrcSection,
+                        static_cast<off_t>(layout.rsrcSection + gap));
+    return ::close(fd) == 0 && ok;
 }
 
 }  // namespace fixtures

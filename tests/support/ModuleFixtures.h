@@ -41,6 +41,13 @@ struct ModuleIcon {
 // An icon of square pattern images of the given sizes and depth (see patternDib).
 ModuleIcon patternIcon(ResourceName group, const std::vector<int>& sizes = {16, 32}, int bitCount = 4);
 
+// A 256-pixel PNG with enough detail that it does not compress to nothing.
+Bytes detailedPng(int seed);
+
+// An icon group as current programs carry them: 16, 32 and 48 pixels at 32 bits, a
+// 256-pixel PNG, and 16 and 32 pixels at 4 and 8 bits.
+ModuleIcon modernIcon(ResourceName name, const Bytes& png);
+
 // Any resource, written as given. PE: type and name may be ids or strings (strings are
 // UTF-8, stored as UTF-16). NE: integer types and ids are stored with bit 15 set, strings
 // as their bytes; the language is not used.
@@ -105,6 +112,11 @@ struct PeLayout {
 };
 
 Bytes makePe(const std::vector<ModuleIcon>& icons, const PeOptions& options = {}, PeLayout* layout = nullptr);
+
+// Writes a module made by makePe (with resources, not in the headers) with `gap` more
+// bytes before its .rsrc section, left as a hole: a large program whose resources lie at
+// its end, which costs no disk space where the file system has holes. False on failure.
+bool writePeWithGap(const std::string& path, Bytes pe, const PeLayout& layout, std::uint32_t gap);
 
 struct NeOptions {
     unsigned shift = 4;                   // alignment shift (0..15) of offsets and lengths
