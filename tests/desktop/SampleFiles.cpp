@@ -1,17 +1,63 @@
-// Writes the sample files the desktop tests hand to the thumbnail service, into the
-// directory given: a PE32 program whose group holds a 256-pixel PNG, a PE32+ DLL and a
-// 16-bit NE program with bitmaps only, an .ico file, and a program without icons.
+// Writes sample files for the tests that run whole programs, into the directory given.
 //
 //   vexil_sample_files DIR
+//       what the desktop tests hand to the thumbnail service: a PE32 program whose group
+//       holds a 256-pixel PNG, a PE32+ DLL and a 16-bit NE program with bitmaps only, an
+//       .ico file, and a program without icons.
+//   vexil_sample_files --programs DIR COUNT
+//       what the window lists in the X11 test: setup00.exe ... (PE32 and PE32+ programs of
+//       1 to 3 icon groups, every icon one solid colour at 32 and 16 pixels), and for each
+//       one line on stdout: NAME<TAB>ICONS<TAB>RRGGBB (the colour of its icon 0).
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <string>
+#include <vector>
 
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
 
+namespace {
+
+fixtures::Argb colourOf(int file, int group) {
+    return 0xFF000000u | static_cast<fixtures::Argb>((file * 53 + 17) % 256) << 16 |
+           static_cast<fixtures::Argb>((group * 71 + 90) % 256) << 8 | static_cast<fixtures::Argb>((file * 29 + 200) % 256);
+}
+
+fixtures::ModuleIcon solidIcon(int id, fixtures::Argb colour) {
+    fixtures::ModuleIcon icon{fixtures::resId(static_cast<std::uint16_t>(id)), {}, {}};
+    for (int size : {32, 16}) {
+        fixtures::DibSpec dib;
+        dib.width = dib.height = size;
+        dib.bitCount = 24;
+        dib.pixel = [colour](int, int) { return colour; };
+        icon.images.push_back(fixtures::makeDib(dib));
+    }
+    return icon;
+}
+
+int writePrograms(const std::string& dir, int count) {
+    for (int f = 0; f < count; ++f) {
+        const int groups = 1 + f % 3;
+        std::vector<fixtures::ModuleIcon> icons;
+        for (int g = 0; g < groups; ++g) icons.push_back(solidIcon(g + 1, colourOf(f, g)));
+        char name[32];
+        std::snprintf(name, sizeof name, "setup%02d.exe", f);
+        if (!fixtures::writeFile(dir + "/" + name, fixtures::makePe(icons, {.plus = f % 2 == 1}))) {
+            std::fprintf(stderr, "vexil_sample_files: %s/%s: cannot be written\n", dir.c_str(), name);
+            return 1;
+        }
+        std::printf("%s\t%d\t%06X\n", name, groups, static_cast<unsigned>(colourOf(f, 0) & 0xFFFFFF));
+    }
+    return 0;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc == 4 && std::strcmp(argv[1], "--programs") == 0) return writePrograms(argv[2], std::atoi(argv[3]));
     if (argc != 2) {
-        std::fputs("usage: vexil_sample_files DIR\n", stderr);
+        std::fputs("usage: vexil_sample_files DIR | --programs DIR COUNT\n", stderr);
         return 2;
     }
     const std::string dir = argv[1];

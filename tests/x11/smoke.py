@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """The real vexil binary used as a user would, on a real X server.
 
-    smoke.py VEXIL SMOKE_PROGRAMS
+    smoke.py VEXIL SAMPLE_FILES
 
 In a private mount namespace a tmpfs is mounted and filled with generated programs; vexil
 starts with its current directory there, so its first scan lists a drive root that holds
@@ -248,9 +248,9 @@ def inside(vexil, programs):
     try:
         if run("mount", "-t", "tmpfs", "-o", "size=64m", "tmpfs", mount).returncode != 0:
             skip("cannot mount a tmpfs")
-        made = run(programs, mount, "20")
+        made = run(programs, "--programs", mount, "20")
         if made.returncode != 0:
-            fail(f"smoke_programs: {made.stderr}")
+            fail(f"sample files: {made.stderr}")
         expected = {}
         for line in made.stdout.splitlines():
             name, icons, colour = line.split("\t")
