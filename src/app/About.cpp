@@ -37,4 +37,5 @@ TAboutForm::~TAboutForm() = default;
 void TAboutForm::FormCreate(int screenHeight) {
     scale_ = tallScreenFactor(screenHeight);
     scaleWidgets(this, scale_);
+    fitLabelsToText(this);
 }

@@ -3,6 +3,8 @@
 #include <QComboBox>
 #include <QListWidget>
 #include <QSignalBlocker>
+#include <QStyle>
+#include <algorithm>
 
 namespace {
 
@@ -20,7 +22,11 @@ void ListBoxTextList::clear() {
 void ListBoxTextList::append(const std::string& text) {
     auto* item = new QListWidgetItem(display(text));
     item->setData(Qt::UserRole, bytes(text));
-    item->setSizeHint(QSize(list_->viewport()->width(), itemHeight_));
+    // As wide as the list or as its text (a longer name scrolls), at least as high as the font.
+    const QFontMetrics fm(list_->font());
+    const int margin = list_->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list_) + 1;
+    const int textWidth = fm.horizontalAdvance(item->text()) + 2 * margin + 1;
+    item->setSizeHint(QSize(std::max(list_->viewport()->width(), textWidth), std::max(itemHeight_, fm.height())));
     const QSignalBlocker quiet(list_);
     list_->addItem(item);
 }

@@ -75,6 +75,10 @@ TForm2::TForm2(QWidget* parent, int screenHeight) : QDialog(parent), ui(new Ui::
         screenHeight = s ? s->geometry().height() : 0;
     }
     FormCreate(screenHeight);
+    // Texts get the room the form was designed to give them in the font it names: labels
+    // as large as their text, the image line's field up to a slimmer arrow button.
+    fitLabelsToText(ui->Client);
+    CompactComboStyle::apply(ui->ComboBox1);
     groups_ = std::make_unique<ListBoxTextList>(ui->ListBox1, toScreen(kDesignItemHeight) * scale_);
     images_ = std::make_unique<ComboTextList>(ui->ComboBox1);
     ui->ListBox1->setFocus();

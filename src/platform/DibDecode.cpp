@@ -165,6 +165,19 @@ std::uint32_t rawPixel(ByteView row, int x, int bitCount) {
     }
 }
 
+// A pixel under a set AND bit is drawn as background XOR colour C: over black it shows C,
+// over white 255 - C. Premultiplied C with alpha 2 x max(C) shows exactly C over black
+// and, in its largest channel (every channel of a gray), 255 - C over white, so the dark
+// leftovers many icons keep under their mask (C up to 127) fade as they do on screen.
+// Black gives alpha 0: transparent. A brighter C truly inverts what lies under it, which
+// no alpha can show: that pixel becomes opaque as it looks over white.
+std::uint32_t maskedPixel(std::uint32_t rgb) {
+    const std::uint32_t r = argbRed(rgb), g = argbGreen(rgb), b = argbBlue(rgb);
+    const std::uint32_t alpha = 2 * std::max({r, g, b});
+    if (alpha < 255) return makeArgb(alpha, r, g, b);
+    return 0xFF000000u | (rgb ^ 0x00FFFFFFu);
+}
+
 // True when any pixel of a 32-bit image has a non-zero top byte.
 bool anyAlpha(ByteView rows, const DibLayout& l) {
     for (int y = 0; y < l.height; ++y) {
@@ -216,9 +229,7 @@ std::optional<ArgbImage> decodeDib(ByteView data) {
             }
             const auto ux = static_cast<std::uint64_t>(x);
             const bool maskBit = maskRow && ((maskRow->u8(ux / 8).value_or(0) >> (7 - ux % 8)) & 1) != 0;
-            if (!maskBit) out = 0xFF000000u | rgb;
-            else if (rgb == 0) out = 0;                       // transparent
-            else out = 0xFF000000u | (rgb ^ 0x00FFFFFFu);     // inverts the screen: shown over white
+            out = maskBit ? maskedPixel(rgb) : 0xFF000000u | rgb;
         }
     }
     return image;

@@ -51,10 +51,17 @@ private:
 // Shorthand for one-off matches (tests, single names).
 bool matchMask(std::string_view name, std::string_view mask);
 
+// Orders names as the file systems of the system we re-create list a directory: ASCII
+// letters compared regardless of case, names equal so compared ordered by their bytes.
+// True when a goes before b.
+bool nameOrderLess(std::string_view a, std::string_view b);
+
 // One search over one directory. start() answers nullptr when the directory cannot be
 // read (missing, not a directory, no permission) or when no entry matches; otherwise
 // entry() is the first matching entry and next() moves on, answering false at the end.
-// The directory is closed when the object goes.
+// Entries come in nameOrderLess order: start() reads the matching names and sorts them
+// (memory in proportion to the directory); each entry's attributes are read when next()
+// reaches it. The directory is closed when the object goes.
 class DirEnum {
 public:
     static std::unique_ptr<DirEnum> start(const std::string& pattern);
@@ -67,10 +74,15 @@ public:
 
 private:
     struct DirHandle;
-    DirEnum(std::unique_ptr<DirHandle> dir, WildcardMask mask);
+    struct Found {
+        std::string name;
+        unsigned char type;  // the directory entry's d_type
+    };
+    explicit DirEnum(std::unique_ptr<DirHandle> dir);
 
     std::unique_ptr<DirHandle> dir_;
-    WildcardMask mask_;
+    std::vector<Found> found_;
+    std::size_t nextIndex_ = 0;
     DirEntry entry_;
 };
 

@@ -30,8 +30,10 @@ std::optional<PngInfo> readPngInfo(ByteView data);
 // 40-byte headers (and 12-byte core headers, and longer V4/V5 headers). The AND mask gives
 // transparency; a 32-bit image with any non-zero alpha byte uses its alpha alone (the mask
 // is not applied), one whose alpha bytes are all 0 uses the mask. An AND mask that does
-// not fit in the data counts as absent. Mask bit 1 over a non-black colour ("inverse"
-// pixels) is shown as it looks over white: opaque, each channel inverted. Negative
+// not fit in the data counts as absent. Mask bit 1 over a colour C (which the system XORs
+// with the background) gives premultiplied C with alpha min(255, 2 x max channel of C):
+// black is transparent, dark colours show as C over black and close to 255 - C over white;
+// when max(C) is 128 or more the pixel is opaque and inverted (255 - C). Negative
 // (top-down) heights, and widths or heights above 4096, are refused.
 // PNG: decoded through libpng (any colour type, 8 or 16 bits, tRNS applied); at most
 // 4096 x 4096, checked on the IHDR before decoding.

@@ -13,15 +13,20 @@ namespace {
 constexpr int kMountRole = Qt::UserRole;      // mount point bytes (QByteArray)
 constexpr int kGlyphRole = Qt::UserRole + 1;  // glyph resource name
 
+// Where an entry's text goes: after the glyph near the left edge.
+QRect entryTextRect(const QRect& rect) {
+    return rect.adjusted(DriveCombo::kGlyphLeft + DriveCombo::kGlyphWidth + DriveCombo::kTextGap, 0, 0, 0);
+}
+
 // One entry: the glyph near the left edge, centred vertically, the text after it on one
-// line, ampersands shown as they are.
+// line, ampersands shown as they are; a text wider than its room ends in an ellipsis.
 void drawEntry(QPainter* painter, const QRect& rect, const QPixmap& glyph, const QString& text, const QColor& colour) {
     const int glyphTop = rect.top() + (rect.height() - glyph.height()) / 2;
     painter->drawPixmap(rect.left() + DriveCombo::kGlyphLeft, glyphTop, glyph);
-    QRect textRect = rect;
-    textRect.setLeft(rect.left() + DriveCombo::kGlyphLeft + glyph.width() + DriveCombo::kTextGap);
+    const QRect textRect = entryTextRect(rect);
     painter->setPen(colour);
-    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                      painter->fontMetrics().elidedText(text, Qt::ElideRight, textRect.width()));
 }
 
 class DriveEntryDelegate : public QStyledItemDelegate {
@@ -43,7 +48,7 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
         const QFontMetrics fm(option.font);
-        const int width = DriveCombo::kGlyphLeft + 16 + DriveCombo::kTextGap + fm.horizontalAdvance(index.data().toString()) + 8;
+        const int width = DriveCombo::kGlyphLeft + DriveCombo::kGlyphWidth + DriveCombo::kTextGap + fm.horizontalAdvance(index.data().toString()) + 8;
         return QSize(width, std::max(fm.height(), DriveCombo::kGlyphHeight));
     }
 
@@ -81,7 +86,7 @@ void DriveCombo::BuildList() {
         addItem(QString::fromLocal8Bit(d.text.data(), static_cast<qsizetype>(d.text.size())),
                 QByteArray(d.mountPoint.data(), static_cast<qsizetype>(d.mountPoint.size())));
         setItemData(count() - 1, QString::fromStdString(d.glyph), kGlyphRole);
-        widest = std::max(widest, kGlyphLeft + 16 + kTextGap + fontMetrics().horizontalAdvance(itemText(count() - 1)) + 24);
+        widest = std::max(widest, kGlyphLeft + kGlyphWidth + kTextGap + fontMetrics().horizontalAdvance(itemText(count() - 1)) + 24);
     }
     view()->setMinimumWidth(widest);
     setCurrentIndex(indexOf(drive_));
@@ -109,6 +114,16 @@ void DriveCombo::showEvent(QShowEvent* event) {
     setDrive(drive_);
 }
 
+QRect DriveCombo::fieldRect() const {
+    QStyleOptionComboBox opt;
+    initStyleOption(&opt);
+    return style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this);
+}
+
+QString DriveCombo::fieldText() const {
+    return fontMetrics().elidedText(currentText(), Qt::ElideRight, entryTextRect(fieldRect()).width());
+}
+
 void DriveCombo::paintEvent(QPaintEvent*) {
     QStylePainter painter(this);
     QStyleOptionComboBox opt;
@@ -118,7 +133,7 @@ void DriveCombo::paintEvent(QPaintEvent*) {
     painter.drawComplexControl(QStyle::CC_ComboBox, opt);
     const int i = currentIndex();
     if (i < 0) return;
-    const QRect field = style()->subControlRect(QStyle::CC_ComboBox, &opt, QStyle::SC_ComboBoxEditField, this);
+    const QRect field = fieldRect();
     painter.setClipRect(field);
     drawEntry(&painter, field, glyph(itemData(i, kGlyphRole).toString().toStdString()), itemText(i),
               palette().color(QPalette::ButtonText));

@@ -35,7 +35,12 @@ public:
 
     QPixmap glyph(const std::string& name);
 
+    // The current entry's text as the closed selector shows it: whole when it fits the
+    // field, else cut with an ellipsis (the drop-down list is as wide as its longest entry).
+    QString fieldText() const;
+
     static constexpr int kGlyphLeft = 2;  // glyph's distance from the left edge
+    static constexpr int kGlyphWidth = 16;
     static constexpr int kTextGap = 6;    // between the glyph and the text
     static constexpr int kGlyphHeight = 11;
 
@@ -48,6 +53,7 @@ protected:
 
 private:
     int indexOf(const std::string& mountPoint) const;
+    QRect fieldRect() const;
 
     std::string drive_;
     std::vector<platform::Drive> drives_;

@@ -150,6 +150,10 @@ TEST_F(UiScan, HeaderClicksSortAndRefreshesKeepTheSortKind) {
     start();
     choose(mods());
     ASSERT_EQ(list->count(), 7);
+    // Unsorted, the rows come in directory order: by name, ASCII letters folded, equal
+    // names so by bytes.
+    const std::vector<std::string> directoryOrder = {"A.EXE", "a.exe", "a.exe.exe", "b.exe", "Z.exe", "_.exe", "ｱ.exe"};
+    EXPECT_EQ(names(), directoryOrder);
     const auto counts = [&] {
         std::vector<int> out;
         for (int i = 0; i < list->count(); ++i) out.push_back(list->row(i).iconCount);
@@ -174,6 +178,7 @@ TEST_F(UiScan, HeaderClicksSortAndRefreshesKeepTheSortKind) {
     rescan();
     EXPECT_FALSE(form->SortDescending);
     EXPECT_EQ(list->sortKind(), FileListView::SortKind::Count);
+    EXPECT_EQ(names(), directoryOrder);
     clickHeader(1);
     EXPECT_EQ(counts(), (std::vector<int>{3, 3, 2, 2, 2, 1, 1}));
 

@@ -3,11 +3,15 @@
 #include <filesystem>
 #include <functional>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <vector>
 
+#include "iconmod/PngExport.h"
 #include "iconmod/StandardSave.h"
 #include "platform/ByteView.h"
+#include "platform/IconDecode.h"
+#include "platform/IconExtract.h"
 #include "support/ImageFixtures.h"
 
 namespace {
@@ -271,4 +275,69 @@ TEST(StandardSaveFiles, FailuresWriteNothingAndKeepTheOldFile) {
     // A successful write replaces the old file.
     ASSERT_TRUE(iconmod::writeStandardIco(existing, good));
     EXPECT_EQ(fixtures::readFile(existing).size(), 766u);
+}
+
+// An 8-bit icon as many real ones are made: a shape on a background of masked pixels that
+// keep colours. From the extracted picture on, every output shows them as the system draws
+// them: dark leftovers fade, a bright one inverts (here: masked white shows black).
+TEST(StandardSaveMaskedColours, EveryOutputOfAnExtractedIcon) {
+    enum : std::uint32_t { kMaroon = 1, kLeftover = 2, kGray100 = 3, kWhite = 4 };
+    fixtures::DibSpec s;
+    s.width = s.height = 32;
+    s.bitCount = 8;
+    s.palette = {0xFF000000, 0xFF800000, 0xFF040404, 0xFF646464, 0xFFFFFFFF};
+    const auto kindAt = [](int x, int y) -> std::uint32_t {
+        if (x >= 8 && x < 24 && y >= 8 && y < 24) return kMaroon;
+        return x == 2 ? kGray100 : x == 3 ? kWhite : kLeftover;
+    };
+    s.pixel = kindAt;
+    s.mask = [&](int x, int y) { return kindAt(x, y) != kMaroon; };
+    fixtures::TempDir dir;
+    const std::string path = dir.file("leftovers.ico");
+    ASSERT_TRUE(fixtures::writeFile(path, fixtures::makeIco({{fixtures::makeDib(s)}})));
+    ArgbImage large, small;
+    ASSERT_TRUE(platform::extractIcon(path, 0, &large, &small));
+    ASSERT_EQ(large.width, 32);
+
+    // Per kind, worked out by hand: the PNG's straight alpha, the .bmp over white, and the
+    // 16-colour .ico's index and mask bit (alpha 200 of gray 100 is kept as straight 128).
+    struct Expected {
+        std::uint32_t pngAlpha;
+        std::uint32_t overWhite;
+        int index;
+        int mask;
+    };
+    const std::map<std::uint32_t, Expected> expected = {
+        {kMaroon, {255, 0x800000, 1, 0}},
+        {kLeftover, {8, 0xFBFBFB, 0, 1}},
+        {kGray100, {200, 0x9B9B9B, 7, 0}},
+        {kWhite, {255, 0x000000, 0, 0}},
+    };
+
+    const auto png = iconmod::encodePng(large);
+    ASSERT_TRUE(png);
+    const auto fromPng = platform::decodeIconImage(ByteView(*png));
+    ASSERT_TRUE(fromPng);
+    const auto bmp = iconmod::encodeBmp24(large);
+    ASSERT_TRUE(bmp);
+    const auto ico = iconmod::encodeStandardIco(large);
+    ASSERT_TRUE(ico);
+    const auto icoPixels = readStandardIco(ByteView(*ico), 32);
+    ASSERT_TRUE(icoPixels);
+
+    int mismatches = 0;
+    for (int y = 0; y < 32; ++y) {
+        for (int x = 0; x < 32; ++x) {
+            const Expected& e = expected.at(kindAt(x, y));
+            const std::size_t at = 54 + static_cast<std::size_t>(31 - y) * 96 + static_cast<std::size_t>(x) * 3;
+            const std::uint32_t whiteRgb = (std::uint32_t{(*bmp)[at + 2]} << 16) | (std::uint32_t{(*bmp)[at + 1]} << 8) | (*bmp)[at];
+            const std::size_t i = static_cast<std::size_t>(y * 32 + x);
+            if (platform::argbAlpha(fromPng->pixel(x, y)) != e.pngAlpha || whiteRgb != e.overWhite ||
+                icoPixels->index[i] != e.index || icoPixels->mask[i] != e.mask)
+                ++mismatches;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    // The small picture is shrunk by averaging: a leftover background stays nearly clear.
+    EXPECT_LT(platform::argbAlpha(small.pixel(0, 0)), 16u);
 }

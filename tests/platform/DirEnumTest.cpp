@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <map>
+#include <string>
+#include <vector>
 
 #include "platform/DirEnum.h"
 #include "support/ImageFixtures.h"
@@ -111,4 +113,24 @@ TEST_F(DirEnumTest, NamesKeepTheirBytes) {
     EXPECT_EQ(found.size(), 2u);
     EXPECT_TRUE(found.count(odd));
     EXPECT_TRUE(found.count("日本語.exe"));
+}
+
+// Entries come sorted by name with ASCII letters folded, names equal so in byte order,
+// whatever order the file system keeps them in; directories and "." take part too.
+TEST_F(DirEnumTest, EntriesComeSortedByNameIgnoringCase) {
+    const std::vector<std::string> created = {"b.exe", "a.exe", "_under.exe", "A.exe", "Zed.exe", "日本.exe", "[x.exe",
+                                              "ab.exe", "a.EXE", "é.exe", "a0.exe", "a"};
+    for (const std::string& name : created) touch(name);
+    ASSERT_EQ(mkdir(dir.file("B").c_str(), 0755), 0);
+    std::vector<std::string> order;
+    auto e = DirEnum::start(dir.path() + "/*");
+    ASSERT_NE(e, nullptr);
+    do order.push_back(e->entry().name);
+    while (e->next());
+    const std::vector<std::string> expected = {".", "..", "a", "A.exe", "a.EXE", "a.exe", "a0.exe", "ab.exe", "B",
+                                               "b.exe", "Zed.exe", "[x.exe", "_under.exe", "é.exe", "日本.exe"};
+    EXPECT_EQ(order, expected);
+
+    // A strict order: a name is never before itself.
+    EXPECT_FALSE(platform::nameOrderLess("abc", "abc"));
 }

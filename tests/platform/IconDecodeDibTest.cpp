@@ -1,4 +1,4 @@
-// Decoding of icon bitmaps: every depth and header kind, masks, alpha, inverse pixels, and
+// Decoding of icon bitmaps: every depth and header kind, masks, alpha, masked colours, and
 // refusal of images that are malformed, unsupported, truncated or too large.
 #include <gtest/gtest.h>
 
@@ -105,7 +105,7 @@ TEST(IconDecodeDib, EveryDepthAndHeaderGivesTheExpectedColours) {
     }
 }
 
-TEST(IconDecodeDib, MaskAlphaAndInversePixels) {
+TEST(IconDecodeDib, MaskAndAlpha) {
     struct Case {
         std::string name;
         int bitCount;
@@ -116,8 +116,8 @@ TEST(IconDecodeDib, MaskAlphaAndInversePixels) {
     const std::vector<Case> cases = {
         {"opaque colour", 24, 0xFF0000, false, 0xFFFF0000},
         {"black under mask: transparent", 24, 0x000000, true, 0x00000000},
-        {"colour under mask: inverted over white", 24, 0x204060, true, 0xFFDFBF9F},
-        {"palette colour under mask: inverted", 8, 1, true, 0xFFDFBF9F},
+        {"colour under mask: alpha twice its largest channel", 24, 0x204060, true, 0xC0204060},
+        {"palette colour under mask", 8, 1, true, 0xC0204060},
         {"palette black under mask: transparent", 8, 0, true, 0x00000000},
         {"1-bit white under mask: shows black", 1, 1, true, 0xFF000000},
         // Alpha in use: premultiplied, (c * a + 127) / 255; the mask plays no part.
@@ -128,7 +128,7 @@ TEST(IconDecodeDib, MaskAlphaAndInversePixels) {
         // All alpha bytes 0: the mask decides, as for 24 bits.
         {"zero alpha, no mask bit: opaque", 32, 0x00FF8040, false, 0xFFFF8040},
         {"zero alpha, black under mask", 32, 0x00000000, true, 0x00000000},
-        {"zero alpha, colour under mask", 32, 0x00204060, true, 0xFFDFBF9F},
+        {"zero alpha, colour under mask", 32, 0x00204060, true, 0xC0204060},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,6 +143,56 @@ TEST(IconDecodeDib, MaskAlphaAndInversePixels) {
         const auto image = decode(fixtures::makeDib(s));
         ASSERT_TRUE(image);
         for (std::uint32_t p : image->pixels) EXPECT_EQ(p, c.expected);
+    }
+}
+
+// A masked pixel of colour C is drawn by the system as background XOR C. Each case: the
+// decoded pixel and, worked out by hand, what it shows over black and over white (a
+// premultiplied pixel over white adds 255 - alpha to each channel).
+TEST(IconDecodeDib, MaskedColoursOverBlackAndWhite) {
+    struct Case {
+        const char* name;
+        fixtures::Argb colour;
+        fixtures::Argb decoded, overBlack, overWhite;
+    };
+    const Case cases[] = {
+        {"black: transparent", 0x000000, 0x00000000, 0xFF000000, 0xFFFFFFFF},
+        // Grays up to 127 are exact both ways: C over black, 255 - C over white.
+        {"dark gray leftover", 0x040404, 0x08040404, 0xFF040404, 0xFFFBFBFB},
+        {"gray 1", 0x010101, 0x02010101, 0xFF010101, 0xFFFEFEFE},
+        {"gray 127", 0x7F7F7F, 0xFE7F7F7F, 0xFF7F7F7F, 0xFF808080},
+        // A colour: exact over black; over white its largest channel (blue, 0x60) is exact,
+        // the others come out darker than 255 - C (DF, BF) by twice their gap to it.
+        {"dark colour", 0x204060, 0xC0204060, 0xFF204060, 0xFF5F7F9F},
+        {"dark red", 0x400000, 0x80400000, 0xFF400000, 0xFFBF7F7F},
+        // From 128 on the pixel inverts: opaque, as over white.
+        {"gray 128", 0x808080, 0xFF7F7F7F, 0xFF7F7F7F, 0xFF7F7F7F},
+        {"red", 0xFF0000, 0xFF00FFFF, 0xFF00FFFF, 0xFF00FFFF},
+        {"white", 0xFFFFFF, 0xFF000000, 0xFF000000, 0xFF000000},
+        {"one bright channel", 0x10A010, 0xFFEF5FEF, 0xFFEF5FEF, 0xFFEF5FEF},
+    };
+    for (int bitCount : {4, 8, 24, 32}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + " at " + std::to_string(bitCount) + " bits");
+            DibSpec s;
+            s.width = 3;
+            s.height = 2;
+            s.bitCount = bitCount;
+            s.palette = {0xFF123456, 0xFF000000u | c.colour};
+            // Pixel (1, 0) carries the colour under its mask bit; the others are opaque.
+            const std::uint32_t stored = bitCount <= 8 ? 1u : c.colour;
+            const std::uint32_t other = bitCount <= 8 ? 0u : 0x123456u;
+            s.pixel = [=](int x, int y) { return x == 1 && y == 0 ? stored : other; };
+            s.mask = [](int x, int y) { return x == 1 && y == 0; };
+            const auto image = decode(fixtures::makeDib(s));
+            ASSERT_TRUE(image);
+            EXPECT_EQ(image->pixel(0, 0), 0xFF123456u);
+            const std::uint32_t p = image->pixel(1, 0);
+            EXPECT_EQ(p, c.decoded);
+            const std::uint32_t black = 0xFF000000u | (p & 0x00FFFFFFu);
+            EXPECT_EQ(black, c.overBlack);
+            EXPECT_EQ(platform::overWhite(*image).pixel(1, 0), c.overWhite);
+        }
     }
 }
 
