@@ -3,6 +3,7 @@
 #include <map>
 #include <new>
 
+#include "platform/IconDirectory.h"
 #include "platform/MessageBox.h"
 
 namespace iconmod {
@@ -36,22 +37,20 @@ bool fnLoadGroup(QIconMod& source) {
         platform::messageBox(text::kGroupMemoryFailed, source.Path);
         return false;
     };
-    // The group directory: 6-byte header, then 14-byte entries ending in the RT_ICON id.
-    const platform::ByteView dir(*group);
-    const auto count = dir.u16(4);
-    if (!count || !dir.fits(6, 14ull * *count)) return formatFailed();
+    const auto entries = platform::readGroupDirectory(*group);
+    if (!entries) return formatFailed();
 
     try {
         auto set = std::make_unique<IconImageSet>();
-        set->Images.resize(*count);
+        set->Images.resize(entries->size());
         // Each RT_ICON is read once however often the group names it. The distinct images
         // of a sound module are distinct parts of its file, so together they hold no more
         // bytes than the file; a group that claims more (resources whose data overlap) is
         // refused like a set that cannot be allocated.
         std::map<std::uint16_t, SharedBytes> loaded;
         std::uint64_t held = 0;
-        for (std::uint16_t i = 0; i < *count; ++i) {
-            const std::uint16_t id = *dir.u16(6 + 14ull * i + 12);
+        for (std::size_t i = 0; i < entries->size(); ++i) {
+            const std::uint16_t id = (*entries)[i].id;
             auto it = loaded.find(id);
             if (it == loaded.end()) {
                 auto data = source.Module->load(platform::kRtIcon, platform::ResourceName::fromId(id));

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "platform/IconDecode.h"
+#include "platform/IconDirectory.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
 
@@ -100,12 +101,9 @@ bool QIconMod::fnParseImage(IconImage* image) {
 }
 
 std::int32_t QIconMod::fnReadIcoHeader(platform::ByteSource& file) {
-    const auto reserved = file.read(0, 2);
-    const auto type = file.read(2, 2);
-    const auto count = file.read(4, 2);
-    if (!reserved || !type || !count) return -1;
-    if (*platform::ByteView(*reserved).u16(0) != 0 || *platform::ByteView(*type).u16(0) != 1) return -1;
-    return *platform::ByteView(*count).u16(0);
+    const auto header = file.read(0, platform::kIconDirHeaderSize);
+    const auto count = header ? platform::icoImageCount(*header) : std::nullopt;
+    return count ? *count : -1;
 }
 
 std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
@@ -126,17 +124,16 @@ std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
         if (!whole) return fail(text::kIcoDataReadFailed);
         const auto bytes = std::make_shared<const platform::Bytes>(std::move(*whole));
         const platform::ByteView all(*bytes);
-        if (!all.fits(6, 16ull * static_cast<std::uint64_t>(count))) return fail(text::kIcoDataReadFailed);
+        const auto entries = platform::readIcoDirectory(all);
+        if (!entries) return fail(text::kIcoDataReadFailed);
 
         auto set = std::make_unique<IconImageSet>();
-        set->Images.resize(static_cast<std::size_t>(count));
-        for (std::int32_t i = 0; i < count; ++i) {
-            const std::uint64_t entry = 6 + 16ull * static_cast<std::uint64_t>(i);
-            const std::uint32_t bytesInRes = *all.u32(entry + 8);
-            const std::uint32_t imageOffset = *all.u32(entry + 12);
-            if (!all.fits(imageOffset, bytesInRes)) return fail(text::kIcoDataReadFailed);
-            IconImage& image = set->Images[static_cast<std::size_t>(i)];
-            image.Data = SharedBytes(bytes, imageOffset, bytesInRes);
+        set->Images.resize(entries->size());
+        for (std::size_t i = 0; i < entries->size(); ++i) {
+            const platform::IconDirEntry& e = (*entries)[i];
+            if (!all.fits(e.imageOffset, e.bytesInRes)) return fail(text::kIcoDataReadFailed);
+            IconImage& image = set->Images[i];
+            image.Data = SharedBytes(bytes, e.imageOffset, e.bytesInRes);
             if (!fnParseImage(&image)) return fail(text::kIcoFormatFailed);
         }
         // A set whose own ICO file would need offsets past 4 GiB could not be saved.

@@ -57,13 +57,6 @@ std::vector<std::size_t> largestFirst(const std::vector<IconDirEntry>& entries) 
     return order;
 }
 
-std::vector<IconDirEntry> entriesOf(const std::vector<IconFile::ImageRef>& images) {
-    std::vector<IconDirEntry> entries;
-    entries.reserve(images.size());
-    for (const auto& image : images) entries.push_back(image.entry);
-    return entries;
-}
-
 }  // namespace
 
 int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int height) {
@@ -114,7 +107,7 @@ std::unique_ptr<IconFile> IconFile::fromSource(std::unique_ptr<ByteSource> sourc
         return file;
     }
     // An icon file: reserved 0, type 1 and at least one image count as one icon.
-    if (h.u16(0) == 0 && h.u16(2) == 1 && h.u16(4).value_or(0) != 0) {
+    if (icoImageCount(h).value_or(0) != 0) {
         file->kind_ = Kind::Ico;
         file->count_ = 1;
     }
@@ -127,7 +120,7 @@ IconFile::~IconFile() = default;
 std::optional<ArgbImage> IconFile::icon(int index, int size) {
     if (index < 0 || index >= count_ || size <= 0) return std::nullopt;
     const auto images = imagesOf(index);
-    const ArgbImage* image = firstDecoded(index, images, preferenceOrder(entriesOf(images), size));
+    const ArgbImage* image = firstDecoded(index, images, preferenceOrder(images, size));
     if (!image) return std::nullopt;
     if (image->width == size && image->height == size) return *image;
     return scaleImage(*image, size, size);
@@ -136,21 +129,20 @@ std::optional<ArgbImage> IconFile::icon(int index, int size) {
 std::optional<ArgbImage> IconFile::largestImage(int index) {
     if (index < 0 || index >= count_) return std::nullopt;
     const auto images = imagesOf(index);
-    const ArgbImage* image = firstDecoded(index, images, largestFirst(entriesOf(images)));
+    const ArgbImage* image = firstDecoded(index, images, largestFirst(images));
     if (!image) return std::nullopt;
     return *image;
 }
 
-const ArgbImage* IconFile::firstDecoded(int index, const std::vector<ImageRef>& images,
+const ArgbImage* IconFile::firstDecoded(int index, const std::vector<IconDirEntry>& images,
                                         const std::vector<std::size_t>& order) {
     // The large and the small picture of an icon often come from the same image (a group
     // holding one 48-pixel or 256-pixel image): it is read and decoded once for both.
     for (std::size_t i : order) {
         if (!decoded_ || decodedIndex_ != index || decodedEntry_ != i) {
-            const ImageRef& ref = images[i];
-            const auto data = kind_ == Kind::Ico
-                                  ? source_->read(ref.where, ref.length)
-                                  : module_->load(kRtIcon, ResourceName::fromId(static_cast<std::uint16_t>(ref.where)));
+            const IconDirEntry& e = images[i];
+            const auto data = kind_ == Kind::Ico ? source_->read(e.imageOffset, e.bytesInRes)
+                                                 : module_->load(kRtIcon, ResourceName::fromId(e.id));
             decoded_ = data ? decodeIconImage(*data) : std::nullopt;
             decodedIndex_ = index;
             decodedEntry_ = i;
@@ -160,30 +152,19 @@ const ArgbImage* IconFile::firstDecoded(int index, const std::vector<ImageRef>& 
     return nullptr;
 }
 
-std::vector<IconFile::ImageRef> IconFile::imagesOf(int index) {
-    std::vector<ImageRef> images;
+std::vector<IconDirEntry> IconFile::imagesOf(int index) {
+    std::optional<std::vector<IconDirEntry>> entries;
     if (kind_ == Kind::Ico) {
-        const auto header = source_->read(0, 6);
-        if (!header) return images;
-        const std::uint16_t n = *ByteView(*header).u16(4);
-        const auto dirBytes = source_->read(6, 16ull * n);
-        if (!dirBytes) return images;
-        const ByteView dir(*dirBytes);
-        for (std::uint16_t i = 0; i < n; ++i) {
-            const std::uint64_t e = 16ull * i;
-            images.push_back({{*dir.u8(e), *dir.u8(e + 1), *dir.u16(e + 6)}, *dir.u32(e + 12), *dir.u32(e + 8)});
-        }
+        const auto header = source_->read(0, kIconDirHeaderSize);
+        const auto count = header ? icoImageCount(*header) : std::nullopt;
+        if (!count) return {};
+        const auto dir = source_->read(0, kIconDirHeaderSize + kIcoEntrySize * *count);
+        if (dir) entries = readIcoDirectory(*dir);
     } else if (kind_ == Kind::Module) {
         const auto group = module_->loadAt(kRtGroupIcon, static_cast<std::size_t>(index));
-        if (!group) return images;
-        const ByteView dir(*group);
-        const std::uint16_t n = dir.u16(4).value_or(0);
-        for (std::uint16_t i = 0; i < n && dir.fits(6 + 14ull * i, 14); ++i) {
-            const std::uint64_t e = 6 + 14ull * i;
-            images.push_back({{*dir.u8(e), *dir.u8(e + 1), *dir.u16(e + 6)}, *dir.u16(e + 12), 0});
-        }
+        if (group) entries = readGroupDirectory(*group);
     }
-    return images;
+    return entries ? std::move(*entries) : std::vector<IconDirEntry>{};
 }
 
 int iconCount(const std::string& path) {

@@ -17,17 +17,11 @@
 
 #include "platform/ArgbImage.h"
 #include "platform/ByteView.h"
+#include "platform/IconDirectory.h"
 
 namespace platform {
 
 class ResourceModule;
-
-// One entry of an icon directory, as far as the choice of an image needs it.
-struct IconDirEntry {
-    int width = 0;     // 0 in the directory means 256 (when the height is 0 too)
-    int height = 0;
-    int bitCount = 0;
-};
 
 // One opened file, for counting and extracting with a single open.
 class IconFile {
@@ -49,21 +43,13 @@ public:
     // nullopt when none of them decodes.
     std::optional<ArgbImage> largestImage(int index);
 
-    // One entry of an icon's directory and where its image is: ICO files give a file
-    // offset and length, modules an RT_ICON id (in `where`).
-    struct ImageRef {
-        IconDirEntry entry;
-        std::uint64_t where = 0;
-        std::uint64_t length = 0;
-    };
-
 private:
     enum class Kind { None, Module, Ico };
     IconFile() = default;
     // The directory entries of icon `index`, in directory order (empty when unreadable).
-    std::vector<ImageRef> imagesOf(int index);
+    std::vector<IconDirEntry> imagesOf(int index);
     // The first of `order` that decodes (taken from the last decode when it was that image).
-    const ArgbImage* firstDecoded(int index, const std::vector<ImageRef>& images, const std::vector<std::size_t>& order);
+    const ArgbImage* firstDecoded(int index, const std::vector<IconDirEntry>& images, const std::vector<std::size_t>& order);
 
     std::unique_ptr<ByteSource> source_;
     std::unique_ptr<ResourceModule> module_;
