@@ -1,9 +1,7 @@
 // The icon save dialog's work on a module: list the icon group names, load each group's
 // images from the RT_ICON resources, describe them, and save them as .ico and .bmp.
-// The module is read from memory; 16-bit modules are walked too, since their resources
-// come through the same reader.
-#include <memory>
-
+// The input is written to a file and opened as a module of any kind: 16-bit modules are
+// walked too, since their resources come through the same reader.
 #include "FuzzCommon.h"
 #include "iconmod/IconGroups.h"
 
@@ -13,9 +11,10 @@ constexpr int kMaxGroups = 16;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::setUp();
-    iconmod::QIconMod source(fuzz::scratchFile("input.dll"));
-    source.Module = platform::ResourceModule::open(std::make_unique<platform::MemorySource>(platform::Bytes(data, data + size)));
-    if (!source.Module) return 0;
+    const std::string path = fuzz::scratchFile("input.dll");
+    if (!fuzz::writeFile(path, data, size)) return 0;
+    iconmod::QIconMod source(path);
+    if (!source.fnOpenAnyModule()) return 0;
     iconmod::VectorTextList groups;
     if (!iconmod::fnListGroupNames(source, groups)) return 0;
     for (int i = 0; i < groups.count() && i < kMaxGroups; ++i) {

@@ -168,12 +168,8 @@ void Extractor::run(const Input& input) {
 
 void Extractor::extractModule(const Input& input) {
     iconmod::QIconMod source(input.path);
-    // Whatever its name, the file is a module; 16-bit modules are read through the same
-    // resource reader as 32- and 64-bit ones.
-    source.IsIcoFile = false;
-    source.Module = platform::ResourceModule::openFile(input.path);
     iconmod::VectorTextList groups;
-    if (!source.Module || !iconmod::fnListGroupNames(source, groups)) return skip(input, Skip::NoIcons);
+    if (!source.fnOpenAnyModule() || !iconmod::fnListGroupNames(source, groups)) return skip(input, Skip::NoIcons);
 
     bool damaged = false;
     for (const std::string& group : groups.items) {

@@ -67,6 +67,12 @@ bool QIconMod::fnOpen() {
     return Module != nullptr;
 }
 
+bool QIconMod::fnOpenAnyModule() {
+    IsIcoFile = false;
+    if (!Module) Module = platform::ResourceModule::openFile(Path);
+    return Module != nullptr;
+}
+
 bool QIconMod::fnParseImage(IconImage* image) {
     if (!image) return false;
     const platform::ByteView data = image->view();

@@ -49,6 +49,10 @@ public:
     // ICO file: reads it whole (once). Module: opens its resources as data (once). A file
     // that is not a PE32/PE32+ module (a 16-bit module among them) gives false. Shows nothing.
     bool fnOpen();
+    // Opens the file as a module of any kind for its icon groups, whatever its name, 16-bit
+    // NE modules included (their groups are read the same way): for the command line and
+    // tests. False for anything that is not a module. Shows nothing.
+    bool fnOpenAnyModule();
     void subFreeImages();
 
     // Fills Width, Height, ColorBits and IsPng of an image from its Data. False when there

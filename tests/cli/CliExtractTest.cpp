@@ -70,10 +70,9 @@ std::vector<Bytes> icoImages(const Bytes& ico) {
 Bytes savedGroup(const std::string& module, const std::string& group, const fixtures::TempDir& scratch) {
     fixtures::MessageRecorder quiet;
     iconmod::QIconMod source(module);
-    source.Module = platform::ResourceModule::openFile(module);
     source.GroupName = group;
     const std::string path = scratch.file("expected.ico");
-    if (!source.Module || !iconmod::fnLoadGroup(source) || !source.fnSaveIco(path, -1)) return {};
+    if (!source.fnOpenAnyModule() || !iconmod::fnLoadGroup(source) || !source.fnSaveIco(path, -1)) return {};
     return fixtures::readFile(path);
 }
 

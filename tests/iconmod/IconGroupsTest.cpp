@@ -42,12 +42,13 @@ TEST(IconGroups, OpensProgramsOfBothWordSizesButNot16BitModules) {
     struct Case {
         const char* what;
         Bytes bytes;
-        bool opens;
+        bool opens;     // fnOpen, as the icon save dialog opens a file
+        bool anyKind;   // fnOpenAnyModule, whatever the name (an .ico name here)
     } cases[] = {
-        {"PE32", fixtures::makePe(kIcons), true},
-        {"PE32+", fixtures::makePe(kIcons, {.plus = true}), true},
-        {"NE", fixtures::makeNe(kIcons), false},
-        {"not a module", Bytes(500, 'x'), false},
+        {"PE32", fixtures::makePe(kIcons), true, true},
+        {"PE32+", fixtures::makePe(kIcons, {.plus = true}), true, true},
+        {"NE", fixtures::makeNe(kIcons), false, true},
+        {"not a module", Bytes(500, 'x'), false, false},
     };
     for (const auto& c : cases) {
         ModuleFile f(c.bytes);
@@ -55,6 +56,15 @@ TEST(IconGroups, OpensProgramsOfBothWordSizesButNot16BitModules) {
         QIconMod m(f.path);
         EXPECT_FALSE(m.IsIcoFile);
         EXPECT_EQ(m.fnOpen(), c.opens) << c.what;
+        ModuleFile named(c.bytes, "named.ico");
+        QIconMod any(named.path);
+        EXPECT_EQ(any.fnOpenAnyModule(), c.anyKind) << c.what;
+        EXPECT_FALSE(any.IsIcoFile) << c.what;
+        VectorTextList groups;
+        if (c.anyKind) {
+            ASSERT_TRUE(iconmod::fnListGroupNames(any, groups)) << c.what;
+            EXPECT_EQ(groups.items.size(), kIcons.size()) << c.what;
+        }
         EXPECT_TRUE(rec.messages().empty()) << c.what;
     }
 }
