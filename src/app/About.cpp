@@ -24,11 +24,7 @@ TAboutForm::TAboutForm(QWidget* parent, int screenHeight) : QDialog(parent), ui(
     connect(ui->BtnOK, &QPushButton::clicked, this, &QDialog::accept);
     ui->BtnOK->setDefault(true);
 
-    if (screenHeight <= 0) {
-        const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-        screenHeight = s ? s->geometry().height() : 0;
-    }
-    FormCreate(screenHeight);
+    FormCreate(windowScreenHeight(this, screenHeight));
 }
 
 TAboutForm::~TAboutForm() = default;

@@ -5,6 +5,7 @@
 #include <QWidget>
 #include <sys/stat.h>
 
+#include "app/Scaling.h"
 #include "platform/MessageBox.h"
 
 namespace afx {
@@ -77,7 +78,7 @@ QPoint centeredDialogPos(const QRect& mainFrame, const QSize& dialog, const QRec
 
 void CenterDialog(QWidget* dialog, QWidget* mainWindow) {
     if (!dialog || !mainWindow) return;
-    const QScreen* screen = mainWindow->screen() ? mainWindow->screen() : QGuiApplication::primaryScreen();
+    const QScreen* screen = screenOf(mainWindow);
     const QRect screenRect = screen ? screen->geometry() : QRect(0, 0, 0, 0);
     // Before a dialog is first shown its frame is not known; its outer size is then its size.
     dialog->move(centeredDialogPos(mainWindow->frameGeometry(), dialog->frameGeometry().size(), screenRect));

@@ -1,10 +1,23 @@
 #include "app/Scaling.h"
 
+#include <QGuiApplication>
 #include <QLayout>
+#include <QScreen>
 #include <QSplitter>
 #include <QWidget>
 
 int tallScreenFactor(int screenHeight) { return screenHeight > 600 ? screenHeight / 600 : 1; }
+
+const QScreen* screenOf(const QWidget* widget) {
+    const QScreen* own = widget ? widget->screen() : nullptr;
+    return own ? own : QGuiApplication::primaryScreen();
+}
+
+int windowScreenHeight(const QWidget* window, int screenHeight) {
+    if (screenHeight > 0) return screenHeight;
+    const QScreen* s = screenOf(window);
+    return s ? s->geometry().height() : 0;
+}
 
 namespace {
 

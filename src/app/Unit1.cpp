@@ -68,14 +68,9 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
     resize(kDesignWidth, kDesignHeight + menuBar()->sizeHint().height());
 
     connectHandlers();
-    if (screenHeight <= 0) {
-        const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-        screenHeight = s ? s->geometry().height() : 0;
-    }
-    FormCreate(screenHeight);
+    FormCreate(windowScreenHeight(this, screenHeight));
 
-    if (const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen())
-        move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
+    if (const QScreen* s = screenOf(this)) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
 TForm1::~TForm1() { FormDestroy(); }

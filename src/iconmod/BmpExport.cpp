@@ -50,14 +50,12 @@ bool pngParts(const IconImage& image, platform::Bytes* header, platform::Bytes* 
     std::size_t at = 40;
     for (int y = picture->height - 1; y >= 0; --y) {
         for (int x = 0; x < picture->width; ++x) {
-            const std::uint32_t p = picture->pixel(x, y);
-            const std::uint32_t a = platform::argbAlpha(p);
             // Stored straight (not premultiplied), as bitmaps with alpha are.
-            auto straight = [a](std::uint32_t c) { return a == 0 ? 0u : (c * 255 + a / 2) / a; };
-            (*body)[at++] = static_cast<std::uint8_t>(straight(platform::argbBlue(p)));
-            (*body)[at++] = static_cast<std::uint8_t>(straight(platform::argbGreen(p)));
-            (*body)[at++] = static_cast<std::uint8_t>(straight(platform::argbRed(p)));
-            (*body)[at++] = static_cast<std::uint8_t>(a);
+            const std::uint32_t p = platform::straightArgb(picture->pixel(x, y));
+            (*body)[at++] = static_cast<std::uint8_t>(platform::argbBlue(p));
+            (*body)[at++] = static_cast<std::uint8_t>(platform::argbGreen(p));
+            (*body)[at++] = static_cast<std::uint8_t>(platform::argbRed(p));
+            (*body)[at++] = static_cast<std::uint8_t>(platform::argbAlpha(p));
         }
     }
     *header = fileHeader(54, 4 * w * h);

@@ -26,13 +26,12 @@ void quietWarning(png_structp, png_const_charp) {}
 std::vector<png_byte> rgbaRows(const platform::ArgbImage& image) {
     std::vector<png_byte> rows;
     rows.reserve(image.pixels.size() * 4);
-    for (std::uint32_t p : image.pixels) {
-        const std::uint32_t a = platform::argbAlpha(p);
-        auto straight = [a](std::uint32_t c) { return static_cast<png_byte>(a == 0 ? 0 : (c * 255 + a / 2) / a); };
-        rows.push_back(straight(platform::argbRed(p)));
-        rows.push_back(straight(platform::argbGreen(p)));
-        rows.push_back(straight(platform::argbBlue(p)));
-        rows.push_back(static_cast<png_byte>(a));
+    for (std::uint32_t premultiplied : image.pixels) {
+        const std::uint32_t p = platform::straightArgb(premultiplied);
+        rows.push_back(static_cast<png_byte>(platform::argbRed(p)));
+        rows.push_back(static_cast<png_byte>(platform::argbGreen(p)));
+        rows.push_back(static_cast<png_byte>(platform::argbBlue(p)));
+        rows.push_back(static_cast<png_byte>(platform::argbAlpha(p)));
     }
     return rows;
 }

@@ -9,6 +9,7 @@
 #include <jpeglib.h>
 
 #include "platform/AtomicFile.h"
+#include "platform/ByteView.h"
 
 namespace iconmod {
 
@@ -22,24 +23,6 @@ bool isUsable(const platform::ArgbImage& image) {
            image.pixels.size() == static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
 }
 
-// Appends little-endian values to a byte buffer.
-class LeWriter {
-public:
-    explicit LeWriter(Bytes& out) : out_(out) {}
-    void u8(std::uint32_t v) { out_.push_back(static_cast<std::uint8_t>(v)); }
-    void u16(std::uint32_t v) {
-        u8(v);
-        u8(v >> 8);
-    }
-    void u32(std::uint32_t v) {
-        u16(v);
-        u16(v >> 16);
-    }
-
-private:
-    Bytes& out_;
-};
-
 constexpr std::uint32_t kInfoHeaderSize = 40;
 constexpr std::uint32_t kIconDirSize = 6 + 16;
 constexpr std::uint32_t kPaletteBytes = 16 * 4;
@@ -51,19 +34,19 @@ std::uint64_t rowStride(int width, int bits) {
     return (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bits) + 31) / 32 * 4;
 }
 
-void writeInfoHeader(LeWriter& w, int width, std::int32_t heightField, int bits, std::uint32_t sizeImage,
+void writeInfoHeader(Bytes& out, int width, std::int32_t heightField, int bits, std::uint32_t sizeImage,
                      std::uint32_t clrUsed) {
-    w.u32(kInfoHeaderSize);
-    w.u32(static_cast<std::uint32_t>(width));
-    w.u32(static_cast<std::uint32_t>(heightField));
-    w.u16(1);  // planes
-    w.u16(static_cast<std::uint32_t>(bits));
-    w.u32(0);  // no compression
-    w.u32(sizeImage);
-    w.u32(0);  // horizontal resolution
-    w.u32(0);  // vertical resolution
-    w.u32(clrUsed);
-    w.u32(0);  // important colours
+    platform::appendU32(out, kInfoHeaderSize);
+    platform::appendU32(out, static_cast<std::uint32_t>(width));
+    platform::appendU32(out, static_cast<std::uint32_t>(heightField));
+    platform::appendU16(out, 1);  // planes
+    platform::appendU16(out, static_cast<std::uint16_t>(bits));
+    platform::appendU32(out, 0);  // no compression
+    platform::appendU32(out, sizeImage);
+    platform::appendU32(out, 0);  // horizontal resolution
+    platform::appendU32(out, 0);  // vertical resolution
+    platform::appendU32(out, clrUsed);
+    platform::appendU32(out, 0);  // important colours
 }
 
 }  // namespace
@@ -93,21 +76,15 @@ StandardPaletteImage toStandardPalette(const platform::ArgbImage& image) {
     out.height = image.height;
     out.indices.resize(image.pixels.size(), 0);
     out.transparent.resize(image.pixels.size(), 0);
-    // Premultiplied channels are brought back to straight colour, rounded and capped at 255
-    // (a malformed pixel may hold a channel above its alpha).
-    auto straight = [](std::uint32_t c, std::uint32_t a) {
-        const std::uint32_t v = (c * 255 + a / 2) / a;
-        return static_cast<std::uint8_t>(v > 255 ? 255 : v);
-    };
     for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-        const std::uint32_t p = image.pixels[i];
-        const std::uint32_t a = platform::argbAlpha(p);
-        if (a < kStandardOpaqueAlpha) {
+        const std::uint32_t p = platform::straightArgb(image.pixels[i]);
+        if (platform::argbAlpha(p) < kStandardOpaqueAlpha) {
             out.transparent[i] = 1;
             continue;
         }
         out.indices[i] = static_cast<std::uint8_t>(nearestStandardIndex(
-            straight(platform::argbRed(p), a), straight(platform::argbGreen(p), a), straight(platform::argbBlue(p), a)));
+            static_cast<std::uint8_t>(platform::argbRed(p)), static_cast<std::uint8_t>(platform::argbGreen(p)),
+            static_cast<std::uint8_t>(platform::argbBlue(p))));
     }
     return out;
 }
@@ -125,27 +102,26 @@ std::optional<Bytes> encodeStandardIco(const platform::ArgbImage& image) {
 
     Bytes out;
     out.reserve(kIconDirSize + imageBytes);
-    LeWriter le(out);
     // Directory: one icon image. The byte after width and height carries planes x bits of
     // the colour image (4); planes and bit count of the entry are left 0.
-    le.u16(0);
-    le.u16(1);
-    le.u16(1);
-    le.u8(static_cast<std::uint32_t>(w) & 0xFF);  // 256 is stored as 0
-    le.u8(static_cast<std::uint32_t>(h) & 0xFF);
-    le.u8(4);
-    le.u8(0);
-    le.u16(0);
-    le.u16(0);
-    le.u32(imageBytes);
-    le.u32(kIconDirSize);
+    platform::appendU16(out, 0);
+    platform::appendU16(out, 1);
+    platform::appendU16(out, 1);
+    out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(w) & 0xFF));  // 256 is stored as 0
+    out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(h) & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(4));
+    out.push_back(static_cast<std::uint8_t>(0));
+    platform::appendU16(out, 0);
+    platform::appendU16(out, 0);
+    platform::appendU32(out, imageBytes);
+    platform::appendU32(out, kIconDirSize);
 
-    writeInfoHeader(le, w, 2 * h, 4, colourBytes, 16);
+    writeInfoHeader(out, w, 2 * h, 4, colourBytes, 16);
     for (std::uint32_t c : kStandardPalette) {
-        le.u8(c & 0xFF);
-        le.u8((c >> 8) & 0xFF);
-        le.u8((c >> 16) & 0xFF);
-        le.u8(0);
+        out.push_back(static_cast<std::uint8_t>(c & 0xFF));
+        out.push_back(static_cast<std::uint8_t>((c >> 8) & 0xFF));
+        out.push_back(static_cast<std::uint8_t>((c >> 16) & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(0));
     }
 
     auto at = [w](int x, int y) { return static_cast<std::size_t>(y) * static_cast<std::size_t>(w) + static_cast<std::size_t>(x); };
@@ -181,22 +157,21 @@ std::optional<Bytes> encodeBmp24(const platform::ArgbImage& image) {
     const platform::ArgbImage white = platform::overWhite(image);
     Bytes out;
     out.reserve(static_cast<std::size_t>(fileSize));
-    LeWriter le(out);
-    le.u8('B');
-    le.u8('M');
-    le.u32(static_cast<std::uint32_t>(fileSize));
-    le.u16(0);
-    le.u16(0);
-    le.u32(kFileHeaderSize + kInfoHeaderSize);
-    writeInfoHeader(le, white.width, white.height, 24, static_cast<std::uint32_t>(pixelBytes), 0);
+    out.push_back(static_cast<std::uint8_t>('B'));
+    out.push_back(static_cast<std::uint8_t>('M'));
+    platform::appendU32(out, static_cast<std::uint32_t>(fileSize));
+    platform::appendU16(out, 0);
+    platform::appendU16(out, 0);
+    platform::appendU32(out, kFileHeaderSize + kInfoHeaderSize);
+    writeInfoHeader(out, white.width, white.height, 24, static_cast<std::uint32_t>(pixelBytes), 0);
     // Rows bottom first, pixels as blue, green, red, each row padded with zeros.
     for (int y = white.height - 1; y >= 0; --y) {
         const std::size_t rowStart = out.size();
         for (int x = 0; x < white.width; ++x) {
             const std::uint32_t p = white.pixel(x, y);
-            le.u8(platform::argbBlue(p));
-            le.u8(platform::argbGreen(p));
-            le.u8(platform::argbRed(p));
+            out.push_back(static_cast<std::uint8_t>(platform::argbBlue(p)));
+            out.push_back(static_cast<std::uint8_t>(platform::argbGreen(p)));
+            out.push_back(static_cast<std::uint8_t>(platform::argbRed(p)));
         }
         out.resize(rowStart + static_cast<std::size_t>(stride), 0);
     }

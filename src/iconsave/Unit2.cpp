@@ -70,11 +70,7 @@ TForm2::TForm2(QWidget* parent, int screenHeight) : QDialog(parent), ui(new Ui::
     connect(ui->ListBox1, &QListWidget::itemSelectionChanged, this, &TForm2::ListBox1Click);
     connect(ui->ComboBox1, &QComboBox::currentIndexChanged, this, &TForm2::ComboBox1Change);
 
-    if (screenHeight <= 0) {
-        const QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
-        screenHeight = s ? s->geometry().height() : 0;
-    }
-    FormCreate(screenHeight);
+    FormCreate(windowScreenHeight(this, screenHeight));
     // Texts get the room the form was designed to give them in the font it names: labels
     // as large as their text, the image line's field up to a slimmer arrow button.
     fitLabelsToText(ui->Client);

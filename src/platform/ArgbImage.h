@@ -30,6 +30,20 @@ constexpr std::uint32_t makeArgb(std::uint32_t a, std::uint32_t r, std::uint32_t
     return (a << 24) | (r << 16) | (g << 8) | b;
 }
 
+// A premultiplied channel brought back to straight colour, rounded; 0 where the alpha is 0,
+// and capped at 255 (a malformed pixel may hold a channel above its alpha).
+constexpr std::uint32_t straightChannel(std::uint32_t channel, std::uint32_t alpha) {
+    if (alpha == 0) return 0;
+    const std::uint32_t v = (channel * 255 + alpha / 2) / alpha;
+    return v > 255 ? 255 : v;
+}
+
+// A premultiplied 0xAARRGGBB word as straight (not premultiplied) colour and its alpha.
+constexpr std::uint32_t straightArgb(std::uint32_t p) {
+    const std::uint32_t a = argbAlpha(p);
+    return makeArgb(a, straightChannel(argbRed(p), a), straightChannel(argbGreen(p), a), straightChannel(argbBlue(p), a));
+}
+
 // The picture drawn over an opaque white background (premultiplied source-over).
 ArgbImage overWhite(const ArgbImage& image);
 

@@ -22,10 +22,6 @@ namespace {
 
 constexpr std::uint32_t kHigh = 0x80000000u;
 
-std::unique_ptr<ResourceModule> openBytes(const Bytes& bytes) {
-    return ResourceModule::open(std::make_unique<platform::MemorySource>(bytes));
-}
-
 std::optional<std::vector<std::string>> groupTexts(ResourceModule& m) {
     auto names = m.names(kRtGroupIcon);
     if (!names) return std::nullopt;
@@ -93,7 +89,7 @@ TEST(ModuleResourcesHostile, NotAModule) {
         {"ICO file", fixtures::makeIco({icoEntry})},
         {"text", Bytes(text.begin(), text.end())},
     };
-    for (const auto& [what, bytes] : cases) EXPECT_FALSE(openBytes(bytes)) << what;
+    for (const auto& [what, bytes] : cases) EXPECT_FALSE(fixtures::openModule(bytes)) << what;
     EXPECT_FALSE(ResourceModule::open(nullptr));
 }
 
@@ -173,7 +169,7 @@ TEST(ModuleResourcesHostile, DamagedPeDirectories) {
             fixtures::PeLayout layout;
             Bytes pe = fixtures::makePe(threeIcons(), {.plus = plus}, &layout);
             c.patch(pe, layout);
-            auto m = openBytes(pe);
+            auto m = fixtures::openModule(pe);
             ASSERT_TRUE(m);
             EXPECT_EQ(groupTexts(*m), c.listed);
             EXPECT_EQ(m->count(kRtGroupIcon), c.listed ? c.listed->size() : 0u);
@@ -188,7 +184,7 @@ TEST(ModuleResourcesHostile, PeCountsAreBoundedByTheFile) {
     const auto& group = layout.at(resId(kRtGroupIcon), resId(1));
     putU16(pe, group.typeDirectory + 12, 0xFFFF);
     putU16(pe, group.typeDirectory + 14, 0xFFFF);
-    auto m = openBytes(pe);
+    auto m = fixtures::openModule(pe);
     ASSERT_TRUE(m);
     const std::size_t fits = (pe.size() - group.typeDirectory - 16) / 8;
     EXPECT_EQ(m->count(kRtGroupIcon), fits);
@@ -213,7 +209,7 @@ TEST(ModuleResourcesHostile, PeNamesSharingOneLongStringAreNotReadOverAndOver) {
     const std::uint32_t stringAt = rel(layout.at(resId(6), resId(1)).data, layout.rootDirectory);
     for (int i = 0; i < 300; ++i)
         putU32(pe, layout.at(resId(6), resName("N" + std::to_string(1000 + i))).nameEntry, kHigh | stringAt);
-    auto m = openBytes(pe);
+    auto m = fixtures::openModule(pe);
     ASSERT_TRUE(m);
     const auto names = m->names(6);
     ASSERT_TRUE(names);
@@ -279,7 +275,7 @@ TEST(ModuleResourcesHostile, DamagedNeTables) {
         Bytes ne = fixtures::makeNe(
             {fixtures::patternIcon(resName("MAIN"), {16, 32}), fixtures::patternIcon(resId(2), {16})}, {}, &layout);
         c.patch(ne, layout);
-        auto m = openBytes(ne);
+        auto m = fixtures::openModule(ne);
         ASSERT_TRUE(m);
         EXPECT_EQ(groupTexts(*m), c.listed);
         EXPECT_EQ(loadable(*m, c.loads.size()), c.loads);
@@ -312,12 +308,12 @@ TEST(ModuleResourcesHostile, EveryTruncation) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        auto full = openBytes(c.file);
+        auto full = fixtures::openModule(c.file);
         ASSERT_TRUE(full);
         std::size_t opened = 0;
         for (std::size_t length = 0; length < c.file.size(); ++length) {
             const Bytes cut(c.file.begin(), c.file.begin() + static_cast<long>(length));
-            auto m = openBytes(cut);
+            auto m = fixtures::openModule(cut);
             if (!m) continue;
             ++opened;
             for (const std::uint16_t type : {kRtIcon, kRtGroupIcon}) {
@@ -362,7 +358,7 @@ TEST(ModuleResourcesHostile, RandomDamage) {
             const int flips = 1 + static_cast<int>(random() % 6);
             for (int k = 0; k < flips; ++k)
                 b[random() % std::min(structures, b.size())] = static_cast<std::uint8_t>(random());
-            auto m = openBytes(b);
+            auto m = fixtures::openModule(b);
             if (!m) continue;
             for (const std::uint16_t type : {kRtIcon, kRtGroupIcon}) {
                 const std::size_t n = m->count(type);

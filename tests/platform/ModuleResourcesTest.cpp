@@ -14,10 +14,6 @@ using platform::ResourceName;
 
 namespace {
 
-std::unique_ptr<ResourceModule> openBytes(const Bytes& bytes) {
-    return ResourceModule::open(std::make_unique<platform::MemorySource>(bytes));
-}
-
 std::vector<std::string> groupTexts(ResourceModule& m) {
     std::vector<std::string> out;
     if (auto names = m.names(kRtGroupIcon))
@@ -83,7 +79,7 @@ TEST(ModuleResources, PeListsStringNamesFirstThenIdsAscendingAndLoadsEveryGroup)
     };
     for (const bool plus : {false, true}) {
         SCOPED_TRACE(plus ? "PE32+" : "PE32");
-        auto m = openBytes(fixtures::makePe(icons, {.plus = plus}));
+        auto m = fixtures::openModule(fixtures::makePe(icons, {.plus = plus}));
         ASSERT_TRUE(m);
         EXPECT_EQ(m->format(), plus ? ResourceModule::Format::Pe32Plus : ResourceModule::Format::Pe32);
         EXPECT_EQ(groupTexts(*m), (std::vector<std::string>{"Alpha", "zeta", "#1", "#2", "#105"}));
@@ -141,14 +137,14 @@ TEST(ModuleResources, PeTakesTheFirstLanguageEntryWhateverItIs) {
          de},
     };
     for (const Case& c : cases) {
-        auto m = openBytes(fixtures::makePe({}, {.extra = c.resources, .sorted = c.sorted}));
+        auto m = fixtures::openModule(fixtures::makePe({}, {.extra = c.resources, .sorted = c.sorted}));
         ASSERT_TRUE(m) << c.what;
         EXPECT_EQ(m->load(6, resName("lang")), c.expected) << c.what;
         EXPECT_EQ(m->loadAt(6, 0), c.expected) << c.what;
         EXPECT_EQ(m->count(6), 1u) << c.what;
     }
     // A whole icon kept in Japanese only still loads, images included.
-    auto m = openBytes(fixtures::makePe({fixtures::patternIcon(resId(1))}, {.language = fixtures::kLangJapanese}));
+    auto m = fixtures::openModule(fixtures::makePe({fixtures::patternIcon(resId(1))}, {.language = fixtures::kLangJapanese}));
     ASSERT_TRUE(m);
     const auto group = m->load(kRtGroupIcon, resId(1));
     ASSERT_TRUE(group);
@@ -180,7 +176,7 @@ TEST(ModuleResources, PeDirectoryVariants) {
         if (c.options.resourcesInHeaders) {
             EXPECT_LT(layout.rootDirectory, fixtures::getU32(pe, layout.optionalHeader + 60));
         }
-        auto m = openBytes(pe);
+        auto m = fixtures::openModule(pe);
         ASSERT_TRUE(m);
         EXPECT_EQ(groupTexts(*m), c.listed);
         for (std::size_t i = 0; i < c.listed.size(); ++i) {
@@ -216,7 +212,7 @@ TEST(ModuleResources, PeStringNamesAreReadAsUtf8) {
         Bytes pe = fixtures::makePe({}, {.extra = {{fixtures::resId(6), resName(c.stored), data}}}, &layout);
         const std::size_t str = layout.at(fixtures::resId(6), resName(c.stored)).nameString;
         for (std::size_t i = 0; i < c.patch.size(); ++i) fixtures::putU16(pe, str + 2 + 2 * i, c.patch[i]);
-        auto m = openBytes(pe);
+        auto m = fixtures::openModule(pe);
         ASSERT_TRUE(m);
         const auto names = m->names(6);
         ASSERT_TRUE(names);
@@ -225,7 +221,7 @@ TEST(ModuleResources, PeStringNamesAreReadAsUtf8) {
         EXPECT_EQ(m->load(6, resName(c.listed)), data) << c.stored;
     }
     // Only ASCII letters fold: Ä and ä stay different.
-    auto m = openBytes(fixtures::makePe({}, {.extra = {{fixtures::resId(6), resName("\xC3\x84rger"), data}}}));
+    auto m = fixtures::openModule(fixtures::makePe({}, {.extra = {{fixtures::resId(6), resName("\xC3\x84rger"), data}}}));
     EXPECT_EQ(m->load(6, resName("\xC3\x84RGER")), data);
     EXPECT_FALSE(m->load(6, resName("\xC3\xA4rger")));
 }
@@ -245,7 +241,7 @@ TEST(ModuleResources, NeListsTableOrderAndLoadsAlignedData) {
         auto roundUp = [align](std::size_t n) { return (n + align - 1) / align * align; };
         fixtures::NeLayout layout;
         const Bytes ne = fixtures::makeNe(icons, {.shift = shift}, &layout);
-        auto m = openBytes(ne);
+        auto m = fixtures::openModule(ne);
         ASSERT_TRUE(m);
         EXPECT_EQ(m->format(), ResourceModule::Format::Ne);
         EXPECT_EQ(groupTexts(*m), (std::vector<std::string>{"MAINICON", "#7", "second"}));
@@ -284,7 +280,7 @@ TEST(ModuleResources, NeLastResourceCutShortGivesWhatTheFileHolds) {
     // The group directory is the last resource written; its rounded-up length runs past
     // the end of the file.
     const Bytes ne = fixtures::makeNe({icon}, {.shift = 9, .padEnd = false});
-    auto m = openBytes(ne);
+    auto m = fixtures::openModule(ne);
     ASSERT_TRUE(m);
     const auto group = m->load(kRtGroupIcon, fixtures::resId(1));
     ASSERT_TRUE(group);
@@ -315,7 +311,7 @@ TEST(ModuleResources, CountFollowsTheGroupDirectoryOrTheNeTable) {
         {"NE with other resources only", fixtures::makeNe({}, {.extra = {{resId(2), resId(1), bitmap}}}), 0, 0},
     };
     for (const Case& c : cases) {
-        auto m = openBytes(c.file);
+        auto m = fixtures::openModule(c.file);
         ASSERT_TRUE(m) << c.what;
         EXPECT_EQ(m->count(kRtGroupIcon), c.groups) << c.what;
         EXPECT_EQ(m->count(kRtIcon), c.images) << c.what;
@@ -334,7 +330,7 @@ TEST(ModuleResources, OpenFileReadsRegularFilesOnly) {
     auto m = ResourceModule::openFile(dir.file("app.exe"));
     ASSERT_TRUE(m);
     EXPECT_EQ(groupTexts(*m), std::vector<std::string>{"APP"});
-    EXPECT_EQ(m->load(kRtGroupIcon, fixtures::resName("app")), openBytes(pe)->loadAt(kRtGroupIcon, 0));
+    EXPECT_EQ(m->load(kRtGroupIcon, fixtures::resName("app")), fixtures::openModule(pe)->loadAt(kRtGroupIcon, 0));
     auto ne = ResourceModule::openFile(dir.file("lib.icl"));
     ASSERT_TRUE(ne);
     EXPECT_EQ(ne->format(), ResourceModule::Format::Ne);

@@ -532,4 +532,8 @@ bool writePeWithGap(const std::string& path, Bytes pe, const PeLayout& layout, s
     return ::close(fd) == 0 && ok;
 }
 
+std::unique_ptr<platform::ResourceModule> openModule(const Bytes& bytes) {
+    return platform::ResourceModule::open(std::make_unique<platform::MemorySource>(bytes));
+}
+
 }  // namespace fixtures

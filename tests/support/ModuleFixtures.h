@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -145,5 +146,8 @@ struct NeLayout {
 // Types appear in the table in order of first appearance: RT_ICON, RT_GROUP_ICON, then
 // the extra resources' types; names in the order given.
 Bytes makeNe(const std::vector<ModuleIcon>& icons, const NeOptions& options = {}, NeLayout* layout = nullptr);
+
+// The module reader over bytes in memory (nullptr when they are not a module).
+std::unique_ptr<platform::ResourceModule> openModule(const Bytes& bytes);
 
 }  // namespace fixtures
