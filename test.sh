@@ -53,7 +53,12 @@ case "$mode" in
     CONFIG=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXIL_GUI=OFF -DVEXIL_TESTS=OFF -DVEXIL_FUZZ=ON) ;;
 esac
 
-if [ ! -f "$BUILD/build.ninja" ]; then
+# VEXIL_WERROR=1 (set by CI) makes every compiler warning an error; the build directory
+# is configured again whenever that setting changes.
+werror=OFF
+[ "${VEXIL_WERROR:-0}" = 1 ] && werror=ON
+CONFIG+=(-DVEXIL_WERROR=$werror)
+if [ ! -f "$BUILD/build.ninja" ] || ! grep -q "^VEXIL_WERROR:BOOL=$werror\$" "$BUILD/CMakeCache.txt"; then
   cmake -S . -B "$BUILD" -G Ninja "${CONFIG[@]}" >/dev/null
 fi
 

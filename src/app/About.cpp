@@ -3,8 +3,8 @@
 #include <QGuiApplication>
 #include <QScreen>
 
-#include "app/Looks.h"
-#include "app/Scaling.h"
+#include "qtshared/Looks.h"
+#include "qtshared/Scaling.h"
 #include "ui_About.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/ImageList.h"
+#include "qtshared/ImageList.h"
 
 const char* const FileListView::kNameCaption = "ﾌｧｲﾙ名";
 const char* const FileListView::kCountCaption = "ｱｲｺﾝ数";

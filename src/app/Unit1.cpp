@@ -9,8 +9,8 @@
 #include <QScreen>
 #include <QStatusBar>
 
-#include "app/Looks.h"
-#include "app/Scaling.h"
+#include "qtshared/Looks.h"
+#include "qtshared/Scaling.h"
 #include "platform/DirEnum.h"
 #include "platform/IconExtract.h"
 #include "platform/MbText.h"

@@ -13,9 +13,9 @@
 #include <string>
 
 #include "app/FileListView.h"
-#include "app/ImageList.h"
+#include "qtshared/ImageList.h"
 #include "app/PacedWork.h"
-#include "app/SaveFileDialog.h"
+#include "qtshared/SaveFileDialog.h"
 
 namespace Ui {
 class TForm1;

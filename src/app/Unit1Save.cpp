@@ -7,10 +7,11 @@
 #include <memory>
 
 #include "app/About.h"
-#include "app/Afx.h"
+#include "iconmod/SaveName.h"
+#include "qtshared/CenterDialog.h"
 #include "app/Clipboard.h"
 #include "app/ModalDialog.h"
-#include "app/PictureConvert.h"
+#include "qtshared/PictureConvert.h"
 #include "app/Unit1.h"
 #include "iconmod/Iconmod.h"
 #include "iconmod/StandardSave.h"
@@ -75,20 +76,20 @@ void TForm1::SaveIconFile(int size, int column) {
 
     std::string path;
     const int kind = CheckSaveName(path, SaveDlg1.FileName, SaveDlg1.FilterIndex);
-    if (kind == afx::kKindOther) {
-        platform::messageBox(afx::kWrongType, afx::kErrorTitle);
+    if (kind == savename::kKindOther) {
+        platform::messageBox(savename::kWrongType, savename::kErrorTitle);
         return;
     }
-    if (kind == afx::kKindDeclined) return;
+    if (kind == savename::kKindDeclined) return;
 
     const ImageList& list = size == 16 ? ImageList16A : ImageList32A;
     bool saved = false;
     try {
         const platform::ArgbImage picture = argbFromPixmap(list.Image(column));
         switch (kind) {
-            case afx::kKindIcon: saved = iconmod::writeStandardIco(path, picture); break;
-            case afx::kKindBitmap: saved = iconmod::writeWhiteBmp(path, picture); break;
-            case afx::kKindJpeg: saved = iconmod::writeWhiteJpeg(path, picture); break;
+            case savename::kKindIcon: saved = iconmod::writeStandardIco(path, picture); break;
+            case savename::kKindBitmap: saved = iconmod::writeWhiteBmp(path, picture); break;
+            case savename::kKindJpeg: saved = iconmod::writeWhiteJpeg(path, picture); break;
             default: break;
         }
     } catch (const std::exception&) {

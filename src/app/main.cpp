@@ -4,7 +4,7 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "app/Looks.h"
+#include "qtshared/Looks.h"
 #include "app/QtMessageBox.h"
 #include "app/Unit1.h"
 

@@ -9,11 +9,11 @@
 #include <algorithm>
 #include <exception>
 
-#include "app/Afx.h"
-#include "app/ImageList.h"
-#include "app/Looks.h"
-#include "app/PictureConvert.h"
-#include "app/Scaling.h"
+#include "iconmod/SaveName.h"
+#include "qtshared/ImageList.h"
+#include "qtshared/Looks.h"
+#include "qtshared/PictureConvert.h"
+#include "qtshared/Scaling.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "iconmod/StandardSave.h"
@@ -45,7 +45,7 @@ void scaleDesignToScreen(QWidget* container) {
     }
 }
 
-void showError(const char* text) { platform::messageBox(text, afx::kErrorTitle); }
+void showError(const char* text) { platform::messageBox(text, savename::kErrorTitle); }
 
 }  // namespace
 
@@ -172,10 +172,10 @@ void TForm2::SaveBtnClick() {
     if (!SaveDialog1.Execute(this)) return;
     std::string path;
     switch (CheckSaveName(path, SaveDialog1.FileName, SaveDialog1.FilterIndex)) {
-        case afx::kKindOther: showError(afx::kWrongType); break;
-        case afx::kKindIcon: saveIcon(path); break;
-        case afx::kKindBitmap: saveBitmap(path); break;
-        case afx::kKindJpeg: saveJpeg(path); break;
+        case savename::kKindOther: showError(savename::kWrongType); break;
+        case savename::kKindIcon: saveIcon(path); break;
+        case savename::kKindBitmap: saveBitmap(path); break;
+        case savename::kKindJpeg: saveJpeg(path); break;
         default: break;  // the user kept the existing file
     }
 }
@@ -186,7 +186,7 @@ void TForm2::saveIcon(const std::string& path) {
     if (Source) {
         saved = Source->fnSaveIco(path, ui->CheckBox1->isChecked() ? -1 : selectedImage());
     } else {
-        platform::messageBox(iconmod::text::kNoIconData, afx::kErrorTitle);
+        platform::messageBox(iconmod::text::kNoIconData, savename::kErrorTitle);
     }
     if (!saved) showError(kIcoSaveFailed);
 }

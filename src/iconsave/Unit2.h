@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/SaveFileDialog.h"
+#include "qtshared/SaveFileDialog.h"
 
 namespace Ui {
 class TForm2;

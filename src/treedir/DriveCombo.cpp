@@ -6,7 +6,7 @@
 #include <QStylePainter>
 #include <algorithm>
 
-#include "treedir/Glyphs.h"
+#include "qtshared/Glyphs.h"
 
 namespace {
 

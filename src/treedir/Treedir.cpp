@@ -11,7 +11,7 @@
 #include "platform/DirEnum.h"
 #include "platform/Drives.h"
 #include "platform/MbText.h"
-#include "treedir/Glyphs.h"
+#include "qtshared/Glyphs.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 
 #include "app/DrawGrid.h"
 #include "app/FileListView.h"
-#include "app/Scaling.h"
+#include "qtshared/Scaling.h"
 #include "app/Unit1.h"
 #include "platform/Drives.h"
 #include "support/ImageFixtures.h"

@@ -9,9 +9,9 @@
 #include <QPushButton>
 #include <filesystem>
 
-#include "app/Afx.h"
+#include "iconmod/SaveName.h"
 #include "app/DrawGrid.h"
-#include "app/PictureConvert.h"
+#include "qtshared/PictureConvert.h"
 #include "app/Unit1.h"
 #include "iconsave/SaveSeams.h"
 #include "iconsave/Unit2.h"
@@ -174,7 +174,7 @@ TEST_F(UiSave, StandardSaveRefusalsAndFailures) {
     };
     run(dir.file("x.txt"), 1);
     ASSERT_EQ(boxes.messages().size(), 1u);
-    EXPECT_EQ(boxes.messages()[0].text, afx::kWrongType);
+    EXPECT_EQ(boxes.messages()[0].text, savename::kWrongType);
     EXPECT_EQ(boxes.messages()[0].title, "ｴﾗｰ");
     EXPECT_EQ(boxes.messages()[0].style, 0u);
 

@@ -8,7 +8,7 @@
 
 #include "app/DrawGrid.h"
 #include "app/FileListView.h"
-#include "app/ImageList.h"
+#include "qtshared/ImageList.h"
 
 namespace {
 

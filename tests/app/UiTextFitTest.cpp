@@ -23,7 +23,7 @@
 
 #include "app/About.h"
 #include "app/FileListView.h"
-#include "app/Looks.h"
+#include "qtshared/Looks.h"
 #include "app/Unit1.h"
 #include "iconsave/TextLists.h"
 #include "iconsave/Unit2.h"

@@ -14,7 +14,7 @@
 
 #include "app/Clipboard.h"
 #include "app/ModalDialog.h"
-#include "app/SaveFileDialog.h"
+#include "qtshared/SaveFileDialog.h"
 
 namespace fixtures {
 

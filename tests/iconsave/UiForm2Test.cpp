@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <sys/stat.h>
 
-#include "app/Afx.h"
-#include "app/ImageList.h"
+#include "iconmod/SaveName.h"
+#include "qtshared/ImageList.h"
 #include "iconmod/Iconmod.h"
 #include "iconsave/SaveSeams.h"
 #include "iconsave/Unit2.h"
@@ -252,7 +252,7 @@ TEST_F(UiForm2, BitmapAndTypeAndOverwriteQuestion) {
 
     save(*form, dir.file("pic.gif"), 1);
     ASSERT_EQ(boxes.messages().size(), 1u);
-    EXPECT_EQ(boxes.messages()[0].text, afx::kWrongType);
+    EXPECT_EQ(boxes.messages()[0].text, savename::kWrongType);
     EXPECT_EQ(boxes.messages()[0].title, "ｴﾗｰ");
     EXPECT_FALSE(std::filesystem::exists(dir.file("pic.gif")));
     boxes.clear();
@@ -262,7 +262,7 @@ TEST_F(UiForm2, BitmapAndTypeAndOverwriteQuestion) {
     boxes.answerNext(platform::mb::IdNo);
     save(*form, dir.file("keep"), 1);
     ASSERT_EQ(boxes.messages().size(), 1u);  // the question, nothing after it
-    EXPECT_EQ(boxes.messages()[0].text, dir.file("keep.ico") + afx::kOverwriteQuestion);
+    EXPECT_EQ(boxes.messages()[0].text, dir.file("keep.ico") + savename::kOverwriteQuestion);
     EXPECT_EQ(fixtures::readFile(dir.file("keep.ico")), old);
     boxes.answerNext(platform::mb::IdYes);
     save(*form, dir.file("keep"), 1);

@@ -7,7 +7,7 @@
 #include "support/ImageFixtures.h"
 #include "treedir/DriveCombo.h"
 #include "treedir/DriveFixtures.h"
-#include "treedir/Glyphs.h"
+#include "qtshared/Glyphs.h"
 #include "treedir/Treedir.h"
 
 namespace {

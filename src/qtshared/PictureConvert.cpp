@@ -1,4 +1,4 @@
-#include "app/PictureConvert.h"
+#include "qtshared/PictureConvert.h"
 
 #include <cstring>
 

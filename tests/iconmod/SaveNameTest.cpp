@@ -2,7 +2,7 @@
 
 #include <sys/stat.h>
 
-#include "app/Afx.h"
+#include "iconmod/SaveName.h"
 #include "platform/MessageBox.h"
 #include "support/ImageFixtures.h"
 #include "support/MessageRecorder.h"
@@ -37,7 +37,7 @@ const NameCase kNames[] = {
     {"pics/d", 1, platform::mb::IdNo, 1, "pics/d.ico", false},         // a directory is not an existing file
 };
 
-TEST(Afx, CheckSaveNameTable) {
+TEST(SaveName, CheckSaveNameTable) {
     fixtures::TempDir dir;
     ASSERT_EQ(mkdir(dir.file("pics").c_str(), 0755), 0);
     ASSERT_EQ(mkdir(dir.file("pics/d.ico").c_str(), 0755), 0);
@@ -60,7 +60,7 @@ TEST(Afx, CheckSaveNameTable) {
     }
 }
 
-TEST(Afx, CheckSaveNameWithoutDirectoryAndPastTheOldPathLimit) {
+TEST(SaveName, CheckSaveNameWithoutDirectoryAndPastTheOldPathLimit) {
     fixtures::MessageRecorder boxes;
     std::string path;
     EXPECT_EQ(CheckSaveName(path, "icon", 3), 3);
@@ -70,31 +70,6 @@ TEST(Afx, CheckSaveNameWithoutDirectoryAndPastTheOldPathLimit) {
     EXPECT_EQ(CheckSaveName(path, longName, 1), 1);
     EXPECT_EQ(path, longName + ".ico");
     EXPECT_TRUE(boxes.messages().empty());
-}
-
-struct CentreCase {
-    QRect main;
-    QSize dialog;
-    QRect screen;
-    QPoint expected;
-};
-
-TEST(Afx, CentredDialogPositions) {
-    const CentreCase cases[] = {
-        {{100, 100, 500, 400}, {300, 120}, {0, 0, 1024, 768}, {200, 240}},
-        {{100, 100, 200, 400}, {303, 120}, {0, 0, 1024, 768}, {49, 240}},    // (200 - 303) / 2 = -51
-        {{100, 100, 200, 400}, {303, 121}, {0, 0, 1024, 768}, {49, 239}},    // 279 / 2 truncates
-        {{900, 100, 500, 400}, {300, 120}, {0, 0, 1024, 768}, {724, 240}},   // kept off the right edge
-        {{100, 600, 500, 400}, {300, 120}, {0, 0, 1024, 768}, {200, 648}},   // kept off the bottom
-        {{-400, -300, 500, 400}, {300, 120}, {0, 0, 1024, 768}, {0, 0}},     // kept off the top left
-        {{100, 100, 500, 400}, {1100, 900}, {0, 0, 1024, 768}, {0, 0}},      // larger than the screen
-        {{1100, 100, 500, 400}, {300, 120}, {1024, 0, 800, 600}, {1200, 240}},  // a screen to the right
-        {{1700, 100, 500, 400}, {300, 120}, {1024, 0, 800, 600}, {1524, 240}},
-    };
-    for (const CentreCase& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.main.x() << "," << c.main.y() << " " << c.dialog.width());
-        EXPECT_EQ(centeredDialogPos(c.main, c.dialog, c.screen), c.expected);
-    }
 }
 
 }  // namespace

@@ -1,16 +1,12 @@
-// Helpers that both save paths and both modal dialogs share: turning the name chosen in a
-// save-file dialog into the path and kind of file to write, and placing a dialog centred
-// over the main window and inside the screen.
+// Turning the name chosen in a save-file dialog into the path and kind of file to write,
+// as both save paths (the standard save and the icon save dialog) do it. Toolkit-free.
 #pragma once
 
-#include <QRect>
 #include <string>
 
 #include "platform/MbText.h"
 
-class QWidget;
-
-namespace afx {
+namespace savename {
 
 // The message both save paths show for a name of another type, and its title.
 inline constexpr const char* kWrongType = "ﾌｧｲﾙﾀｲﾌﾟがico, bmp, jpgでありません ";
@@ -44,7 +40,7 @@ int kindOfExtension(const std::string& extension);
 // ".ico" for every other index.
 const char* defaultExtension(int filterIndex);
 
-}  // namespace afx
+}  // namespace savename
 
 // Turns `chosenName` from a save-file dialog (filter index 1-based: 1 icon, 2 bitmap,
 // 3 JPEG) into `path` and the kind of file: 1 icon, 2 bitmap, 3 JPEG, 0 any other
@@ -54,12 +50,3 @@ const char* defaultExtension(int filterIndex);
 // the target's name does not count as an existing file. Paths have no length limit here.
 int CheckSaveName(std::string& path, const std::string& chosenName, int filterIndex,
                   platform::Encoding enc = platform::systemEncoding());
-
-// The top-left corner that centres a dialog of outer size `dialog` over the main window's
-// outer rectangle `mainFrame`, moved back inside `screen` (left and top win when the dialog
-// is larger than the screen). Divisions truncate toward zero.
-QPoint centeredDialogPos(const QRect& mainFrame, const QSize& dialog, const QRect& screen);
-
-// Moves `dialog` to centeredDialogPos over `mainWindow`, within the screen that shows the
-// main window (the primary screen when it has none).
-void CenterDialog(QWidget* dialog, QWidget* mainWindow);

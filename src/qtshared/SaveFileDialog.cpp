@@ -1,4 +1,4 @@
-#include "app/SaveFileDialog.h"
+#include "qtshared/SaveFileDialog.h"
 
 #include <QFile>
 #include <QFileDialog>

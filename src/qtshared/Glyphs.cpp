@@ -1,11 +1,12 @@
-#include "treedir/Glyphs.h"
+#include "qtshared/Glyphs.h"
 
 #include <QBitmap>
 #include <QImage>
 
-static void initTreedirResources() {
+// The glyphs live in a static library: its resources are registered at first use.
+static void initGlyphResources() {
     static const bool done = [] {
-        Q_INIT_RESOURCE(treedir);
+        Q_INIT_RESOURCE(glyphs);
         return true;
     }();
     (void)done;
@@ -21,7 +22,7 @@ QPixmap masked(const QImage& image, QColor key) {
 }
 
 QImage load(const QString& name) {
-    initTreedirResources();
+    initGlyphResources();
     return QImage(QStringLiteral(":/glyphs/") + name).convertToFormat(QImage::Format_RGB32);
 }
 

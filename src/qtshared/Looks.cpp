@@ -1,4 +1,4 @@
-#include "app/Looks.h"
+#include "qtshared/Looks.h"
 
 #include <QFontDatabase>
 #include <QLayout>
@@ -6,15 +6,7 @@
 #include <QStyleOptionComboBox>
 #include <algorithm>
 
-#include "treedir/Glyphs.h"
-
-static void initAppResources() {
-    static const bool done = [] {
-        Q_INIT_RESOURCE(app);
-        return true;
-    }();
-    (void)done;
-}
+#include "qtshared/Glyphs.h"
 
 namespace {
 const char* const kPreferredFamily = "IPAPGothic";
@@ -38,7 +30,6 @@ QFont japaneseFont(int pixelSize) {
 }
 
 QIcon programIcon() {
-    initAppResources();
     QIcon icon;
     icon.addPixmap(glyphs::withKeyColour(QStringLiteral("VEXIL32"), kIconTransparent));
     icon.addPixmap(glyphs::withKeyColour(QStringLiteral("VEXIL16"), kIconTransparent));
@@ -46,7 +37,6 @@ QIcon programIcon() {
 }
 
 QPixmap buttonGlyph(const QString& name) {
-    initAppResources();
     return glyphs::bottomLeftTransparent(name);
 }
 

@@ -1,8 +1,8 @@
-#include "app/ImageList.h"
+#include "qtshared/ImageList.h"
 
 #include <QPainter>
 
-#include "app/PictureConvert.h"
+#include "qtshared/PictureConvert.h"
 
 int ImageList::AddIcon(const QPixmap& icon) {
     if (icon.isNull()) return -1;

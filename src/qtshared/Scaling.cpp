@@ -1,4 +1,4 @@
-#include "app/Scaling.h"
+#include "qtshared/Scaling.h"
 
 #include <QGuiApplication>
 #include <QLayout>

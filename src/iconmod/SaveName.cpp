@@ -1,14 +1,10 @@
-#include "app/Afx.h"
+#include "iconmod/SaveName.h"
 
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWidget>
 #include <sys/stat.h>
 
-#include "app/Scaling.h"
 #include "platform/MessageBox.h"
 
-namespace afx {
+namespace savename {
 
 SaveNameParts splitSaveName(const std::string& name, platform::Encoding enc) {
     SaveNameParts parts;
@@ -38,7 +34,7 @@ const char* defaultExtension(int filterIndex) {
     }
 }
 
-}  // namespace afx
+}  // namespace savename
 
 namespace {
 
@@ -51,35 +47,17 @@ bool fileExists(const std::string& path) {
 }  // namespace
 
 int CheckSaveName(std::string& path, const std::string& chosenName, int filterIndex, platform::Encoding enc) {
-    const afx::SaveNameParts parts = afx::splitSaveName(chosenName, enc);
+    const savename::SaveNameParts parts = savename::splitSaveName(chosenName, enc);
     const bool added = parts.extension.empty();
-    const std::string extension = added ? afx::defaultExtension(filterIndex) : parts.extension;
-    const int kind = afx::kindOfExtension(extension);
-    if (kind == afx::kKindOther) return kind;
+    const std::string extension = added ? savename::defaultExtension(filterIndex) : parts.extension;
+    const int kind = savename::kindOfExtension(extension);
+    if (kind == savename::kKindOther) return kind;
 
     // The directory piece ends in its separator whenever it is not empty.
     path = parts.directory + parts.base + extension;
     // A typed extension was already checked for overwriting by the save-file dialog.
     if (!added || !fileExists(path)) return kind;
-    const int answer = platform::messageBox(path + afx::kOverwriteQuestion, afx::kOverwriteTitle,
+    const int answer = platform::messageBox(path + savename::kOverwriteQuestion, savename::kOverwriteTitle,
                                             platform::mb::YesNo | platform::mb::IconQuestion);
-    return answer == platform::mb::IdYes ? kind : afx::kKindDeclined;
-}
-
-QPoint centeredDialogPos(const QRect& mainFrame, const QSize& dialog, const QRect& screen) {
-    int left = mainFrame.left() + (mainFrame.width() - dialog.width()) / 2;
-    int top = mainFrame.top() + (mainFrame.height() - dialog.height()) / 2;
-    if (left + dialog.width() > screen.left() + screen.width()) left = screen.left() + screen.width() - dialog.width();
-    if (top + dialog.height() > screen.top() + screen.height()) top = screen.top() + screen.height() - dialog.height();
-    if (left < screen.left()) left = screen.left();
-    if (top < screen.top()) top = screen.top();
-    return {left, top};
-}
-
-void CenterDialog(QWidget* dialog, QWidget* mainWindow) {
-    if (!dialog || !mainWindow) return;
-    const QScreen* screen = screenOf(mainWindow);
-    const QRect screenRect = screen ? screen->geometry() : QRect(0, 0, 0, 0);
-    // Before a dialog is first shown its frame is not known; its outer size is then its size.
-    dialog->move(centeredDialogPos(mainWindow->frameGeometry(), dialog->frameGeometry().size(), screenRect));
+    return answer == platform::mb::IdYes ? kind : savename::kKindDeclined;
 }
