@@ -82,33 +82,6 @@ std::vector<Seed> pngSeeds() {
     return seeds;
 }
 
-// An ICO file whose `count` entries all name the one image after the directory.
-Bytes repeatedIco(const Bytes& image, int count) {
-    Bytes file{0, 0, 1, 0};
-    fixtures::appendU16(file, static_cast<std::uint16_t>(count));
-    for (int i = 0; i < count; ++i) {
-        fixtures::appendU32(file, 0);
-        fixtures::appendU16(file, 1);
-        fixtures::appendU16(file, 32);
-        fixtures::appendU32(file, static_cast<std::uint32_t>(image.size()));
-        fixtures::appendU32(file, static_cast<std::uint32_t>(6 + 16 * count));
-    }
-    file.insert(file.end(), image.begin(), image.end());
-    return file;
-}
-
-// A module whose group 1 names its one RT_ICON `count` times.
-Bytes repeatedGroup(const Bytes& image, int count) {
-    const Bytes one = fixtures::makeGroupDirectory({image}, {1});
-    Bytes group(one.begin(), one.begin() + 6);
-    fixtures::putU16(group, 4, static_cast<std::uint16_t>(count));
-    for (int i = 0; i < count; ++i) group.insert(group.end(), one.begin() + 6, one.end());
-    fixtures::PeOptions options;
-    options.extra.push_back({fixtures::resId(3), fixtures::resId(1), image});
-    options.extra.push_back({fixtures::resId(14), fixtures::resId(1), group});
-    return fixtures::makePe({}, options);
-}
-
 std::vector<Seed> icoSeeds() {
     std::vector<Seed> seeds;
     seeds.push_back({"ico-two", fixtures::makeIco({{fixtures::patternDib(16, 4)}, {fixtures::patternDib(32, 8)}})});
@@ -118,7 +91,7 @@ std::vector<Seed> icoSeeds() {
     fixtures::IcoEntry shared{fixtures::patternDib(16, 4)};
     shared.imageOffset = 6 + 2 * 16;  // both entries point at the same image
     seeds.push_back({"ico-shared-image", fixtures::makeIco({shared, shared})});
-    seeds.push_back({"ico-one-image-many-times", repeatedIco(fixtures::patternDib(48, 32), 4000)});
+    seeds.push_back({"ico-one-image-many-times", fixtures::icoRepeatingOneImage(fixtures::patternDib(48, 32), 4000)});
     seeds.push_back({"ico-empty", fixtures::makeIco({})});
     seeds.push_back({"cursor", fixtures::makeIco({{fixtures::patternDib(16, 4)}}, 2)});
     return seeds;
@@ -147,7 +120,7 @@ std::vector<Seed> peSeeds() {
     fixtures::PeOptions none;
     none.withResources = false;
     seeds.push_back({"pe-no-resources", fixtures::makePe({}, none)});
-    seeds.push_back({"pe-group-one-image-many-times", repeatedGroup(fixtures::patternDib(48, 32), 4000)});
+    seeds.push_back({"pe-group-one-image-many-times", fixtures::moduleRepeatingOneImage(fixtures::patternDib(48, 32), 4000)});
     return seeds;
 }
 

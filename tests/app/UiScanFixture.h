@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <QTreeView>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,24 +32,26 @@ inline fixtures::Argb iconColour(int seed, int group) {
            static_cast<fixtures::Argb>((group * 23 + 5) % 256) << 8 | 0x40u;
 }
 
-// One icon group of a 32x32 and a 16x16 24-bit image of one colour.
-inline fixtures::ModuleIcon solidIcon(int groupId, fixtures::Argb colour) {
-    fixtures::ModuleIcon icon{fixtures::resId(static_cast<std::uint16_t>(groupId)), {}, {}};
-    for (int size : {32, 16}) {
-        fixtures::DibSpec dib;
-        dib.width = dib.height = size;
-        dib.bitCount = 24;
-        dib.pixel = [colour](int, int) { return colour; };
-        icon.images.push_back(fixtures::makeDib(dib));
-    }
-    return icon;
-}
+using fixtures::solidIcon;
 
 inline fixtures::Bytes moduleBytes(int seed, int groups) {
     std::vector<fixtures::ModuleIcon> icons;
     for (int g = 0; g < groups; ++g) icons.push_back(solidIcon(g + 1, iconColour(seed, g)));
     return fixtures::makePe(icons);
 }
+
+// Counts the paint events a widget gets while `during` holds (a scan or the strip pending).
+struct PaintCounter : QObject {
+    PaintCounter(QWidget* widget, std::function<bool()> during) : during_(std::move(during)) { widget->installEventFilter(this); }
+    int count = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint && during_()) ++count;
+        return false;
+    }
+
+private:
+    std::function<bool()> during_;
+};
 
 class UiScan : public ::testing::Test {
 protected:

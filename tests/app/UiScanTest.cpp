@@ -226,16 +226,7 @@ TEST_F(UiScan, EscStopsTheScanAndOtherInputWaitsOut) {
             QTest::qSleep(PacedWork::kMaxSliceMs + 10);  // events are handled before the next entry
         }
     });
-    struct PaintCounter : QObject {
-        const TForm1* form = nullptr;
-        int count = 0;
-        bool eventFilter(QObject*, QEvent* e) override {
-            if (e->type() == QEvent::Paint && form->scanning()) ++count;
-            return false;
-        }
-    } painted;
-    painted.form = form.get();
-    listViewport->installEventFilter(&painted);
+    scanfixture::PaintCounter painted(listViewport, [this] { return form->scanning(); });
 
     choose(mods());
     EXPECT_EQ(list->count(), 6);  // the rows listed before ESC stay

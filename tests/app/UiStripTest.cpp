@@ -176,36 +176,15 @@ namespace {
 
 using scanfixture::UiScan;
 
-// A module of many icon groups, every one naming the same tiny image.
-fixtures::Bytes manyGroups(int groups) {
-    std::vector<fixtures::ModuleIcon> icons;
-    icons.reserve(static_cast<std::size_t>(groups));
-    const fixtures::Bytes image = fixtures::patternDib(16, 4);
-    for (int g = 0; g < groups; ++g) icons.push_back({fixtures::resId(static_cast<std::uint16_t>(g + 1)), {image}, {1}});
-    return fixtures::makePe(icons);
-}
-
-// Counts the paints of a widget while the strip fills.
-struct StripPaints : QObject {
-    const TForm1* form = nullptr;
-    int count = 0;
-    bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint && form->fillingStrip()) ++count;
-        return false;
-    }
-};
-
 TEST_F(UiScan, AStripOfManyIconsFillsBetweenEventsAndEscStopsIt) {
     constexpr int kGroups = 65535;
-    ASSERT_TRUE(fixtures::writeFile(mod("many.dll"), manyGroups(kGroups)));
+    ASSERT_TRUE(fixtures::writeFile(mod("many.dll"), fixtures::moduleOfGroupsSharingOneImage(fixtures::patternDib(16, 4), kGroups)));
     writeModule("two.exe", 3, 2);
     start();
     form->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->setEditText(QStringLiteral("*.*"));
     choose(mods());
     ASSERT_EQ(list->row(rowOf("many.dll")).iconCount, kGroups);
-    StripPaints paints;
-    paints.form = form.get();
-    grid->viewport()->installEventFilter(&paints);
+    scanfixture::PaintCounter paints(grid->viewport(), [this] { return form->fillingStrip(); });
 
     // The selection only starts the filling; icons arrive from the event loop, the strip
     // repainting as they come.

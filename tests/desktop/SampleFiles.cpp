@@ -24,23 +24,11 @@ fixtures::Argb colourOf(int file, int group) {
            static_cast<fixtures::Argb>((group * 71 + 90) % 256) << 8 | static_cast<fixtures::Argb>((file * 29 + 200) % 256);
 }
 
-fixtures::ModuleIcon solidIcon(int id, fixtures::Argb colour) {
-    fixtures::ModuleIcon icon{fixtures::resId(static_cast<std::uint16_t>(id)), {}, {}};
-    for (int size : {32, 16}) {
-        fixtures::DibSpec dib;
-        dib.width = dib.height = size;
-        dib.bitCount = 24;
-        dib.pixel = [colour](int, int) { return colour; };
-        icon.images.push_back(fixtures::makeDib(dib));
-    }
-    return icon;
-}
-
 int writePrograms(const std::string& dir, int count) {
     for (int f = 0; f < count; ++f) {
         const int groups = 1 + f % 3;
         std::vector<fixtures::ModuleIcon> icons;
-        for (int g = 0; g < groups; ++g) icons.push_back(solidIcon(g + 1, colourOf(f, g)));
+        for (int g = 0; g < groups; ++g) icons.push_back(fixtures::solidIcon(g + 1, colourOf(f, g)));
         char name[32];
         std::snprintf(name, sizeof name, "setup%02d.exe", f);
         if (!fixtures::writeFile(dir + "/" + name, fixtures::makePe(icons, {.plus = f % 2 == 1}))) {

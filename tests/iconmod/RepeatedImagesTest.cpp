@@ -15,36 +15,6 @@ namespace text = iconmod::text;
 
 namespace {
 
-// An ICO file whose `count` entries all name the one image stored after the directory.
-Bytes icoRepeating(const Bytes& image, int count) {
-    Bytes file;
-    fixtures::appendU16(file, 0);
-    fixtures::appendU16(file, 1);
-    fixtures::appendU16(file, static_cast<std::uint16_t>(count));
-    for (int i = 0; i < count; ++i) {
-        for (std::uint8_t b : {0, 0, 0, 0}) file.push_back(b);
-        fixtures::appendU16(file, 1);
-        fixtures::appendU16(file, 32);
-        fixtures::appendU32(file, static_cast<std::uint32_t>(image.size()));
-        fixtures::appendU32(file, static_cast<std::uint32_t>(6 + 16 * count));
-    }
-    file.insert(file.end(), image.begin(), image.end());
-    return file;
-}
-
-// A module whose group 1 names its one RT_ICON, id 1, `count` times.
-Bytes moduleRepeating(const Bytes& image, int count) {
-    const auto n = static_cast<std::size_t>(count);
-    fixtures::PeOptions options;
-    options.extra.push_back({fixtures::resId(3), fixtures::resId(1), image});
-    const Bytes one = fixtures::makeGroupDirectory({image}, {1});
-    Bytes group(one.begin(), one.begin() + 6);
-    fixtures::putU16(group, 4, static_cast<std::uint16_t>(n));
-    for (std::size_t i = 0; i < n; ++i) group.insert(group.end(), one.begin() + 6, one.end());
-    options.extra.push_back({fixtures::resId(14), fixtures::resId(1), group});
-    return fixtures::makePe({}, options);
-}
-
 bool allShareTheFirst(const iconmod::IconImageSet& set) {
     for (const auto& image : set.Images)
         if (!image.Data.sameAs(set.Images[0].Data)) return false;
@@ -74,7 +44,7 @@ TEST(RepeatedImages, HeldOnceSavedExactlyOrRefusedPast4GiB) {
         SCOPED_TRACE(c.what);
         fixtures::TempDir dir;
         const std::string path = dir.file(c.ico ? "many.ico" : "many.dll");
-        ASSERT_TRUE(fixtures::writeFile(path, c.ico ? icoRepeating(c.image, c.count) : moduleRepeating(c.image, c.count)));
+        ASSERT_TRUE(fixtures::writeFile(path, c.ico ? fixtures::icoRepeatingOneImage(c.image, c.count) : fixtures::moduleRepeatingOneImage(c.image, c.count)));
         fixtures::MessageRecorder rec;
         QIconMod source(path);
         bool loaded = source.fnOpen();

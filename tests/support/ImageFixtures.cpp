@@ -258,6 +258,20 @@ Bytes makeIco(const std::vector<IcoEntry>& entries, std::uint16_t type, std::uin
     return b;
 }
 
+Bytes icoRepeatingOneImage(const Bytes& image, int count) {
+    Bytes file{0, 0, 1, 0};
+    appendU16(file, static_cast<std::uint16_t>(count));
+    for (int i = 0; i < count; ++i) {
+        appendU32(file, 0);  // width, height, colours, reserved: taken from the image
+        appendU16(file, 1);
+        appendU16(file, 32);
+        appendU32(file, static_cast<std::uint32_t>(image.size()));
+        appendU32(file, static_cast<std::uint32_t>(6 + 16 * count));
+    }
+    file.insert(file.end(), image.begin(), image.end());
+    return file;
+}
+
 Bytes patternDib(int size, int bitCount) {
     DibSpec s;
     s.width = s.height = size;

@@ -73,6 +73,9 @@ struct IcoEntry {
 // An ICO file (or, with type 2, a cursor file).
 Bytes makeIco(const std::vector<IcoEntry>& entries, std::uint16_t type = 1, std::uint16_t reserved = 0);
 
+// An ICO file whose `count` entries all name the one image stored after the directory.
+Bytes icoRepeatingOneImage(const Bytes& image, int count);
+
 // Shorthand: a square image of size s and depth bpp with a simple recognisable pattern.
 Bytes patternDib(int size, int bitCount);
 

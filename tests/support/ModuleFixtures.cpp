@@ -532,6 +532,36 @@ bool writePeWithGap(const std::string& path, Bytes pe, const PeLayout& layout, s
     return ::close(fd) == 0 && ok;
 }
 
+ModuleIcon solidIcon(int groupId, Argb colour) {
+    ModuleIcon icon{resId(static_cast<std::uint16_t>(groupId)), {}, {}};
+    for (int size : {32, 16}) {
+        DibSpec dib;
+        dib.width = dib.height = size;
+        dib.bitCount = 24;
+        dib.pixel = [colour](int, int) { return colour; };
+        icon.images.push_back(makeDib(dib));
+    }
+    return icon;
+}
+
+Bytes moduleRepeatingOneImage(const Bytes& image, int count) {
+    const Bytes one = makeGroupDirectory({image}, {1});
+    Bytes group(one.begin(), one.begin() + 6);
+    putU16(group, 4, static_cast<std::uint16_t>(count));
+    for (int i = 0; i < count; ++i) group.insert(group.end(), one.begin() + 6, one.end());
+    PeOptions options;
+    options.extra.push_back({resId(platform::kRtIcon), resId(1), image});
+    options.extra.push_back({resId(platform::kRtGroupIcon), resId(1), group});
+    return makePe({}, options);
+}
+
+Bytes moduleOfGroupsSharingOneImage(const Bytes& image, int groups) {
+    std::vector<ModuleIcon> icons;
+    icons.reserve(static_cast<std::size_t>(groups));
+    for (int g = 0; g < groups; ++g) icons.push_back({resId(static_cast<std::uint16_t>(g + 1)), {image}, {1}});
+    return makePe(icons);
+}
+
 std::unique_ptr<platform::ResourceModule> openModule(const Bytes& bytes) {
     return platform::ResourceModule::open(std::make_unique<platform::MemorySource>(bytes));
 }

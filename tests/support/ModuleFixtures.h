@@ -147,6 +147,15 @@ struct NeLayout {
 // the extra resources' types; names in the order given.
 Bytes makeNe(const std::vector<ModuleIcon>& icons, const NeOptions& options = {}, NeLayout* layout = nullptr);
 
+// One icon group of a 32x32 and a 16x16 24-bit image of one colour.
+ModuleIcon solidIcon(int groupId, Argb colour);
+
+// A PE32 module whose one group (#1) names its one RT_ICON (id 1) `count` times.
+Bytes moduleRepeatingOneImage(const Bytes& image, int count);
+
+// A PE32 module of `groups` groups (#1, #2, ...), each naming the one RT_ICON (id 1).
+Bytes moduleOfGroupsSharingOneImage(const Bytes& image, int groups);
+
 // The module reader over bytes in memory (nullptr when they are not a module).
 std::unique_ptr<platform::ResourceModule> openModule(const Bytes& bytes);
 
