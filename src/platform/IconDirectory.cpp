@@ -3,16 +3,25 @@
 namespace platform {
 namespace {
 
-// The fields both kinds of entry share, at the start of the entry.
-IconDirEntry commonFields(ByteView dir, std::uint64_t at) {
-    IconDirEntry e;
-    e.width = *dir.u8(at);
-    e.height = *dir.u8(at + 1);
-    e.colorCount = *dir.u8(at + 2);
-    e.planes = *dir.u16(at + 4);
-    e.bitCount = *dir.u16(at + 6);
-    e.bytesInRes = *dir.u32(at + 8);
-    return e;
+// `count` entries of `entrySize` bytes after the header, each with the fields both kinds
+// share at its start and its own last field set by `last`; nullopt when they do not fit.
+template <class Last>
+std::optional<std::vector<IconDirEntry>> readEntries(ByteView dir, std::optional<std::uint16_t> count,
+                                                     std::uint64_t entrySize, Last last) {
+    if (!count || !dir.fits(kIconDirHeaderSize, entrySize * *count)) return std::nullopt;
+    std::vector<IconDirEntry> entries(*count);
+    for (std::uint64_t i = 0; i < *count; ++i) {
+        const std::uint64_t at = kIconDirHeaderSize + entrySize * i;
+        IconDirEntry& e = entries[i];
+        e.width = *dir.u8(at);
+        e.height = *dir.u8(at + 1);
+        e.colorCount = *dir.u8(at + 2);
+        e.planes = *dir.u16(at + 4);
+        e.bitCount = *dir.u16(at + 6);
+        e.bytesInRes = *dir.u32(at + 8);
+        last(e, at + 12);
+    }
+    return entries;
 }
 
 }  // namespace
@@ -23,29 +32,13 @@ std::optional<std::uint16_t> icoImageCount(ByteView header) {
 }
 
 std::optional<std::vector<IconDirEntry>> readIcoDirectory(ByteView bytes) {
-    const auto count = icoImageCount(bytes);
-    if (!count || !bytes.fits(kIconDirHeaderSize, kIcoEntrySize * *count)) return std::nullopt;
-    std::vector<IconDirEntry> entries;
-    entries.reserve(*count);
-    for (std::uint64_t i = 0; i < *count; ++i) {
-        const std::uint64_t at = kIconDirHeaderSize + kIcoEntrySize * i;
-        entries.push_back(commonFields(bytes, at));
-        entries.back().imageOffset = *bytes.u32(at + 12);
-    }
-    return entries;
+    return readEntries(bytes, icoImageCount(bytes), kIcoEntrySize,
+                       [bytes](IconDirEntry& e, std::uint64_t at) { e.imageOffset = *bytes.u32(at); });
 }
 
 std::optional<std::vector<IconDirEntry>> readGroupDirectory(ByteView group) {
-    const auto count = group.u16(4);
-    if (!count || !group.fits(kIconDirHeaderSize, kGroupEntrySize * *count)) return std::nullopt;
-    std::vector<IconDirEntry> entries;
-    entries.reserve(*count);
-    for (std::uint64_t i = 0; i < *count; ++i) {
-        const std::uint64_t at = kIconDirHeaderSize + kGroupEntrySize * i;
-        entries.push_back(commonFields(group, at));
-        entries.back().id = *group.u16(at + 12);
-    }
-    return entries;
+    return readEntries(group, group.u16(4), kGroupEntrySize,
+                       [group](IconDirEntry& e, std::uint64_t at) { e.id = *group.u16(at); });
 }
 
 }  // namespace platform
