@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 #include "platform/IconExtract.h"
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
@@ -89,7 +89,7 @@ void BM_CountAndFirstIcon(benchmark::State& state) {
     const auto& files = corpus().modules;
     for (auto _ : state) {
         for (const std::string& path : files) {
-            auto file = platform::IconFile::open(path);
+            auto file = platform::openIconFile(path);
             benchmark::DoNotOptimize(file->count());
             benchmark::DoNotOptimize(file->icon(0, 32));
             benchmark::DoNotOptimize(file->icon(0, 16));
@@ -101,7 +101,7 @@ void BM_CountAndFirstIcon(benchmark::State& state) {
 // What the icon strip does for one module: every icon at both sizes.
 void everyIcon(benchmark::State& state, const std::string& path) {
     for (auto _ : state) {
-        auto file = platform::IconFile::open(path);
+        auto file = platform::openIconFile(path);
         for (int i = 0; i < file->count(); ++i) {
             benchmark::DoNotOptimize(file->icon(i, 32));
             benchmark::DoNotOptimize(file->icon(i, 16));
@@ -114,11 +114,11 @@ void BM_Strip300PngOnlyGroups(benchmark::State& state) { everyIcon(state, corpus
 // The parts of a PNG-only icon: decoding the 256-pixel image and shrinking it.
 void BM_DecodePng256(benchmark::State& state) {
     const Bytes png = detailedPng(1);
-    for (auto _ : state) benchmark::DoNotOptimize(platform::decodeIconImage(png));
+    for (auto _ : state) benchmark::DoNotOptimize(formats::decodeIconImage(png));
 }
 void BM_Shrink256To32(benchmark::State& state) {
-    const auto image = platform::decodeIconImage(detailedPng(1));
-    for (auto _ : state) benchmark::DoNotOptimize(platform::scaleImage(*image, 32, 32));
+    const auto image = formats::decodeIconImage(detailedPng(1));
+    for (auto _ : state) benchmark::DoNotOptimize(formats::scaleImage(*image, 32, 32));
 }
 
 BENCHMARK(BM_DecodePng256)->Unit(benchmark::kMicrosecond);

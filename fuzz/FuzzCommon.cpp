@@ -95,25 +95,25 @@ bool writeFile(const std::string& path, const std::uint8_t* data, std::size_t si
     return ::close(fd) == 0 && ok;
 }
 
-void exerciseModule(platform::ResourceModule& module) {
+void exerciseModule(formats::ResourceModule& module) {
     (void)module.format();
     for (std::uint16_t type = 1; type <= kMaxType; ++type) {
         const std::size_t declared = module.count(type);
         const auto names = module.names(type);
         if (!names) continue;
         // Every listed name is one the directory declares.
-        if (module.format() != platform::ResourceModule::Format::Ne) FUZZ_CHECK(names->size() == declared);
+        if (module.format() != formats::ResourceModule::Format::Ne) FUZZ_CHECK(names->size() == declared);
         for (std::size_t i = 0; i < names->size() && i < kMaxNamesPerType; ++i) {
-            const platform::ResourceName& name = (*names)[i];
+            const formats::ResourceName& name = (*names)[i];
             (void)module.loadAt(type, i);
             (void)module.load(type, name);
             // The listed text of a name finds a resource the way a group name is looked up.
-            if (const auto parsed = platform::parseGroupName(platform::groupNameText(name)))
+            if (const auto parsed = formats::parseGroupName(formats::groupNameText(name)))
                 (void)module.load(type, *parsed);
         }
         (void)module.loadAt(type, names->size());  // one past the end: nothing
     }
-    (void)module.load(platform::kRtGroupIcon, platform::ResourceName::fromString("MAINICON"));
+    (void)module.load(formats::kRtGroupIcon, formats::ResourceName::fromString("MAINICON"));
 }
 
 void exerciseImageSet(iconmod::QIconMod& source) {

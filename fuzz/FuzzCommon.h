@@ -8,8 +8,8 @@
 #include <string>
 
 #include "iconmod/Iconmod.h"
-#include "platform/ByteView.h"
-#include "platform/ModuleResources.h"
+#include "formats/ByteView.h"
+#include "formats/ModuleResources.h"
 
 namespace fuzz {
 
@@ -33,7 +33,7 @@ bool writeFile(const std::string& path, const std::uint8_t* data, std::size_t si
 
 // Lists every type the harness knows, every name of each, and loads each by position and
 // by name, as the program's listing and look-up do.
-void exerciseModule(platform::ResourceModule& module);
+void exerciseModule(formats::ResourceModule& module);
 
 // Saves the source's image set as an .ico (all images, then image 0 alone), reads each
 // file back and checks it holds the same images; saves the first images as .bmp and

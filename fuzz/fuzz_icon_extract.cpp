@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "FuzzCommon.h"
-#include "platform/IconExtract.h"
+#include "formats/IconFile.h"
 
 namespace {
 constexpr int kMaxIcons = 4;
@@ -13,7 +13,7 @@ constexpr int kSizes[] = {32, 16, 23};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::setUp();
-    auto file = platform::IconFile::fromSource(std::make_unique<platform::MemorySource>(platform::Bytes(data, data + size)));
+    auto file = formats::IconFile::fromSource(std::make_unique<formats::MemorySource>(formats::Bytes(data, data + size)));
     FUZZ_CHECK(file != nullptr);
     const int count = file->count();
     FUZZ_CHECK(count >= 0 && count <= 0xFFFF);

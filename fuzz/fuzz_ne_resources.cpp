@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::setUp();
-    auto source = std::make_unique<platform::MemorySource>(platform::Bytes(data, data + size));
-    if (auto module = platform::ResourceModule::open(std::move(source))) fuzz::exerciseModule(*module);
+    auto source = std::make_unique<formats::MemorySource>(formats::Bytes(data, data + size));
+    if (auto module = formats::ResourceModule::open(std::move(source))) fuzz::exerciseModule(*module);
     return 0;
 }

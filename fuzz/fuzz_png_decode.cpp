@@ -2,24 +2,24 @@
 // libpng, exported as a 32-bit .bmp, and the decoded picture encoded as a PNG again.
 #include "FuzzCommon.h"
 #include "iconmod/PngExport.h"
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::setUp();
-    const platform::ByteView view(data, size);
-    const auto info = platform::readPngInfo(view);
-    const auto picture = platform::decodeIconImage(view);
-    if (picture && platform::isPng(view)) {
+    const formats::ByteView view(data, size);
+    const auto info = formats::readPngInfo(view);
+    const auto picture = formats::decodeIconImage(view);
+    if (picture && formats::isPng(view)) {
         // Decoding never succeeds without a readable IHDR, and gives the size it states.
         FUZZ_CHECK(info.has_value());
         FUZZ_CHECK(picture->width == info->width && picture->height == info->height);
         const auto encoded = iconmod::encodePng(*picture);
         FUZZ_CHECK(encoded.has_value());
-        const auto again = platform::decodeIconImage(*encoded);
+        const auto again = formats::decodeIconImage(*encoded);
         FUZZ_CHECK(again && again->width == picture->width && again->height == picture->height);
     }
     iconmod::IconImage image;
-    image.Data = iconmod::SharedBytes(platform::Bytes(data, data + size));
+    image.Data = iconmod::SharedBytes(formats::Bytes(data, data + size));
     if (iconmod::QIconMod::fnParseImage(&image) && image.IsPng) {
         iconmod::QIconMod source(fuzz::scratchFile("input.ico"));
         (void)source.fnSaveBmp(fuzz::scratchFile("image.bmp"), image);

@@ -20,9 +20,11 @@
 namespace Ui {
 class TForm1;
 }
+namespace formats {
+class IconFile;
+}
 namespace platform {
 class DirEnum;
-class IconFile;
 }
 class QLabel;
 class QMenu;
@@ -179,5 +181,5 @@ private:
     std::unique_ptr<platform::DirEnum> scanSearch_;  // the pending scan's directory search
     std::optional<TWaitCursor> scanCursor_;
     PacedWork stripWork_;
-    std::unique_ptr<platform::IconFile> stripFile_;  // the file whose icons the strip is taking
+    std::unique_ptr<formats::IconFile> stripFile_;  // the file whose icons the strip is taking
 };

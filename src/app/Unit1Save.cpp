@@ -85,7 +85,7 @@ void TForm1::SaveIconFile(int size, int column) {
     const ImageList& list = size == 16 ? ImageList16A : ImageList32A;
     bool saved = false;
     try {
-        const platform::ArgbImage picture = argbFromPixmap(list.Image(column));
+        const formats::ArgbImage picture = argbFromPixmap(list.Image(column));
         switch (kind) {
             case savename::kKindIcon: saved = iconmod::writeStandardIco(path, picture); break;
             case savename::kKindBitmap: saved = iconmod::writeWhiteBmp(path, picture); break;
@@ -104,7 +104,7 @@ void TForm1::CopyIconBitmap(int size) {
     if (!validColumn(list, column)) return;
     bool copied = false;
     try {
-        const QImage picture = imageFromArgb(platform::overWhite(argbFromPixmap(list.Image(column))));
+        const QImage picture = imageFromArgb(formats::overWhite(argbFromPixmap(list.Image(column))));
         copied = !picture.isNull() && setClipboardImage(picture.convertToFormat(QImage::Format_RGB32));
     } catch (const std::exception&) {
         copied = false;

@@ -122,7 +122,7 @@ bool TForm1::scanStep() {
 // One open of the file gives its icon count and its first icon at both sizes. The two
 // image lists take the icon together or not at all.
 void TForm1::AddFileEntry(const std::string& fileName) {
-    const auto file = platform::IconFile::open(FilePath(fileName));
+    const auto file = platform::openIconFile(FilePath(fileName));
     if (!file) return;
     const int n = file->count();
     if (n <= 0) return;

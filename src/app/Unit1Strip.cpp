@@ -32,7 +32,7 @@ void TForm1::ListView1SelectItem(int, bool) {
     const FileListView::Row item = ui->ListView1->row(selected);
     CurrentFile = FilePath(item.name);
 
-    auto file = platform::IconFile::open(CurrentFile);
+    auto file = platform::openIconFile(CurrentFile);
     const int n = file ? file->count() : 0;
     if (n <= 0) return;
     if (grid->Col() != 0) grid->setColCount(1);  // column 0 becomes current

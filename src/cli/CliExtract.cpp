@@ -13,6 +13,7 @@
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "iconmod/PngExport.h"
+#include "platform/FileSource.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
 
@@ -150,7 +151,7 @@ std::optional<Extractor::Kind> Extractor::detect(const std::string& path) {
     if (!file) return std::nullopt;
     const auto head = file->read(0, std::min<std::uint64_t>(6, file->size()));
     if (!head) return std::nullopt;
-    const platform::ByteView h(*head);
+    const formats::ByteView h(*head);
     if (h.startsWith("MZ")) return Kind::Module;
     if (h.u16(0) == 0 && h.u16(2) == 1) return Kind::Ico;
     return Kind::None;

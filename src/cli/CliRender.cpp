@@ -29,14 +29,14 @@ int cmdRender(const Args& args) {
     const int size = args[3] == "32" ? 32 : 16;
 
     const std::string ext = platform::asciiLower(platform::extensionOf(out));
-    bool (*writer)(const std::string&, const platform::ArgbImage&) = nullptr;
+    bool (*writer)(const std::string&, const formats::ArgbImage&) = nullptr;
     if (ext == ".ico") writer = iconmod::writeStandardIco;
     else if (ext == ".bmp") writer = iconmod::writeWhiteBmp;
     else if (ext == ".jpg" || ext == ".jpeg") writer = iconmod::writeWhiteJpeg;
     else if (ext == ".png") writer = iconmod::writePng;
     else return usage("OUT must end in .ico, .bmp, .jpg, .jpeg or .png");
 
-    const auto file = platform::IconFile::open(path);
+    const auto file = platform::openIconFile(path);
     if (!file || file->count() == 0) return fail(path + ": holds no icons");
     if (index >= file->count()) {
         return fail(path + ": has " + std::to_string(file->count()) + " icons; there is no icon " + args[1]);

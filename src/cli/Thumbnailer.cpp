@@ -17,7 +17,7 @@
 
 #include "iconmod/PngExport.h"
 #include "platform/AtomicFile.h"
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 #include "platform/IconExtract.h"
 
 namespace {
@@ -70,7 +70,7 @@ std::pair<int, int> fitted(int width, int height, int size) {
 // Writes all of `bytes` into the empty regular file at `path`, keeping its inode; on
 // failure the file is left empty again. False when `path` is not such a file (or turns out
 // not to be once opened) or the write fails.
-bool writeIntoEmptyFile(const std::string& path, platform::ByteView bytes, bool* wasEmptyFile) {
+bool writeIntoEmptyFile(const std::string& path, formats::ByteView bytes, bool* wasEmptyFile) {
     *wasEmptyFile = false;
     const int fd = ::open(path.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
@@ -96,7 +96,7 @@ bool writeIntoEmptyFile(const std::string& path, platform::ByteView bytes, bool*
 // OUTPUT that exists and is empty is written in place. Thumbnail services create that file
 // themselves and read the thumbnail through the descriptor they keep open (tumbler does),
 // which would still see the empty file after a rename; an empty file has no bytes to lose.
-bool writeOutput(const std::string& path, platform::ByteView bytes) {
+bool writeOutput(const std::string& path, formats::ByteView bytes) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_size == 0) {
         bool wasEmptyFile = false;
@@ -136,15 +136,15 @@ int main(int argc, char** argv) {
     const std::string& input = files[0];
     const std::string& output = files[1];
 
-    const auto file = platform::IconFile::open(input);
+    const auto file = platform::openIconFile(input);
     if (!file) return failure(input, "cannot be read (not a regular, readable file)");
     if (file->count() == 0) return failure(input, "holds no icons");
     const auto image = file->largestImage(0);
     if (!image) return failure(input, "damaged icon data");
 
     const auto [width, height] = fitted(image->width, image->height, size);
-    const platform::ArgbImage picture =
-        width == image->width && height == image->height ? *image : platform::scaleImage(*image, width, height);
+    const formats::ArgbImage picture =
+        width == image->width && height == image->height ? *image : formats::scaleImage(*image, width, height);
     const auto png = iconmod::encodePng(picture, iconmod::PngCompression::Fast);
     if (!png || !writeOutput(output, *png)) return failure(output, "cannot be written");
     return 0;

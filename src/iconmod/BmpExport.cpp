@@ -2,25 +2,25 @@
 #include <new>
 
 #include "iconmod/Iconmod.h"
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 #include "platform/MessageBox.h"
 
 namespace iconmod {
 namespace {
 
-platform::Bytes fileHeader(std::uint32_t offBits, std::uint32_t pixelBytes) {
-    platform::Bytes h(14, 0);
+formats::Bytes fileHeader(std::uint32_t offBits, std::uint32_t pixelBytes) {
+    formats::Bytes h(14, 0);
     h[0] = 'B';
     h[1] = 'M';
-    platform::putU32(h, 2, offBits + pixelBytes);
-    platform::putU32(h, 10, offBits);
+    formats::putU32(h, 2, offBits + pixelBytes);
+    formats::putU32(h, 10, offBits);
     return h;
 }
 
 // The colour bitmap of a bitmap image: its header with biHeight set to the image's height,
 // its channel masks and colour table, and its colour rows, all as stored.
-bool bitmapParts(const IconImage& image, platform::Bytes* header, platform::Bytes* body) {
-    const platform::ByteView data = image.view();
+bool bitmapParts(const IconImage& image, formats::Bytes* header, formats::Bytes* body) {
+    const formats::ByteView data = image.view();
     const std::uint32_t masks = data.u32(16).value_or(0) == 3 ? 12u : 0u;
     const auto rowSize = fnRowSize(data);
     if (!rowSize || *rowSize <= 0) return false;
@@ -29,33 +29,33 @@ bool bitmapParts(const IconImage& image, platform::Bytes* header, platform::Byte
     const auto part = data.sub(0, length);
     if (!part) return false;
     *body = part->toBytes();
-    platform::putU32(*body, 8, static_cast<std::uint32_t>(image.Height));
+    formats::putU32(*body, 8, static_cast<std::uint32_t>(image.Height));
     *header = fileHeader(static_cast<std::uint32_t>(14 + length - pixels), static_cast<std::uint32_t>(pixels));
     return true;
 }
 
 // A PNG image as a 32-bit bitmap with its alpha in the fourth byte, bottom row first.
-bool pngParts(const IconImage& image, platform::Bytes* header, platform::Bytes* body) {
-    const auto picture = platform::decodeIconImage(image.view());
+bool pngParts(const IconImage& image, formats::Bytes* header, formats::Bytes* body) {
+    const auto picture = formats::decodeIconImage(image.view());
     if (!picture) return false;
     const auto w = static_cast<std::uint32_t>(picture->width);
     const auto h = static_cast<std::uint32_t>(picture->height);
     body->assign(40 + 4ull * w * h, 0);
-    platform::putU32(*body, 0, 40);
-    platform::putU32(*body, 4, w);
-    platform::putU32(*body, 8, h);
-    platform::putU16(*body, 12, 1);
-    platform::putU16(*body, 14, 32);
-    platform::putU32(*body, 20, 4 * w * h);
+    formats::putU32(*body, 0, 40);
+    formats::putU32(*body, 4, w);
+    formats::putU32(*body, 8, h);
+    formats::putU16(*body, 12, 1);
+    formats::putU16(*body, 14, 32);
+    formats::putU32(*body, 20, 4 * w * h);
     std::size_t at = 40;
     for (int y = picture->height - 1; y >= 0; --y) {
         for (int x = 0; x < picture->width; ++x) {
             // Stored straight (not premultiplied), as bitmaps with alpha are.
-            const std::uint32_t p = platform::straightArgb(picture->pixel(x, y));
-            (*body)[at++] = static_cast<std::uint8_t>(platform::argbBlue(p));
-            (*body)[at++] = static_cast<std::uint8_t>(platform::argbGreen(p));
-            (*body)[at++] = static_cast<std::uint8_t>(platform::argbRed(p));
-            (*body)[at++] = static_cast<std::uint8_t>(platform::argbAlpha(p));
+            const std::uint32_t p = formats::straightArgb(picture->pixel(x, y));
+            (*body)[at++] = static_cast<std::uint8_t>(formats::argbBlue(p));
+            (*body)[at++] = static_cast<std::uint8_t>(formats::argbGreen(p));
+            (*body)[at++] = static_cast<std::uint8_t>(formats::argbRed(p));
+            (*body)[at++] = static_cast<std::uint8_t>(formats::argbAlpha(p));
         }
     }
     *header = fileHeader(54, 4 * w * h);
@@ -65,7 +65,7 @@ bool pngParts(const IconImage& image, platform::Bytes* header, platform::Bytes* 
 }  // namespace
 
 bool QIconMod::fnSaveBmp(const std::string& path, const IconImage& image) {
-    platform::Bytes header, body;
+    formats::Bytes header, body;
     bool made = false;
     try {
         made = image.IsPng ? pngParts(image, &header, &body) : bitmapParts(image, &header, &body);

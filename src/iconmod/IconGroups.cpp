@@ -3,7 +3,7 @@
 #include <map>
 #include <new>
 
-#include "platform/IconDirectory.h"
+#include "formats/IconDirectory.h"
 #include "platform/MessageBox.h"
 
 namespace iconmod {
@@ -12,21 +12,21 @@ bool fnListGroupNames(QIconMod& source, TextList& list) {
     list.clear();
     if (source.IsIcoFile) return source.Images != nullptr;
     if (!source.Module) return false;
-    const auto names = source.Module->names(platform::kRtGroupIcon);
+    const auto names = source.Module->names(formats::kRtGroupIcon);
     if (!names) {
         platform::messageBox(text::kGroupNamesFailed, text::kErrorTitle);
         return false;
     }
-    for (const platform::ResourceName& name : *names) list.append(platform::groupNameText(name));
+    for (const formats::ResourceName& name : *names) list.append(formats::groupNameText(name));
     return true;
 }
 
 bool fnLoadGroup(QIconMod& source) {
     if (!source.Module) return false;
     source.subFreeImages();
-    const auto name = platform::parseGroupName(source.GroupName);
+    const auto name = formats::parseGroupName(source.GroupName);
     if (!name) return false;
-    const auto group = source.Module->load(platform::kRtGroupIcon, *name);
+    const auto group = source.Module->load(formats::kRtGroupIcon, *name);
     if (!group) return false;
 
     auto formatFailed = [&source]() {
@@ -37,7 +37,7 @@ bool fnLoadGroup(QIconMod& source) {
         platform::messageBox(text::kGroupMemoryFailed, source.Path);
         return false;
     };
-    const auto entries = platform::readGroupDirectory(*group);
+    const auto entries = formats::readGroupDirectory(*group);
     if (!entries) return formatFailed();
 
     try {
@@ -53,7 +53,7 @@ bool fnLoadGroup(QIconMod& source) {
             const std::uint16_t id = (*entries)[i].id;
             auto it = loaded.find(id);
             if (it == loaded.end()) {
-                auto data = source.Module->load(platform::kRtIcon, platform::ResourceName::fromId(id));
+                auto data = source.Module->load(formats::kRtIcon, formats::ResourceName::fromId(id));
                 if (!data) return false;
                 held += data->size();
                 if (held > source.Module->fileSize()) return memoryFailed();

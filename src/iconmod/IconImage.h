@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include "platform/ByteView.h"
+#include "formats/ByteView.h"
 
 namespace iconmod {
 
@@ -16,10 +16,10 @@ namespace iconmod {
 class SharedBytes {
 public:
     SharedBytes() = default;
-    explicit SharedBytes(platform::Bytes bytes)
-        : buffer_(std::make_shared<const platform::Bytes>(std::move(bytes))), size_(buffer_->size()) {}
+    explicit SharedBytes(formats::Bytes bytes)
+        : buffer_(std::make_shared<const formats::Bytes>(std::move(bytes))), size_(buffer_->size()) {}
     // [offset, offset + size) of buffer; the range must lie inside it.
-    SharedBytes(std::shared_ptr<const platform::Bytes> buffer, std::size_t offset, std::size_t size)
+    SharedBytes(std::shared_ptr<const formats::Bytes> buffer, std::size_t offset, std::size_t size)
         : buffer_(std::move(buffer)), offset_(offset), size_(size) {}
 
     const std::uint8_t* data() const { return buffer_ ? buffer_->data() + offset_ : nullptr; }
@@ -28,15 +28,15 @@ public:
     const std::uint8_t* begin() const { return data(); }
     const std::uint8_t* end() const { return data() + size_; }
     std::uint8_t operator[](std::size_t i) const { return data()[i]; }
-    platform::ByteView view() const { return platform::ByteView(data(), size_); }
-    platform::Bytes toBytes() const { return platform::Bytes(begin(), end()); }
+    formats::ByteView view() const { return formats::ByteView(data(), size_); }
+    formats::Bytes toBytes() const { return formats::Bytes(begin(), end()); }
     // True when both hold the same range of the same buffer.
     bool sameAs(const SharedBytes& other) const {
         return buffer_ == other.buffer_ && offset_ == other.offset_ && size_ == other.size_;
     }
 
 private:
-    std::shared_ptr<const platform::Bytes> buffer_;
+    std::shared_ptr<const formats::Bytes> buffer_;
     std::size_t offset_ = 0;
     std::size_t size_ = 0;
 };
@@ -49,7 +49,7 @@ struct IconImage {
     SharedBytes Data;            // the image's bytes exactly as stored
 
     std::uint32_t DataSize() const { return static_cast<std::uint32_t>(Data.size()); }
-    platform::ByteView view() const { return Data.view(); }
+    formats::ByteView view() const { return Data.view(); }
 };
 
 // The images of one icon in the order of the file's (or group's) directory.

@@ -2,8 +2,10 @@
 
 #include <new>
 
-#include "platform/IconDecode.h"
-#include "platform/IconDirectory.h"
+#include "formats/IconDecode.h"
+#include "formats/IconDirectory.h"
+#include "platform/FileSource.h"
+#include "platform/IconExtract.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
 
@@ -15,13 +17,13 @@ constexpr std::uint32_t kBiBitfields = 3;
 
 // Bytes between the 40-byte header and the colour table: the three channel masks of a
 // BI_BITFIELDS bitmap.
-std::uint32_t maskBytes(platform::ByteView header) {
+std::uint32_t maskBytes(formats::ByteView header) {
     return header.u32(16).value_or(0) == kBiBitfields ? 12u : 0u;
 }
 
 }  // namespace
 
-std::uint16_t fnPaletteCount(platform::ByteView header) {
+std::uint16_t fnPaletteCount(formats::ByteView header) {
     const std::uint32_t clrUsed = header.u32(32).value_or(0);
     if (clrUsed != 0) return static_cast<std::uint16_t>(clrUsed & 0xFFFF);
     switch (header.u16(14).value_or(0)) {
@@ -32,11 +34,11 @@ std::uint16_t fnPaletteCount(platform::ByteView header) {
     }
 }
 
-std::uint16_t fnPaletteSize(platform::ByteView header) {
+std::uint16_t fnPaletteSize(formats::ByteView header) {
     return static_cast<std::uint16_t>(4u * fnPaletteCount(header));
 }
 
-std::optional<std::int64_t> fnRowSize(platform::ByteView header) {
+std::optional<std::int64_t> fnRowSize(formats::ByteView header) {
     const auto width = header.s32(4);
     const auto planes = header.u16(12);
     const auto bits = header.u16(14);
@@ -59,25 +61,25 @@ bool QIconMod::fnOpen() {
         return Images != nullptr;
     }
     if (!Module) {
-        auto module = platform::ResourceModule::openFile(Path);
+        auto module = platform::openModuleFile(Path);
         // Only 32- and 64-bit modules are opened for their icon groups; 16-bit modules are
         // left to the standard save, which works from the extracted pictures.
-        if (module && module->format() != platform::ResourceModule::Format::Ne) Module = std::move(module);
+        if (module && module->format() != formats::ResourceModule::Format::Ne) Module = std::move(module);
     }
     return Module != nullptr;
 }
 
 bool QIconMod::fnOpenAnyModule() {
     IsIcoFile = false;
-    if (!Module) Module = platform::ResourceModule::openFile(Path);
+    if (!Module) Module = platform::openModuleFile(Path);
     return Module != nullptr;
 }
 
 bool QIconMod::fnParseImage(IconImage* image) {
     if (!image) return false;
-    const platform::ByteView data = image->view();
-    if (platform::isPng(data)) {
-        const auto info = platform::readPngInfo(data);
+    const formats::ByteView data = image->view();
+    if (formats::isPng(data)) {
+        const auto info = formats::readPngInfo(data);
         if (!info) return false;
         image->IsPng = true;
         image->Width = info->width;
@@ -106,9 +108,9 @@ bool QIconMod::fnParseImage(IconImage* image) {
     return true;
 }
 
-std::int32_t QIconMod::fnReadIcoHeader(platform::ByteSource& file) {
-    const auto header = file.read(0, platform::kIconDirHeaderSize);
-    const auto count = header ? platform::icoImageCount(*header) : std::nullopt;
+std::int32_t QIconMod::fnReadIcoHeader(formats::ByteSource& file) {
+    const auto header = file.read(0, formats::kIconDirHeaderSize);
+    const auto count = header ? formats::icoImageCount(*header) : std::nullopt;
     return count ? *count : -1;
 }
 
@@ -128,15 +130,15 @@ std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
         // names one image many times, or ranges that overlap, costs no more than the file.
         auto whole = file->read(0, file->size());
         if (!whole) return fail(text::kIcoDataReadFailed);
-        const auto bytes = std::make_shared<const platform::Bytes>(std::move(*whole));
-        const platform::ByteView all(*bytes);
-        const auto entries = platform::readIcoDirectory(all);
+        const auto bytes = std::make_shared<const formats::Bytes>(std::move(*whole));
+        const formats::ByteView all(*bytes);
+        const auto entries = formats::readIcoDirectory(all);
         if (!entries) return fail(text::kIcoDataReadFailed);
 
         auto set = std::make_unique<IconImageSet>();
         set->Images.resize(entries->size());
         for (std::size_t i = 0; i < entries->size(); ++i) {
-            const platform::IconDirEntry& e = (*entries)[i];
+            const formats::IconDirEntry& e = (*entries)[i];
             if (!all.fits(e.imageOffset, e.bytesInRes)) return fail(text::kIcoDataReadFailed);
             IconImage& image = set->Images[i];
             image.Data = SharedBytes(bytes, e.imageOffset, e.bytesInRes);
@@ -187,23 +189,23 @@ bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
     for (std::uint32_t i = 0; i < Images->Count(); ++i) {
         if (!selected(i)) continue;
         const IconImage& image = Images->Images[i];
-        platform::Bytes entry(16, 0);
+        formats::Bytes entry(16, 0);
         entry[0] = static_cast<std::uint8_t>(image.Width);
         entry[1] = static_cast<std::uint8_t>(image.Height);
         if (image.IsPng) {
-            platform::putU16(entry, 4, 1);
-            platform::putU16(entry, 6, static_cast<std::uint16_t>(image.ColorBits));
+            formats::putU16(entry, 4, 1);
+            formats::putU16(entry, 6, static_cast<std::uint16_t>(image.ColorBits));
         } else {
-            const platform::ByteView header = image.view();
+            const formats::ByteView header = image.view();
             const std::uint16_t planes = *header.u16(12);
             const std::uint16_t bits = *header.u16(14);
             const std::uint32_t p = static_cast<std::uint32_t>(planes) * bits;
             entry[2] = p < 8 ? static_cast<std::uint8_t>(1u << p) : 0;
-            platform::putU16(entry, 4, planes);
-            platform::putU16(entry, 6, bits);
+            formats::putU16(entry, 4, planes);
+            formats::putU16(entry, 6, bits);
         }
-        platform::putU32(entry, 8, image.DataSize());
-        platform::putU32(entry, 12, static_cast<std::uint32_t>(fnImageOffset(*Images, i, selection)));
+        formats::putU32(entry, 8, image.DataSize());
+        formats::putU32(entry, 12, static_cast<std::uint32_t>(fnImageOffset(*Images, i, selection)));
         if (!file.write(entry)) return false;
     }
     for (std::uint32_t i = 0; i < Images->Count(); ++i) {
@@ -216,16 +218,16 @@ bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
         }
         // Bitmaps are written with biSizeImage as 0; the image in memory is not touched.
         static constexpr std::uint8_t kZero[4] = {0, 0, 0, 0};
-        const platform::ByteView data = image.view();
+        const formats::ByteView data = image.view();
         if (data.size() < 24 || !file.write(data.data(), 20) || !file.write(kZero, 4) || !file.write(data.data() + 24, data.size() - 24))
             return false;
     }
     return file.commit();
 }
 
-std::optional<platform::ArgbImage> QIconMod::fnMakeIcon(const IconImage* image) {
+std::optional<formats::ArgbImage> QIconMod::fnMakeIcon(const IconImage* image) {
     if (!image || image->Data.empty()) return std::nullopt;
-    return platform::decodeIconImage(image->view());
+    return formats::decodeIconImage(image->view());
 }
 
 }  // namespace iconmod

@@ -9,10 +9,10 @@
 #include <string>
 
 #include "iconmod/IconImage.h"
-#include "platform/ArgbImage.h"
+#include "formats/ArgbImage.h"
 #include "platform/AtomicFile.h"
-#include "platform/ByteView.h"
-#include "platform/ModuleResources.h"
+#include "formats/ByteView.h"
+#include "formats/ModuleResources.h"
 
 namespace iconmod {
 
@@ -33,11 +33,11 @@ inline constexpr const char* kErrorTitle = "ｴﾗｰ";
 
 // Sizes derived from a bitmap image's header.
 // Number of colour-table entries: the low 16 bits of biClrUsed, else 2/16/256 for 1/4/8 bits.
-std::uint16_t fnPaletteCount(platform::ByteView header);
+std::uint16_t fnPaletteCount(formats::ByteView header);
 // Colour-table bytes: 4 per entry, modulo 65536.
-std::uint16_t fnPaletteSize(platform::ByteView header);
+std::uint16_t fnPaletteSize(formats::ByteView header);
 // Bytes per colour row, padded to 4; computed in 64 bits (nullopt when the header is short).
-std::optional<std::int64_t> fnRowSize(platform::ByteView header);
+std::optional<std::int64_t> fnRowSize(formats::ByteView header);
 
 class QIconMod {
 public:
@@ -66,7 +66,7 @@ public:
     std::unique_ptr<IconImageSet> fnReadIcoFile(const std::string& path);
 
     // The image count of an ICO header (reserved 0, type 1), or -1.
-    static std::int32_t fnReadIcoHeader(platform::ByteSource& file);
+    static std::int32_t fnReadIcoHeader(formats::ByteSource& file);
     static bool fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count);
 
     // The file offset of image `index` in an ICO file written with `selection` (-1 all).
@@ -80,10 +80,10 @@ public:
     bool fnSaveBmp(const std::string& path, const IconImage& image);
 
     // The image decoded at its own size; nullopt when there is none or it cannot be decoded.
-    static std::optional<platform::ArgbImage> fnMakeIcon(const IconImage* image);
+    static std::optional<formats::ArgbImage> fnMakeIcon(const IconImage* image);
 
     // Fields.
-    std::unique_ptr<platform::ResourceModule> Module;
+    std::unique_ptr<formats::ResourceModule> Module;
     std::unique_ptr<IconImageSet> Images;
     bool IsIcoFile = false;
     std::int32_t StartGroup = 0;

@@ -11,7 +11,7 @@ namespace iconmod {
 namespace {
 
 void appendData(png_structp png, png_bytep data, png_size_t length) {
-    auto* out = static_cast<platform::Bytes*>(png_get_io_ptr(png));
+    auto* out = static_cast<formats::Bytes*>(png_get_io_ptr(png));
     out->insert(out->end(), data, data + length);
 }
 
@@ -23,21 +23,21 @@ void quietWarning(png_structp, png_const_charp) {}
 
 // The rows, built before libpng is entered so that an error jump skips no destructor
 // that matters.
-std::vector<png_byte> rgbaRows(const platform::ArgbImage& image) {
+std::vector<png_byte> rgbaRows(const formats::ArgbImage& image) {
     std::vector<png_byte> rows;
     rows.reserve(image.pixels.size() * 4);
     for (std::uint32_t premultiplied : image.pixels) {
-        const std::uint32_t p = platform::straightArgb(premultiplied);
-        rows.push_back(static_cast<png_byte>(platform::argbRed(p)));
-        rows.push_back(static_cast<png_byte>(platform::argbGreen(p)));
-        rows.push_back(static_cast<png_byte>(platform::argbBlue(p)));
-        rows.push_back(static_cast<png_byte>(platform::argbAlpha(p)));
+        const std::uint32_t p = formats::straightArgb(premultiplied);
+        rows.push_back(static_cast<png_byte>(formats::argbRed(p)));
+        rows.push_back(static_cast<png_byte>(formats::argbGreen(p)));
+        rows.push_back(static_cast<png_byte>(formats::argbBlue(p)));
+        rows.push_back(static_cast<png_byte>(formats::argbAlpha(p)));
     }
     return rows;
 }
 
 bool encodeInto(const std::vector<png_byte>& rows, int width, int height, PngCompression compression,
-                platform::Bytes* out) {
+                formats::Bytes* out) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, jumpOnError, quietWarning);
     if (!png) return false;
     png_infop info = png_create_info_struct(png);
@@ -63,18 +63,18 @@ bool encodeInto(const std::vector<png_byte>& rows, int width, int height, PngCom
 
 }  // namespace
 
-std::optional<platform::Bytes> encodePng(const platform::ArgbImage& image, PngCompression compression) {
+std::optional<formats::Bytes> encodePng(const formats::ArgbImage& image, PngCompression compression) {
     if (image.isNull() ||
         image.pixels.size() != static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height)) {
         return std::nullopt;
     }
     const std::vector<png_byte> rows = rgbaRows(image);
-    platform::Bytes out;
+    formats::Bytes out;
     if (!encodeInto(rows, image.width, image.height, compression, &out)) return std::nullopt;
     return out;
 }
 
-bool writePng(const std::string& path, const platform::ArgbImage& image) {
+bool writePng(const std::string& path, const formats::ArgbImage& image) {
     const auto bytes = encodePng(image);
     return bytes && platform::AtomicFile::writeWhole(path, *bytes);
 }

@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/ArgbImage.h"
-#include "platform/ByteView.h"
+#include "formats/ArgbImage.h"
+#include "formats/ByteView.h"
 
 namespace iconmod {
 
@@ -17,10 +17,10 @@ enum class PngCompression { Small, Fast };
 
 // The bytes of an 8-bit RGBA PNG of the picture (alpha kept, colours un-premultiplied).
 // nullopt when the picture is empty or inconsistent or the encoder fails.
-std::optional<platform::Bytes> encodePng(const platform::ArgbImage& image,
+std::optional<formats::Bytes> encodePng(const formats::ArgbImage& image,
                                          PngCompression compression = PngCompression::Small);
 
 // Encodes and writes atomically; false on failure (an existing file keeps its bytes).
-bool writePng(const std::string& path, const platform::ArgbImage& image);
+bool writePng(const std::string& path, const formats::ArgbImage& image);
 
 }  // namespace iconmod

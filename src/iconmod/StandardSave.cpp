@@ -9,16 +9,16 @@
 #include <jpeglib.h>
 
 #include "platform/AtomicFile.h"
-#include "platform/ByteView.h"
+#include "formats/ByteView.h"
 
 namespace iconmod {
 
-using platform::Bytes;
+using formats::Bytes;
 
 namespace {
 
 // A picture whose pixel buffer matches its size.
-bool isUsable(const platform::ArgbImage& image) {
+bool isUsable(const formats::ArgbImage& image) {
     return !image.isNull() &&
            image.pixels.size() == static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height);
 }
@@ -36,17 +36,17 @@ std::uint64_t rowStride(int width, int bits) {
 
 void writeInfoHeader(Bytes& out, int width, std::int32_t heightField, int bits, std::uint32_t sizeImage,
                      std::uint32_t clrUsed) {
-    platform::appendU32(out, kInfoHeaderSize);
-    platform::appendU32(out, static_cast<std::uint32_t>(width));
-    platform::appendU32(out, static_cast<std::uint32_t>(heightField));
-    platform::appendU16(out, 1);  // planes
-    platform::appendU16(out, static_cast<std::uint16_t>(bits));
-    platform::appendU32(out, 0);  // no compression
-    platform::appendU32(out, sizeImage);
-    platform::appendU32(out, 0);  // horizontal resolution
-    platform::appendU32(out, 0);  // vertical resolution
-    platform::appendU32(out, clrUsed);
-    platform::appendU32(out, 0);  // important colours
+    formats::appendU32(out, kInfoHeaderSize);
+    formats::appendU32(out, static_cast<std::uint32_t>(width));
+    formats::appendU32(out, static_cast<std::uint32_t>(heightField));
+    formats::appendU16(out, 1);  // planes
+    formats::appendU16(out, static_cast<std::uint16_t>(bits));
+    formats::appendU32(out, 0);  // no compression
+    formats::appendU32(out, sizeImage);
+    formats::appendU32(out, 0);  // horizontal resolution
+    formats::appendU32(out, 0);  // vertical resolution
+    formats::appendU32(out, clrUsed);
+    formats::appendU32(out, 0);  // important colours
 }
 
 }  // namespace
@@ -69,7 +69,7 @@ int nearestStandardIndex(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
     return best;
 }
 
-StandardPaletteImage toStandardPalette(const platform::ArgbImage& image) {
+StandardPaletteImage toStandardPalette(const formats::ArgbImage& image) {
     StandardPaletteImage out;
     if (!isUsable(image)) return out;
     out.width = image.width;
@@ -77,19 +77,19 @@ StandardPaletteImage toStandardPalette(const platform::ArgbImage& image) {
     out.indices.resize(image.pixels.size(), 0);
     out.transparent.resize(image.pixels.size(), 0);
     for (std::size_t i = 0; i < image.pixels.size(); ++i) {
-        const std::uint32_t p = platform::straightArgb(image.pixels[i]);
-        if (platform::argbAlpha(p) < kStandardOpaqueAlpha) {
+        const std::uint32_t p = formats::straightArgb(image.pixels[i]);
+        if (formats::argbAlpha(p) < kStandardOpaqueAlpha) {
             out.transparent[i] = 1;
             continue;
         }
         out.indices[i] = static_cast<std::uint8_t>(nearestStandardIndex(
-            static_cast<std::uint8_t>(platform::argbRed(p)), static_cast<std::uint8_t>(platform::argbGreen(p)),
-            static_cast<std::uint8_t>(platform::argbBlue(p))));
+            static_cast<std::uint8_t>(formats::argbRed(p)), static_cast<std::uint8_t>(formats::argbGreen(p)),
+            static_cast<std::uint8_t>(formats::argbBlue(p))));
     }
     return out;
 }
 
-std::optional<Bytes> encodeStandardIco(const platform::ArgbImage& image) {
+std::optional<Bytes> encodeStandardIco(const formats::ArgbImage& image) {
     if (!isUsable(image) || image.width > kMaxIconSide || image.height > kMaxIconSide) return std::nullopt;
     const StandardPaletteImage reduced = toStandardPalette(image);
     const int w = reduced.width;
@@ -104,17 +104,17 @@ std::optional<Bytes> encodeStandardIco(const platform::ArgbImage& image) {
     out.reserve(kIconDirSize + imageBytes);
     // Directory: one icon image. The byte after width and height carries planes x bits of
     // the colour image (4); planes and bit count of the entry are left 0.
-    platform::appendU16(out, 0);
-    platform::appendU16(out, 1);
-    platform::appendU16(out, 1);
+    formats::appendU16(out, 0);
+    formats::appendU16(out, 1);
+    formats::appendU16(out, 1);
     out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(w) & 0xFF));  // 256 is stored as 0
     out.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(h) & 0xFF));
     out.push_back(static_cast<std::uint8_t>(4));
     out.push_back(static_cast<std::uint8_t>(0));
-    platform::appendU16(out, 0);
-    platform::appendU16(out, 0);
-    platform::appendU32(out, imageBytes);
-    platform::appendU32(out, kIconDirSize);
+    formats::appendU16(out, 0);
+    formats::appendU16(out, 0);
+    formats::appendU32(out, imageBytes);
+    formats::appendU32(out, kIconDirSize);
 
     writeInfoHeader(out, w, 2 * h, 4, colourBytes, 16);
     for (std::uint32_t c : kStandardPalette) {
@@ -146,7 +146,7 @@ std::optional<Bytes> encodeStandardIco(const platform::ArgbImage& image) {
     return out;
 }
 
-std::optional<Bytes> encodeBmp24(const platform::ArgbImage& image) {
+std::optional<Bytes> encodeBmp24(const formats::ArgbImage& image) {
     if (!isUsable(image)) return std::nullopt;
     const std::uint64_t stride = rowStride(image.width, 24);
     const std::uint64_t pixelBytes = stride * static_cast<std::uint64_t>(image.height);
@@ -154,24 +154,24 @@ std::optional<Bytes> encodeBmp24(const platform::ArgbImage& image) {
     if (fileSize > std::numeric_limits<std::uint32_t>::max() || image.height > std::numeric_limits<std::int32_t>::max())
         return std::nullopt;
 
-    const platform::ArgbImage white = platform::overWhite(image);
+    const formats::ArgbImage white = formats::overWhite(image);
     Bytes out;
     out.reserve(static_cast<std::size_t>(fileSize));
     out.push_back(static_cast<std::uint8_t>('B'));
     out.push_back(static_cast<std::uint8_t>('M'));
-    platform::appendU32(out, static_cast<std::uint32_t>(fileSize));
-    platform::appendU16(out, 0);
-    platform::appendU16(out, 0);
-    platform::appendU32(out, kFileHeaderSize + kInfoHeaderSize);
+    formats::appendU32(out, static_cast<std::uint32_t>(fileSize));
+    formats::appendU16(out, 0);
+    formats::appendU16(out, 0);
+    formats::appendU32(out, kFileHeaderSize + kInfoHeaderSize);
     writeInfoHeader(out, white.width, white.height, 24, static_cast<std::uint32_t>(pixelBytes), 0);
     // Rows bottom first, pixels as blue, green, red, each row padded with zeros.
     for (int y = white.height - 1; y >= 0; --y) {
         const std::size_t rowStart = out.size();
         for (int x = 0; x < white.width; ++x) {
             const std::uint32_t p = white.pixel(x, y);
-            out.push_back(static_cast<std::uint8_t>(platform::argbBlue(p)));
-            out.push_back(static_cast<std::uint8_t>(platform::argbGreen(p)));
-            out.push_back(static_cast<std::uint8_t>(platform::argbRed(p)));
+            out.push_back(static_cast<std::uint8_t>(formats::argbBlue(p)));
+            out.push_back(static_cast<std::uint8_t>(formats::argbGreen(p)));
+            out.push_back(static_cast<std::uint8_t>(formats::argbRed(p)));
         }
         out.resize(rowStart + static_cast<std::size_t>(stride), 0);
     }
@@ -270,16 +270,16 @@ bool compressRgb(const JSAMPLE* rgb, JDIMENSION width, JDIMENSION height, JpegCo
 
 }  // namespace
 
-std::optional<Bytes> encodeJpeg(const platform::ArgbImage& image) {
+std::optional<Bytes> encodeJpeg(const formats::ArgbImage& image) {
     // Sides beyond what JPEG can hold are refused by the encoder itself (an error exit).
     if (!isUsable(image)) return std::nullopt;
-    const platform::ArgbImage white = platform::overWhite(image);
+    const formats::ArgbImage white = formats::overWhite(image);
     std::vector<JSAMPLE> rgb;
     rgb.reserve(white.pixels.size() * 3);
     for (std::uint32_t p : white.pixels) {
-        rgb.push_back(static_cast<JSAMPLE>(platform::argbRed(p)));
-        rgb.push_back(static_cast<JSAMPLE>(platform::argbGreen(p)));
-        rgb.push_back(static_cast<JSAMPLE>(platform::argbBlue(p)));
+        rgb.push_back(static_cast<JSAMPLE>(formats::argbRed(p)));
+        rgb.push_back(static_cast<JSAMPLE>(formats::argbGreen(p)));
+        rgb.push_back(static_cast<JSAMPLE>(formats::argbBlue(p)));
     }
     Bytes out;
     JpegContext ctx;
@@ -292,20 +292,20 @@ std::optional<Bytes> encodeJpeg(const platform::ArgbImage& image) {
 namespace {
 
 bool writeEncoded(const std::string& path, const std::optional<Bytes>& bytes) {
-    return bytes && platform::AtomicFile::writeWhole(path, platform::ByteView(*bytes));
+    return bytes && platform::AtomicFile::writeWhole(path, formats::ByteView(*bytes));
 }
 
 }  // namespace
 
-bool writeStandardIco(const std::string& path, const platform::ArgbImage& image) {
+bool writeStandardIco(const std::string& path, const formats::ArgbImage& image) {
     return writeEncoded(path, encodeStandardIco(image));
 }
 
-bool writeWhiteBmp(const std::string& path, const platform::ArgbImage& image) {
+bool writeWhiteBmp(const std::string& path, const formats::ArgbImage& image) {
     return writeEncoded(path, encodeBmp24(image));
 }
 
-bool writeWhiteJpeg(const std::string& path, const platform::ArgbImage& image) {
+bool writeWhiteJpeg(const std::string& path, const formats::ArgbImage& image) {
     return writeEncoded(path, encodeJpeg(image));
 }
 

@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/ArgbImage.h"
-#include "platform/ByteView.h"
+#include "formats/ArgbImage.h"
+#include "formats/ByteView.h"
 
 namespace iconmod {
 
@@ -43,26 +43,26 @@ struct StandardPaletteImage {
 
 // Reduces a premultiplied picture: pixels with alpha >= kStandardOpaqueAlpha take the index
 // nearest to their un-premultiplied colour; the others are transparent with index 0.
-StandardPaletteImage toStandardPalette(const platform::ArgbImage& image);
+StandardPaletteImage toStandardPalette(const formats::ArgbImage& image);
 
 // The bytes of a single-image icon file holding the picture as a 4-bit bitmap with the
 // standard palette and an AND mask (766 bytes at 32 x 32, 318 at 16 x 16). nullopt when
 // the picture is empty, inconsistent, or larger than 256 pixels on a side.
-std::optional<platform::Bytes> encodeStandardIco(const platform::ArgbImage& image);
+std::optional<formats::Bytes> encodeStandardIco(const formats::ArgbImage& image);
 
 // The bytes of a 24-bit bottom-up BMP file of the picture drawn over white. nullopt when
 // the picture is empty or inconsistent, or the file would pass 4 GiB.
-std::optional<platform::Bytes> encodeBmp24(const platform::ArgbImage& image);
+std::optional<formats::Bytes> encodeBmp24(const formats::ArgbImage& image);
 
 // The bytes of a baseline JFIF file (3 components, quality 90, floating-point DCT) of the
 // picture drawn over white. nullopt when the picture is empty or inconsistent, too large
 // for JPEG, or the encoder fails.
-std::optional<platform::Bytes> encodeJpeg(const platform::ArgbImage& image);
+std::optional<formats::Bytes> encodeJpeg(const formats::ArgbImage& image);
 
 // Encode, then write the file atomically. False when encoding or writing fails; the
 // target then keeps its old bytes and no temporary file is left behind.
-bool writeStandardIco(const std::string& path, const platform::ArgbImage& image);
-bool writeWhiteBmp(const std::string& path, const platform::ArgbImage& image);
-bool writeWhiteJpeg(const std::string& path, const platform::ArgbImage& image);
+bool writeStandardIco(const std::string& path, const formats::ArgbImage& image);
+bool writeWhiteBmp(const std::string& path, const formats::ArgbImage& image);
+bool writeWhiteJpeg(const std::string& path, const formats::ArgbImage& image);
 
 }  // namespace iconmod

@@ -114,7 +114,7 @@ void AtomicFile::discard() {
     }
 }
 
-bool AtomicFile::writeWhole(const std::string& path, ByteView bytes, Durability durability) {
+bool AtomicFile::writeWhole(const std::string& path, formats::ByteView bytes, Durability durability) {
     AtomicFile f;
     return f.create(path) && f.write(bytes) && f.commit(durability);
 }

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/ByteView.h"
+#include "formats/ByteView.h"
 
 namespace platform {
 
@@ -25,7 +25,7 @@ public:
     bool create(const std::string& path);
     // Appends bytes; false on any failed or short write (the file stays uncommitted).
     bool write(const void* data, std::size_t size);
-    bool write(ByteView bytes) { return write(bytes.data(), bytes.size()); }
+    bool write(formats::ByteView bytes) { return write(bytes.data(), bytes.size()); }
     // How commit() makes the bytes last: Flushed waits until they are on the disk before
     // the rename, so that a save survives a crash; Unflushed only renames, for throwaway
     // files such as thumbnails, which their reader takes over at once.
@@ -40,7 +40,7 @@ public:
     bool isOpen() const { return fd_ >= 0; }
 
     // Writes `bytes` to `path` in one go: create, write, commit.
-    static bool writeWhole(const std::string& path, ByteView bytes, Durability durability = Durability::Flushed);
+    static bool writeWhole(const std::string& path, formats::ByteView bytes, Durability durability = Durability::Flushed);
 
 private:
     int fd_ = -1;

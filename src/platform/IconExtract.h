@@ -1,75 +1,30 @@
-// Icon extraction for the file list and the icon strip: how many icons any file holds, and
-// icon i rendered at the large and the small size with its transparency. Programs and
-// DLLs (PE32, PE32+), 16-bit NE modules (.exe, .dll, .icl) and ICO files are recognised by
-// their content; every other file holds 0 icons. Nothing of a module is ever run.
-//
-// Icon i is the i-th icon group in the order the module's resource directory lists them,
-// the order in which the icon save dialog lists groups. For each size the group's image is
-// chosen as Windows chooses it: the first entry closest in size, then the colour depth
-// closest to 32 bits; it is decoded and, when not of the size asked for, scaled.
+// Icon extraction from files named by path: how many icons any file holds, and icon i
+// rendered at the large and the small size with its transparency. Each opens the file once,
+// read-only, and hands its bytes to the format readers; FIFOs, sockets, devices and
+// directories are never opened for reading.
 #pragma once
 
-#include <cstdint>
 #include <memory>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "platform/ArgbImage.h"
-#include "platform/ByteView.h"
-#include "platform/IconDirectory.h"
+#include "formats/ArgbImage.h"
+#include "formats/IconFile.h"
+#include "formats/ModuleResources.h"
 
 namespace platform {
 
-class ResourceModule;
+// The file at path opened for counting and extracting; nullptr when it is not a regular
+// file that can be read.
+std::unique_ptr<formats::IconFile> openIconFile(const std::string& path);
 
-// One opened file, for counting and extracting with a single open.
-class IconFile {
-public:
-    // nullptr when the path is not a regular file that can be read (FIFOs, sockets,
-    // devices and directories are never opened for reading).
-    static std::unique_ptr<IconFile> open(const std::string& path);
-    static std::unique_ptr<IconFile> fromSource(std::unique_ptr<ByteSource> source);
-    ~IconFile();
-
-    int count() const { return count_; }
-
-    // Icon `index` at size x size pixels; nullopt when it cannot be extracted.
-    std::optional<ArgbImage> icon(int index, int size);
-
-    // The largest image of icon `index` at its own size: the entry with the largest area
-    // by the directory's sizes (0 meaning 256), then the greatest depth, then the earlier
-    // entry. When that image cannot be decoded, the next few in that order are tried.
-    // nullopt when none of them decodes.
-    std::optional<ArgbImage> largestImage(int index);
-
-private:
-    enum class Kind { None, Module, Ico };
-    IconFile() = default;
-    // The directory entries of icon `index`, in directory order (empty when unreadable).
-    std::vector<IconDirEntry> imagesOf(int index);
-    // The first of `order` that decodes (taken from the last decode when it was that image).
-    const ArgbImage* firstDecoded(int index, const std::vector<IconDirEntry>& images, const std::vector<std::size_t>& order);
-
-    std::unique_ptr<ByteSource> source_;
-    std::unique_ptr<ResourceModule> module_;
-    Kind kind_ = Kind::None;
-    int count_ = 0;
-    std::optional<ArgbImage> decoded_;  // the last image decoded, at its own size
-    int decodedIndex_ = -1;
-    std::size_t decodedEntry_ = 0;
-};
-
-// The index of the entry to use for a size: the first with the smallest |dw| + |dh|, then,
-// among entries at exactly that distance, the depth closest to 32 bits (earlier entries
-// win ties). -1 for an empty directory.
-int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int height);
+// The module at path (PE32, PE32+ or NE); nullptr for anything else or an unreadable file.
+std::unique_ptr<formats::ResourceModule> openModuleFile(const std::string& path);
 
 // Number of icons of the file at path (0 for anything that holds none or cannot be read).
 int iconCount(const std::string& path);
 
 // Icon `index` of the file at the large and the small size, from a single open.
-bool extractIcon(const std::string& path, int index, ArgbImage* large, ArgbImage* small, int largeSize = 32,
-                 int smallSize = 16);
+bool extractIcon(const std::string& path, int index, formats::ArgbImage* large, formats::ArgbImage* small,
+                 int largeSize = 32, int smallSize = 16);
 
 }  // namespace platform

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "formats/AsciiText.h"
+
 namespace platform {
 
 enum class Encoding { Utf8, Cp932 };
@@ -39,7 +41,7 @@ std::string asciiLower(std::string_view s, Encoding enc = systemEncoding());
 std::string asciiUpper(std::string_view s, Encoding enc = systemEncoding());
 
 // Compares ignoring the case of ASCII letters; <0, 0, >0.
-int compareIgnoreCase(std::string_view a, std::string_view b);
+using formats::compareIgnoreCase;
 
 // Joins a directory and a name with one separator unless the directory already ends
 // with one. An empty directory gives an empty result.

@@ -13,7 +13,7 @@ int ImageList::AddIcon(const QPixmap& icon) {
 
 int ImageList::AddIcon(const QImage& icon) { return icon.isNull() ? -1 : AddIcon(QPixmap::fromImage(icon)); }
 
-int ImageList::AddIcon(const platform::ArgbImage& icon) { return AddIcon(imageFromArgb(icon)); }
+int ImageList::AddIcon(const formats::ArgbImage& icon) { return AddIcon(imageFromArgb(icon)); }
 
 void ImageList::Delete(int index) {
     if (index >= 0 && index < Count()) images_.removeAt(index);

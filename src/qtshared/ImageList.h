@@ -6,7 +6,7 @@
 #include <QList>
 #include <QPixmap>
 
-#include "platform/ArgbImage.h"
+#include "formats/ArgbImage.h"
 
 class QPainter;
 
@@ -20,7 +20,7 @@ public:
     // Stores a copy of the icon and answers its index, or -1 for an empty image.
     int AddIcon(const QPixmap& icon);
     int AddIcon(const QImage& icon);
-    int AddIcon(const platform::ArgbImage& icon);
+    int AddIcon(const formats::ArgbImage& icon);
     int Count() const { return static_cast<int>(images_.size()); }
     void Clear() { images_.clear(); }
     // Removes one image; the images after it move up by one.

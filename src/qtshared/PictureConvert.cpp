@@ -2,19 +2,19 @@
 
 #include <cstring>
 
-platform::ArgbImage argbFromImage(const QImage& image) {
+formats::ArgbImage argbFromImage(const QImage& image) {
     if (image.isNull()) return {};
     const QImage src = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    platform::ArgbImage out(src.width(), src.height());
+    formats::ArgbImage out(src.width(), src.height());
     for (int y = 0; y < src.height(); ++y) {
         std::memcpy(&out.pixel(0, y), src.constScanLine(y), static_cast<std::size_t>(src.width()) * sizeof(std::uint32_t));
     }
     return out;
 }
 
-platform::ArgbImage argbFromPixmap(const QPixmap& pixmap) { return pixmap.isNull() ? platform::ArgbImage() : argbFromImage(pixmap.toImage()); }
+formats::ArgbImage argbFromPixmap(const QPixmap& pixmap) { return pixmap.isNull() ? formats::ArgbImage() : argbFromImage(pixmap.toImage()); }
 
-QImage imageFromArgb(const platform::ArgbImage& picture) {
+QImage imageFromArgb(const formats::ArgbImage& picture) {
     if (picture.isNull() || picture.pixels.size() != static_cast<std::size_t>(picture.width) * static_cast<std::size_t>(picture.height))
         return {};
     QImage out(picture.width, picture.height, QImage::Format_ARGB32_Premultiplied);

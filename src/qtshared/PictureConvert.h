@@ -4,11 +4,11 @@
 #include <QImage>
 #include <QPixmap>
 
-#include "platform/ArgbImage.h"
+#include "formats/ArgbImage.h"
 
 // The image as premultiplied ARGB pixels (an empty picture for a null image).
-platform::ArgbImage argbFromImage(const QImage& image);
-platform::ArgbImage argbFromPixmap(const QPixmap& pixmap);
+formats::ArgbImage argbFromImage(const QImage& image);
+formats::ArgbImage argbFromPixmap(const QPixmap& pixmap);
 
 // The picture as a QImage of format ARGB32_Premultiplied (a null image for an empty one).
-QImage imageFromArgb(const platform::ArgbImage& picture);
+QImage imageFromArgb(const formats::ArgbImage& picture);

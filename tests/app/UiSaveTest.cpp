@@ -59,7 +59,7 @@ protected:
         form->ReleaseIcons(false);
         const int n = platform::iconCount(path);
         for (int i = 0; i < n; ++i) {
-            platform::ArgbImage large, small;
+            formats::ArgbImage large, small;
             ASSERT_TRUE(platform::extractIcon(path, i, &large, &small));
             form->ImageList32A.AddIcon(imageFromArgb(large));
             form->ImageList16A.AddIcon(imageFromArgb(small));

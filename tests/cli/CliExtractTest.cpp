@@ -13,7 +13,7 @@
 
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 #include "support/ImageFixtures.h"
 #include "support/MessageRecorder.h"
 #include "support/ModuleFixtures.h"
@@ -137,11 +137,11 @@ TEST(CliExtract, PngHoldsTheLargestImageDecoded) {
         {"icons.ico.png", bigPng, 64},
     };
     for (const auto& c : cases) {
-        const auto written = platform::decodeIconImage(fixtures::readFile(out.file(c.name)));
+        const auto written = formats::decodeIconImage(fixtures::readFile(out.file(c.name)));
         ASSERT_TRUE(written) << c.name;
         EXPECT_EQ(written->width, c.size);
         EXPECT_EQ(written->height, c.size);
-        EXPECT_EQ(written->pixels, platform::decodeIconImage(c.source)->pixels) << c.name;
+        EXPECT_EQ(written->pixels, formats::decodeIconImage(c.source)->pixels) << c.name;
     }
 }
 

@@ -7,7 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
+#include "platform/FileSource.h"
 #include "platform/IconExtract.h"
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
@@ -17,7 +18,7 @@ namespace {
 
 using fixtures::Bytes;
 using fixtures::resId;
-using platform::ArgbImage;
+using formats::ArgbImage;
 
 fixtures::ProgramRun thumbnail(std::vector<std::string> args) {
     args.insert(args.begin(), VEXIL_THUMBNAILER_PATH);
@@ -32,8 +33,8 @@ bool exists(const std::string& path) {
 // The written PNG decoded (premultiplied ARGB, as the decoder gives every icon image).
 std::optional<ArgbImage> readPng(const std::string& path) {
     const Bytes bytes = fixtures::readFile(path);
-    if (!platform::isPng(bytes)) return std::nullopt;
-    return platform::decodeIconImage(bytes);
+    if (!formats::isPng(bytes)) return std::nullopt;
+    return formats::decodeIconImage(bytes);
 }
 
 // A 32-bit image whose left half is transparent (alpha 0) and right half opaque green,
@@ -72,7 +73,7 @@ TEST(Thumbnailer, SizesFromTheLargestImageNeverEnlarged) {
     };
     for (const auto& f : files) ASSERT_TRUE(fixtures::writeFile(dir.file(f.name), f.bytes));
 
-    const auto original = platform::decodeIconImage(png);
+    const auto original = formats::decodeIconImage(png);
     ASSERT_TRUE(original);
     const struct Case {
         const char* file;
@@ -104,7 +105,7 @@ TEST(Thumbnailer, SizesFromTheLargestImageNeverEnlarged) {
         if (std::string(c.file) == "modern.exe") {
             // The PNG image itself, shrunk by area averaging: not an enlarged bitmap.
             const ArgbImage expected =
-                c.width == 256 ? *original : platform::scaleImage(*original, c.width, c.height);
+                c.width == 256 ? *original : formats::scaleImage(*original, c.width, c.height);
             EXPECT_EQ(image->pixels, expected.pixels) << what;
         }
     }
@@ -209,7 +210,7 @@ TEST(Thumbnailer, AnEmptyOutputFileIsFilledInPlace) {
     ASSERT_GT(n, 8);
     seen.resize(static_cast<std::size_t>(n));
     EXPECT_EQ(seen, fixtures::readFile(out));
-    EXPECT_TRUE(platform::isPng(seen));
+    EXPECT_TRUE(formats::isPng(seen));
 
     ASSERT_TRUE(fixtures::writeFile(out, Bytes(100000, 7)));
     ASSERT_EQ(thumbnail({in, out}).status, 0);
@@ -231,7 +232,7 @@ TEST(Thumbnailer, ReadsOnlyWhatItNeedsOfALargeProgram) {
     auto source = platform::FileSource::open(big);
     ASSERT_TRUE(source);
     const platform::FileSource* counter = source.get();
-    auto file = platform::IconFile::fromSource(std::move(source));
+    auto file = formats::IconFile::fromSource(std::move(source));
     ASSERT_EQ(file->count(), 1);
     const auto largest = file->largestImage(0);
     ASSERT_TRUE(largest);

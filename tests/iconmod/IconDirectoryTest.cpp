@@ -4,7 +4,7 @@
 
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
-#include "platform/IconDirectory.h"
+#include "formats/IconDirectory.h"
 #include "platform/IconExtract.h"
 #include "support/ImageFixtures.h"
 #include "support/MessageRecorder.h"
@@ -15,7 +15,7 @@ using fixtures::Bytes;
 TEST(IconDirectory, EntriesAndDirectoriesCutShort) {
     const Bytes a = fixtures::patternDib(16, 4), b = fixtures::makePng(48, 48, [](int, int) { return 0xFF102030u; });
     const Bytes ico = fixtures::makeIco({{a}, {b, {}, {}, {}, {}, {}, {}, 0x1234u}});
-    const auto icoEntries = platform::readIcoDirectory(ico);
+    const auto icoEntries = formats::readIcoDirectory(ico);
     ASSERT_TRUE(icoEntries);
     ASSERT_EQ(icoEntries->size(), 2u);
     EXPECT_EQ((*icoEntries)[0].width, 16);
@@ -26,7 +26,7 @@ TEST(IconDirectory, EntriesAndDirectoriesCutShort) {
     EXPECT_EQ((*icoEntries)[1].imageOffset, 0x1234u);
 
     const Bytes group = fixtures::makeGroupDirectory({a, b}, {7, 9});
-    const auto groupEntries = platform::readGroupDirectory(group);
+    const auto groupEntries = formats::readGroupDirectory(group);
     ASSERT_TRUE(groupEntries);
     ASSERT_EQ(groupEntries->size(), 2u);
     EXPECT_EQ((*groupEntries)[1].id, 9);
@@ -48,7 +48,7 @@ TEST(IconDirectory, EntriesAndDirectoriesCutShort) {
         {"group header only", Bytes(group.begin(), group.begin() + 5), false, false},
     };
     for (const Case& c : cases) {
-        const bool read = c.ico ? platform::readIcoDirectory(c.bytes).has_value() : platform::readGroupDirectory(c.bytes).has_value();
+        const bool read = c.ico ? formats::readIcoDirectory(c.bytes).has_value() : formats::readGroupDirectory(c.bytes).has_value();
         EXPECT_EQ(read, c.reads) << c.what;
     }
 }
@@ -65,7 +65,7 @@ TEST(IconDirectory, StripAndDialogAgreeOnEveryGroup) {
     const std::string path = dir.file("cut.dll");
     ASSERT_TRUE(fixtures::writeFile(path, fixtures::makePe(icons, options)));
 
-    const auto file = platform::IconFile::open(path);
+    const auto file = platform::openIconFile(path);
     ASSERT_TRUE(file);
     ASSERT_EQ(file->count(), 3);
     iconmod::QIconMod source(path);

@@ -8,13 +8,13 @@
 #include <jpeglib.h>
 
 #include "iconmod/StandardSave.h"
-#include "platform/ByteView.h"
+#include "formats/ByteView.h"
 #include "support/ImageFixtures.h"
 
 namespace {
 
-using platform::ArgbImage;
-using platform::ByteView;
+using formats::ArgbImage;
+using formats::ByteView;
 
 // What the test reads back from a JPEG file.
 struct DecodedJpeg {

@@ -9,15 +9,15 @@
 
 #include "iconmod/PngExport.h"
 #include "iconmod/StandardSave.h"
-#include "platform/ByteView.h"
-#include "platform/IconDecode.h"
+#include "formats/ByteView.h"
+#include "formats/IconDecode.h"
 #include "platform/IconExtract.h"
 #include "support/ImageFixtures.h"
 
 namespace {
 
-using platform::ArgbImage;
-using platform::ByteView;
+using formats::ArgbImage;
+using formats::ByteView;
 
 // Straight colours and the palette index each must map to, ties included.
 struct NearestCase {
@@ -316,7 +316,7 @@ TEST(StandardSaveMaskedColours, EveryOutputOfAnExtractedIcon) {
 
     const auto png = iconmod::encodePng(large);
     ASSERT_TRUE(png);
-    const auto fromPng = platform::decodeIconImage(ByteView(*png));
+    const auto fromPng = formats::decodeIconImage(ByteView(*png));
     ASSERT_TRUE(fromPng);
     const auto bmp = iconmod::encodeBmp24(large);
     ASSERT_TRUE(bmp);
@@ -332,12 +332,12 @@ TEST(StandardSaveMaskedColours, EveryOutputOfAnExtractedIcon) {
             const std::size_t at = 54 + static_cast<std::size_t>(31 - y) * 96 + static_cast<std::size_t>(x) * 3;
             const std::uint32_t whiteRgb = (std::uint32_t{(*bmp)[at + 2]} << 16) | (std::uint32_t{(*bmp)[at + 1]} << 8) | (*bmp)[at];
             const std::size_t i = static_cast<std::size_t>(y * 32 + x);
-            if (platform::argbAlpha(fromPng->pixel(x, y)) != e.pngAlpha || whiteRgb != e.overWhite ||
+            if (formats::argbAlpha(fromPng->pixel(x, y)) != e.pngAlpha || whiteRgb != e.overWhite ||
                 icoPixels->index[i] != e.index || icoPixels->mask[i] != e.mask)
                 ++mismatches;
         }
     }
     EXPECT_EQ(mismatches, 0);
     // The small picture is shrunk by averaging: a leftover background stays nearly clear.
-    EXPECT_LT(platform::argbAlpha(small.pixel(0, 0)), 16u);
+    EXPECT_LT(formats::argbAlpha(small.pixel(0, 0)), 16u);
 }

@@ -1,12 +1,13 @@
 #!/usr/bin/python3
 """Checks that the include lines of src/ follow the layers, bottom to top:
 
-    platform  <-  iconmod  <-  qtshared  <-  treedir, iconsave  <-  app
-                  iconmod  <-  cli
+    formats  <-  platform  <-  iconmod  <-  qtshared  <-  treedir, iconsave  <-  app
+                             iconmod  <-  cli
 
 A file may include headers of its own folder and of folders below it, never above it nor
 across (treedir and iconsave do not know each other; cli knows no window library). The
-toolkit-free folders (platform, iconmod, cli) include no Qt header.
+toolkit-free folders (formats, platform, iconmod, cli) include no Qt header, and formats,
+which reads bytes only, includes no header of the operating system either.
 
     check_includes.py SRC_DIR     exit status 0 when every include line keeps the layers
 """
@@ -14,10 +15,12 @@ import os
 import re
 import sys
 
-RANK = {"platform": 0, "iconmod": 1, "cli": 2, "qtshared": 2, "treedir": 3, "iconsave": 3, "app": 4}
-TOOLKIT_FREE = {"platform", "iconmod", "cli"}
+RANK = {"formats": 0, "platform": 1, "iconmod": 2, "cli": 3, "qtshared": 3, "treedir": 4, "iconsave": 4, "app": 5}
+TOOLKIT_FREE = {"formats", "platform", "iconmod", "cli"}
+OS_FREE = {"formats"}
 QUOTED = re.compile(r'^\s*#\s*include\s+"([^"/]+)/[^"]*"')
 ANGLED = re.compile(r'^\s*#\s*include\s+<(Q[A-Za-z]*|qt[^>]*)[/>]')
+OS_HEADER = re.compile(r'^\s*#\s*include\s+<(fcntl\.h|unistd\.h|dirent\.h|sys/|linux/|poll\.h|signal\.h|pthread\.h|dlfcn\.h)')
 
 
 def check(src):
@@ -42,6 +45,8 @@ def check(src):
                                 faults.append(f"{shown}:{number}: {folder} includes {target}, which is not below it")
                         if folder in TOOLKIT_FREE and (ANGLED.match(line) or '"ui_' in line):
                             faults.append(f"{shown}:{number}: {folder} is toolkit-free but includes Qt: {line.strip()}")
+                        if folder in OS_FREE and OS_HEADER.match(line):
+                            faults.append(f"{shown}:{number}: {folder} reads bytes only but includes an OS header: {line.strip()}")
     return faults
 
 

@@ -294,9 +294,9 @@ std::vector<RawResource> iconResources(const std::vector<ModuleIcon>& icons, std
         for (std::size_t i = 0; i < ids.size(); ++i) {
             if (std::find(written.begin(), written.end(), ids[i]) != written.end()) continue;
             written.push_back(ids[i]);
-            out.push_back({resId(platform::kRtIcon), resId(ids[i]), icon.images[i], language});
+            out.push_back({resId(formats::kRtIcon), resId(ids[i]), icon.images[i], language});
         }
-        out.push_back({resId(platform::kRtGroupIcon), icon.group, makeGroupDirectory(icon.images, ids), language});
+        out.push_back({resId(formats::kRtGroupIcon), icon.group, makeGroupDirectory(icon.images, ids), language});
     }
     return out;
 }
@@ -550,8 +550,8 @@ Bytes moduleRepeatingOneImage(const Bytes& image, int count) {
     putU16(group, 4, static_cast<std::uint16_t>(count));
     for (int i = 0; i < count; ++i) group.insert(group.end(), one.begin() + 6, one.end());
     PeOptions options;
-    options.extra.push_back({resId(platform::kRtIcon), resId(1), image});
-    options.extra.push_back({resId(platform::kRtGroupIcon), resId(1), group});
+    options.extra.push_back({resId(formats::kRtIcon), resId(1), image});
+    options.extra.push_back({resId(formats::kRtGroupIcon), resId(1), group});
     return makePe({}, options);
 }
 
@@ -562,8 +562,8 @@ Bytes moduleOfGroupsSharingOneImage(const Bytes& image, int groups) {
     return makePe(icons);
 }
 
-std::unique_ptr<platform::ResourceModule> openModule(const Bytes& bytes) {
-    return platform::ResourceModule::open(std::make_unique<platform::MemorySource>(bytes));
+std::unique_ptr<formats::ResourceModule> openModule(const Bytes& bytes) {
+    return formats::ResourceModule::open(std::make_unique<formats::MemorySource>(bytes));
 }
 
 }  // namespace fixtures

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
-#include "platform/ModuleResources.h"
+#include "formats/ModuleResources.h"
 #include "support/ImageFixtures.h"
 
 namespace fixtures {
 
-using platform::ResourceName;
+using formats::ResourceName;
 
 constexpr std::uint16_t kLangNeutral = 0x0000;
 constexpr std::uint16_t kLangGerman = 0x0407;
@@ -157,6 +157,6 @@ Bytes moduleRepeatingOneImage(const Bytes& image, int count);
 Bytes moduleOfGroupsSharingOneImage(const Bytes& image, int groups);
 
 // The module reader over bytes in memory (nullptr when they are not a module).
-std::unique_ptr<platform::ResourceModule> openModule(const Bytes& bytes);
+std::unique_ptr<formats::ResourceModule> openModule(const Bytes& bytes);
 
 }  // namespace fixtures

@@ -11,9 +11,9 @@
 #include <optional>
 #include <vector>
 
-#include "platform/ByteView.h"
+#include "formats/ByteView.h"
 
-namespace platform {
+namespace formats {
 
 struct IconDirEntry {
     int width = 0;     // 0 in the directory means 256 (when the height is 0 too)
@@ -40,4 +40,4 @@ std::optional<std::vector<IconDirEntry>> readIcoDirectory(ByteView bytes);
 // The entries of an icon group's data; nullopt when its directory does not fit.
 std::optional<std::vector<IconDirEntry>> readGroupDirectory(ByteView group);
 
-}  // namespace platform
+}  // namespace formats

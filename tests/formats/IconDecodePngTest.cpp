@@ -5,17 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 #include "support/ImageFixtures.h"
 
 using fixtures::Argb;
 using fixtures::Bytes;
-using platform::ByteView;
-using platform::decodeIconImage;
+using formats::ByteView;
+using formats::decodeIconImage;
 
 namespace {
 
-std::optional<platform::ArgbImage> decode(const Bytes& b) { return decodeIconImage(ByteView(b)); }
+std::optional<formats::ArgbImage> decode(const Bytes& b) { return decodeIconImage(ByteView(b)); }
 
 std::size_t find(const Bytes& b, const std::string& text) {
     for (std::size_t i = 0; i + text.size() <= b.size(); ++i)
@@ -35,8 +35,8 @@ TEST(IconDecodePng, ReadPngInfoReportsSizeAndDepth) {
     };
     for (const Case& c : cases) {
         const Bytes png = fixtures::makePng(300, 7, [](int, int) { return 0xFF000000u; }, c.colorType, c.bitDepth);
-        EXPECT_TRUE(platform::isPng(png));
-        const auto info = platform::readPngInfo(png);
+        EXPECT_TRUE(formats::isPng(png));
+        const auto info = formats::readPngInfo(png);
         ASSERT_TRUE(info) << c.colorType << "/" << c.bitDepth;
         EXPECT_EQ(info->width, 300);
         EXPECT_EQ(info->height, 7);
@@ -49,13 +49,13 @@ TEST(IconDecodePng, ReadPngInfoReportsSizeAndDepth) {
         b[at] = v;
         return b;
     };
-    EXPECT_FALSE(platform::isPng(changed(7, 0x0B)));          // signature's last byte
-    EXPECT_FALSE(platform::readPngInfo(changed(7, 0x0B)));
-    EXPECT_FALSE(platform::readPngInfo(changed(12, 'i')));    // first chunk not IHDR
-    EXPECT_FALSE(platform::readPngInfo(changed(25, 5)));      // no such colour type
-    EXPECT_FALSE(platform::readPngInfo(changed(16, 0x80)));   // width beyond 2^31 - 1
-    EXPECT_FALSE(platform::readPngInfo(Bytes(good.begin(), good.begin() + 28)));  // IHDR cut short
-    EXPECT_TRUE(platform::readPngInfo(Bytes(good.begin(), good.begin() + 29)));
+    EXPECT_FALSE(formats::isPng(changed(7, 0x0B)));          // signature's last byte
+    EXPECT_FALSE(formats::readPngInfo(changed(7, 0x0B)));
+    EXPECT_FALSE(formats::readPngInfo(changed(12, 'i')));    // first chunk not IHDR
+    EXPECT_FALSE(formats::readPngInfo(changed(25, 5)));      // no such colour type
+    EXPECT_FALSE(formats::readPngInfo(changed(16, 0x80)));   // width beyond 2^31 - 1
+    EXPECT_FALSE(formats::readPngInfo(Bytes(good.begin(), good.begin() + 28)));  // IHDR cut short
+    EXPECT_TRUE(formats::readPngInfo(Bytes(good.begin(), good.begin() + 29)));
 }
 
 TEST(IconDecodePng, EveryColourTypeDecodesToPremultipliedArgb) {

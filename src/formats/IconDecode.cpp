@@ -1,12 +1,12 @@
 // Recognising PNG images, reading their IHDR, and choosing the decoder for an icon image.
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 
 #include <cstdint>
 #include <new>
 
-#include "platform/IconDecodeParts.h"
+#include "formats/IconDecodeParts.h"
 
-namespace platform {
+namespace formats {
 
 namespace {
 constexpr std::string_view kPngSignature("\x89PNG\r\n\x1A\n", 8);
@@ -57,4 +57,4 @@ std::optional<ArgbImage> decodeIconImage(ByteView data) {
     }
 }
 
-}  // namespace platform
+}  // namespace formats

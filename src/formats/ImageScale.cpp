@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 
-namespace platform {
+namespace formats {
 
 namespace {
 
@@ -103,4 +103,4 @@ ArgbImage scaleImage(const ArgbImage& image, int width, int height) {
     return result;
 }
 
-}  // namespace platform
+}  // namespace formats

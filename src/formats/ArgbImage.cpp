@@ -1,6 +1,6 @@
-#include "platform/ArgbImage.h"
+#include "formats/ArgbImage.h"
 
-namespace platform {
+namespace formats {
 
 ArgbImage overWhite(const ArgbImage& image) {
     ArgbImage out = image;
@@ -12,4 +12,4 @@ ArgbImage overWhite(const ArgbImage& image) {
     return out;
 }
 
-}  // namespace platform
+}  // namespace formats

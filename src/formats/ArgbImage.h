@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace platform {
+namespace formats {
 
 struct ArgbImage {
     int width = 0;
@@ -47,4 +47,4 @@ constexpr std::uint32_t straightArgb(std::uint32_t p) {
 // The picture drawn over an opaque white background (premultiplied source-over).
 ArgbImage overWhite(const ArgbImage& image);
 
-}  // namespace platform
+}  // namespace formats

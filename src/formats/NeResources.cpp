@@ -3,10 +3,10 @@
 // read once, and its TYPEINFO and NAMEINFO records are bounded by its extent.
 #include <algorithm>
 
-#include "platform/MbText.h"
-#include "platform/ResourceReaders.h"
+#include "formats/AsciiText.h"
+#include "formats/ResourceReaders.h"
 
-namespace platform::detail {
+namespace formats::detail {
 
 namespace {
 
@@ -173,4 +173,4 @@ std::unique_ptr<ResourceModule> openNe(std::unique_ptr<ByteSource> source, std::
     return std::make_unique<NeModule>(std::move(source), std::move(table));
 }
 
-}  // namespace platform::detail
+}  // namespace formats::detail

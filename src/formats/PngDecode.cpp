@@ -14,10 +14,10 @@
 #include <new>
 #include <vector>
 
-#include "platform/IconDecode.h"
-#include "platform/IconDecodeParts.h"
+#include "formats/IconDecode.h"
+#include "formats/IconDecodeParts.h"
 
-namespace platform::decode {
+namespace formats::decode {
 
 namespace {
 
@@ -119,4 +119,4 @@ std::optional<ArgbImage> decodePng(ByteView data) {
     return image;
 }
 
-}  // namespace platform::decode
+}  // namespace formats::decode

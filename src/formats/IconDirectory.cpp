@@ -1,6 +1,6 @@
-#include "platform/IconDirectory.h"
+#include "formats/IconDirectory.h"
 
-namespace platform {
+namespace formats {
 namespace {
 
 // `count` entries of `entrySize` bytes after the header, each with the fields both kinds
@@ -41,4 +41,4 @@ std::optional<std::vector<IconDirEntry>> readGroupDirectory(ByteView group) {
                        [group](IconDirEntry& e, std::uint64_t at) { e.id = *group.u16(at); });
 }
 
-}  // namespace platform
+}  // namespace formats

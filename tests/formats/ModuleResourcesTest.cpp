@@ -3,21 +3,23 @@
 
 #include <sys/stat.h>
 
-#include "platform/ModuleResources.h"
+#include "formats/ModuleResources.h"
+#include "platform/FileSource.h"
+#include "platform/IconExtract.h"
 #include "support/ModuleFixtures.h"
 
-using platform::Bytes;
-using platform::kRtGroupIcon;
-using platform::kRtIcon;
-using platform::ResourceModule;
-using platform::ResourceName;
+using formats::Bytes;
+using formats::kRtGroupIcon;
+using formats::kRtIcon;
+using formats::ResourceModule;
+using formats::ResourceName;
 
 namespace {
 
 std::vector<std::string> groupTexts(ResourceModule& m) {
     std::vector<std::string> out;
     if (auto names = m.names(kRtGroupIcon))
-        for (const auto& n : *names) out.push_back(platform::groupNameText(n));
+        for (const auto& n : *names) out.push_back(formats::groupNameText(n));
     return out;
 }
 
@@ -58,13 +60,13 @@ TEST(ModuleResources, GroupNamesParseAndFormat) {
         {"1", ResourceName::fromString("1")},
         {"", std::nullopt},
     };
-    for (const Case& c : cases) EXPECT_EQ(platform::parseGroupName(c.text), c.parsed) << c.text;
+    for (const Case& c : cases) EXPECT_EQ(formats::parseGroupName(c.text), c.parsed) << c.text;
 
-    EXPECT_EQ(platform::groupNameText(ResourceName::fromId(105)), "#105");
-    EXPECT_EQ(platform::groupNameText(ResourceName::fromId(0)), "#0");
-    EXPECT_EQ(platform::groupNameText(ResourceName::fromString("Main Icon")), "Main Icon");
+    EXPECT_EQ(formats::groupNameText(ResourceName::fromId(105)), "#105");
+    EXPECT_EQ(formats::groupNameText(ResourceName::fromId(0)), "#0");
+    EXPECT_EQ(formats::groupNameText(ResourceName::fromString("Main Icon")), "Main Icon");
     for (const char* text : {"#1", "#65535", "APP", "#abc"})
-        EXPECT_EQ(platform::groupNameText(*platform::parseGroupName(text)), text);
+        EXPECT_EQ(formats::groupNameText(*formats::parseGroupName(text)), text);
 }
 
 TEST(ModuleResources, PeListsStringNamesFirstThenIdsAscendingAndLoadsEveryGroup) {
@@ -90,7 +92,7 @@ TEST(ModuleResources, PeListsStringNamesFirstThenIdsAscendingAndLoadsEveryGroup)
         // bytes are the original images.
         const auto names = *m->names(kRtGroupIcon);
         for (std::size_t i = 0; i < names.size(); ++i) {
-            const auto byName = m->load(kRtGroupIcon, *platform::parseGroupName(platform::groupNameText(names[i])));
+            const auto byName = m->load(kRtGroupIcon, *formats::parseGroupName(formats::groupNameText(names[i])));
             ASSERT_TRUE(byName) << i;
             EXPECT_EQ(m->loadAt(kRtGroupIcon, i), byName);
             const auto& icon = *std::find_if(icons.begin(), icons.end(), [&](const auto& ic) { return ic.group == names[i]; });
@@ -180,7 +182,7 @@ TEST(ModuleResources, PeDirectoryVariants) {
         ASSERT_TRUE(m);
         EXPECT_EQ(groupTexts(*m), c.listed);
         for (std::size_t i = 0; i < c.listed.size(); ++i) {
-            const auto group = m->load(kRtGroupIcon, *platform::parseGroupName(c.listed[i]));
+            const auto group = m->load(kRtGroupIcon, *formats::parseGroupName(c.listed[i]));
             ASSERT_TRUE(group) << c.listed[i];
             EXPECT_EQ(m->loadAt(kRtGroupIcon, i), group);
             const auto ids = groupIds(*group);
@@ -327,16 +329,16 @@ TEST(ModuleResources, OpenFileReadsRegularFilesOnly) {
     ASSERT_EQ(::mkfifo(dir.file("pipe.exe").c_str(), 0600), 0);
     ASSERT_EQ(::mkdir(dir.file("dir.exe").c_str(), 0700), 0);
 
-    auto m = ResourceModule::openFile(dir.file("app.exe"));
+    auto m = platform::openModuleFile(dir.file("app.exe"));
     ASSERT_TRUE(m);
     EXPECT_EQ(groupTexts(*m), std::vector<std::string>{"APP"});
     EXPECT_EQ(m->load(kRtGroupIcon, fixtures::resName("app")), fixtures::openModule(pe)->loadAt(kRtGroupIcon, 0));
-    auto ne = ResourceModule::openFile(dir.file("lib.icl"));
+    auto ne = platform::openModuleFile(dir.file("lib.icl"));
     ASSERT_TRUE(ne);
     EXPECT_EQ(ne->format(), ResourceModule::Format::Ne);
-    EXPECT_FALSE(ResourceModule::openFile(dir.file("pipe.exe")));  // must not block waiting for a writer
-    EXPECT_FALSE(ResourceModule::openFile(dir.file("dir.exe")));
-    EXPECT_FALSE(ResourceModule::openFile(dir.file("missing.exe")));
+    EXPECT_FALSE(platform::openModuleFile(dir.file("pipe.exe")));  // must not block waiting for a writer
+    EXPECT_FALSE(platform::openModuleFile(dir.file("dir.exe")));
+    EXPECT_FALSE(platform::openModuleFile(dir.file("missing.exe")));
 }
 
 // Counting icons is done for every file of a directory: it may read the headers and the

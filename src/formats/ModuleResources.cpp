@@ -1,8 +1,8 @@
-#include "platform/ModuleResources.h"
+#include "formats/ModuleResources.h"
 
-#include "platform/ResourceReaders.h"
+#include "formats/ResourceReaders.h"
 
-namespace platform {
+namespace formats {
 
 namespace {
 
@@ -90,10 +90,4 @@ std::unique_ptr<ResourceModule> ResourceModule::open(std::unique_ptr<ByteSource>
     return nullptr;
 }
 
-std::unique_ptr<ResourceModule> ResourceModule::openFile(const std::string& path) {
-    auto file = FileSource::open(path);
-    if (!file) return nullptr;
-    return open(std::move(file));
-}
-
-}  // namespace platform
+}  // namespace formats

@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "platform/IconExtract.h"
+#include "platform/FileSource.h"
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
 
@@ -16,9 +17,9 @@ using fixtures::Bytes;
 using fixtures::ModuleIcon;
 using fixtures::resId;
 using fixtures::resName;
-using platform::ArgbImage;
-using platform::IconDirEntry;
-using platform::IconFile;
+using formats::ArgbImage;
+using formats::IconDirEntry;
+using formats::IconFile;
 
 namespace {
 
@@ -49,7 +50,7 @@ constexpr Argb kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, kY
 std::uint32_t centre(const ArgbImage& image) { return image.pixel(image.width / 2, image.height / 2); }
 
 std::unique_ptr<IconFile> memoryFile(Bytes bytes) {
-    return IconFile::fromSource(std::make_unique<platform::MemorySource>(std::move(bytes)));
+    return IconFile::fromSource(std::make_unique<formats::MemorySource>(std::move(bytes)));
 }
 
 }  // namespace
@@ -77,7 +78,7 @@ TEST(IconExtract, ChoosesTheClosestSizeThenTheDepthClosestTo32Bits) {
         {"the same pair from another shape", {{40, 24, 4}, {24, 24, 32}}, 32, 1},
         {"same total but not the same pair", {{32, 48, 4}, {40, 40, 32}}, 32, 0},
     };
-    for (const auto& c : cases) EXPECT_EQ(platform::chooseIconEntry(c.entries, c.size, c.size), c.expected) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(formats::chooseIconEntry(c.entries, c.size, c.size), c.expected) << c.what;
 }
 
 TEST(IconExtract, ModuleIconsUseTheChosenImageAtEachSize) {
@@ -90,7 +91,7 @@ TEST(IconExtract, ModuleIconsUseTheChosenImageAtEachSize) {
     for (bool plus : {false, true}) {
         const std::string path = dir.file(plus ? "a64.dll" : "a.dll");
         ASSERT_TRUE(fixtures::writeFile(path, fixtures::makePe({mixed, large}, {.plus = plus})));
-        auto file = IconFile::open(path);
+        auto file = platform::openIconFile(path);
         ASSERT_TRUE(file);
         ASSERT_EQ(file->count(), 2);
         const auto big = file->icon(0, 32);
@@ -134,8 +135,8 @@ TEST(IconExtract, TransparencyFromTheMaskAndFromAlpha) {
     const auto png = icons->icon(2, 32);
     ASSERT_TRUE(png);
     EXPECT_EQ(png->pixel(20, 5), kBlue);
-    EXPECT_EQ(platform::argbAlpha(png->pixel(3, 5)), 0x80u);
-    EXPECT_EQ(platform::argbRed(png->pixel(3, 5)), 0x80u);  // premultiplied
+    EXPECT_EQ(formats::argbAlpha(png->pixel(3, 5)), 0x80u);
+    EXPECT_EQ(formats::argbRed(png->pixel(3, 5)), 0x80u);  // premultiplied
 }
 
 // Icon i is the i-th group in the order the module lists its groups: string names first,

@@ -3,11 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/ByteView.h"
+#include "formats/ByteView.h"
+#include "platform/FileSource.h"
 #include "support/ImageFixtures.h"
 
-using platform::ByteView;
-using platform::Bytes;
+using formats::ByteView;
+using formats::Bytes;
 
 TEST(ByteView, ReadsLittleAndBigEndianWithinBounds) {
     const Bytes b = {0x01, 0x02, 0x03, 0x04, 0xFF};
@@ -59,7 +60,7 @@ TEST(ByteSource, FileSourceReadsRangesAndRefusesWhatTheFileDoesNotHold) {
     EXPECT_TRUE(f->read(4, 8));             // cached block: no new system call
     EXPECT_EQ(f->readCalls(), calls);
 
-    platform::MemorySource m(content);
+    formats::MemorySource m(content);
     EXPECT_EQ(m.read(9998, 2), Bytes({content[9998], content[9999]}));
     EXPECT_FALSE(m.read(9998, 3));
 }

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/ArgbImage.h"
-#include "platform/ByteView.h"
+#include "formats/ArgbImage.h"
+#include "formats/ByteView.h"
 
-namespace platform::decode {
+namespace formats::decode {
 
 // Largest width or height accepted for a decoded icon image (bitmap or PNG).
 inline constexpr std::int64_t kMaxImageSide = 4096;
@@ -26,4 +26,4 @@ constexpr std::uint32_t premultiplied(std::uint32_t a, std::uint32_t r, std::uin
     return makeArgb(a, mul(r), mul(g), mul(b));
 }
 
-}  // namespace platform::decode
+}  // namespace formats::decode

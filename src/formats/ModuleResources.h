@@ -12,9 +12,9 @@
 #include <string_view>
 #include <vector>
 
-#include "platform/ByteView.h"
+#include "formats/ByteView.h"
 
-namespace platform {
+namespace formats {
 
 constexpr std::uint16_t kRtIcon = 3;
 constexpr std::uint16_t kRtGroupIcon = 14;
@@ -48,7 +48,6 @@ public:
     // Recognises a PE32, PE32+ or NE module. nullptr for anything else (including an ICO
     // file, a DOS program or a module whose headers do not fit the file).
     static std::unique_ptr<ResourceModule> open(std::unique_ptr<ByteSource> source);
-    static std::unique_ptr<ResourceModule> openFile(const std::string& path);
 
     virtual Format format() const = 0;
 
@@ -79,4 +78,4 @@ public:
     virtual std::optional<Bytes> loadAt(std::uint16_t type, std::size_t index) = 0;
 };
 
-}  // namespace platform
+}  // namespace formats

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "iconmod/Iconmod.h"
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 #include "support/ImageFixtures.h"
 
 namespace {
@@ -27,7 +27,7 @@ TEST(FuzzRegression, HugePlanesTimesBitCountIsRefusedNotOverflowed) {
         if (c.accepted) {
             EXPECT_EQ(image.ColorBits, c.planes * c.bits);
         }
-        (void)platform::decodeIconImage(data);  // the decoder reads the same header
+        (void)formats::decodeIconImage(data);  // the decoder reads the same header
     }
 }
 

@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/IconDecodeParts.h"
+#include "formats/IconDecodeParts.h"
 
-namespace platform::decode {
+namespace formats::decode {
 
 namespace {
 
@@ -235,4 +235,4 @@ std::optional<ArgbImage> decodeDib(ByteView data) {
     return image;
 }
 
-}  // namespace platform::decode
+}  // namespace formats::decode

@@ -4,11 +4,11 @@
 
 #include <random>
 
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 
-using platform::ArgbImage;
-using platform::makeArgb;
-using platform::scaleImage;
+using formats::ArgbImage;
+using formats::makeArgb;
+using formats::scaleImage;
 
 namespace {
 
@@ -65,9 +65,9 @@ TEST(IconScale, AveragesPremultipliedPixels) {
     }
     for (auto [w, h] : {std::pair{16, 16}, std::pair{5, 9}, std::pair{40, 3}, std::pair{1, 1}, std::pair{22, 16}}) {
         for (std::uint32_t p : scaleImage(noise, w, h).pixels) {
-            ASSERT_LE(platform::argbRed(p), platform::argbAlpha(p));
-            ASSERT_LE(platform::argbGreen(p), platform::argbAlpha(p));
-            ASSERT_LE(platform::argbBlue(p), platform::argbAlpha(p));
+            ASSERT_LE(formats::argbRed(p), formats::argbAlpha(p));
+            ASSERT_LE(formats::argbGreen(p), formats::argbAlpha(p));
+            ASSERT_LE(formats::argbBlue(p), formats::argbAlpha(p));
         }
     }
 }

@@ -7,10 +7,10 @@
 
 #include <optional>
 
-#include "platform/ArgbImage.h"
-#include "platform/ByteView.h"
+#include "formats/ArgbImage.h"
+#include "formats/ByteView.h"
 
-namespace platform {
+namespace formats {
 
 // True when the data starts with the 8-byte PNG signature.
 bool isPng(ByteView data);
@@ -44,4 +44,4 @@ std::optional<ArgbImage> decodeIconImage(ByteView data);
 // nearest pixel where it grows, each direction on its own. Same size: a copy.
 ArgbImage scaleImage(const ArgbImage& image, int width, int height);
 
-}  // namespace platform
+}  // namespace formats

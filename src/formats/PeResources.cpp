@@ -6,10 +6,10 @@
 #include <map>
 #include <unordered_map>
 
-#include "platform/MbText.h"
-#include "platform/ResourceReaders.h"
+#include "formats/AsciiText.h"
+#include "formats/ResourceReaders.h"
 
-namespace platform::detail {
+namespace formats::detail {
 
 namespace {
 
@@ -303,4 +303,4 @@ std::unique_ptr<ResourceModule> openPe(std::unique_ptr<ByteSource> source, std::
     return module;
 }
 
-}  // namespace platform::detail
+}  // namespace formats::detail

@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
-#include "platform/ByteView.h"
-#include "platform/ModuleResources.h"
+#include "formats/ByteView.h"
+#include "formats/ModuleResources.h"
 
-namespace platform::detail {
+namespace formats::detail {
 
 // A PE32 or PE32+ module whose "PE\0\0" signature is at peOffset. nullptr when its
 // headers are not those of either format or do not fit the file.
@@ -23,4 +23,4 @@ std::unique_ptr<ResourceModule> openNe(std::unique_ptr<ByteSource> source, std::
 // Unpaired surrogates become U+FFFD.
 std::string utf16leToUtf8(ByteView units);
 
-}  // namespace platform::detail
+}  // namespace formats::detail

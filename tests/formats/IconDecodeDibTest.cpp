@@ -5,17 +5,17 @@
 #include <string>
 #include <vector>
 
-#include "platform/IconDecode.h"
+#include "formats/IconDecode.h"
 #include "support/ImageFixtures.h"
 
 using fixtures::Bytes;
 using fixtures::DibSpec;
-using platform::ArgbImage;
-using platform::decodeIconImage;
+using formats::ArgbImage;
+using formats::decodeIconImage;
 
 namespace {
 
-std::optional<ArgbImage> decode(const Bytes& b) { return decodeIconImage(platform::ByteView(b)); }
+std::optional<ArgbImage> decode(const Bytes& b) { return decodeIconImage(formats::ByteView(b)); }
 
 std::vector<fixtures::Argb> ramp(int n, fixtures::Argb (*entry)(int)) {
     std::vector<fixtures::Argb> p;
@@ -191,7 +191,7 @@ TEST(IconDecodeDib, MaskedColoursOverBlackAndWhite) {
             EXPECT_EQ(p, c.decoded);
             const std::uint32_t black = 0xFF000000u | (p & 0x00FFFFFFu);
             EXPECT_EQ(black, c.overBlack);
-            EXPECT_EQ(platform::overWhite(*image).pixel(1, 0), c.overWhite);
+            EXPECT_EQ(formats::overWhite(*image).pixel(1, 0), c.overWhite);
         }
     }
 }

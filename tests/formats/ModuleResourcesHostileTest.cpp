@@ -5,18 +5,18 @@
 #include <functional>
 #include <random>
 
-#include "platform/ModuleResources.h"
+#include "formats/ModuleResources.h"
 #include "support/ModuleFixtures.h"
 
 using fixtures::putU16;
 using fixtures::putU32;
 using fixtures::resId;
 using fixtures::resName;
-using platform::Bytes;
-using platform::kRtGroupIcon;
-using platform::kRtIcon;
-using platform::ResourceModule;
-using platform::ResourceName;
+using formats::Bytes;
+using formats::kRtGroupIcon;
+using formats::kRtIcon;
+using formats::ResourceModule;
+using formats::ResourceName;
 
 namespace {
 
@@ -26,7 +26,7 @@ std::optional<std::vector<std::string>> groupTexts(ResourceModule& m) {
     auto names = m.names(kRtGroupIcon);
     if (!names) return std::nullopt;
     std::vector<std::string> out;
-    for (const auto& n : *names) out.push_back(platform::groupNameText(n));
+    for (const auto& n : *names) out.push_back(formats::groupNameText(n));
     return out;
 }
 
@@ -192,7 +192,7 @@ TEST(ModuleResourcesHostile, PeCountsAreBoundedByTheFile) {
     ASSERT_TRUE(names);
     EXPECT_EQ(names->size(), fits);
     // The real entries come first and still read.
-    EXPECT_EQ(platform::groupNameText((*names)[0]), "APP");
+    EXPECT_EQ(formats::groupNameText((*names)[0]), "APP");
     EXPECT_TRUE(m->load(kRtGroupIcon, resId(2)));
     for (std::size_t i = 3; i < fits; ++i) EXPECT_FALSE(m->loadAt(kRtGroupIcon, i)) << i;
 }

@@ -1,6 +1,7 @@
 // Bounds-checked reading of file bytes. Every parser reads through these two types:
 // a ByteView over bytes already in memory, and a ByteSource that hands out checked
 // ranges of a file (or a buffer) without ever trusting a size taken from the file.
+// The file-backed source lives with the system services (platform/FileSource.h).
 #pragma once
 
 #include <cstddef>
@@ -11,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-namespace platform {
+namespace formats {
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -85,36 +86,4 @@ private:
     Bytes bytes_;
 };
 
-// A regular file, read on demand in aligned blocks that are kept for reuse, so that a
-// parser making many small reads costs few system calls. Opening refuses anything but a
-// regular file (a FIFO or device is never read) and never blocks.
-class FileSource final : public ByteSource {
-public:
-    enum class OpenError { None, NotFound, NotRegular, Unreadable };
-
-    static std::unique_ptr<FileSource> open(const std::string& path, OpenError* error = nullptr);
-    ~FileSource() override;
-    FileSource(const FileSource&) = delete;
-    FileSource& operator=(const FileSource&) = delete;
-
-    std::uint64_t size() const override { return size_; }
-    std::optional<Bytes> read(std::uint64_t offset, std::uint64_t length) override;
-
-    // Number of read system calls made so far (for tests and benchmarks).
-    std::uint64_t readCalls() const { return readCalls_; }
-
-private:
-    FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
-    bool readRaw(std::uint64_t offset, std::uint8_t* out, std::uint64_t length);
-    const Bytes* block(std::uint64_t index);
-
-    static constexpr std::uint64_t kBlockSize = 4096;
-    static constexpr std::size_t kMaxBlocks = 32;
-
-    int fd_ = -1;
-    std::uint64_t size_ = 0;
-    std::uint64_t readCalls_ = 0;
-    std::vector<std::pair<std::uint64_t, Bytes>> blocks_;  // most recently used last
-};
-
-}  // namespace platform
+}  // namespace formats

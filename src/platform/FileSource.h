@@ -1,0 +1,49 @@
+// The file-backed byte source: a regular file read on demand through the bounds-checked
+// ByteSource interface the format readers take.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "formats/ByteView.h"
+
+namespace platform {
+
+using formats::Bytes;
+
+// A regular file, read on demand in aligned blocks that are kept for reuse, so that a
+// parser making many small reads costs few system calls. Opening refuses anything but a
+// regular file (a FIFO or device is never read) and never blocks.
+class FileSource final : public formats::ByteSource {
+public:
+    enum class OpenError { None, NotFound, NotRegular, Unreadable };
+
+    static std::unique_ptr<FileSource> open(const std::string& path, OpenError* error = nullptr);
+    ~FileSource() override;
+    FileSource(const FileSource&) = delete;
+    FileSource& operator=(const FileSource&) = delete;
+
+    std::uint64_t size() const override { return size_; }
+    std::optional<Bytes> read(std::uint64_t offset, std::uint64_t length) override;
+
+    // Number of read system calls made so far (for tests and benchmarks).
+    std::uint64_t readCalls() const { return readCalls_; }
+
+private:
+    FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+    bool readRaw(std::uint64_t offset, std::uint8_t* out, std::uint64_t length);
+    const Bytes* block(std::uint64_t index);
+
+    static constexpr std::uint64_t kBlockSize = 4096;
+    static constexpr std::size_t kMaxBlocks = 32;
+
+    int fd_ = -1;
+    std::uint64_t size_ = 0;
+    std::uint64_t readCalls_ = 0;
+    std::vector<std::pair<std::uint64_t, Bytes>> blocks_;  // most recently used last
+};
+
+}  // namespace platform
