@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -88,6 +89,30 @@ int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int hei
     return chosen;
 }
 
+std::vector<std::size_t> scaleDownOrder(const std::vector<IconDirEntry>& entries, int size) {
+    // Rank: 0 exact, 1 larger, 2 smaller; then the distance from the size (larger ones
+    // nearest first, smaller ones largest first); then the deeper image.
+    auto rank = [&entries, size](std::size_t i) {
+        const IconDirEntry& e = entries[i];
+        const int w = sizeOf(e.width, e.height);
+        const int h = sizeOf(e.height, e.width);
+        const int side = std::max(w, h);
+        const int group = (w == size && h == size) ? 0 : (side > size ? 1 : 2);
+        const std::int64_t area = std::int64_t{w} * h;
+        const std::int64_t distance = group == 1 ? area : -area;
+        return std::tuple<int, std::int64_t, int>(group, distance, -e.bitCount);
+    };
+    std::vector<std::size_t> order(entries.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&rank](std::size_t a, std::size_t b) { return rank(a) < rank(b); });
+    return order;
+}
+
+int chooseScaleDownEntry(const std::vector<IconDirEntry>& entries, int size) {
+    const auto order = scaleDownOrder(entries, size);
+    return order.empty() ? -1 : static_cast<int>(order.front());
+}
+
 std::unique_ptr<IconFile> IconFile::fromSource(std::unique_ptr<ByteSource> source) {
     std::unique_ptr<IconFile> file(new IconFile());
     const auto head = source->read(0, std::min<std::uint64_t>(6, source->size()));
@@ -128,15 +153,33 @@ std::optional<ArgbImage> IconFile::largestImage(int index) {
     return *image;
 }
 
+std::optional<ArgbImage> IconFile::scaledDown(int index, int size) {
+    if (index < 0 || index >= count_ || size <= 0) return std::nullopt;
+    const auto images = imagesOf(index);
+    auto order = scaleDownOrder(images, size);
+    if (order.size() > kMaxTries) order.resize(kMaxTries);
+    const ArgbImage* image = firstDecoded(index, images, order);
+    if (!image) return std::nullopt;
+    if (image->width <= size && image->height <= size) return *image;
+    // Shrink to fit size x size, keeping the aspect of a rare non-square image.
+    const int w = image->width >= image->height ? size : std::max(1, image->width * size / image->height);
+    const int h = image->height >= image->width ? size : std::max(1, image->height * size / image->width);
+    return scaleImage(*image, w, h);
+}
+
+std::optional<Bytes> IconFile::imageData(const IconDirEntry& e) {
+    if (kind_ == Kind::Ico) return source_->read(e.imageOffset, e.bytesInRes);
+    if (kind_ == Kind::Module) return module_->load(kRtIcon, ResourceName::fromId(e.id));
+    return std::nullopt;
+}
+
 const ArgbImage* IconFile::firstDecoded(int index, const std::vector<IconDirEntry>& images,
                                         const std::vector<std::size_t>& order) {
     // The large and the small picture of an icon often come from the same image (a group
     // holding one 48-pixel or 256-pixel image): it is read and decoded once for both.
     for (std::size_t i : order) {
         if (!decoded_ || decodedIndex_ != index || decodedEntry_ != i) {
-            const IconDirEntry& e = images[i];
-            const auto data = kind_ == Kind::Ico ? source_->read(e.imageOffset, e.bytesInRes)
-                                                 : module_->load(kRtIcon, ResourceName::fromId(e.id));
+            const auto data = imageData(images[i]);
             decoded_ = data ? decodeIconImage(*data) : std::nullopt;
             decodedIndex_ = index;
             decodedEntry_ = i;

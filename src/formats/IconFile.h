@@ -39,11 +39,20 @@ public:
     // nullopt when none of them decodes.
     std::optional<ArgbImage> largestImage(int index);
 
+    // Icon `index` as a picture of its own for size x size pixels, by the scale-down rule
+    // (chooseScaleDownEntry): the image of exactly that size as it is, else the smallest
+    // larger one shrunk by area averaging, else the largest one, not enlarged. When the
+    // chosen image cannot be decoded, the next few in the rule's order are tried.
+    std::optional<ArgbImage> scaledDown(int index, int size);
+
+    // The directory entries of icon `index`, in directory order (empty when unreadable).
+    std::vector<IconDirEntry> imagesOf(int index);
+    // The stored bytes of one of those entries (a DIB or a whole PNG), or nullopt.
+    std::optional<Bytes> imageData(const IconDirEntry& entry);
+
 private:
     enum class Kind { None, Module, Ico };
     IconFile() = default;
-    // The directory entries of icon `index`, in directory order (empty when unreadable).
-    std::vector<IconDirEntry> imagesOf(int index);
     // The first of `order` that decodes (taken from the last decode when it was that image).
     const ArgbImage* firstDecoded(int index, const std::vector<IconDirEntry>& images, const std::vector<std::size_t>& order);
 
@@ -60,5 +69,15 @@ private:
 // among entries at exactly that distance, the depth closest to 32 bits (earlier entries
 // win ties). -1 for an empty directory.
 int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int height);
+
+// Windows' scale-down rule, for pictures made at a size of their own (thumbnails, PNG saves,
+// icon sets, drawing on HiDPI screens): the entries in the order they should be tried for a
+// picture of size x size pixels. First the entries of exactly that size (by the directory's
+// sizes, 0 meaning 256), deepest first; then the larger ones, smallest first; then the
+// smaller ones, largest first; among equal sizes the deeper, then the earlier entry.
+std::vector<std::size_t> scaleDownOrder(const std::vector<IconDirEntry>& entries, int size);
+
+// The first entry of scaleDownOrder, or -1 for an empty directory.
+int chooseScaleDownEntry(const std::vector<IconDirEntry>& entries, int size);
 
 }  // namespace formats
