@@ -1,6 +1,8 @@
 // Recognising PNG images, reading their IHDR, and choosing the decoder for an icon image.
 #include "formats/IconDecode.h"
 
+#include <zlib.h>
+
 #include <cstdint>
 #include <new>
 
@@ -16,6 +18,23 @@ constexpr std::uint32_t kMaxPngSide = 0x7FFFFFFF;
 }  // namespace
 
 bool isPng(ByteView data) { return data.startsWith(kPngSignature); }
+
+std::optional<std::size_t> wholePngLength(ByteView data) {
+    if (!readPngInfo(data)) return std::nullopt;
+    std::uint64_t at = 8;
+    // Each chunk: length, type, data, CRC over type and data.
+    while (true) {
+        const auto length = data.u32be(at);
+        if (!length || *length > 0x7FFFFFFFu) return std::nullopt;
+        const auto typeAndData = data.sub(at + 4, 4ull + *length);
+        const auto crc = data.u32be(at + 8 + *length);
+        if (!typeAndData || !crc) return std::nullopt;
+        const auto computed = ::crc32(::crc32(0L, Z_NULL, 0), typeAndData->data(), static_cast<uInt>(typeAndData->size()));
+        if (computed != *crc) return std::nullopt;
+        at += 12ull + *length;
+        if (typeAndData->startsWith("IEND")) return static_cast<std::size_t>(at);
+    }
+}
 
 std::optional<PngInfo> readPngInfo(ByteView data) {
     if (!isPng(data) || !data.fits(kIhdrDataAt, kIhdrLength)) return std::nullopt;

@@ -25,6 +25,12 @@ struct PngInfo {
 };
 std::optional<PngInfo> readPngInfo(ByteView data);
 
+// The length of the PNG file at the start of data when it is whole: IHDR first, every
+// chunk inside the data with its CRC correct, ending in IEND. Bytes after IEND (padding a
+// module may keep after a resource) are not part of it. nullopt for anything else, so a PNG
+// image is only ever passed on unchanged when a reader will take it as it is.
+std::optional<std::size_t> wholePngLength(ByteView data);
+
 // Decodes the image at its own size into premultiplied ARGB.
 // DIB: 1, 4, 8, 16 (BI_RGB 5-5-5 or BI_BITFIELDS), 24 and 32 bits (BI_RGB or BI_BITFIELDS),
 // 40-byte headers (and 12-byte core headers, and longer V4/V5 headers). The AND mask gives
@@ -43,5 +49,9 @@ std::optional<ArgbImage> decodeIconImage(ByteView data);
 // Scales a picture to w x h: area averaging (in premultiplied space) where it shrinks,
 // nearest pixel where it grows, each direction on its own. Same size: a copy.
 ArgbImage scaleImage(const ArgbImage& image, int width, int height);
+
+// The picture shrunk by area averaging to fit size x size, keeping the aspect of a
+// non-square picture; one that already fits is returned as it is, never enlarged.
+ArgbImage shrinkToFit(const ArgbImage& image, int size);
 
 }  // namespace formats

@@ -160,11 +160,7 @@ std::optional<ArgbImage> IconFile::scaledDown(int index, int size) {
     if (order.size() > kMaxTries) order.resize(kMaxTries);
     const ArgbImage* image = firstDecoded(index, images, order);
     if (!image) return std::nullopt;
-    if (image->width <= size && image->height <= size) return *image;
-    // Shrink to fit size x size, keeping the aspect of a rare non-square image.
-    const int w = image->width >= image->height ? size : std::max(1, image->width * size / image->height);
-    const int h = image->height >= image->width ? size : std::max(1, image->height * size / image->width);
-    return scaleImage(*image, w, h);
+    return shrinkToFit(*image, size);
 }
 
 std::optional<Bytes> IconFile::imageData(const IconDirEntry& e) {

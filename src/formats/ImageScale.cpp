@@ -103,4 +103,11 @@ ArgbImage scaleImage(const ArgbImage& image, int width, int height) {
     return result;
 }
 
+ArgbImage shrinkToFit(const ArgbImage& image, int size) {
+    if (image.width <= size && image.height <= size) return image;
+    const int w = image.width >= image.height ? size : std::max(1, image.width * size / image.height);
+    const int h = image.height >= image.width ? size : std::max(1, image.height * size / image.width);
+    return scaleImage(image, w, h);
+}
+
 }  // namespace formats
