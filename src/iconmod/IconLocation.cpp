@@ -95,6 +95,7 @@ std::optional<IconLocation> resolveLocation(const LocationText& location, std::u
     if (groups->isGroupFile) {
         if (location.number > 0) return failed(LocationError::NoSuchGroup, found.path);
         found.group = "-";
+        if (error) *error = LocationError::None;
         return found;
     }
     if (groups->names.empty()) return failed(LocationError::NoGroups, found.path);
