@@ -3,10 +3,8 @@
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <filesystem>
-#include <set>
 
 #include "app/IconSetDialog.h"
 #include "app/UiScanFixture.h"
@@ -18,17 +16,6 @@ namespace {
 
 using scanfixture::iconColour;
 using scanfixture::UiScan;
-
-// The access keys of a menu's entries, each once; false when one is used twice.
-bool accessKeysUnique(const QMenu* menu) {
-    std::set<QChar> keys;
-    for (const QAction* a : menu->actions()) {
-        const QString text = a->text();
-        const int amp = text.indexOf('&');
-        if (amp >= 0 && amp + 1 < text.size() && !keys.insert(text[amp + 1].toUpper()).second) return false;
-    }
-    return true;
-}
 
 }  // namespace
 
@@ -48,20 +35,6 @@ TEST_F(UiScan, ResourceOnlyModulesAreListedAndTheirIconsMadeIntoIconSets) {
     clickRow(row);
     EXPECT_EQ(form->ImageList32A.Count(), kGroups);
     ASSERT_TRUE(grid->setCol(2));
-
-    // The command comes last in the File menu and in the strip's pop-up menu, after a line.
-    const QString caption = QString::fromUtf8("ｱｲｺﾝｾｯﾄの作成(&T)...");
-    for (const char* name : {"mnuFile", "PopupMenu1"}) {
-        const QMenu* menu = form->findChild<QMenu*>(QString::fromLatin1(name));
-        ASSERT_TRUE(menu) << name;
-        const QList<QAction*> actions = menu->actions();
-        ASSERT_GE(actions.size(), 3) << name;
-        EXPECT_EQ(actions.back()->text(), caption) << name;
-        bool lineBefore = false;
-        for (int i = actions.size() - 2; i >= 0 && !lineBefore; --i) lineBefore = actions[i]->isSeparator();
-        EXPECT_TRUE(lineBefore) << name;
-        EXPECT_TRUE(accessKeysUnique(menu)) << name;
-    }
 
     const std::string prefix = dir.file("icons");
     TIconSetForm::FolderChooser previous = TIconSetForm::setFolderChooser(
