@@ -10,6 +10,7 @@
 
 #include "iconmod/IconTheme.h"
 #include "qtshared/Looks.h"
+#include "qtshared/Scaling.h"
 
 const char* const TIconSetForm::kCaption = "ｱｲｺﾝｾｯﾄの作成";
 const char* const TIconSetForm::kFolderLabel = "保存先ﾌｫﾙﾀﾞ(&D):";
@@ -100,6 +101,8 @@ TIconSetForm::TIconSetForm(QWidget* parent, const std::string& folder, const std
     nameEdit_->setFocus();
     nameEdit_->selectAll();
     updateOk();
+    // On tall screens it grows by the factor the other windows grow by.
+    scaleWidgets(this, tallScreenFactor(windowScreenHeight(parent ? parent->window() : this, 0)));
 }
 
 TIconSetForm::~TIconSetForm() = default;
