@@ -1,5 +1,6 @@
 #include "iconmod/IconLocation.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "formats/IconDirectory.h"
@@ -11,6 +12,9 @@ namespace {
 
 constexpr std::size_t kMaxDigits = 9;
 constexpr std::uint16_t kRtGroupCursor = 12;
+constexpr std::uint64_t kRiffHeaderSize = 12;
+constexpr std::uint32_t kRiff = 0x46464952;  // "RIFF"
+constexpr std::uint32_t kAcon = 0x4E4F4341;  // "ACON"
 
 // The header type of a file that is one group of this type: 1 an icon file, 2 a cursor file.
 std::uint16_t fileTypeOf(std::uint16_t groupType) {
@@ -31,10 +35,13 @@ std::optional<FileGroups> groupsOf(const std::string& path, std::uint16_t groupT
     auto file = platform::FileSource::open(path);
     if (!file) return std::nullopt;
     FileGroups groups;
-    if (const auto header = file->read(0, formats::kIconDirHeaderSize)) {
+    if (const auto header = file->read(0, std::min<std::uint64_t>(file->size(), kRiffHeaderSize))) {
         const formats::ByteView h(*header);
         const std::uint16_t type = fileTypeOf(groupType);
-        if (type != 0 && *h.u16(0) == 0 && *h.u16(2) == type && *h.u16(4) != 0) {
+        const bool iconFile = type != 0 && h.u16(0) == 0 && h.u16(2) == type && h.u16(4).value_or(0) != 0;
+        // An animated cursor (RIFF form ACON) is one cursor too.
+        const bool animated = groupType == kRtGroupCursor && h.u32(0) == kRiff && h.u32(8) == kAcon;
+        if (iconFile || animated) {
             groups.isGroupFile = true;
             return groups;
         }

@@ -42,7 +42,8 @@ enum class LocationError { None, Unreadable, NoGroups, NoSuchGroup };
 
 // Resolves a location over the groups of `groupType` (14 icon groups, 12 cursor groups):
 // in a module, the group by position or id; in an icon file (type 1 for icon groups, 2
-// for cursor groups), the file itself for N = 0 (and, as Windows does, for N < 0). When
+// for cursor groups, or an animated cursor file), the file itself for N = 0 (and, as
+// Windows does, for N < 0). When
 // PATH holds no group of the type and systemResourcesPath(PATH) is a file, that file is
 // read instead. nullopt with *error set (and *readPath the file that was looked at) when
 // the file cannot be read, holds no such groups, or not the one asked for.

@@ -54,6 +54,8 @@ TEST(IconLocation, FindsTheGroupByPositionOrIdAndFallsBackToTheSystemResourcesFi
     ASSERT_TRUE(fixtures::writeFile(old, fixtures::makeNe({fixtures::patternIcon(resId(5)),
                                                            fixtures::patternIcon(resId(6))})));
     ASSERT_TRUE(fixtures::writeFile(ico, fixtures::makeIco({{fixtures::patternDib(32, 8)}})));
+    const std::string ani = dir.file("wait.ani");
+    ASSERT_TRUE(fixtures::writeFile(ani, {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'A', 'C', 'O', 'N'}));
     ASSERT_TRUE(fixtures::writeFile(stub, fixtures::makePe({}, {.withResources = false})));
     ASSERT_TRUE(fixtures::writeFile(lonely, fixtures::makePe({}, {.withResources = false})));
     ASSERT_TRUE(fixtures::writeFile(
@@ -80,6 +82,8 @@ TEST(IconLocation, FindsTheGroupByPositionOrIdAndFallsBackToTheSystemResourcesFi
         {ico, -1, 14, E::None, ico, "-", 0},
         {ico, 1, 14, E::NoSuchGroup, ico, "", 0},
         {ico, 0, 12, E::NoGroups, ico, "", 0},
+        {ani, 0, 12, E::None, ani, "-", 0},
+        {ani, 0, 14, E::NoGroups, ani, "", 0},
         {stub, -184, 14, E::None, dir.file("System32/../SystemResources/imageres.dll.mun"), "#184", 1},
         {stub, -5, 14, E::NoSuchGroup, dir.file("System32/../SystemResources/imageres.dll.mun"), "", 0},
         {stub, 0, 12, E::NoGroups, stub, "", 0},
