@@ -14,7 +14,7 @@ VEXIL_PACKAGES=(
   xvfb xdotool xclip at-spi2-core python3-pyatspi
 )
 # tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
-# (dbus-monitor) and libglib2.0-bin (gdbus) run the thumbnailer through a real thumbnail
+# (dbus-monitor) and libglib2.0-bin (gdbus, gio) run the thumbnailer through a real thumbnail
 # service in the tests; desktop-file-utils, appstream and groff-base validate the installed
 # desktop entry, metainfo and man pages. xvfb, xdotool, xclip, at-spi2-core and
 # python3-pyatspi run the real program on an X server and read its texts back.

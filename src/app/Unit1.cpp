@@ -102,6 +102,8 @@ void TForm1::connectHandlers() {
     connect(ui->mnuPopSaveIcon16, &QAction::triggered, this, &TForm1::mnuPopSaveIcon16Click);
     connect(ui->mnuPopCopyBmp32, &QAction::triggered, this, &TForm1::mnuPopCopyBmp32Click);
     connect(ui->mnuPopCopyBmp16, &QAction::triggered, this, &TForm1::mnuPopCopyBmp16Click);
+    connect(ui->mnuIconSet, &QAction::triggered, this, &TForm1::mnuIconSetClick);
+    connect(ui->mnuPopIconSet, &QAction::triggered, this, &TForm1::mnuIconSetClick);
 }
 
 // Layout adjustments at creation: on tall screens contents and window grow together by

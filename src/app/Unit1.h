@@ -106,6 +106,11 @@ public:
     // True when the strip shows icons and its current column is one of them.
     bool stripHasSelection() const;
 
+    // ---- Icon sets for desktop entries (Unit1IconSet.cpp) ----
+    static const char* const kIconSetLoadFailed;  // "ﾘｿｰｽの再ﾛｰﾄﾞに失敗しました"
+    // Asks for a folder and a name and writes the strip's current icon as a hicolor icon set.
+    void MakeIconSet();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -139,6 +144,7 @@ private:
     void mnuPopCopyBmp32Click();
     void mnuPopCopyBmp16Click();
     void mnuExitClick();
+    void mnuIconSetClick();
     void FormDestroy();
 
     std::unique_ptr<Ui::TForm1> ui;

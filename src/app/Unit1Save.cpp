@@ -42,6 +42,7 @@ void TForm1::mnuFileClick() {
     ui->mnuSaveIcon32->setEnabled(enabled);
     ui->mnuSaveIcon16->setEnabled(enabled);
     ui->mnuSaveIcon->setEnabled(enabled);
+    ui->mnuIconSet->setEnabled(enabled);
 }
 
 void TForm1::mnuEditClick() {

@@ -3,6 +3,7 @@
 // would show in a box are printed to stderr instead.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,26 @@ int cmdSaveBmp(const Args& args);
 int cmdCount(const Args& args);
 int cmdRender(const Args& args);
 int cmdExtract(const Args& args);
+int cmdTheme(const Args& args);
 
-// Prints "vexil-cli: <message>" to stderr and returns 1 (failure) or 2 (usage).
+// Replaces "--location PATH,N" in a command's arguments by the two it stands for, put
+// first: FILE and GROUP, or for render FILE and I. It names a cursor group for the cursor
+// commands and with --cursors, else an icon group. nullopt when done (or when there is no
+// such option); otherwise the exit status after the failure line.
+std::optional<int> takeLocation(const std::string& command, Args& args);
+
+// The reason a file gives no icon groups: the system's when it cannot be opened.
+std::string whyNoGroups(const std::string& path);
+
+// Prints "vexil-cli: <message>" to stderr and returns 1 (failure) or 2 (usage). A failure
+// line also carries the message the core last showed, after ": ", so that each failure is
+// one line.
 int fail(const std::string& message);
 int usage(const std::string& message);
+
+// Keeps a message of the core (a box in the window) for the next failure line, as one line.
+void noteCoreMessage(const std::string& text);
+// Prints a kept message that no failure line carried.
+void flushCoreMessage();
 
 }  // namespace cli

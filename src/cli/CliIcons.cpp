@@ -1,15 +1,26 @@
 // The commands that work on an icon source as the icon save dialog does: an .ico file read
 // whole, or a module's icon groups.
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 
 #include "cli/Cli.h"
 #include "iconmod/IconGroups.h"
+#include "iconmod/IconTheme.h"
 #include "iconmod/Iconmod.h"
+#include "platform/FileSource.h"
+#include "platform/MbText.h"
 
 namespace cli {
 namespace {
+
+// The last message the core showed and no failure line has carried yet.
+std::string& pendingMessage() {
+    static std::string message;
+    return message;
+}
 
 std::optional<int> parseIndex(const std::string& text) {
     if (text.empty() || text.size() > 9) return std::nullopt;
@@ -18,19 +29,23 @@ std::optional<int> parseIndex(const std::string& text) {
     return std::atoi(text.c_str());
 }
 
+// Opens FILE by its content for its icon groups: a module of any kind (16-bit ones too) or
+// an icon file, whatever its name. Returns the exit status on failure.
+std::optional<int> openSource(iconmod::QIconMod& source) {
+    if (source.fnOpenByContent()) return std::nullopt;
+    return fail(source.IsIcoFile ? source.Path + ": cannot read the icon file" : whyNoGroups(source.Path));
+}
+
 // Opens FILE and loads GROUP ("-" or empty: the .ico file's images, or a module's first
 // group). Returns the exit status on failure.
 std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group) {
-    // An .ico file that cannot be read has already said why.
-    if (!source.fnOpen()) {
-        return source.IsIcoFile ? 1 : fail(source.Path + ": not an icon file or a 32/64-bit module with icon resources");
-    }
+    if (auto status = openSource(source)) return status;
     if (source.IsIcoFile) return std::nullopt;
     std::string name = group;
     if (name.empty() || name == "-") {
         iconmod::VectorTextList groups;
-        if (!iconmod::fnListGroupNames(source, groups)) return 1;
-        if (groups.items.empty()) return fail(source.Path + ": no icon groups");
+        if (!iconmod::fnListGroupNames(source, groups) || groups.items.empty())
+            return fail(source.Path + ": holds no icon groups");
         name = groups.items.front();
     }
     source.GroupName = name;
@@ -40,8 +55,41 @@ std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group
 
 }  // namespace
 
+std::string whyNoGroups(const std::string& path) {
+    platform::FileSource::OpenError error = platform::FileSource::OpenError::None;
+    auto file = platform::FileSource::open(path, &error);
+    const int code = errno;
+    switch (error) {
+    case platform::FileSource::OpenError::NotFound: return path + ": no such file";
+    case platform::FileSource::OpenError::NotRegular: return path + ": not a regular file";
+    case platform::FileSource::OpenError::Unreadable: return path + ": cannot be opened: " + std::strerror(code);
+    default: return path + ": neither an icon file nor a Windows module";
+    }
+}
+
+void noteCoreMessage(const std::string& text) {
+    // One line: the message's line breaks and the blanks around them become one blank.
+    std::string flat;
+    for (char c : text) {
+        const bool blank = c == '\n' || c == '\r' || c == ' ';
+        if (blank && (flat.empty() || flat.back() == ' ')) continue;
+        flat.push_back(blank ? ' ' : c);
+    }
+    while (!flat.empty() && flat.back() == ' ') flat.pop_back();
+    if (pendingMessage().empty()) pendingMessage() = flat;
+}
+
+void flushCoreMessage() {
+    if (pendingMessage().empty()) return;
+    std::fprintf(stderr, "vexil-cli: %s\n", pendingMessage().c_str());
+    pendingMessage().clear();
+}
+
 int fail(const std::string& message) {
-    std::fprintf(stderr, "vexil-cli: %s\n", message.c_str());
+    std::string line = message;
+    if (!pendingMessage().empty()) line += ": " + pendingMessage();
+    pendingMessage().clear();
+    std::fprintf(stderr, "vexil-cli: %s\n", line.c_str());
     return 1;
 }
 
@@ -53,11 +101,9 @@ int usage(const std::string& message) {
 int cmdGroups(const Args& args) {
     if (args.size() != 1) return usage("usage: vexil-cli groups FILE");
     iconmod::QIconMod source(args[0]);
-    if (!source.fnOpen()) {
-        return source.IsIcoFile ? 1 : fail(args[0] + ": not an icon file or a 32/64-bit module with icon resources");
-    }
+    if (auto status = openSource(source)) return *status;
     iconmod::VectorTextList groups;
-    if (!iconmod::fnListGroupNames(source, groups)) return 1;
+    if (!iconmod::fnListGroupNames(source, groups)) return fail(args[0] + ": holds no icon groups");
     for (const std::string& name : groups.items) std::printf("%s\n", name.c_str());
     return 0;
 }
@@ -83,7 +129,11 @@ int cmdSaveIco(const Args& args) {
     }
     iconmod::QIconMod source(args[0]);
     if (auto status = openGroup(source, args[1])) return *status;
-    return source.fnSaveIco(args[2], selection) ? 0 : 1;
+    if (selection >= 0 && static_cast<std::uint32_t>(selection) >= source.Images->Count()) {
+        return fail("image " + args[4] + " does not exist (the group has " + std::to_string(source.Images->Count()) +
+                    " images)");
+    }
+    return source.fnSaveIco(args[2], selection) ? 0 : fail(args[2] + ": cannot save the icon file");
 }
 
 int cmdSaveBmp(const Args& args) {
@@ -96,7 +146,36 @@ int cmdSaveBmp(const Args& args) {
         return fail("image " + args[2] + " does not exist (the group has " + std::to_string(source.Images->Count()) +
                     " images)");
     }
-    return source.fnSaveBmp(args[3], source.Images->Images[static_cast<std::size_t>(*k)]) ? 0 : 1;
+    return source.fnSaveBmp(args[3], source.Images->Images[static_cast<std::size_t>(*k)])
+               ? 0
+               : fail(args[3] + ": cannot save the bitmap");
+}
+
+int cmdTheme(const Args& args) {
+    static const char kUsage[] = "usage: vexil-cli theme FILE GROUP NAME [--prefix DIR]";
+    const bool prefixed = args.size() == 5 && args[3] == "--prefix";
+    if (args.size() != 3 && !prefixed) return usage(kUsage);
+    const std::string& name = args[2];
+    if (!iconmod::isIconThemeName(name)) return usage("NAME may hold letters, digits, '.', '_' and '-' only");
+    std::string dir;
+    if (prefixed) {
+        dir = args[4];
+        if (dir.empty()) return usage("--prefix needs a directory");
+    } else if (const auto standard = iconmod::defaultIconThemeDir()) {
+        dir = *standard;
+    } else {
+        return fail("neither XDG_DATA_HOME nor HOME is set: give --prefix DIR");
+    }
+    iconmod::QIconMod source(args[0]);
+    if (auto status = openGroup(source, args[1])) return *status;
+    std::vector<std::string> written;
+    if (!iconmod::writeIconTheme(*source.Images, dir, name, &written)) {
+        const std::vector<int> sizes = iconmod::iconThemeSizes(*source.Images);
+        if (written.size() >= sizes.size()) return fail(source.Path + ": the group has no square image");
+        return fail(iconmod::iconThemeFile(dir, sizes[written.size()], name) + ": cannot be written");
+    }
+    std::printf("Icon=%s\n", name.c_str());
+    return 0;
 }
 
 }  // namespace cli

@@ -37,7 +37,8 @@ int cmdRender(const Args& args) {
     else return usage("OUT must end in .ico, .bmp, .jpg, .jpeg or .png");
 
     const auto file = platform::openIconFile(path);
-    if (!file || file->count() == 0) return fail(path + ": holds no icons");
+    if (!file) return fail(whyNoGroups(path));
+    if (file->count() == 0) return fail(path + ": holds no icons");
     if (index >= file->count()) {
         return fail(path + ": has " + std::to_string(file->count()) + " icons; there is no icon " + args[1]);
     }

@@ -13,6 +13,7 @@ namespace {
 
 const char kHelp[] =
     "usage: vexil-cli COMMAND ...\n"
+    "       vexil-cli --version\n"
     "\n"
     "Reads the icons of PE32/PE32+ programs and DLLs, 16-bit NE modules and .ico files.\n"
     "\n"
@@ -24,6 +25,12 @@ const char kHelp[] =
     "  save-ico FILE GROUP OUT [--image K] all images of the group (or image K alone) as .ico\n"
     "  save-bmp FILE GROUP K OUT           image K of the group as .bmp\n"
     "  count FILE...                       the number of icons of each file: count, tab, path\n"
+    "  theme FILE GROUP NAME [--prefix DIR]\n"
+    "                                      the group as an icon set for desktop entries\n"
+    "                                      (Icon=NAME): DIR/hicolor/<N>x<N>/apps/NAME.png at\n"
+    "                                      hicolor's sizes up to the group's largest image;\n"
+    "                                      DIR defaults to $XDG_DATA_HOME/icons, else\n"
+    "                                      ~/.local/share/icons\n"
     "  render FILE I --size 32|16 OUT      icon I as the icon strip shows it; OUT's extension\n"
     "                                      chooses .ico (16 colours), .bmp or .jpg (on white)\n"
     "                                      or .png (with its transparency)\n"
@@ -39,40 +46,56 @@ const char kHelp[] =
     "                                      line; --verbose tells why each file was skipped\n"
     "\n"
     "GROUP is a name as `groups` prints it (\"#1\", \"MAINICON\"); for an .ico file use \"-\".\n"
+    "--location PATH,N stands for FILE GROUP (render: FILE I), as Windows stores icon\n"
+    "locations: N >= 0 the N-th group in module order, N < 0 the group with id -N. A\n"
+    "module without icon groups is read from ../SystemResources/NAME.mun beside its folder\n"
+    "when that file exists.\n"
     "Icons and images are counted from 0. Exit status: 0 success, 1 failure, 2 usage error.\n";
+
+// The window's About box shows the same version.
+const char kVersion[] = "1.07";
+
+int run(const std::string& command, cli::Args& args) {
+    if (auto status = cli::takeLocation(command, args)) return *status;
+    if (command == "groups") return cli::cmdGroups(args);
+    if (command == "images") return cli::cmdImages(args);
+    if (command == "save-ico") return cli::cmdSaveIco(args);
+    if (command == "save-bmp") return cli::cmdSaveBmp(args);
+    if (command == "count") return cli::cmdCount(args);
+    if (command == "render") return cli::cmdRender(args);
+    if (command == "extract") return cli::cmdExtract(args);
+    if (command == "theme") return cli::cmdTheme(args);
+    return cli::usage("unknown command: " + command + " (see vexil-cli --help)");
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    // Boxes the icon core would show become lines on stderr.
-    platform::setMessageBoxHandler([](const std::string& text, const std::string& title, unsigned style) {
-        std::string flat = text;
-        for (char& c : flat)
-            if (c == '\n') c = ' ';
-        std::fprintf(stderr, "vexil-cli: %s: %s\n", title.c_str(), flat.c_str());
+    // Boxes the icon core would show become part of the failure line that follows them.
+    platform::setMessageBoxHandler([](const std::string& text, const std::string&, unsigned style) {
+        cli::noteCoreMessage(text);
         return (style & platform::mb::ButtonMask) == platform::mb::YesNo ? platform::mb::IdNo : platform::mb::IdOk;
     });
 
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("vexil-cli %s\n", kVersion);
+        return 0;
+    }
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
         std::fputs(kHelp, argc < 2 ? stderr : stdout);
         return argc < 2 ? 2 : 0;
     }
     const std::string command = argv[1];
-    const cli::Args args(argv + 2, argv + argc);
+    cli::Args args(argv + 2, argv + argc);
     // The core reports its own allocation failures; anything else that runs out of memory
     // ends the command with a message, never with an abort.
     try {
-        if (command == "groups") return cli::cmdGroups(args);
-        if (command == "images") return cli::cmdImages(args);
-        if (command == "save-ico") return cli::cmdSaveIco(args);
-        if (command == "save-bmp") return cli::cmdSaveBmp(args);
-        if (command == "count") return cli::cmdCount(args);
-        if (command == "render") return cli::cmdRender(args);
-        if (command == "extract") return cli::cmdExtract(args);
+        const int status = run(command, args);
+        cli::flushCoreMessage();
+        return status;
     } catch (const std::bad_alloc&) {
         return cli::fail("out of memory");
     } catch (const std::exception& e) {
         return cli::fail(e.what());
     }
-    return cli::usage("unknown command: " + command + " (see vexil-cli --help)");
 }

@@ -72,6 +72,15 @@ bool fnLoadGroup(QIconMod& source) {
     }
 }
 
+bool fnLoadIconAt(QIconMod& source, int index) {
+    if (index < 0 || !source.fnOpenByContent()) return false;
+    if (source.IsIcoFile) return index == 0 && source.Images != nullptr;
+    VectorTextList groups;
+    if (!fnListGroupNames(source, groups) || index >= groups.count()) return false;
+    source.GroupName = groups.textAt(index);
+    return fnLoadGroup(source);
+}
+
 void subListImages(QIconMod& source, TextList& combo) {
     if (!source.Images) return;
     combo.clear();

@@ -53,6 +53,12 @@ bool fnListGroupNames(QIconMod& source, TextList& list);
 // image whose data is malformed also shows the format message (titled with the path).
 bool fnLoadGroup(QIconMod& source);
 
+// Loads icon `index` as the icon strip numbers a file's icons: the index-th group of a
+// module, 16-bit ones included (in the order fnListGroupNames lists them), or for index 0
+// an icon file's images. The file is opened by its content. False when there is no such
+// icon or it cannot be loaded (after the message of the step that failed, if it has one).
+bool fnLoadIconAt(QIconMod& source, int index);
+
 // Fills `combo` with one image line per image and selects the first; does nothing when the
 // source holds no image set.
 void subListImages(QIconMod& source, TextList& combo);

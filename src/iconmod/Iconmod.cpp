@@ -75,6 +75,16 @@ bool QIconMod::fnOpenAnyModule() {
     return Module != nullptr;
 }
 
+bool QIconMod::fnOpenByContent() {
+    if (!IsIcoFile) {
+        if (fnOpenAnyModule()) return true;
+        auto file = platform::FileSource::open(Path);
+        if (!file || fnReadIcoHeader(*file) <= 0) return false;
+        IsIcoFile = true;
+    }
+    return fnOpen();
+}
+
 bool QIconMod::fnParseImage(IconImage* image) {
     if (!image) return false;
     const formats::ByteView data = image->view();

@@ -53,6 +53,10 @@ public:
     // NE modules included (their groups are read the same way): for the command line and
     // tests. False for anything that is not a module. Shows nothing.
     bool fnOpenAnyModule();
+    // Opens the file by its content, whatever its name: a module of any kind for its icon
+    // groups, else an icon file read whole. False when it is neither, or when an icon file
+    // cannot be read (after its message).
+    bool fnOpenByContent();
     void subFreeImages();
 
     // Fills Width, Height, ColorBits and IsPng of an image from its Data. False when there

@@ -115,6 +115,8 @@ TEST_F(UiForm1, MenusAndHints) {
         {"mnuPopSaveIcon16", "小さいﾌｧｲﾙ(ico,bmp,jpg)で保存(&S)..."},
         {"mnuPopCopyBmp32", "32ﾋﾟｸｾﾙ ﾋﾞｯﾄﾏｯﾌﾟでｺﾋﾟｰ(&P)"},
         {"mnuPopCopyBmp16", "16ﾋﾟｸｾﾙ ﾋﾞｯﾄﾏｯﾌﾟでｺﾋﾟｰ(&Y)"},
+        {"mnuIconSet", "ｱｲｺﾝｾｯﾄの作成(&T)..."},
+        {"mnuPopIconSet", "ｱｲｺﾝｾｯﾄの作成(&T)..."},
     };
     for (const Entry& e : actions) {
         auto* a = find<QAction>(&form, e.name);
@@ -134,9 +136,10 @@ TEST_F(UiForm1, MenusAndHints) {
     EXPECT_EQ(bar->actions()[1]->text(), QString::fromUtf8("編集(&E)"));
     EXPECT_EQ(bar->actions()[2]->text(), QString::fromUtf8("ヘルプ(&H)"));
     EXPECT_EQ(titles(find<QMenu>(&form, "mnuFile")),
-              (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "終了(&X)"}));
+              (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "終了(&X)", "ｱｲｺﾝｾｯﾄの作成(&T)..."}));
     EXPECT_EQ(titles(find<QMenu>(&form, "mnuStandardSave")).size(), 2u);
-    EXPECT_EQ(titles(find<QMenu>(&form, "PopupMenu1")), (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存"}));
+    EXPECT_EQ(titles(find<QMenu>(&form, "PopupMenu1")),
+              (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "ｱｲｺﾝｾｯﾄの作成(&T)..."}));
     EXPECT_EQ(titles(find<QMenu>(&form, "mnuPopupStandardSave")),
               (std::vector<std::string>{"通常ﾌｧｲﾙ(ico,bmp,jpg)で保存(&L)...", "小さいﾌｧｲﾙ(ico,bmp,jpg)で保存(&S)...", "-",
                                         "32ﾋﾟｸｾﾙ ﾋﾞｯﾄﾏｯﾌﾟでｺﾋﾟｰ(&P)", "16ﾋﾟｸｾﾙ ﾋﾞｯﾄﾏｯﾌﾟでｺﾋﾟｰ(&Y)"}));

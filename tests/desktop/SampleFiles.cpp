@@ -3,7 +3,8 @@
 //   vexil_sample_files DIR
 //       what the desktop tests hand to the thumbnail service: a PE32 program whose group
 //       holds a 256-pixel PNG, a PE32+ DLL and a 16-bit NE program with bitmaps only, an
-//       .ico file, and a program without icons.
+//       .ico file, a program without icons, and a resource-only module as Windows 10/11
+//       keeps system icons in (imageres.dll.mun: resources and no code).
 //   vexil_sample_files --programs DIR COUNT
 //       what the window lists in the X11 test: setup00.exe ... (PE32 and PE32+ programs of
 //       1 to 3 icon groups, every icon one solid colour at 32 and 16 pixels), and for each
@@ -60,6 +61,9 @@ int main(int argc, char** argv) {
         {"ne.exe", fixtures::makeNe({fixtures::patternIcon(resId(1), {16, 32}, 4)})},
         {"icon.ico", fixtures::makeIco({{fixtures::patternDib(16, 8)}, {fixtures::patternDib(48, 32)}})},
         {"noicons.exe", fixtures::makePe({}, {.withResources = false})},
+        {"imageres.dll.mun", fixtures::makePe({fixtures::patternIcon(resId(2), {16, 32, 48}, 32),
+                                               fixtures::patternIcon(resId(184), {16, 32}, 8)},
+                                              {.plus = true, .resourceOnly = true})},
     };
     for (const auto& s : samples) {
         if (!fixtures::writeFile(dir + "/" + s.name, s.bytes)) {

@@ -2,9 +2,10 @@
 # The thumbnailer through a real thumbnail service: the build is installed into a
 # temporary prefix, whose share/ becomes the first XDG data directory of a private tumbler
 # daemon on a private D-Bus session bus, with a private HOME and cache. Thumbnails are
-# asked for over D-Bus as a file manager asks; generated PE32, PE32+ and NE programs must
-# get one in $XDG_CACHE_HOME/thumbnails/normal/<md5 of the file URI>.png, and a program
-# without icons none (tumbler reports it as failed).
+# asked for over D-Bus as a file manager asks; generated PE32, PE32+ and NE programs and a
+# resource-only .mun module (whose type, having no name pattern, comes from its content)
+# must get one in $XDG_CACHE_HOME/thumbnails/normal/<md5 of the file URI>.png, and a
+# program without icons none (tumbler reports it as failed).
 #
 #   tumbler-check.sh BUILD_DIR SAMPLE_FILES_TOOL
 # Exit status 77 (skipped) where tumbler or D-Bus cannot run.
@@ -16,7 +17,7 @@ skip() { echo "SKIPPED: $*" >&2; exit 77; }
 
 tumblerd=$(ls /usr/lib/*/tumbler-1/tumblerd /usr/libexec/tumbler-1/tumblerd 2>/dev/null | head -1 || true)
 [ -n "$tumblerd" ] || skip "tumblerd not installed (Debian package tumbler)"
-for tool in dbus-run-session dbus-monitor gdbus md5sum; do
+for tool in dbus-run-session dbus-monitor gdbus gio md5sum; do
   command -v "$tool" >/dev/null || skip "$tool not installed"
 done
 
@@ -47,6 +48,10 @@ for f in noicons.exe pe32.exe pe32plus.dll ne.exe; do
   uris+=("'file://$work/files/$f'")
   types+=("'application/x-ms-dos-executable'")
 done
+# A file manager knows a .mun by its content alone.
+mun_type=$(gio info -a standard::content-type "$work/files/imageres.dll.mun" | sed -n 's/^ *standard::content-type: //p')
+uris+=("'file://$work/files/imageres.dll.mun'")
+types+=("'${mun_type:-unknown}'")
 list() { local IFS=,; echo "[$*]"; }
 gdbus call --session --dest "$service" --object-path "$path" --method "$service.Queue" \
   "$(list "${uris[@]}")" "$(list "${types[@]}")" normal default 0 >"$work/queue.log" 2>&1 || exit 0
@@ -73,7 +78,7 @@ fail() { echo "FAIL: $*" >&2; failed=1; }
 grep -q 'member=Finished' "$work/signals.log" || fail "tumbler did not finish the request within 30 s"
 
 thumbnail() { printf '%s' "file://$work/files/$1" | md5sum | cut -d' ' -f1 | sed "s|^|$work/cache/thumbnails/normal/|; s|\$|.png|"; }
-for f in pe32.exe pe32plus.dll ne.exe; do
+for f in pe32.exe pe32plus.dll ne.exe imageres.dll.mun; do
   t=$(thumbnail "$f")
   if [ ! -f "$t" ]; then
     fail "$f: no thumbnail $t"

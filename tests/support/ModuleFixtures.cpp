@@ -355,7 +355,10 @@ Bytes makePe(const std::vector<ModuleIcon>& icons, const PeOptions& options, PeL
     }
     if (!options.resourcesInHeaders) std::copy(tree.tree.begin(), tree.tree.end(), rsrc.begin());
 
-    const std::uint16_t sectionCount = options.withResources ? 2 : 1;
+    // A resource-only module without data before its resources has the one section.
+    const bool firstSection = !(options.resourceOnly && options.textSize == 0);
+    const std::uint16_t sectionCount = static_cast<std::uint16_t>((options.withResources ? 1 : 0) + (firstSection ? 1 : 0));
+    const std::size_t rsrcHeader = sectionTable + (firstSection ? 40 : 0);
     const std::size_t rsrcRaw = alignUp(rsrc.size(), kFileAlignment);
     const std::uint32_t imageSize =
         options.withResources ? rsrcRva + static_cast<std::uint32_t>(alignUp(rsrc.size(), kSectionAlignment)) : rsrcRva;
@@ -369,11 +372,11 @@ Bytes makePe(const std::vector<ModuleIcon>& icons, const PeOptions& options, PeL
     putU16(b, pe + 4, options.plus ? 0x8664 : 0x014C);
     putU16(b, pe + 6, sectionCount);
     putU16(b, pe + 20, optSize);
-    putU16(b, pe + 22, options.plus ? 0x0022 : 0x0102);
+    putU16(b, pe + 22, static_cast<std::uint16_t>((options.plus ? 0x0022 : 0x0102) | (options.resourceOnly ? 0x2000 : 0)));
     putU16(b, opt, options.plus ? 0x20B : 0x10B);
-    putU32(b, opt + 4, static_cast<std::uint32_t>(textRaw));
-    putU32(b, opt + 8, static_cast<std::uint32_t>(rsrcRaw));
-    putU32(b, opt + 16, textRva);
+    putU32(b, opt + 4, options.resourceOnly ? 0 : static_cast<std::uint32_t>(textRaw));
+    putU32(b, opt + 8, static_cast<std::uint32_t>(rsrcRaw + (options.resourceOnly ? textRaw : 0)));
+    putU32(b, opt + 16, options.resourceOnly ? 0 : textRva);
     putU32(b, opt + 20, textRva);
     if (options.plus) {
         putU32(b, opt + 24, 0x40000000);
@@ -394,14 +397,16 @@ Bytes makePe(const std::vector<ModuleIcon>& icons, const PeOptions& options, PeL
         putU32(b, dataDirs + 16, rootRva);
         putU32(b, dataDirs + 20, static_cast<std::uint32_t>(options.resourcesInHeaders ? tree.tree.size() : rsrc.size()));
     }
-    putSection(b, sectionTable, ".text", static_cast<std::uint32_t>(options.textSize), textRva,
-               static_cast<std::uint32_t>(textRaw), static_cast<std::uint32_t>(textFile), 0x60000020);
+    if (firstSection)
+        putSection(b, sectionTable, options.resourceOnly ? ".rdata" : ".text",
+                   static_cast<std::uint32_t>(options.textSize), textRva, static_cast<std::uint32_t>(textRaw),
+                   static_cast<std::uint32_t>(textFile), options.resourceOnly ? 0x40000040 : 0x60000020);
     if (options.withResources)
-        putSection(b, sectionTable + 40, ".rsrc", static_cast<std::uint32_t>(rsrc.size()), rsrcRva,
+        putSection(b, rsrcHeader, ".rsrc", static_cast<std::uint32_t>(rsrc.size()), rsrcRva,
                    static_cast<std::uint32_t>(rsrcRaw), static_cast<std::uint32_t>(rsrcFile), 0x40000040);
     if (options.withResources && options.resourcesInHeaders) putBytes(b, treeInHeaders, tree.tree);
 
-    b.resize(textFile + textRaw, 0xCC);
+    b.resize(textFile + textRaw, options.resourceOnly ? 0x00 : 0xCC);
     if (options.withResources) {
         putBytes(b, rsrcFile, rsrc);
         padTo(b, rsrcFile + rsrcRaw);

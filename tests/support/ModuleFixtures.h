@@ -81,6 +81,10 @@ struct PeOptions {
     bool withResources = true;            // false: no .rsrc section and an empty slot 2
     bool resourcesInHeaders = false;      // directory tree inside the headers, data in .rsrc
     std::size_t textSize = 0x200;         // bytes of the .text section before .rsrc
+    // A resource-only DLL as Windows 10/11 keeps system icons in (.mun) and languages in
+    // (.mui): no code, the first section read-only data (.rdata) instead of .text, no entry
+    // point.
+    bool resourceOnly = false;
 };
 
 // Where makePe put things (file offsets unless named RVA).

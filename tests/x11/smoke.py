@@ -7,8 +7,8 @@ In a private mount namespace a tmpfs is mounted and filled with generated progra
 starts with its current directory there, so its first scan lists a drive root that holds
 programs. Under Xvfb, driven by xdotool (pointer and keys through XTEST), it checks the
 caption, the listed rows, the strip and its status text after a click, the strip's pop-up
-menu, the 32-pixel copy read back with xclip, the About box closed with Esc, and that
-closing the window ends the program with status 0. Widget texts are read through the
+menu, the 32-pixel copy read back with xclip, the About box closed with Esc, an icon set
+written through its dialog, and that closing the window ends the program with status 0. Widget texts are read through the
 accessibility bus (AT-SPI), as a screen reader reads them.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no X server, tools or mount namespace here).
@@ -261,7 +261,8 @@ def inside(vexil, programs):
         import pyatspi
         ui = Ui(pyatspi)
 
-        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1")
+        data_home = os.path.join(mount, "data")
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", XDG_DATA_HOME=data_home)
         program = session.start([vexil], cwd=mount, env=env, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
 
         # The window opens on the drive whose root holds the programs.
@@ -326,6 +327,23 @@ def inside(vexil, programs):
         key("Escape")
         wait_for("the About box to close", lambda: not window_named("Vexilについて"))
         print("About box: opened and closed")
+
+        # File, icon set: the dialog offers $XDG_DATA_HOME/icons; a name typed and Enter write
+        # the strip's current icon there, 32 pixels among its sizes.
+        xdo("windowfocus", "--sync", main_window)
+        key("alt+f", "t")
+        dialog = wait_for("the icon set dialog", lambda: window_named("ｱｲｺﾝｾｯﾄの作成"))
+        xdo("windowfocus", "--sync", dialog)
+        key("ctrl+a")
+        xdo("type", "--delay", "40", "smoke-icon")
+        key("Return")
+        wait_for("the icon set dialog to close", lambda: not window_named("ｱｲｺﾝｾｯﾄの作成"))
+        icon = os.path.join(data_home, "icons/hicolor/32x32/apps/smoke-icon.png")
+        data = wait_for(icon, lambda: os.path.exists(icon) and open(icon, "rb").read())
+        width, height, centre = png_pixel(data, 16, 16)
+        if (width, height) != (32, 32) or centre != colour:
+            fail(f"icon set picture {width}x{height}, centre {centre}, expected 32x32 {colour}")
+        print(f"icon set: {icon}")
 
         # File, Exit closes the window and ends the program with status 0.
         xdo("windowfocus", "--sync", main_window)  # no window manager gives it back

@@ -1,0 +1,54 @@
+// Icon sets for the freedesktop icon theme "hicolor": one group's pictures as
+// DIR/hicolor/<N>x<N>/apps/NAME.png at every size of hicolor's own list up to the group's
+// largest square image, which is what a desktop entry with "Icon=NAME" is drawn from (a
+// Windows program run with Wine, for example). The command line and the window both write
+// them through writeIconTheme.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "iconmod/IconImage.h"
+
+namespace iconmod {
+
+namespace text {
+inline constexpr const char* kThemeNameInvalid = "名前に使えるのは英数字と . _ - だけです";
+inline constexpr const char* kThemeNoSquareImage = "ｱｲｺﾝｾｯﾄにできる正方形の画像がありません";
+inline constexpr const char* kThemeFolderFailed = "ﾌｫﾙﾀﾞの作成に失敗しました";
+inline constexpr const char* kThemePictureFailed = "ｱｲｺﾝ ﾃﾞｰﾀの変換に失敗しました";
+inline constexpr const char* kThemeWriteFailed = "ｱｲｺﾝｾｯﾄの保存に失敗しました";
+}  // namespace text
+
+// The sizes of hicolor's own folders, ascending.
+inline constexpr int kHicolorSizes[] = {16, 22, 24, 32, 48, 64, 96, 128, 256};
+
+// True for a name made of ASCII letters, digits, ".", "_" and "-" only (and not empty).
+bool isIconThemeName(std::string_view name);
+
+// A name for the icon set of a file: its name without the extension, each character a
+// name cannot hold made "_"; "icon" when nothing is left.
+std::string suggestIconThemeName(std::string_view fileName);
+
+// Where a user's icon themes live: $XDG_DATA_HOME/icons when that is an absolute path,
+// else ~/.local/share/icons; nullopt when neither can be told.
+std::optional<std::string> defaultIconThemeDir();
+
+// The sizes the set is written at: hicolor's sizes up to its largest square image.
+std::vector<int> iconThemeSizes(const IconImageSet& set);
+
+// dir/hicolor/<size>x<size>/apps/name.png
+std::string iconThemeFile(const std::string& dir, int size, const std::string& name);
+
+// Writes the set as hicolor/<N>x<N>/apps/NAME.png under dir, making the folders it needs;
+// at a size the set holds, its deepest image of that size (a PNG image byte for byte),
+// otherwise the picture of the scale-down rule. Each file is replaced only when all of it
+// was written. Afterwards dir/hicolor gets the current time as its modification time, so
+// that icon caches look again. False after showing the failing step's message (titled with
+// the name or path concerned); `written` receives the files written, in size order.
+bool writeIconTheme(const IconImageSet& set, const std::string& dir, const std::string& name,
+                    std::vector<std::string>* written = nullptr);
+
+}  // namespace iconmod
