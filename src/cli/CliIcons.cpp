@@ -7,6 +7,7 @@
 #include "cli/Cli.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
+#include "platform/AtomicFile.h"
 
 namespace cli {
 namespace {
@@ -83,7 +84,11 @@ int cmdSaveIco(const Args& args) {
     }
     iconmod::QIconMod source(args[0]);
     if (auto status = openGroup(source, args[1])) return *status;
-    return source.fnSaveIco(args[2], selection) ? 0 : 1;
+    if (source.fnSaveIco(args[2], selection)) return 0;
+    // The core shows a message for the steps it knows; a failed final write or rename
+    // is told here, with the system's reason.
+    const std::string reason = platform::AtomicFile::lastError();
+    return reason.empty() ? 1 : fail(args[2] + ": cannot be written: " + reason);
 }
 
 int cmdSaveBmp(const Args& args) {
