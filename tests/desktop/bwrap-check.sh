@@ -4,9 +4,9 @@
 # namespace unshared, no HOME, no display; the input bound read-only as
 # /tmp/gnome-desktop-file-to-thumbnail.exe, an empty output folder at /tmp/out, and the
 # thumbnailer itself bound read-only at a path of its own outside /usr.
-#   bwrap-check.sh THUMBNAILER SAMPLE_FILES_TOOL   (the build's programs)
-#   bwrap-check.sh THUMBNAILER --installed          (a packaged /usr/bin/vexil-thumbnailer:
-#                                                    the sample files must be in $VEXIL_SAMPLES)
+#   bwrap-check.sh THUMBNAILER SAMPLE_FILES_TOOL
+# THUMBNAILER may be the packaged /usr/bin/vexil-thumbnailer, which is then run as it is
+# installed (scripts/check-deb.sh does this).
 # Exit 77 (skipped) with the reason where bwrap cannot run.
 set -euo pipefail
 
@@ -20,11 +20,7 @@ bwrap --ro-bind / / --unshare-all --die-with-parent true 2>/dev/null ||
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-if [ "$samples_tool" = --installed ]; then
-  cp "$VEXIL_SAMPLES"/* "$work"/
-else
-  "$samples_tool" "$work" >/dev/null
-fi
+"$samples_tool" "$work" >/dev/null
 
 # The system's links into /usr, as GNOME makes them.
 links=()
