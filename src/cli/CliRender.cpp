@@ -6,6 +6,7 @@
 #include "cli/Cli.h"
 #include "iconmod/PngExport.h"
 #include "iconmod/StandardSave.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSource.h"
 #include "platform/IconExtract.h"
 #include "platform/MbText.h"
@@ -58,7 +59,10 @@ int cmdRender(const Args& args) {
     }
     const auto picture = file->icon(static_cast<int>(index), size);
     if (!picture) return fail(path + ": icon " + args[1] + " cannot be extracted");
-    if (!writer(out, *picture)) return fail(out + ": cannot be written");
+    if (!writer(out, *picture)) {
+        const std::string reason = platform::AtomicFile::lastError();
+        return fail(out + ": cannot be written" + (reason.empty() ? "" : ": " + reason));
+    }
     return 0;
 }
 

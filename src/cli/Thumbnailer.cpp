@@ -375,7 +375,12 @@ int main(int argc, char** argv) {
     const std::string& input = files[0];
     const std::string& output = files[1];
 
-    // INPUT is opened read-only and never followed to a FIFO or device (FileSource).
+    // INPUT is opened read-only, and only when it is a regular file: a FIFO or a device is
+    // not even opened (FileSource checks the opened file again, for one swapped meanwhile).
+    struct stat named {};
+    if (::stat(input.c_str(), &named) == 0 && !S_ISREG(named.st_mode))
+        return failure(input, "cannot be read: " + platform::FileSource::describe(platform::FileSource::OpenError::NotRegular,
+                                                                                  S_ISDIR(named.st_mode) ? EISDIR : 0));
     platform::FileSource::OpenError openError{};
     int systemError = 0;
     auto source = platform::FileSource::open(input, &openError, &systemError);

@@ -91,7 +91,8 @@ TEST(Thumbnailer, SizesFromTheLargestImageNeverEnlarged) {
         {"small.dll", {"-s", "128"}, 32, 32},
         {"small.dll", {"-s", "16"}, 16, 16},
         {"old.exe", {}, 48, 48},
-        {"wide.ico", {"-s", "16"}, 16, 8},
+        {"wide.ico", {"-s", "16"}, 16, 16},  // its own 16-pixel image
+        {"wide.ico", {"-s", "32"}, 32, 16},  // the 64 x 32 one, shrunk
         {"wide.ico", {"-s", "256"}, 64, 32},
     };
     for (const Case& c : cases) {
@@ -265,7 +266,7 @@ TEST(Thumbnailer, TakesTheImageWindowsWouldPickAndPassesAWholePngOn) {
     const std::string in = dir.file("app.exe");
     ASSERT_TRUE(fixtures::writeFile(in, fixtures::makePe({{resId(1),
         {fixtures::patternDib(16, 4), fixtures::patternDib(48, 8), deep48, drawn128, padded}}})));
-    // A PNG whose CRC is broken is never passed on as it is.
+    // A PNG whose CRC is broken is never passed on as it is (the decoder reads it all the same).
     Bytes broken = png;
     broken[29] ^= 0xFF;  // inside IHDR's CRC
     const std::string brokenIn = dir.file("broken.ico");
@@ -287,7 +288,7 @@ TEST(Thumbnailer, TakesTheImageWindowsWouldPickAndPassesAWholePngOn) {
         {in, 100, std::nullopt, decoded(drawn128, 100)},  // the smallest larger one, shrunk
         {in, 512, std::nullopt, decoded(png, 256)},       // the largest, never enlarged
         {in, 1024, std::nullopt, decoded(png, 256)},
-        {brokenIn, 256, std::nullopt, decoded(fixtures::patternDib(32, 32), 32)},
+        {brokenIn, 256, std::nullopt, decoded(broken, 256)},
     };
     for (const Case& c : cases) {
         const std::string what = c.input + " at " + std::to_string(c.size);
@@ -298,6 +299,9 @@ TEST(Thumbnailer, TakesTheImageWindowsWouldPickAndPassesAWholePngOn) {
             EXPECT_EQ(fixtures::readFile(out), *c.exactBytes) << what;
             continue;
         }
+        const Bytes written = fixtures::readFile(out);
+        EXPECT_NE(written, png) << what;
+        EXPECT_NE(written, broken) << what;
         const auto image = readPng(out);
         ASSERT_TRUE(image) << what;
         EXPECT_EQ(std::make_pair(image->width, image->height), std::make_pair(c.picture.width, c.picture.height)) << what;

@@ -33,8 +33,8 @@ TEST(AtomicFile, RefusesReadOnlyFilesAndReplacesWhatALinkNames) {
         EXPECT_EQ(file.error(), c.error) << c.name;
         EXPECT_EQ(platform::AtomicFile::lastError(), c.error) << c.name;
         if (*c.landsIn) {
-            EXPECT_EQ(fixtures::readFile(dir.file(c.landsIn)), written ? fixtures::Bytes{'a', 'b'} : fixtures::Bytes{1})
-                << c.name;
+            const fixtures::Bytes expected = written ? fixtures::Bytes{'a', 'b'} : fixtures::Bytes{1};
+            EXPECT_EQ(fixtures::readFile(dir.file(c.landsIn)), expected) << c.name;
         }
     }
     struct stat st {};
