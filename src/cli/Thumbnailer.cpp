@@ -271,7 +271,7 @@ std::optional<formats::Bytes> makeInChild(std::unique_ptr<platform::FileSource> 
         const char* name = sigabbrev_np(sig);
         const std::string why = sig == SIGSYS    ? "a system call the sandbox forbids"
                                 : sig == SIGXCPU ? "the CPU time limit"
-                                : sig == SIGKILL ? "the CPU time limit or the system"
+                                : sig == SIGKILL ? "killed by the system"
                                                  : std::string(strsignal(sig));
         failure(input, "the sandboxed reader was stopped by signal " + std::to_string(sig) + " (SIG" +
                            (name ? name : "?") + ", " + why + "); nothing written");

@@ -46,8 +46,10 @@ ConfineResult failed(const char* step, int error) {
     return r;
 }
 
-bool setLimit(int resource, rlim_t value) {
-    const rlimit limit{value, value};
+// Sets a limit for good (soft and hard alike, or the hard one `slack` above: the CPU
+// limit sends SIGXCPU at the soft limit, SIGKILL only at the hard one).
+bool setLimit(int resource, rlim_t value, rlim_t slack = 0) {
+    const rlimit limit{value, value + slack};
     return ::setrlimit(resource, &limit) == 0;
 }
 
@@ -138,7 +140,7 @@ ConfineResult confine(const ConfinePlan& plan) {
 #ifndef VEXIL_SANITIZER_RUNTIME
             setLimit(RLIMIT_AS, kConfinedAddressSpace) &&
 #endif
-            setLimit(RLIMIT_CPU, kConfinedCpuSeconds) && setLimit(RLIMIT_FSIZE, kConfinedOutput) && setLimit(RLIMIT_CORE, 0);
+            setLimit(RLIMIT_CPU, kConfinedCpuSeconds, 1) && setLimit(RLIMIT_FSIZE, kConfinedOutput) && setLimit(RLIMIT_CORE, 0);
         if (!ok) return failed("resource limits", errno);
     }
     if (plan.layers.landlock) {
