@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -391,6 +392,18 @@ TEST(CliExtract, AnOutputFolderLeftEmptyIsRemoved) {
         EXPECT_EQ(std::filesystem::exists(c.outDir), c.stays) << c.outDir;
     }
     EXPECT_FALSE(std::filesystem::exists(out.file("new")));
+
+    // A run whose every write fails (a file-size limit of 0, as on a full disk) says why and
+    // leaves no folder behind.
+    const std::string full = out.file("full");
+    // The limit is the subshell's alone; stderr goes through a pipe, which it does not cover.
+    const std::string command = "(trap '' XFSZ; ulimit -f 0; '" VEXIL_CLI_PATH "' extract '" + in.file("a.dll") + "' -o '" +
+                                full + "' 2>&1 >/dev/null; echo status \\$?) | cat >'" + out.file("full.err") + "'";
+    ASSERT_EQ(std::system(("sh -c \"" + command + "\"").c_str()), 0);
+    const Bytes err = fixtures::readFile(out.file("full.err"));
+    EXPECT_EQ(std::string(err.begin(), err.end()),
+              "vexil-cli: " + full + "/a.dll-#1.ico: cannot be written: File too large\nstatus 1\n");
+    EXPECT_FALSE(std::filesystem::exists(full));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -197,6 +198,20 @@ TEST(Cli, SavesNeverReplaceAReadOnlyFileAndWriteThroughLinks) {
         EXPECT_NE(r.err.find(dir.file(name) + ": cannot be written: Permission denied"), std::string::npos) << r.err;
         EXPECT_EQ(fixtures::readFile(dir.file("locked.ico")), (Bytes{1, 2, 3}));
     }
+    // A write that fails half-way (here a file-size limit, as a full disk would) is told with
+    // the system's reason; the old file keeps its bytes and no temporary file stays.
+    ASSERT_TRUE(fixtures::writeFile(dir.file("full.ico"), Bytes{5}));
+    // The limit is the subshell's alone; stderr goes through a pipe, which it does not cover.
+    const std::string command = "(trap '' XFSZ; ulimit -f 1; " + quote(VEXIL_CLI_PATH) + " save-ico " + quote(module) +
+                                " '#1' " + quote(dir.file("full.ico")) + " 2>&1; echo status $?) | cat >" +
+                                quote(dir.file("full.err"));
+    ASSERT_EQ(std::system(("sh -c " + quote(command)).c_str()), 0);
+    EXPECT_EQ(slurp(dir.file("full.err")),
+              "vexil-cli: " + dir.file("full.ico") + ": cannot be written: File too large\nstatus 1\n");
+    EXPECT_EQ(fixtures::readFile(dir.file("full.ico")), Bytes{5});
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(e.path().filename().string()[0], '.') << "temporary file left: " << e.path();
+
     ASSERT_EQ(runCli(dir, {"save-ico", module, "#1", dir.file("link.ico")}).status, 0);
     struct stat st {};
     ASSERT_EQ(::lstat(dir.file("link.ico").c_str(), &st), 0);
