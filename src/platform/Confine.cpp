@@ -117,6 +117,14 @@ int loadSeccompFilter(const ConfinePlan& plan) {
     for (int call : {SCMP_SYS(clock_gettime), SCMP_SYS(clock_getres), SCMP_SYS(gettimeofday), SCMP_SYS(time),
                      SCMP_SYS(close), SCMP_SYS(exit), SCMP_SYS(exit_group), SCMP_SYS(rt_sigreturn)})
         rc = rc ? rc : allow(ctx, call);
+#ifdef VEXIL_SANITIZER_RUNTIME
+    // The sanitizer runtime probes whether memory is readable by writing it into a pipe of
+    // its own (UBSan's check of dynamic types does this), takes down its signal stack at
+    // exit, and on an error stops the process with a signal to itself.
+    for (int call : {SCMP_SYS(pipe), SCMP_SYS(pipe2), SCMP_SYS(write), SCMP_SYS(getpid), SCMP_SYS(gettid),
+                     SCMP_SYS(tgkill), SCMP_SYS(rt_sigprocmask), SCMP_SYS(sched_yield), SCMP_SYS(sigaltstack)})
+        rc = rc ? rc : allow(ctx, call);
+#endif
     // libseccomp sets no_new_privs itself before loading.
     rc = rc ? rc : seccomp_load(ctx);
     seccomp_release(ctx);
@@ -127,7 +135,8 @@ int loadSeccompFilter(const ConfinePlan& plan) {
 
 const char* confineLayersLeftOut() {
 #ifdef VEXIL_SANITIZER_RUNTIME
-    return "the address-space limit (the sanitizer runtime reserves terabytes for its shadow memory)";
+    return "the address-space limit (the sanitizer runtime reserves terabytes for its shadow memory), and the "
+           "seccomp filter lets the runtime make pipes and write to any descriptor (its probe of readable memory)";
 #else
     return nullptr;
 #endif

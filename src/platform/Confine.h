@@ -41,10 +41,11 @@ struct ConfineResult {
 
 ConfineResult confine(const ConfinePlan& plan);
 
-// The layers this build cannot put on, and why, or nullptr when it puts on all of them.
-// Sanitizer runtimes reserve terabytes of address space for their shadow memory, so
-// sanitizer builds leave out the address-space limit (the seccomp filter, Landlock, and
-// the CPU and file-size limits stay).
+// What this build leaves out of the layers, and why, or nullptr when it puts on all of
+// them whole. Sanitizer runtimes reserve terabytes of address space for their shadow
+// memory and probe memory through pipes, so sanitizer builds leave out the address-space
+// limit and let the filter allow pipes and writes to any descriptor (Landlock, the rest of
+// the filter, and the CPU and file-size limits stay).
 const char* confineLayersLeftOut();
 
 }  // namespace platform

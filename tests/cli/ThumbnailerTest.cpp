@@ -370,7 +370,7 @@ TEST(Thumbnailer, EachLayerOfTheSandboxStopsTheChildOnItsOwn) {
             std::printf("skipped %s: the kernel has no Landlock of ABI 4 or later\n", what.c_str());
             continue;
         }
-        if (std::string(c.attempt) == "memory" && !addressLimit) {
+        if (std::string(c.layers) == "limits" && !addressLimit) {
             std::printf("skipped %s: this build leaves out %s\n", what.c_str(), platform::confineLayersLeftOut());
             continue;
         }
