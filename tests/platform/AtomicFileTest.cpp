@@ -40,4 +40,14 @@ TEST(AtomicFile, RefusesReadOnlyFilesAndReplacesWhatALinkNames) {
     struct stat st {};
     ASSERT_EQ(::lstat(dir.file("dangling").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    // The owner stays where the process may give it (root may; others keep their own files).
+    const std::string owned = dir.file("owned");
+    ASSERT_TRUE(fixtures::writeFile(owned, {1}));
+    if (::chown(owned.c_str(), 4321, 4321) == 0) {
+        ASSERT_TRUE(platform::AtomicFile::writeWhole(owned, fixtures::Bytes{2}));
+        ASSERT_EQ(::stat(owned.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 4321u);
+    }
 }
