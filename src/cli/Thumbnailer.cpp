@@ -35,6 +35,7 @@
 
 #ifdef VEXIL_THUMBNAILER_TEST_HOOK
 #include <netinet/in.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 
 #include <cstdlib>
@@ -138,7 +139,8 @@ std::optional<formats::Bytes> thumbnailPng(formats::IconFile& file, int size) {
 // Test builds only (the installed program has none of this): VEXIL_TEST_LAYERS chooses
 // the layers ("seccomp,landlock,limits", "none"), and VEXIL_TEST_ATTEMPT something the
 // child tries once confined: "open" (INPUT again, by its name), "socket" (a TCP
-// connection to this machine), "exec" (a shell) or "memory" (768 MiB). A refused attempt
+// connection to this machine), "exec" (a shell), "memory" (768 MiB), "execmem" (memory that
+// may be run) or "stdout" (a write to a descriptor other than its own). A refused attempt
 // is told on stderr and the run goes on; one that gets through ends the child with
 // status 42.
 constexpr int kHookEscaped = 42;
@@ -170,6 +172,10 @@ void hookAttempt(const std::string& attempt, const std::string& input) {
         char sh[] = "/bin/sh", dashC[] = "-c", script[] = "exit 42";
         char* argv[] = {sh, dashC, script, nullptr};
         result = ::execve(sh, argv, nullptr);
+    } else if (attempt == "execmem") {
+        result = ::mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) == MAP_FAILED ? -1 : 0;
+    } else if (attempt == "stdout") {
+        result = static_cast<int>(::write(STDOUT_FILENO, "", 0));
     } else if (attempt == "memory") {
         void* block = std::malloc(768u << 20);
         result = block ? 0 : -1;

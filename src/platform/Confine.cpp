@@ -85,6 +85,17 @@ bool restrictWithLandlock(int abi) {
     return ok;
 }
 
+// A comparison of system call argument `arg` with `a` (for a masked comparison: the mask
+// `a`, the value `b`).
+scmp_arg_cmp argument(unsigned arg, scmp_compare op, scmp_datum_t a, scmp_datum_t b = 0) {
+    scmp_arg_cmp cmp{};
+    cmp.arg = arg;
+    cmp.op = op;
+    cmp.datum_a = a;
+    cmp.datum_b = b;
+    return cmp;
+}
+
 // Adds an allow rule; a system call this architecture does not have is skipped.
 int allow(scmp_filter_ctx ctx, int syscall, std::initializer_list<scmp_arg_cmp> args = {}) {
     if (syscall < 0) return 0;
@@ -99,15 +110,15 @@ int loadSeccompFilter(const ConfinePlan& plan) {
     const auto readFd = static_cast<scmp_datum_t>(plan.readFd);
     const auto writeFd = static_cast<scmp_datum_t>(plan.writeFd);
     const auto stderrFd = static_cast<scmp_datum_t>(STDERR_FILENO);
-    const scmp_arg_cmp noExec = SCMP_A2(SCMP_CMP_MASKED_EQ, PROT_EXEC, 0);
+    const scmp_arg_cmp noExec = argument(2, SCMP_CMP_MASKED_EQ, PROT_EXEC, 0);
     int rc = 0;
     // The input: read and seek, nothing else.
     for (int call : {SCMP_SYS(read), SCMP_SYS(pread64), SCMP_SYS(readv), SCMP_SYS(preadv), SCMP_SYS(lseek)})
-        rc = rc ? rc : allow(ctx, call, {SCMP_A0(SCMP_CMP_EQ, readFd)});
+        rc = rc ? rc : allow(ctx, call, {argument(0, SCMP_CMP_EQ, readFd)});
     // The result and messages.
     for (int call : {SCMP_SYS(write), SCMP_SYS(writev)}) {
-        rc = rc ? rc : allow(ctx, call, {SCMP_A0(SCMP_CMP_EQ, writeFd)});
-        rc = rc ? rc : allow(ctx, call, {SCMP_A0(SCMP_CMP_EQ, stderrFd)});
+        rc = rc ? rc : allow(ctx, call, {argument(0, SCMP_CMP_EQ, writeFd)});
+        rc = rc ? rc : allow(ctx, call, {argument(0, SCMP_CMP_EQ, stderrFd)});
     }
     // Memory, never executable.
     rc = rc ? rc : allow(ctx, SCMP_SYS(mmap), {noExec});
