@@ -2,17 +2,26 @@
 // shrink, encode, write, exit. Programs are generated: a typical one whose icon group holds
 // a 256-pixel PNG beside its bitmaps, one with only small bitmaps (48 pixels and less), and
 // the typical one with 1 GiB of code before its resources (a sparse file). The floor is
-// starting and reaping /bin/true.
+// starting and reaping /bin/true. Beside it, in the same run and on the same files, the
+// peer: icoextract's thumbnailer (Debian icoextract and python3-pil) as a whole process,
+// and the cost of the sandbox alone: fork, confine, exit, reap. Each process's peak
+// memory is reported as peak_KiB.
 //
 //   build-bench/bench/bench_ThumbnailerBench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
 
 #include <string>
 #include <vector>
 
 #include "support/ImageFixtures.h"
+#include "platform/Confine.h"
 #include "support/ModuleFixtures.h"
 
 extern char** environ;
@@ -44,35 +53,131 @@ Files& files() {
     return f;
 }
 
-void run(benchmark::State& state, std::vector<std::string> args) {
+// Starts a program and waits for it; false when it could not start or failed. *peakKiB
+// grows to the program's peak memory.
+bool spawnAndWait(std::vector<std::string> args, long* peakKiB) {
     std::vector<char*> argv;
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
+    pid_t pid = 0;
+    int status = 0;
+    struct rusage usage {};
+    if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0 || wait4(pid, &status, 0, &usage) != pid ||
+        !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return false;
+    *peakKiB = std::max(*peakKiB, usage.ru_maxrss);
+    return true;
+}
+
+void run(benchmark::State& state, const std::vector<std::string>& args) {
+    long peakKiB = 0;
     for (auto _ : state) {
-        pid_t pid = 0;
-        int status = 0;
-        if (posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0 || waitpid(pid, &status, 0) != pid ||
-            !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        if (!spawnAndWait(args, &peakKiB)) {
             state.SkipWithError("the command failed");
             return;
         }
     }
+    state.counters["peak_KiB"] = static_cast<double>(peakKiB);
+}
+
+std::vector<std::string> ourCommand(int size, const std::string& input) {
+    return {VEXIL_THUMBNAILER_PATH, "-s", std::to_string(size), input, files().out};
+}
+
+// icoextract's thumbnailer, as its `exe-thumbnailer` command starts it.
+std::vector<std::string> peerCommand(int size, const std::string& input) {
+    return {"/usr/bin/python3", "-c", "from icoextract.scripts.thumbnailer import main; main()", "-s",
+            std::to_string(size), input, files().out};
+}
+
+bool havePeer(benchmark::State& state) {
+    if (::access("/usr/lib/python3/dist-packages/icoextract/scripts/thumbnailer.py", R_OK) == 0) return true;
+    state.SkipWithError("icoextract is not installed (scripts/deps.sh: VEXIL_BENCH_PACKAGES)");
+    return false;
 }
 
 void thumbnail(benchmark::State& state, const std::string& input) {
-    run(state, {VEXIL_THUMBNAILER_PATH, "-s", std::to_string(state.range(0)), input, files().out});
+    run(state, ourCommand(static_cast<int>(state.range(0)), input));
+}
+
+void peer(benchmark::State& state, const std::string& input) {
+    if (havePeer(state)) run(state, peerCommand(static_cast<int>(state.range(0)), input));
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Ours and the peer's taken in turn on the same file, so that the load of a shared
+// machine weighs on both alike: each iteration runs the peer once and ours ten times.
+// Counters: the median wall time of each (ms) and their ratio.
+void sideBySide(benchmark::State& state, const std::string& input) {
+    if (!havePeer(state)) return;
+    const int size = static_cast<int>(state.range(0));
+    std::vector<double> ours, theirs;
+    long oursKiB = 0, theirsKiB = 0;
+    auto timed = [](const std::vector<std::string>& args, long* peak, std::vector<double>& into) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!spawnAndWait(args, peak)) return false;
+        into.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        return true;
+    };
+    for (auto _ : state) {
+        bool ok = timed(peerCommand(size, input), &theirsKiB, theirs);
+        for (int i = 0; ok && i < 10; ++i) ok = timed(ourCommand(size, input), &oursKiB, ours);
+        if (!ok) {
+            state.SkipWithError("a command failed");
+            return;
+        }
+    }
+    state.counters["ours_ms"] = median(ours);
+    state.counters["peer_ms"] = median(theirs);
+    state.counters["ratio"] = median(theirs) / median(ours);
+    state.counters["ours_KiB"] = static_cast<double>(oursKiB);
+    state.counters["peer_KiB"] = static_cast<double>(theirsKiB);
 }
 
 void BM_Floor_ProcessStart(benchmark::State& state) { run(state, {"/bin/true"}); }
+
+// What the sandbox adds to a run: a child forked, confined with all three layers, ended
+// and reaped.
+void BM_ForkAndConfine(benchmark::State& state) {
+    for (auto _ : state) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            platform::ConfinePlan plan;
+            plan.readFd = STDIN_FILENO;
+            plan.writeFd = STDOUT_FILENO;
+            ::_exit(platform::confine(plan).ok ? 0 : 1);
+        }
+        int status = 0;
+        if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+            state.SkipWithError("fork or confine failed");
+            return;
+        }
+    }
+}
 void BM_Thumbnail_Png256(benchmark::State& state) { thumbnail(state, files().typical); }
 void BM_Thumbnail_SmallBitmaps(benchmark::State& state) { thumbnail(state, files().small); }
 void BM_Thumbnail_Png256_1GiBProgram(benchmark::State& state) { thumbnail(state, files().huge); }
+void BM_Peer_Png256(benchmark::State& state) { peer(state, files().typical); }
+void BM_Peer_SmallBitmaps(benchmark::State& state) { peer(state, files().small); }
+void BM_SideBySide_Png256(benchmark::State& state) { sideBySide(state, files().typical); }
+void BM_SideBySide_SmallBitmaps(benchmark::State& state) { sideBySide(state, files().small); }
 
 #define WHOLE_PROCESS(b) b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(100)->Repetitions(5)
 WHOLE_PROCESS(BENCHMARK(BM_Floor_ProcessStart));
 WHOLE_PROCESS(BENCHMARK(BM_Thumbnail_Png256)->Arg(128)->Arg(256));
 WHOLE_PROCESS(BENCHMARK(BM_Thumbnail_SmallBitmaps)->Arg(128)->Arg(256));
 WHOLE_PROCESS(BENCHMARK(BM_Thumbnail_Png256_1GiBProgram)->Arg(128)->Arg(256));
+WHOLE_PROCESS(BENCHMARK(BM_ForkAndConfine));
+#define PEER_PROCESS(b) b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10)->Repetitions(5)
+PEER_PROCESS(BENCHMARK(BM_Peer_Png256)->Arg(128)->Arg(256));
+PEER_PROCESS(BENCHMARK(BM_Peer_SmallBitmaps)->Arg(128)->Arg(256));
+#define SIDE_BY_SIDE(b) b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(21)
+SIDE_BY_SIDE(BENCHMARK(BM_SideBySide_Png256)->Arg(128)->Arg(256));
+SIDE_BY_SIDE(BENCHMARK(BM_SideBySide_SmallBitmaps)->Arg(128)->Arg(256));
 
 }  // namespace
 

@@ -55,6 +55,10 @@ status=0
 [ "$(head -c 8 "$work/thumb.png" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
   fail "vexil-thumbnailer wrote no PNG"
 /usr/bin/vexil-cli count "$work/pe32.exe" | grep -q "^1"$'\t' || fail "vexil-cli count"
+# Inside bubblewrap as GNOME runs thumbnailers (skipped, with the reason, where bwrap cannot run).
+status=0
+tests/desktop/bwrap-check.sh /usr/bin/vexil-thumbnailer "$BUILD/tests/vexil_sample_files" || status=$?
+[ "$status" -eq 0 ] || [ "$status" -eq 77 ] || fail "vexil-thumbnailer under bwrap"
 
 if [ "$failed" -ne 0 ]; then exit 1; fi
 echo "== the package installs; vexil-cli and vexil-thumbnailer run from /usr/bin"

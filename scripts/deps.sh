@@ -6,18 +6,21 @@ set -euo pipefail
 VEXIL_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libpng-dev libjpeg-dev
+  libpng-dev libjpeg-dev libseccomp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
   tumbler dbus-daemon dbus-bin libglib2.0-bin
   desktop-file-utils appstream groff-base
   xvfb xdotool xclip at-spi2-core python3-pyatspi
+  bubblewrap
 )
 # tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
 # (dbus-monitor) and libglib2.0-bin (gdbus, gio) run the thumbnailer through a real thumbnail
 # service in the tests; desktop-file-utils, appstream and groff-base validate the installed
 # desktop entry, metainfo and man pages. xvfb, xdotool, xclip, at-spi2-core and
 # python3-pyatspi run the real program on an X server and read its texts back.
+# libseccomp-dev builds the thumbnailer's seccomp filter; bubblewrap runs the thumbnailer
+# in the sandbox GNOME puts every thumbnailer in.
 # Extra packages for building and checking the Debian package (scripts/check-deb.sh):
 # dpkg-shlibdeps finds the package's dependencies, and CPack needs `file` for it.
 VEXIL_DEB_PACKAGES=(dpkg-dev file)
@@ -25,6 +28,9 @@ VEXIL_DEB_PACKAGES=(dpkg-dev file)
 # Debian 12) and libclang-rt-dev, which brings libclang-rt-14-dev with libFuzzer and the
 # sanitizer runtimes.
 VEXIL_FUZZ_PACKAGES=(clang libclang-rt-dev)
+# Extra packages for the thumbnailer benchmark only (bench/ThumbnailerBench.cpp), which
+# times icoextract's thumbnailer beside ours: icoextract and the imaging library it needs.
+VEXIL_BENCH_PACKAGES=(icoextract python3-pil)
 
 vexil_missing_packages() {
   local missing=() p

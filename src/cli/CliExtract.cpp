@@ -2,12 +2,13 @@
 // an exact .ico (the group's images as the module stores them) or as a .png of the group's
 // largest image. The work is that of the icon save dialog, file after file: a QIconMod
 // per file, its groups listed and loaded, each saved; all writes go through AtomicFile.
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
-
-#include <sys/stat.h>
 
 #include "cli/CliExtract.h"
 #include "iconmod/IconGroups.h"
@@ -16,6 +17,7 @@
 #include "platform/FileSource.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
+#include "platform/SystemError.h"
 
 namespace cli::extract {
 namespace {
@@ -38,6 +40,7 @@ struct Tally {
     std::size_t failedNotRegular = 0;   // named on the command line
     std::size_t unreadable = 0;
     std::size_t damaged = 0;
+    std::size_t passedLinks = 0;        // links to directories met in a walk
 
     bool failed() const { return notWritten + failedNoIcons + failedNotRegular + unreadable + damaged > 0; }
 };
@@ -61,6 +64,8 @@ std::string summaryLine(const Tally& t) {
     listPart(skipped, t.skippedNotRegular, t.skippedNotRegular == 1 ? "not a regular file" : "not regular files");
     if (!skipped.empty())
         line += "; skipped " + counted(t.skippedNoIcons + t.skippedNotRegular, "file", "files") + " (" + skipped + ")";
+    if (t.passedLinks > 0)
+        line += "; passed by " + counted(t.passedLinks, "link to a directory", "links to directories");
     std::string failed;
     listPart(failed, t.unreadable, t.unreadable == 1 ? "file unreadable" : "files unreadable");
     listPart(failed, t.damaged, t.damaged == 1 ? "file with damaged icon data" : "files with damaged icon data");
@@ -101,6 +106,7 @@ const char* skipText(Skip why) {
     case Skip::NotRegular: return "not a regular file";
     case Skip::Unreadable: return "cannot be read";
     case Skip::Damaged: return "damaged icon data";
+    case Skip::DirectoryLink: return "a link to a directory, not followed";
     }
     return "";
 }
@@ -115,13 +121,14 @@ public:
 private:
     enum class Kind { None, Module, Ico };
     std::optional<Kind> detect(const std::string& path);
-    void skip(const Input& input, Skip why);
-    void extractModule(const Input& input);
-    void extractIco(const Input& input);
+    void skip(const Input& input, Skip why, const std::string& reason = {});
+    void extractModule(const Input& input, const std::string& readPath);
+    void extractIco(const Input& input, const std::string& readPath);
     // Writes the source's current image set; false when the set cannot be turned into
     // the output (no image, or a .png whose image does not decode).
     bool save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group);
-    void note(const std::string& path, const char* what);
+    // A line on stderr: always for what fails the run, with --verbose for the rest.
+    void note(const std::string& path, const std::string& what, bool failure);
 
     const Options& options_;
     Tally& tally_;
@@ -129,19 +136,21 @@ private:
     NameBook names_;
 };
 
-void Extractor::note(const std::string& path, const char* what) {
-    if (!options_.verbose) return;
+void Extractor::note(const std::string& path, const std::string& what, bool failure) {
+    if (!options_.verbose && !failure) return;
     progress_.clear();
-    std::fprintf(stderr, "vexil-cli: %s: %s\n", path.c_str(), what);
+    std::fprintf(stderr, "vexil-cli: %s: %s\n", path.c_str(), what.c_str());
 }
 
-void Extractor::skip(const Input& input, Skip why) {
-    note(input.path, skipText(why));
+void Extractor::skip(const Input& input, Skip why, const std::string& reason) {
+    const bool failure = why == Skip::Unreadable || why == Skip::Damaged || (input.named && why != Skip::DirectoryLink);
+    note(input.path, reason.empty() ? std::string(skipText(why)) : std::string(skipText(why)) + ": " + reason, failure);
     switch (why) {
     case Skip::NoIcons: ++(input.named ? tally_.failedNoIcons : tally_.skippedNoIcons); break;
     case Skip::NotRegular: ++(input.named ? tally_.failedNotRegular : tally_.skippedNotRegular); break;
     case Skip::Unreadable: ++tally_.unreadable; break;
     case Skip::Damaged: ++tally_.damaged; break;
+    case Skip::DirectoryLink: ++tally_.passedLinks; break;
     }
 }
 
@@ -157,18 +166,35 @@ std::optional<Extractor::Kind> Extractor::detect(const std::string& path) {
     return Kind::None;
 }
 
-void Extractor::run(const Input& input) {
-    ++tally_.files;
-    if (input.skip) return skip(input, *input.skip);
-    const auto kind = detect(input.path);
-    if (!kind) return skip(input, Skip::Unreadable);
-    if (*kind == Kind::Module) return extractModule(input);
-    if (*kind == Kind::Ico) return extractIco(input);
-    skip(input, Skip::NoIcons);
+// The name under which the icon core reads an open file: /proc's name for the descriptor
+// where there is one (a path of any depth, and the very file the walk found), else its path.
+std::string readablePath(int fd, const Input& input) {
+    static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
+    return procFds ? "/proc/self/fd/" + std::to_string(fd) : input.path;
 }
 
-void Extractor::extractModule(const Input& input) {
-    iconmod::QIconMod source(input.path);
+void Extractor::run(const Input& input) {
+    if (input.skip == Skip::DirectoryLink) return skip(input, Skip::DirectoryLink);
+    ++tally_.files;
+    if (input.skip) return skip(input, *input.skip, input.reason);
+    const int fd = openInput(input);
+    if (fd < 0) return skip(input, Skip::Unreadable, platform::systemErrorText(errno));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return skip(input, Skip::NotRegular);
+    }
+    const std::string readPath = readablePath(fd, input);
+    const auto kind = detect(readPath);
+    if (!kind) skip(input, Skip::Unreadable);
+    else if (*kind == Kind::Module) extractModule(input, readPath);
+    else if (*kind == Kind::Ico) extractIco(input, readPath);
+    else skip(input, Skip::NoIcons);
+    ::close(fd);
+}
+
+void Extractor::extractModule(const Input& input, const std::string& readPath) {
+    iconmod::QIconMod source(readPath);
     iconmod::VectorTextList groups;
     if (!source.fnOpenAnyModule() || !iconmod::fnListGroupNames(source, groups)) return skip(input, Skip::NoIcons);
 
@@ -181,9 +207,9 @@ void Extractor::extractModule(const Input& input) {
     if (damaged) skip(input, Skip::Damaged);
 }
 
-void Extractor::extractIco(const Input& input) {
-    iconmod::QIconMod source(input.path);
-    source.Images = source.fnReadIcoFile(input.path);
+void Extractor::extractIco(const Input& input, const std::string& readPath) {
+    iconmod::QIconMod source(readPath);
+    source.Images = source.fnReadIcoFile(readPath);
     if (!source.Images) return skip(input, Skip::Damaged);
     if (source.Images->Count() == 0) return skip(input, Skip::NoIcons);
     if (!save(source, input, std::nullopt)) skip(input, Skip::Damaged);
@@ -224,7 +250,8 @@ bool Extractor::save(iconmod::QIconMod& source, const Input& input, std::optiona
         ++tally_.written;
     } else {
         ++tally_.notWritten;
-        note(path, "cannot be written");
+        const std::string reason = platform::AtomicFile::lastError();
+        note(path, reason.empty() ? "cannot be written" : "cannot be written: " + reason, true);
     }
     return true;
 }
@@ -284,9 +311,17 @@ int cmdExtract(const Args& args) {
     const auto options = parseOptions(args, &error);
     if (!options) return usage(error + "\n" + kUsage);
 
+    // The directories this run makes for OUTDIR, deepest first: those it leaves empty go again.
+    std::vector<std::string> made;
     std::error_code ec;
+    for (auto dir = std::filesystem::path(options->outDir).lexically_normal(); !dir.empty() && !std::filesystem::exists(dir, ec);
+         dir = dir.parent_path())
+        made.push_back(dir.string());
     std::filesystem::create_directories(options->outDir, ec);
-    if (!std::filesystem::is_directory(options->outDir, ec)) return fail(options->outDir + ": cannot make the directory");
+    if (!std::filesystem::is_directory(options->outDir)) {
+        const std::string reason = ec ? ec.message() : "not a directory";
+        return fail(options->outDir + ": cannot make the directory: " + reason);
+    }
 
     // The icon core's own messages (in the dialog's language) are not shown: each file's
     // outcome is counted and, with --verbose, told in one English line.
@@ -304,6 +339,9 @@ int cmdExtract(const Args& args) {
     progress.show(inputs.size(), "");
     progress.clear();
     platform::setMessageBoxHandler(previous);
+
+    for (const std::string& dir : made)
+        if (::rmdir(dir.c_str()) != 0) break;  // not empty: it and those above it stay
 
     std::printf("%s\n", summaryLine(tally).c_str());
     return tally.failed() ? 1 : 0;

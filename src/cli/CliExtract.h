@@ -30,25 +30,38 @@ struct Options {
 std::optional<Options> parseOptions(const Args& args, std::string* error);
 
 // Why a file gives no icons. The first two are expected in any directory; the rest fail
-// the run.
-enum class Skip { NoIcons, NotRegular, Unreadable, Damaged };
+// the run. DirectoryLink is no file: a link to a directory that a walk passed by.
+enum class Skip { NoIcons, NotRegular, Unreadable, Damaged, DirectoryLink };
 
 // One input: a file to read, or one that is skipped without being opened.
 struct Input {
-    std::string path;
+    std::string path;            // as shown; it may be longer than the system takes
     std::string name;            // its last path component
     bool named = false;          // given on the command line itself
     std::optional<Skip> skip;    // set: not opened
+    std::string reason;          // the system's reason, for Unreadable
+    // A file found by a walk: the named directory it was found under, and the path
+    // below it (its directories' names and its own, joined by "/").
+    std::string root;
+    std::string below;
 };
 
 // The files to read, in a fixed order: the paths as given; inside a directory, its
 // entries sorted bytewise by name, each subdirectory (with `recursive`) walked where its
 // name falls. Only regular files (or links to them) whose names match the mask are taken;
-// FIFOs, sockets and devices are listed as skipped and never opened. A directory reached
-// twice (through a link, or a link loop) is walked once; `skipDirectory` (the output
+// FIFOs, sockets and devices, linked or not, are listed as skipped and never opened. A
+// PATH given is followed when it is a link (as `find -H` does), but a walk never enters a
+// directory through a link it meets (those come back as DirectoryLink). The walk goes
+// from directory descriptor to descriptor, so trees deeper than the system's path limit
+// are walked whole. A directory named twice is walked once; `skipDirectory` (the output
 // directory) is never entered during a walk. Paths that cannot be found or listed come
-// back as Unreadable.
+// back as Unreadable, with the reason.
 std::vector<Input> collectInputs(const Options& options, const std::string& skipDirectory);
+
+// Opens an input for reading (read-only, never blocking, never a controlling terminal): a
+// named file by its path; a file found by a walk from its named directory down, through
+// no symbolic link but a last one to the file itself. -1 with errno set on failure.
+int openInput(const Input& input);
 
 // The output file names of one run: `<file>-<group>.<ext>` for a module's group,
 // `<file>.<ext>` for an icon file, made safe for the file system. Names are unique within

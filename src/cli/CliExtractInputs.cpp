@@ -1,12 +1,18 @@
 // The input files of `extract` (paths and directory walks) and the names of its outputs.
 #include <algorithm>
+#include <cerrno>
 #include <utility>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "cli/CliExtract.h"
 #include "platform/DirEnum.h"
 #include "platform/MbText.h"
+#include "platform/SystemError.h"
 
 namespace cli::extract {
 namespace {
@@ -20,10 +26,22 @@ constexpr std::size_t kMaxFilePart = 160;
 
 using DirKey = std::pair<dev_t, ino_t>;
 
+DirKey keyOf(const struct stat& st) { return DirKey(st.st_dev, st.st_ino); }
+
 std::optional<DirKey> directoryKey(const std::string& path) {
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return std::nullopt;
-    return DirKey(st.st_dev, st.st_ino);
+    return keyOf(st);
+}
+
+// A walk holds one descriptor per level of the tree it is in; a deep tree may need more
+// than the usual soft limit of 1,024, so the soft limit is raised to the hard one.
+void allowManyDescriptors() {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }
 
 class Walker {
@@ -35,9 +53,14 @@ public:
     std::vector<Input> take() { return std::move(inputs_); }
 
 private:
-    void walk(const std::string& dir);
-    void add(const std::string& path, std::string name, bool named, std::optional<Skip> skip) {
-        inputs_.push_back(Input{path, std::move(name), named, skip});
+    // Walks the directory open as `fd` (taken over), shown as `dir`, found under `root`
+    // at `below`.
+    void walk(int fd, const std::string& dir, const std::string& root, const std::string& below);
+    Input& add(const std::string& path, std::string name, bool named, std::optional<Skip> skip) {
+        return inputs_.emplace_back(Input{path, std::move(name), named, skip, {}, {}, {}});
+    }
+    void addUnreadable(const std::string& path, bool named, int error) {
+        add(path, std::string(platform::baseName(path)), named, Skip::Unreadable).reason = platform::systemErrorText(error);
     }
 
     const Options& options_;
@@ -50,49 +73,99 @@ private:
 void Walker::addPath(const std::string& path) {
     const std::string name(platform::baseName(path));
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) return add(path, name, true, Skip::Unreadable);
-    if (S_ISDIR(st.st_mode)) return walk(path);
-    add(path, name, true, S_ISREG(st.st_mode) ? std::nullopt : std::optional<Skip>(Skip::NotRegular));
+    if (::stat(path.c_str(), &st) != 0) return addUnreadable(path, true, errno);
+    if (!S_ISDIR(st.st_mode)) {
+        add(path, name, true, S_ISREG(st.st_mode) ? std::nullopt : std::optional<Skip>(Skip::NotRegular));
+        return;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return addUnreadable(path, true, errno);
+    walk(fd, path, path, "");
 }
 
 // Lists the directory once, sorted by name; files first decide by the mask, directories
 // are walked in their place when the walk is recursive.
-void Walker::walk(const std::string& dir) {
-    const auto key = directoryKey(dir);
-    if (!key || !visited_.insert(*key).second) return;  // gone, or already walked (a link loop)
-
-    std::vector<platform::DirEntry> entries;
-    if (auto search = platform::DirEnum::start(platform::joinPath(dir, "*"))) {
-        do {
-            entries.push_back(search->entry());
-        } while (search->next());
-    } else {
-        // Even an empty directory lists "." and "..": no entry at all means it cannot be read.
-        return add(dir, std::string(platform::baseName(dir)), true, Skip::Unreadable);
+void Walker::walk(int fd, const std::string& dir, const std::string& root, const std::string& below) {
+    struct stat self {};
+    if (::fstat(fd, &self) != 0 || !visited_.insert(keyOf(self)).second) {  // gone, or already walked
+        ::close(fd);
+        return;
     }
-    std::sort(entries.begin(), entries.end(),
-              [](const platform::DirEntry& a, const platform::DirEntry& b) { return a.name < b.name; });
+    DIR* listing = ::fdopendir(fd);
+    if (!listing) {
+        const int error = errno;
+        ::close(fd);
+        return addUnreadable(dir, below.empty(), error);
+    }
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* e = ::readdir(listing)) {
+        const std::string_view n = e->d_name;
+        if (n != "." && n != "..") names.emplace_back(n);
+        errno = 0;
+    }
+    if (errno != 0) addUnreadable(dir, below.empty(), errno);
+    std::sort(names.begin(), names.end());
 
-    for (const platform::DirEntry& e : entries) {
-        if (e.name == "." || e.name == "..") continue;
-        const std::string path = platform::joinPath(dir, e.name);
-        if (e.attributes & platform::attr::Directory) {
-            if (options_.recursive && directoryKey(path) != skip_) walk(path);
+    const int dirFd = ::dirfd(listing);
+    for (const std::string& name : names) {
+        const std::string path = platform::joinPath(dir, name);
+        const std::string at = below.empty() ? name : below + "/" + name;
+        struct stat st {};
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) continue;  // gone since the listing
+        if (S_ISDIR(st.st_mode)) {
+            if (!options_.recursive || (skip_ && keyOf(st) == *skip_)) continue;
+            const int child = ::openat(dirFd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+            if (child < 0) addUnreadable(path, false, errno);
+            else walk(child, path, root, at);
             continue;
         }
-        if (!mask_.matches(e.name)) continue;
-        // FIFOs, sockets, devices and broken links carry no file bit: listed, never opened.
-        const bool regular = (e.attributes & platform::attr::Normal) != 0;
-        add(path, e.name, false, regular ? std::nullopt : std::optional<Skip>(Skip::NotRegular));
+        // A link is looked at through: a directory is passed by, a file read as itself.
+        struct stat target = st;
+        const bool link = S_ISLNK(st.st_mode);
+        const bool dangling = link && ::fstatat(dirFd, name.c_str(), &target, 0) != 0;
+        if (link && !dangling && S_ISDIR(target.st_mode)) {
+            if (options_.recursive) add(path, name, false, Skip::DirectoryLink);
+            continue;
+        }
+        if (!mask_.matches(name)) continue;
+        // FIFOs, sockets, devices and dangling links: listed, never opened.
+        const bool regular = !dangling && S_ISREG(target.st_mode);
+        Input& input = add(path, name, false, regular ? std::nullopt : std::optional<Skip>(Skip::NotRegular));
+        input.root = root;
+        input.below = at;
     }
+    ::closedir(listing);
 }
 
 }  // namespace
 
 std::vector<Input> collectInputs(const Options& options, const std::string& skipDirectory) {
+    allowManyDescriptors();
     Walker walker(options, skipDirectory);
     for (const std::string& path : options.paths) walker.addPath(path);
     return walker.take();
+}
+
+int openInput(const Input& input) {
+    constexpr int kFileFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+    if (input.below.empty()) return ::open(input.path.c_str(), kFileFlags);
+    int fd = ::open(input.root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::size_t start = 0;
+    while (fd >= 0) {
+        const std::size_t slash = input.below.find('/', start);
+        const std::string part = input.below.substr(start, slash == std::string::npos ? std::string::npos : slash - start);
+        const int next = slash == std::string::npos
+                             ? ::openat(fd, part.c_str(), kFileFlags)
+                             : ::openat(fd, part.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        if (slash == std::string::npos) return next;
+        fd = next;
+        start = slash + 1;
+    }
+    return -1;
 }
 
 std::string safeComponent(std::string_view text, std::size_t maxBytes) {

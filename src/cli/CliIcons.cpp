@@ -10,6 +10,7 @@
 #include "iconmod/IconGroups.h"
 #include "iconmod/IconTheme.h"
 #include "iconmod/Iconmod.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSource.h"
 #include "platform/MbText.h"
 
@@ -133,7 +134,11 @@ int cmdSaveIco(const Args& args) {
         return fail("image " + args[4] + " does not exist (the group has " + std::to_string(source.Images->Count()) +
                     " images)");
     }
-    return source.fnSaveIco(args[2], selection) ? 0 : fail(args[2] + ": cannot save the icon file");
+    if (source.fnSaveIco(args[2], selection)) return 0;
+    // The core shows a message for the steps it knows; a failed final write or rename adds
+    // the system's reason.
+    const std::string reason = platform::AtomicFile::lastError();
+    return fail(args[2] + ": cannot save the icon file" + (reason.empty() ? "" : ": " + reason));
 }
 
 int cmdSaveBmp(const Args& args) {

@@ -6,6 +6,8 @@
 #include "cli/Cli.h"
 #include "iconmod/PngExport.h"
 #include "iconmod/StandardSave.h"
+#include "platform/AtomicFile.h"
+#include "platform/FileSource.h"
 #include "platform/IconExtract.h"
 #include "platform/MbText.h"
 
@@ -13,8 +15,22 @@ namespace cli {
 
 int cmdCount(const Args& args) {
     if (args.empty()) return usage("usage: vexil-cli count FILE...");
-    for (const std::string& path : args) std::printf("%d\t%s\n", platform::iconCount(path), path.c_str());
-    return 0;
+    // A path that cannot be read as a file (missing, a directory, a FIFO or device,
+    // unreadable) gets a line on stderr instead of a count; the rest are still counted.
+    bool failed = false;
+    for (const std::string& path : args) {
+        platform::FileSource::OpenError why{};
+        int systemError = 0;
+        auto source = platform::FileSource::open(path, &why, &systemError);
+        if (!source) {
+            fail(path + ": cannot be read: " + platform::FileSource::describe(why, systemError));
+            failed = true;
+            continue;
+        }
+        const auto file = formats::IconFile::fromSource(std::move(source));
+        std::printf("%d\t%s\n", file ? file->count() : 0, path.c_str());
+    }
+    return failed ? 1 : 0;
 }
 
 int cmdRender(const Args& args) {
@@ -44,7 +60,10 @@ int cmdRender(const Args& args) {
     }
     const auto picture = file->icon(static_cast<int>(index), size);
     if (!picture) return fail(path + ": icon " + args[1] + " cannot be extracted");
-    if (!writer(out, *picture)) return fail(out + ": cannot be written");
+    if (!writer(out, *picture)) {
+        const std::string reason = platform::AtomicFile::lastError();
+        return fail(out + ": cannot be written" + (reason.empty() ? "" : ": " + reason));
+    }
     return 0;
 }
 

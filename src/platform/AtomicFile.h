@@ -2,6 +2,12 @@
 // a temporary file in the target's directory, which is renamed over the target only when
 // everything was written and flushed. An AtomicFile that is destroyed without a
 // successful commit() removes its temporary file; the target keeps its old bytes.
+//
+// What a name designates is what gets replaced: through a symbolic link, the file it
+// points to (in that file's directory, keeping its mode and, where the process may set
+// it, its owner). An existing file that the process may not write, or whose mode gives
+// nobody write permission, is never replaced, by root neither: that is how a read-only
+// file refuses a new version.
 #pragma once
 
 #include <cstddef>
@@ -21,7 +27,7 @@ public:
 
     // Creates the temporary file for `path`. False when the directory does not exist, is
     // not writable, or `path` names an existing directory, device, FIFO or socket (only
-    // regular files are replaced).
+    // regular files are replaced), or a file that is read-only (above).
     bool create(const std::string& path);
     // Appends bytes; false on any failed or short write (the file stays uncommitted).
     bool write(const void* data, std::size_t size);
@@ -39,12 +45,23 @@ public:
 
     bool isOpen() const { return fd_ >= 0; }
 
+    // Why the last create(), write() or commit() failed, in the system's words
+    // ("Permission denied", "No space left on device"); empty after success.
+    const std::string& error() const { return error_; }
+    // The same for the last failure of any AtomicFile of this thread, for callers whose
+    // writer is held by the function they call (the icon and picture writers).
+    static std::string lastError();
+
     // Writes `bytes` to `path` in one go: create, write, commit.
     static bool writeWhole(const std::string& path, formats::ByteView bytes, Durability durability = Durability::Flushed);
 
 private:
     int fd_ = -1;
     bool failed_ = false;
+    bool fail(const std::string& reason);
+    bool failWithErrno(int error);
+
+    std::string error_;
     std::string target_;
     std::string temp_;
 };

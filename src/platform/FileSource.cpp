@@ -8,23 +8,39 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/SystemError.h"
+
 namespace platform {
 
-std::unique_ptr<FileSource> FileSource::open(const std::string& path, OpenError* error) {
-    auto fail = [error](OpenError e) -> std::unique_ptr<FileSource> {
-        if (error) *error = e;
+std::unique_ptr<FileSource> FileSource::open(const std::string& path, OpenError* error, int* systemError) {
+    if (systemError) *systemError = 0;
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; fromDescriptor refuses it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        const int openError = errno;
+        if (systemError) *systemError = openError;
+        if (error) *error = openError == ENOENT || openError == ENOTDIR ? OpenError::NotFound : OpenError::Unreadable;
         return nullptr;
-    };
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; the fstat below refuses it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return fail(errno == ENOENT || errno == ENOTDIR ? OpenError::NotFound : OpenError::Unreadable);
+    }
+    struct stat st {};
+    if (systemError && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) *systemError = EISDIR;
+    return fromDescriptor(fd, error);
+}
+
+std::unique_ptr<FileSource> FileSource::fromDescriptor(int fd, OpenError* error) {
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         ::close(fd);
-        return fail(OpenError::NotRegular);
+        if (error) *error = OpenError::NotRegular;
+        return nullptr;
     }
     if (error) *error = OpenError::None;
     return std::unique_ptr<FileSource>(new FileSource(fd, static_cast<std::uint64_t>(st.st_size)));
+}
+
+std::string FileSource::describe(OpenError error, int systemError) {
+    if (error == OpenError::NotRegular) return systemError == EISDIR ? "is a directory" : "not a regular file";
+    return systemErrorText(systemError);
 }
 
 FileSource::~FileSource() {

@@ -21,13 +21,26 @@ class FileSource final : public formats::ByteSource {
 public:
     enum class OpenError { None, NotFound, NotRegular, Unreadable };
 
-    static std::unique_ptr<FileSource> open(const std::string& path, OpenError* error = nullptr);
+    // `systemError` receives the errno of a failed open (EISDIR for a directory, 0 for
+    // another file that is not regular).
+    static std::unique_ptr<FileSource> open(const std::string& path, OpenError* error = nullptr,
+                                            int* systemError = nullptr);
+    // Takes over a descriptor opened for reading (closed with the source, or at once when
+    // it is not a regular file).
+    static std::unique_ptr<FileSource> fromDescriptor(int fd, OpenError* error = nullptr);
     ~FileSource() override;
     FileSource(const FileSource&) = delete;
     FileSource& operator=(const FileSource&) = delete;
 
+    // Why open() failed, in the system's words: "No such file or directory", "Permission
+    // denied", "is a directory", "not a regular file".
+    static std::string describe(OpenError error, int systemError);
+
     std::uint64_t size() const override { return size_; }
     std::optional<Bytes> read(std::uint64_t offset, std::uint64_t length) override;
+
+    // The descriptor read from, for the system's questions about the file (fstat).
+    int descriptor() const { return fd_; }
 
     // Number of read system calls made so far (for tests and benchmarks).
     std::uint64_t readCalls() const { return readCalls_; }

@@ -3,10 +3,12 @@
 // line on stdout and nothing on stderr.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -214,10 +216,10 @@ TEST(CliExtract, FilterAndRecursionChooseTheFiles) {
          "5 files, 3 icons written; skipped 2 files (1 without icons, 1 not a regular file)\n"},
         {{top.path(), "--filter", "*.DLL"}, {"b.dll-#1.ico"}, "1 file, 1 icon written\n"},
         {{top.path(), "-r", "--filter", "*.dll"}, {"b.dll-#1.ico", "d.dll-#1.ico", "e.DLL-#1.ico"},
-         "3 files, 3 icons written\n"},
+         "3 files, 3 icons written; passed by 1 link to a directory\n"},
         {{top.path(), "--recursive", "--filter", "?.*"},
          {"a.exe-#1.ico", "b.dll-#1.ico", "c.ico.ico", "d.dll-#1.ico", "e.DLL-#1.ico"},
-         "5 files, 5 icons written\n"},
+         "5 files, 5 icons written; passed by 1 link to a directory\n"},
         {{top.file("sub/d.dll"), top.file("a.exe"), "--filter", "*.ico"}, {"d.dll-#1.ico", "a.exe-#1.ico"},
          "2 files, 2 icons written\n"},
     };
@@ -276,14 +278,19 @@ TEST(CliExtract, ExitStatusTellsWhetherAnythingFailed) {
     ASSERT_TRUE(fixtures::writeFile(in.file("notes.txt"), {'h', 'i'}));
     ASSERT_TRUE(fixtures::writeFile(blocked.file("file"), {'x'}));
 
+    // A failure is also told on stderr, one line naming the file and the reason.
     const struct {
         std::vector<std::string> args;
         int status;
         const char* summary;  // empty: a usage error, told on stderr
+        std::string says = "";
     } cases[] = {
-        {{in.file("broken.dll"), "-o", out.path()}, 1, "1 file, 1 icon written; failed: 1 file with damaged icon data\n"},
-        {{in.file("missing.dll"), "-o", out.path()}, 1, "1 file, 0 icons written; failed: 1 file unreadable\n"},
-        {{in.file("notes.txt"), "-o", out.path()}, 1, "1 file, 0 icons written; failed: 1 file without icons\n"},
+        {{in.file("broken.dll"), "-o", out.path()}, 1, "1 file, 1 icon written; failed: 1 file with damaged icon data\n",
+         in.file("broken.dll") + ": damaged icon data\n"},
+        {{in.file("missing.dll"), "-o", out.path()}, 1, "1 file, 0 icons written; failed: 1 file unreadable\n",
+         in.file("missing.dll") + ": cannot be read: No such file or directory\n"},
+        {{in.file("notes.txt"), "-o", out.path()}, 1, "1 file, 0 icons written; failed: 1 file without icons\n",
+         in.file("notes.txt") + ": holds no icons\n"},
         {{in.path(), "--filter", "*.txt", "-o", out.path()}, 0,
          "1 file, 0 icons written; skipped 1 file (1 without icons)\n"},
         {{in.path()}, 2, ""},
@@ -296,7 +303,10 @@ TEST(CliExtract, ExitStatusTellsWhetherAnythingFailed) {
         const CliRun run = extract(c.args);
         SCOPED_TRACE(c.args.back());
         EXPECT_EQ(run.status, c.status);
-        if (*c.summary) {
+        if (!c.says.empty()) {
+            EXPECT_EQ(run.out, c.summary);
+            EXPECT_EQ(run.err, "vexil-cli: " + c.says);
+        } else if (*c.summary) {
             expectSummaryOnly(run);
             EXPECT_EQ(run.out, c.summary);
         } else {
@@ -305,6 +315,95 @@ TEST(CliExtract, ExitStatusTellsWhetherAnythingFailed) {
         }
     }
     EXPECT_TRUE(filesIn(out.path()).count("broken.dll-#1.ico"));
+}
+
+TEST(CliExtract, WalksStayInTheTreeAtAnyDepth) {
+    fixtures::TempDir top, elsewhere;
+    const Bytes module = fixtures::makePe({{resId(1), {sizedDib(16, 4)}, {}}});
+    ASSERT_TRUE(fixtures::writeFile(top.file("a.dll"), module));
+    ASSERT_TRUE(fixtures::writeFile(elsewhere.file("outside.dll"), module));
+    std::filesystem::create_directory(top.file("sub"));
+    ASSERT_EQ(symlink("/", top.file("sub/root").c_str()), 0);
+    ASSERT_EQ(symlink("..", top.file("sub/up").c_str()), 0);
+    ASSERT_EQ(symlink(elsewhere.path().c_str(), top.file("sub/there").c_str()), 0);
+    ASSERT_EQ(symlink(elsewhere.file("outside.dll").c_str(), top.file("sub/linked.dll").c_str()), 0);
+    ASSERT_EQ(mkfifo(top.file("sub/pipe.dll").c_str(), 0600), 0);
+    ASSERT_EQ(symlink("pipe.dll", top.file("sub/topipe.dll").c_str()), 0);
+    // A tree deeper than the system's path limit (4,096 bytes), built from descriptors.
+    const std::string segment(200, 'd');
+    std::string deep = top.file("deep");
+    std::filesystem::create_directory(deep);
+    int fd = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int level = 0; level < 25; ++level) {
+        ASSERT_EQ(::mkdirat(fd, segment.c_str(), 0700), 0);
+        const int next = ::openat(fd, segment.c_str(), O_RDONLY | O_DIRECTORY);
+        ::close(fd);
+        fd = next;
+        deep += "/" + segment;
+    }
+    const int file = ::openat(fd, "bottom.dll", O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(file, 0);
+    ASSERT_EQ(::write(file, module.data(), module.size()), static_cast<ssize_t>(module.size()));
+    ::close(file);
+    ::close(fd);
+    ASSERT_GT(deep.size(), 4096u);
+
+    const struct {
+        std::vector<std::string> args;
+        std::set<std::string> outputs;
+        const char* summary;
+    } cases[] = {
+        {{top.path(), "-r"}, {"a.dll-#1.ico", "bottom.dll-#1.ico", "linked.dll-#1.ico"},
+         "5 files, 3 icons written; skipped 2 files (2 not regular files); passed by 3 links to directories\n"},
+        // A PATH given is followed, as find -H does.
+        {{top.file("sub/there"), "-r"}, {"outside.dll-#1.ico"}, "1 file, 1 icon written\n"},
+    };
+    for (const auto& c : cases) {
+        fixtures::TempDir out;
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"-o", out.path(), "--verbose"});
+        const CliRun run = extract(args);
+        SCOPED_TRACE(args[0]);
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(run.out, c.summary);
+        EXPECT_EQ(filesIn(out.path()), c.outputs);
+    }
+    const CliRun verbose = extract({top.path(), "-r", "-o", top.file("out"), "-v", "--force"});
+    for (const char* link : {"sub/root", "sub/up", "sub/there"})
+        EXPECT_NE(verbose.err.find(top.file(link) + ": a link to a directory, not followed\n"), std::string::npos) << link;
+    EXPECT_NE(verbose.err.find(top.file("sub/topipe.dll") + ": not a regular file\n"), std::string::npos);
+}
+
+TEST(CliExtract, AnOutputFolderLeftEmptyIsRemoved) {
+    fixtures::TempDir in, out;
+    ASSERT_TRUE(fixtures::writeFile(in.file("notes.txt"), {'h', 'i'}));
+    ASSERT_TRUE(fixtures::writeFile(in.file("a.dll"), fixtures::makePe({{resId(1), {sizedDib(16, 4)}, {}}})));
+    std::filesystem::create_directory(out.file("kept"));
+    const struct {
+        std::string input, outDir;
+        bool stays;
+    } cases[] = {
+        {in.file("notes.txt"), out.file("new/deeper"), false},  // made by the run, left empty
+        {in.file("notes.txt"), out.file("kept"), true},         // there before
+        {in.file("a.dll"), out.file("made"), true},             // holds what was written
+    };
+    for (const auto& c : cases) {
+        extract({c.input, "-o", c.outDir});
+        EXPECT_EQ(std::filesystem::exists(c.outDir), c.stays) << c.outDir;
+    }
+    EXPECT_FALSE(std::filesystem::exists(out.file("new")));
+
+    // A run whose every write fails (a file-size limit of 0, as on a full disk) says why and
+    // leaves no folder behind.
+    const std::string full = out.file("full");
+    // The limit is the subshell's alone; stderr goes through a pipe, which it does not cover.
+    const std::string command = "(trap '' XFSZ; ulimit -f 0; '" VEXIL_CLI_PATH "' extract '" + in.file("a.dll") + "' -o '" +
+                                full + "' 2>&1 >/dev/null; echo status \\$?) | cat >'" + out.file("full.err") + "'";
+    ASSERT_EQ(std::system(("sh -c \"" + command + "\"").c_str()), 0);
+    const Bytes err = fixtures::readFile(out.file("full.err"));
+    EXPECT_EQ(std::string(err.begin(), err.end()),
+              "vexil-cli: " + full + "/a.dll-#1.ico: cannot be written: File too large\nstatus 1\n");
+    EXPECT_FALSE(std::filesystem::exists(full));
 }
 
 }  // namespace

@@ -137,7 +137,7 @@ TEST(Cli, VersionSixteenBitModulesAndOneLineFailures) {
         {{"groups", dir.file("none.dll")}, dir.file("none.dll") + ": holds no icon groups: ｱｲｺﾝ名の取得に失敗しました"},
         {{"images", dir.file("cut.dll"), "#1"},
          dir.file("cut.dll") + ": cannot load icon group #1: ｴﾗｰ ﾌｫｰﾏｯﾄ ｺﾝﾊﾞｰﾄに失敗しました"},
-        {{"save-ico", m, "#7", dir.file("no/x.ico")}, dir.file("no/x.ico") + ": cannot save the icon file: ｱｲｺﾝﾌｧｲﾙの作成に失敗しました"},
+        {{"save-ico", m, "#7", dir.file("no/x.ico")}, dir.file("no/x.ico") + ": cannot save the icon file: No such file or directory: ｱｲｺﾝﾌｧｲﾙの作成に失敗しました"},
         {{"save-ico", m, "#7", dir.file("x.ico"), "--image", "9"}, "image 9 does not exist (the group has 2 images)"},
         {{"groups", dir.file("missing.dll")}, dir.file("missing.dll") + ": no such file"},
     };

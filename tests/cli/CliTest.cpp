@@ -1,9 +1,12 @@
 // vexil-cli through its binary: what it prints, what it writes and its exit status.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -146,4 +149,74 @@ TEST(Cli, CountAndRender) {
     EXPECT_EQ(runCli(dir, {"render", pe, "0", "--size", "24", dir.file("x.png")}).status, 2);
     EXPECT_EQ(runCli(dir, {"render", pe, "0", "--size", "32", dir.file("x.gif")}).status, 2);
     EXPECT_FALSE(std::ifstream(dir.file("x.png")).good());
+}
+
+TEST(Cli, CountSaysWhichPathsAreNoFilesAndStillCountsTheRest) {
+    fixtures::TempDir dir;
+    const std::string pe = dir.file("a.exe");
+    ASSERT_TRUE(fixtures::writeFile(pe, fixtures::makePe({fixtures::patternIcon(resId(1))})));
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    const struct {
+        std::string path;
+        std::string err;  // empty: counted
+    } paths[] = {
+        {dir.file("missing.exe"), "cannot be read: No such file or directory"},
+        {pe, ""},
+        {dir.path(), "cannot be read: is a directory"},
+        {dir.file("fifo"), "cannot be read: not a regular file"},
+        {"/dev/null", "cannot be read: not a regular file"},
+    };
+    std::vector<std::string> args = {"count"};
+    std::string out, err;
+    for (const auto& p : paths) {
+        args.push_back(p.path);
+        if (p.err.empty()) out += "1\t" + p.path + "\n";
+        else err += "vexil-cli: " + p.path + ": " + p.err + "\n";
+    }
+    const CliRun r = runCli(dir, args);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, out);
+    EXPECT_EQ(r.err, err);
+    EXPECT_EQ(runCli(dir, {"count", pe}).status, 0);
+}
+
+TEST(Cli, SavesNeverReplaceAReadOnlyFileAndWriteThroughLinks) {
+    fixtures::TempDir dir;
+    const std::string module = dir.file("m.dll");
+    ASSERT_TRUE(fixtures::writeFile(module, fixtures::makePe({fixtures::patternIcon(resId(1), {16}, 8)})));
+    ASSERT_TRUE(fixtures::writeFile(dir.file("locked.ico"), Bytes{1, 2, 3}));
+    ASSERT_EQ(::chmod(dir.file("locked.ico").c_str(), 0444), 0);
+    ASSERT_EQ(::mkdir(dir.file("real").c_str(), 0700), 0);
+    ASSERT_TRUE(fixtures::writeFile(dir.file("real/target.ico"), Bytes{4}));
+    ASSERT_EQ(::chmod(dir.file("real/target.ico").c_str(), 0604), 0);
+    ASSERT_EQ(::symlink("real/target.ico", dir.file("link.ico").c_str()), 0);
+    ASSERT_EQ(::symlink("locked.ico", dir.file("tolocked.ico").c_str()), 0);
+
+    for (const char* name : {"locked.ico", "tolocked.ico"}) {
+        const CliRun r = runCli(dir, {"save-ico", module, "#1", dir.file(name)});
+        EXPECT_EQ(r.status, 1) << name;
+        EXPECT_NE(r.err.find(dir.file(name) + ": cannot save the icon file: Permission denied: "), std::string::npos) << r.err;
+        EXPECT_EQ(fixtures::readFile(dir.file("locked.ico")), (Bytes{1, 2, 3}));
+    }
+    // A write that fails half-way (here a file-size limit, as a full disk would) is told with
+    // the system's reason; the old file keeps its bytes and no temporary file stays.
+    ASSERT_TRUE(fixtures::writeFile(dir.file("full.ico"), Bytes{5}));
+    // The limit is the subshell's alone; stderr goes through a pipe, which it does not cover.
+    const std::string command = "(trap '' XFSZ; ulimit -f 1; " + quote(VEXIL_CLI_PATH) + " save-ico " + quote(module) +
+                                " '#1' " + quote(dir.file("full.ico")) + " 2>&1; echo status $?) | cat >" +
+                                quote(dir.file("full.err"));
+    ASSERT_EQ(std::system(("sh -c " + quote(command)).c_str()), 0);
+    EXPECT_EQ(slurp(dir.file("full.err")),
+              "vexil-cli: " + dir.file("full.ico") + ": cannot be written: File too large\nstatus 1\n");
+    EXPECT_EQ(fixtures::readFile(dir.file("full.ico")), Bytes{5});
+    for (const auto& e : std::filesystem::directory_iterator(dir.path()))
+        EXPECT_NE(e.path().filename().string()[0], '.') << "temporary file left: " << e.path();
+
+    ASSERT_EQ(runCli(dir, {"save-ico", module, "#1", dir.file("link.ico")}).status, 0);
+    struct stat st {};
+    ASSERT_EQ(::lstat(dir.file("link.ico").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(::stat(dir.file("real/target.ico").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0604u);
+    EXPECT_GT(st.st_size, 6);
 }

@@ -5,9 +5,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
 #include "formats/IconDecode.h"
+#include "platform/Confine.h"
 #include "platform/FileSource.h"
 #include "platform/IconExtract.h"
 #include "support/ImageFixtures.h"
@@ -82,12 +86,13 @@ TEST(Thumbnailer, SizesFromTheLargestImageNeverEnlarged) {
     } cases[] = {
         {"modern.exe", {}, 128, 128},  // the default size, from the 256-pixel PNG
         {"modern.exe", {"-s", "256"}, 256, 256},
-        {"modern.exe", {"--size", "48"}, 48, 48},
+        {"modern.exe", {"--size", "48"}, 48, 48},  // the group's own 48-pixel image
         {"modern.exe", {"-s", "1024"}, 256, 256},
         {"small.dll", {"-s", "128"}, 32, 32},
         {"small.dll", {"-s", "16"}, 16, 16},
         {"old.exe", {}, 48, 48},
-        {"wide.ico", {"-s", "16"}, 16, 8},
+        {"wide.ico", {"-s", "16"}, 16, 16},  // its own 16-pixel image
+        {"wide.ico", {"-s", "32"}, 32, 16},  // the 64 x 32 one, shrunk
         {"wide.ico", {"-s", "256"}, 64, 32},
     };
     for (const Case& c : cases) {
@@ -102,7 +107,7 @@ TEST(Thumbnailer, SizesFromTheLargestImageNeverEnlarged) {
         const auto image = readPng(out);
         ASSERT_TRUE(image) << what;
         EXPECT_EQ(std::make_pair(image->width, image->height), std::make_pair(c.width, c.height)) << what;
-        if (std::string(c.file) == "modern.exe") {
+        if (std::string(c.file) == "modern.exe" && c.width >= 128) {
             // The PNG image itself, shrunk by area averaging: not an enlarged bitmap.
             const ArgbImage expected =
                 c.width == 256 ? *original : formats::scaleImage(*original, c.width, c.height);
@@ -248,4 +253,154 @@ TEST(Thumbnailer, ReadsOnlyWhatItNeedsOfALargeProgram) {
     const auto image = readPng(dir.file("big.png"));
     ASSERT_TRUE(image);
     EXPECT_EQ(image->width, 256);
+}
+
+TEST(Thumbnailer, TakesTheImageWindowsWouldPickAndPassesAWholePngOn) {
+    // One group: a 256-pixel PNG (with padding after IEND, as modules keep), a hand-drawn
+    // 128-pixel bitmap, 48 pixels at 8 and at 32 bits, and 16 pixels.
+    fixtures::TempDir dir;
+    const Bytes png = fixtures::detailedPng(5);
+    Bytes padded = png;
+    padded.insert(padded.end(), {0, 0, 0, 0});
+    const Bytes drawn128 = fixtures::patternDib(128, 32), deep48 = fixtures::patternDib(48, 32);
+    const std::string in = dir.file("app.exe");
+    ASSERT_TRUE(fixtures::writeFile(in, fixtures::makePe({{resId(1),
+        {fixtures::patternDib(16, 4), fixtures::patternDib(48, 8), deep48, drawn128, padded}}})));
+    // A PNG whose CRC is broken is never passed on as it is (the decoder reads it all the same).
+    Bytes broken = png;
+    broken[29] ^= 0xFF;  // inside IHDR's CRC
+    const std::string brokenIn = dir.file("broken.ico");
+    ASSERT_TRUE(fixtures::writeFile(brokenIn, fixtures::makeIco({{broken}, {fixtures::patternDib(32, 32)}})));
+
+    auto decoded = [](const Bytes& image, int size) {
+        const auto picture = formats::decodeIconImage(image);
+        return picture ? formats::shrinkToFit(*picture, size) : ArgbImage{};
+    };
+    const struct Case {
+        std::string input;
+        int size;
+        std::optional<Bytes> exactBytes;  // passed on unchanged
+        ArgbImage picture;                // else: the pixels expected
+    } cases[] = {
+        {in, 256, png, {}},
+        {in, 128, std::nullopt, decoded(drawn128, 128)},  // drawn at 128, not the PNG shrunk
+        {in, 48, std::nullopt, decoded(deep48, 48)},      // the deepest of the 48-pixel ones
+        {in, 100, std::nullopt, decoded(drawn128, 100)},  // the smallest larger one, shrunk
+        {in, 512, std::nullopt, decoded(png, 256)},       // the largest, never enlarged
+        {in, 1024, std::nullopt, decoded(png, 256)},
+        {brokenIn, 256, std::nullopt, decoded(broken, 256)},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.input + " at " + std::to_string(c.size);
+        const std::string out = dir.file("out.png");
+        const auto run = thumbnail({"-s", std::to_string(c.size), c.input, out});
+        ASSERT_EQ(run.status, 0) << what << run.err;
+        if (c.exactBytes) {
+            EXPECT_EQ(fixtures::readFile(out), *c.exactBytes) << what;
+            continue;
+        }
+        const Bytes written = fixtures::readFile(out);
+        EXPECT_NE(written, png) << what;
+        EXPECT_NE(written, broken) << what;
+        const auto image = readPng(out);
+        ASSERT_TRUE(image) << what;
+        EXPECT_EQ(std::make_pair(image->width, image->height), std::make_pair(c.picture.width, c.picture.height)) << what;
+        EXPECT_EQ(image->pixels, c.picture.pixels) << what;
+    }
+}
+
+TEST(Thumbnailer, NeverWritesOverItsInputOrAReadOnlyFile) {
+    fixtures::TempDir dir;
+    const std::string in = dir.file("app.exe");
+    const Bytes program = fixtures::makePe({fixtures::patternIcon(resId(1), {32})});
+    ASSERT_TRUE(fixtures::writeFile(in, program));
+    ASSERT_EQ(::link(in.c_str(), dir.file("hard.png").c_str()), 0);
+    ASSERT_EQ(::symlink("app.exe", dir.file("soft.png").c_str()), 0);
+    ASSERT_TRUE(fixtures::writeFile(dir.file("readonly.png"), Bytes{1, 2, 3}));
+    ASSERT_EQ(::chmod(dir.file("readonly.png").c_str(), 0444), 0);
+    ASSERT_TRUE(fixtures::writeFile(dir.file("emptyreadonly.png"), Bytes{}));
+    ASSERT_EQ(::chmod(dir.file("emptyreadonly.png").c_str(), 0444), 0);
+
+    const struct Case {
+        std::string output;
+        int status;
+        const char* says;
+        Bytes keeps;
+    } cases[] = {
+        {in, 2, "is the input file", program},
+        {dir.file("hard.png"), 2, "is the input file", program},
+        {dir.file("soft.png"), 2, "is the input file", program},
+        {dir.file("readonly.png"), 1, "Permission denied", Bytes{1, 2, 3}},
+        {dir.file("emptyreadonly.png"), 1, "Permission denied", Bytes{}},
+    };
+    for (const Case& c : cases) {
+        const auto run = thumbnail({in, c.output});
+        EXPECT_EQ(run.status, c.status) << c.output;
+        EXPECT_NE(run.err.find(c.output), std::string::npos) << run.err;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(fixtures::readFile(c.output), c.keeps) << c.output;
+    }
+    EXPECT_EQ(fixtures::readFile(in), program);
+}
+
+// The installed program has all three layers; a test build of it takes only some
+// (VEXIL_TEST_LAYERS) and, once confined, tries what the sandbox must stop
+// (VEXIL_TEST_ATTEMPT). Each layer is shown to stop on its own what it covers; with no
+// layer every attempt gets through, so the test can tell.
+TEST(Thumbnailer, EachLayerOfTheSandboxStopsTheChildOnItsOwn) {
+    fixtures::TempDir dir;
+    const std::string in = dir.file("app.exe");
+    ASSERT_TRUE(fixtures::writeFile(in, fixtures::makePe({fixtures::patternIcon(resId(1), {32})})));
+    const bool landlock = ::syscall(SYS_landlock_create_ruleset, nullptr, 0, 1u) >= 4;  // files and TCP
+    // Sanitizer builds leave out the address-space limit and let the filter write anywhere.
+    const bool wholeLayers = platform::confineLayersLeftOut() == nullptr;
+    enum Outcome { Killed, Refused, Escaped };
+    const struct Case {
+        const char* layers;
+        const char* attempt;
+        Outcome outcome;
+    } cases[] = {
+        {"seccomp", "open", Killed},    {"seccomp", "socket", Killed},   {"seccomp", "exec", Killed},
+        {"seccomp", "execmem", Killed}, {"seccomp", "stdout", Killed},   {"landlock", "open", Refused},
+        {"landlock", "socket", Refused}, {"landlock", "exec", Refused},  {"limits", "memory", Refused},
+        {"none", "open", Escaped},      {"none", "socket", Escaped},     {"none", "exec", Escaped},
+        {"none", "memory", Escaped},    {"none", "execmem", Escaped},    {"none", "stdout", Escaped},
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.layers) + " / " + c.attempt;
+        if (std::string(c.layers) == "landlock" && !landlock) {
+            std::printf("skipped %s: the kernel has no Landlock of ABI 4 or later\n", what.c_str());
+            continue;
+        }
+        const bool loosened = std::string(c.layers) == "limits" || std::string(c.attempt) == "stdout";
+        if (loosened && std::string(c.layers) != "none" && !wholeLayers) {
+            std::printf("skipped %s: this build leaves out %s\n", what.c_str(), platform::confineLayersLeftOut());
+            continue;
+        }
+        ::setenv("VEXIL_TEST_LAYERS", c.layers, 1);
+        ::setenv("VEXIL_TEST_ATTEMPT", c.attempt, 1);
+        const std::string out = dir.file("out.png");
+        ::unlink(out.c_str());
+        const auto run = fixtures::runProgram({VEXIL_THUMBNAILER_HOOK_PATH, in, out});
+        ::unsetenv("VEXIL_TEST_LAYERS");
+        ::unsetenv("VEXIL_TEST_ATTEMPT");
+        switch (c.outcome) {
+        case Killed:
+            EXPECT_EQ(run.status, 1) << what;
+            EXPECT_NE(run.err.find(in + ": the sandboxed reader was stopped by signal 31 (SIGSYS"), std::string::npos)
+                << what << ": " << run.err;
+            EXPECT_FALSE(exists(out)) << what;
+            break;
+        case Refused:
+            EXPECT_EQ(run.status, 0) << what << ": " << run.err;
+            EXPECT_NE(run.err.find(std::string("test hook: ") + c.attempt + " refused"), std::string::npos) << what;
+            EXPECT_TRUE(readPng(out)) << what;
+            break;
+        case Escaped:
+            EXPECT_EQ(run.status, 1) << what;
+            EXPECT_NE(run.err.find("ended with status 42"), std::string::npos) << what << ": " << run.err;
+            EXPECT_FALSE(exists(out)) << what;
+            break;
+        }
+    }
 }

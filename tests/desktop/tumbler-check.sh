@@ -2,10 +2,12 @@
 # The thumbnailer through a real thumbnail service: the build is installed into a
 # temporary prefix, whose share/ becomes the first XDG data directory of a private tumbler
 # daemon on a private D-Bus session bus, with a private HOME and cache. Thumbnails are
-# asked for over D-Bus as a file manager asks; generated PE32, PE32+ and NE programs and a
-# resource-only .mun module (whose type, having no name pattern, comes from its content)
-# must get one in $XDG_CACHE_HOME/thumbnails/normal/<md5 of the file URI>.png, and a
-# program without icons none (tumbler reports it as failed).
+# asked for over D-Bus as a file manager asks, in the normal and the large flavour;
+# generated PE32, PE32+ and NE programs and a resource-only .mun module (whose type,
+# having no name pattern, comes from its content) must get one in
+# $XDG_CACHE_HOME/thumbnails/{normal,large}/<md5 of the file URI>.png (the program whose
+# group holds a 256-pixel PNG at 128 and 256 pixels), and a program without icons none
+# (tumbler reports it as failed). The thumbnailer runs with its sandbox, as installed.
 #
 #   tumbler-check.sh BUILD_DIR SAMPLE_FILES_TOOL
 # Exit status 77 (skipped) where tumbler or D-Bus cannot run.
@@ -53,11 +55,15 @@ mun_type=$(gio info -a standard::content-type "$work/files/imageres.dll.mun" | s
 uris+=("'file://$work/files/imageres.dll.mun'")
 types+=("'${mun_type:-unknown}'")
 list() { local IFS=,; echo "[$*]"; }
-gdbus call --session --dest "$service" --object-path "$path" --method "$service.Queue" \
-  "$(list "${uris[@]}")" "$(list "${types[@]}")" normal default 0 >"$work/queue.log" 2>&1 || exit 0
-for _ in $(seq 1 300); do
-  grep -q 'member=Finished' "$work/signals.log" && break
-  sleep 0.1
+finished=0
+for flavour in normal large; do
+  gdbus call --session --dest "$service" --object-path "$path" --method "$service.Queue" \
+    "$(list "${uris[@]}")" "$(list "${types[@]}")" "$flavour" default 0 >>"$work/queue.log" 2>&1 || exit 0
+  finished=$((finished + 1))
+  for _ in $(seq 1 300); do
+    [ "$(grep -c 'member=Finished' "$work/signals.log")" -ge "$finished" ] && break
+    sleep 0.1
+  done
 done
 EOF
 chmod +x "$work/session.sh"
@@ -75,17 +81,22 @@ fi
 failed=0
 fail() { echo "FAIL: $*" >&2; failed=1; }
 [ -s "$work/queue.log" ] && grep -q uint32 "$work/queue.log" || fail "Queue call failed: $(cat "$work/queue.log")"
-grep -q 'member=Finished' "$work/signals.log" || fail "tumbler did not finish the request within 30 s"
+[ "$(grep -c 'member=Finished' "$work/signals.log")" -ge 2 ] || fail "tumbler did not finish both requests within 30 s each"
 
-thumbnail() { printf '%s' "file://$work/files/$1" | md5sum | cut -d' ' -f1 | sed "s|^|$work/cache/thumbnails/normal/|; s|\$|.png|"; }
-for f in pe32.exe pe32plus.dll ne.exe imageres.dll.mun; do
-  t=$(thumbnail "$f")
+thumbnail() { printf '%s' "file://$work/files/$1" | md5sum | cut -d' ' -f1 | sed "s|^|$work/cache/thumbnails/${2:-normal}/|; s|\$|.png|"; }
+# A PNG's width, from its IHDR.
+pngWidth() { od -An -tu1 -j16 -N4 "$1" | awk '{ print $1 * 16777216 + $2 * 65536 + $3 * 256 + $4 }'; }
+for case in pe32.exe:normal:128 pe32.exe:large:256 pe32plus.dll:normal: ne.exe:normal: pe32plus.dll:large: imageres.dll.mun:normal:; do
+  IFS=: read -r f flavour width <<<"$case"
+  t=$(thumbnail "$f" "$flavour")
   if [ ! -f "$t" ]; then
-    fail "$f: no thumbnail $t"
+    fail "$f: no $flavour thumbnail $t"
   elif [ "$(head -c 8 "$t" | od -An -tx1 | tr -d ' \n')" != 89504e470d0a1a0a ]; then
     fail "$f: $t is not a PNG file"
+  elif [ -n "$width" ] && [ "$(pngWidth "$t")" != "$width" ]; then
+    fail "$f: the $flavour thumbnail is $(pngWidth "$t") pixels wide, not $width"
   else
-    echo "ok: $f has its thumbnail"
+    echo "ok: $f has its $flavour thumbnail${width:+ ($width pixels)}"
   fi
 done
 if [ -e "$(thumbnail noicons.exe)" ]; then
