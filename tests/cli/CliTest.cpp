@@ -207,7 +207,7 @@ TEST(Cli, SavesNeverReplaceAReadOnlyFileAndWriteThroughLinks) {
                                 quote(dir.file("full.err"));
     ASSERT_EQ(std::system(("sh -c " + quote(command)).c_str()), 0);
     EXPECT_EQ(slurp(dir.file("full.err")),
-              "vexil-cli: " + dir.file("full.ico") + ": cannot be written: File too large\nstatus 1\n");
+              "vexil-cli: " + dir.file("full.ico") + ": cannot save the icon file: File too large\nstatus 1\n");
     EXPECT_EQ(fixtures::readFile(dir.file("full.ico")), Bytes{5});
     for (const auto& e : std::filesystem::directory_iterator(dir.path()))
         EXPECT_NE(e.path().filename().string()[0], '.') << "temporary file left: " << e.path();
