@@ -3,11 +3,17 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMimeData>
 
 namespace {
 
 ClipboardHandler& handlerSlot() {
     static ClipboardHandler handler;
+    return handler;
+}
+
+ClipboardDataHandler& dataHandlerSlot() {
+    static ClipboardDataHandler handler;
     return handler;
 }
 
@@ -20,6 +26,16 @@ bool systemClipboard(const QImage& image) {
     return !clipboard->image().isNull();
 }
 
+bool systemClipboardData(const QString& mimeType, const QByteArray& data) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard || data.isEmpty()) return false;
+    auto* mime = new QMimeData;
+    mime->setData(mimeType, data);
+    clipboard->setMimeData(mime);  // the clipboard owns it from here
+    const QMimeData* now = clipboard->mimeData();
+    return now && now->hasFormat(mimeType);
+}
+
 }  // namespace
 
 bool setClipboardImage(const QImage& image) {
@@ -30,5 +46,16 @@ bool setClipboardImage(const QImage& image) {
 ClipboardHandler setClipboardHandler(ClipboardHandler handler) {
     ClipboardHandler previous = std::move(handlerSlot());
     handlerSlot() = std::move(handler);
+    return previous;
+}
+
+bool setClipboardData(const QString& mimeType, const QByteArray& data) {
+    const ClipboardDataHandler& handler = dataHandlerSlot();
+    return handler ? handler(mimeType, data) : systemClipboardData(mimeType, data);
+}
+
+ClipboardDataHandler setClipboardDataHandler(ClipboardDataHandler handler) {
+    ClipboardDataHandler previous = std::move(dataHandlerSlot());
+    dataHandlerSlot() = std::move(handler);
     return previous;
 }

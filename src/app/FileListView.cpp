@@ -132,6 +132,8 @@ FileListView::FileListView(QWidget* parent)
     details_->header()->setSectionResizeMode(1, QHeaderView::Fixed);
     details_->header()->resizeSection(1, kCountColumnWidth);
     details_->header()->setSectionsClickable(true);
+    details_->header()->setSortIndicatorShown(true);
+    details_->header()->setSortIndicator(-1, Qt::AscendingOrder);
     connect(details_->header(), &QHeaderView::sectionClicked, this, &FileListView::columnClick);
 
     connect(details_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -230,4 +232,8 @@ void FileListView::selectRow(int index) {
 
 QString FileListView::columnCaption(int column) const {
     return model_->headerData(column, Qt::Horizontal).toString();
+}
+
+void FileListView::showSortIndicator(int column, bool descending) {
+    details_->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }

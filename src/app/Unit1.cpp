@@ -5,8 +5,10 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
 
 #include "qtshared/Looks.h"
@@ -102,6 +104,33 @@ void TForm1::connectHandlers() {
     connect(ui->mnuPopSaveIcon16, &QAction::triggered, this, &TForm1::mnuPopSaveIcon16Click);
     connect(ui->mnuPopCopyBmp32, &QAction::triggered, this, &TForm1::mnuPopCopyBmp32Click);
     connect(ui->mnuPopCopyBmp16, &QAction::triggered, this, &TForm1::mnuPopCopyBmp16Click);
+    for (QAction* save : {ui->mnuSavePng, ui->mnuPopSavePng}) connect(save, &QAction::triggered, this, &TForm1::mnuSavePngClick);
+    for (QAction* copy : {ui->mnuCopyPng, ui->mnuPopCopyPng}) connect(copy, &QAction::triggered, this, &TForm1::mnuCopyPngClick);
+    createShortcuts();
+}
+
+// Ordinary shortcuts of a desktop program, on the window rather than on the menu entries,
+// whose captions stay as they are.
+void TForm1::createShortcuts() {
+    const auto add = [this](const QKeySequence& keys, void (TForm1::*handler)()) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
+    };
+    add(QKeySequence(Qt::CTRL | Qt::Key_C), &TForm1::copyShortcut);
+    add(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), &TForm1::mnuCopyPngClick);
+    add(QKeySequence(Qt::CTRL | Qt::Key_S), &TForm1::mnuSaveIconClick);
+    add(QKeySequence(Qt::Key_F5), &TForm1::BtnExeFilterClick);
+    add(QKeySequence(Qt::CTRL | Qt::Key_Q), &TForm1::mnuExitClick);
+}
+
+// Ctrl+C copies the 32-pixel picture as the Copy command does; in the filter box's text it
+// copies the selected text, as everywhere else.
+void TForm1::copyShortcut() {
+    QLineEdit* edit = ui->ComboBox1->lineEdit();
+    if (edit && edit->hasFocus()) {
+        edit->copy();
+        return;
+    }
+    CopyIconBitmap(32);
 }
 
 // Layout adjustments at creation: on tall screens contents and window grow together by

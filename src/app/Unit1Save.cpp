@@ -42,6 +42,8 @@ void TForm1::mnuFileClick() {
     ui->mnuSaveIcon32->setEnabled(enabled);
     ui->mnuSaveIcon16->setEnabled(enabled);
     ui->mnuSaveIcon->setEnabled(enabled);
+    ui->mnuSavePng->setEnabled(enabled);
+    ui->mnuCopyPng->setEnabled(enabled);
 }
 
 void TForm1::mnuEditClick() {
