@@ -198,8 +198,8 @@ FileListView::Row FileListView::row(int index) const {
 int FileListView::insertRow(int position, const Row& row) {
     FileListModel::Entry entry{row, QString::fromLocal8Bit(row.name.data(), static_cast<qsizetype>(row.name.size())), QIcon(),
                                QString::number(row.iconCount)};
-    if (large_) entry.icon.addPixmap(large_->Image(row.imageIndex));
-    if (small_) entry.icon.addPixmap(small_->Image(row.imageIndex));
+    if (large_) entry.icon.addPixmap(large_->DrawnImage(row.imageIndex));
+    if (small_) entry.icon.addPixmap(small_->DrawnImage(row.imageIndex));
     const int at = position < 0 || position > count() ? count() : position;
     model_->insert(at, std::move(entry));
     return at;

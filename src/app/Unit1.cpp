@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "qtshared/Looks.h"
 #include "qtshared/Scaling.h"
@@ -30,6 +31,8 @@ namespace {
 constexpr int kFontPixels = 12;
 constexpr int kStatusPanelWidths[2] = {100, 200};
 constexpr int kSplitterWidth = 4;
+// How soon a drive change that had to wait is tried again.
+constexpr int kDrivesRetryMs = 250;
 
 }  // namespace
 
@@ -63,6 +66,8 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
     ui->BtnListIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNLIST"))));
     ui->BtnReportIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNREPORT"))));
 
+    // On a HiDPI screen the lists also hold pictures for the device's pixels.
+    for (ImageList* list : {&ImageList16, &ImageList32, &ImageList16A, &ImageList32A}) list->setDevicePixelRatio(devicePixelRatioF());
     ui->ListView1->setImageLists(&ImageList32, &ImageList16);
     ui->ListView1->setViewStyle(FileListView::ViewStyle::Report);
     ui->Splitter1->setStretchFactor(0, 0);
@@ -107,6 +112,11 @@ void TForm1::connectHandlers() {
     for (QAction* save : {ui->mnuSavePng, ui->mnuPopSavePng}) connect(save, &QAction::triggered, this, &TForm1::mnuSavePngClick);
     for (QAction* copy : {ui->mnuCopyPng, ui->mnuPopCopyPng}) connect(copy, &QAction::triggered, this, &TForm1::mnuCopyPngClick);
     createShortcuts();
+    connect(ui->Drive1, &DriveCombo::drivesChanged, this, &TForm1::drivesChanged);
+    drivesRetry_ = new QTimer(this);
+    drivesRetry_->setSingleShot(true);
+    drivesRetry_->setInterval(kDrivesRetryMs);
+    connect(drivesRetry_, &QTimer::timeout, this, &TForm1::applyDriveChange);
 }
 
 // Ordinary shortcuts of a desktop program, on the window rather than on the menu entries,

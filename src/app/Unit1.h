@@ -30,6 +30,7 @@ class DirEnum;
 class QLabel;
 class QMenu;
 class QTreeWidgetItem;
+class QTimer;
 
 // Shows the hourglass while it lives; on its end the cursor is the default one again
 // (not whatever was showing before).
@@ -207,10 +208,18 @@ signals:
 
 private:
     static bool qualifiesForScan(std::uint32_t attributes, const std::string& name);
+    static std::optional<formats::ArgbImage> devicePictureOf(formats::IconFile& file, int index, const ImageList& list);
     bool scanStep();
     bool stripStep();
 
     void selectPendingRow();
+    // A mount or unmount: the drive box is read again once no scan, strip fill, dialog or
+    // menu is pending, so no command reads a list that changed under it. When the drive the
+    // tree shows is gone, the tree moves to "/" as if the user had chosen it.
+    void drivesChanged();
+    void applyDriveChange();
+    bool drivesPending_ = false;
+    QTimer* drivesRetry_ = nullptr;
     std::string pendingDir_;   // the directory whose listing selects pendingFile_
     std::string pendingFile_;
 

@@ -1,9 +1,11 @@
 // TForm1: `vexil PATH`, the window opened on what the user points at (a file manager's
-// "Open With", a terminal). Without a path the start is the usual one: the current drive's
-// root.
+// "Open With", a terminal); without a path the start is the usual one, the current drive's
+// root. And the drive box following the drives that come and go while the window is open.
 #include <unistd.h>
 
+#include <QApplication>
 #include <QComboBox>
+#include <QTimer>
 #include <cstdlib>
 
 #include "app/Unit1.h"
@@ -67,4 +69,21 @@ void TForm1::selectPendingRow() {
             return;
         }
     }
+}
+
+void TForm1::drivesChanged() {
+    drivesPending_ = true;
+    applyDriveChange();
+}
+
+void TForm1::applyDriveChange() {
+    if (!drivesPending_) return;
+    if (busy() || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        drivesRetry_->start();
+        return;
+    }
+    drivesPending_ = false;
+    DriveCombo* box = ui->Drive1;
+    box->BuildList();
+    if (!box->listed(ui->TreeDir1->CurrentDrive)) box->setDrive("/");
 }

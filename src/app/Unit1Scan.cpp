@@ -132,9 +132,9 @@ void TForm1::AddFileEntry(const std::string& fileName) {
     if (!large) return;
     const auto small = file->icon(0, kIconSize / 2);
     if (!small) return;
-    const int smallIndex = ImageList16.AddIcon(*small);
+    const int smallIndex = ImageList16.AddIcon(*small, devicePictureOf(*file, 0, ImageList16));
     if (smallIndex < 0) return;
-    const int largeIndex = ImageList32.AddIcon(*large);
+    const int largeIndex = ImageList32.AddIcon(*large, devicePictureOf(*file, 0, ImageList32));
     if (largeIndex < 0) {
         ImageList16.Delete(smallIndex);
         return;
