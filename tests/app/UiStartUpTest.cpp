@@ -5,7 +5,10 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include "app/UiScanFixture.h"
+#include "platform/StartPath.h"
 
 namespace {
 
@@ -106,6 +109,41 @@ TEST_F(UiStartUp, ClosingOrAModalDialogWhileTheFirstScanIsPending) {
     EXPECT_EQ(dialogsSeen, 1);
     settle();
     EXPECT_EQ(form->findChild<FileListView*>(QStringLiteral("ListView1"))->count(), 19);
+}
+
+// `vexil PATH`: what a path names, relative paths and symbolic links resolved.
+TEST(StartPath, WhatAPathOpens) {
+    fixtures::TempDir dir;
+    char* realDir = ::realpath(dir.path().c_str(), nullptr);
+    const std::string base = realDir;
+    std::free(realDir);
+    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+    ASSERT_TRUE(fixtures::writeFile(dir.file("sub/A.EXE"), {1}));
+    ASSERT_EQ(symlink("sub/A.EXE", dir.file("link.exe").c_str()), 0);
+    ASSERT_EQ(symlink("sub", dir.file("linkdir").c_str()), 0);
+    using Kind = platform::StartTarget::Kind;
+    const struct {
+        std::string path, cwd;
+        Kind kind;
+        std::string directory, fileName;
+    } cases[] = {
+        {dir.file("sub"), "/", Kind::Directory, base + "/sub", ""},
+        {"sub/", dir.path(), Kind::Directory, base + "/sub", ""},
+        {"linkdir", dir.path(), Kind::Directory, base + "/sub", ""},
+        {"A.EXE", dir.file("sub"), Kind::File, base + "/sub", "A.EXE"},
+        {dir.file("link.exe"), "/", Kind::File, base + "/sub", "A.EXE"},
+        {"sub/gone.exe", dir.path(), Kind::Missing, base + "/sub", ""},
+        {dir.file("nowhere/gone.exe"), "/", Kind::Nowhere, "", ""},
+        {"", dir.path(), Kind::Nowhere, "", ""},
+    };
+    for (const auto& c : cases) {
+        const platform::StartTarget t = platform::resolveStartPath(c.path, c.cwd);
+        EXPECT_EQ(t.kind, c.kind) << c.path;
+        EXPECT_EQ(t.directory, c.directory) << c.path;
+        EXPECT_EQ(t.fileName, c.fileName) << c.path;
+    }
+    const std::pair<const char*, int> filters[] = {{"A.EXE", 0}, {"b.Dll", 1}, {"c.ico", 2}, {"d.exe.txt", 2}, {"noext", 2}};
+    for (const auto& [name, index] : filters) EXPECT_EQ(platform::filterIndexForFile(name), index) << name;
 }
 
 }  // namespace
