@@ -58,7 +58,10 @@ void TForm1::openPath(const std::string& path) {
 // A listing that ends in the directory of the file given at start selects the file's row,
 // which fills the strip as a click would.
 void TForm1::selectPendingRow() {
-    if (pendingFile_.empty() || CurrentDir != pendingDir_) return;
+    // A drive root is listed in its root form, with a trailing "/" ("/media/usb/").
+    std::string listed = CurrentDir;
+    while (listed.size() > 1 && listed.back() == platform::kPathSeparator) listed.pop_back();
+    if (pendingFile_.empty() || listed != pendingDir_) return;
     const std::string name = pendingFile_;
     pendingDir_.clear();
     pendingFile_.clear();

@@ -7,7 +7,14 @@
 
 #include <unistd.h>
 
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+
 #include "app/UiScanFixture.h"
+#include "iconsave/SaveSeams.h"
+#include "treedir/DriveCombo.h"
 #include "platform/StartPath.h"
 
 namespace {
@@ -109,6 +116,62 @@ TEST_F(UiStartUp, ClosingOrAModalDialogWhileTheFirstScanIsPending) {
     EXPECT_EQ(dialogsSeen, 1);
     settle();
     EXPECT_EQ(form->findChild<FileListView*>(QStringLiteral("ListView1"))->count(), 19);
+}
+
+// Drives that come and go: a change waits while a dialog is open; the chosen drive stays
+// chosen; when the tree's drive goes away the tree moves to "/".
+TEST_F(UiStartUp, DrivesThatComeAndGo) {
+    ASSERT_EQ(mkdir(dir.file("usb").c_str(), 0755), 0);
+    start();
+    auto* drives = form->findChild<DriveCombo*>(QStringLiteral("Drive1"));
+    ASSERT_EQ(tree->CurrentDrive, dir.path());
+    mounts.setMounts({dir.path(), dir.file("usb")});
+    {
+        QDialog modal(form.get());
+        modal.setModal(true);
+        modal.show();
+        emit drives->drivesChanged();
+        QTest::qWait(50);
+        EXPECT_FALSE(drives->listed(dir.file("usb")));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drives->listed(dir.file("usb")); }, 2000));
+    EXPECT_EQ(drives->Drive(), dir.path());
+    EXPECT_EQ(drives->currentIndex(), 1);  // "/", the temporary directory, usb
+
+    mounts.setMounts({dir.file("usb")});
+    emit drives->drivesChanged();
+    settle();
+    EXPECT_EQ(drives->Drive(), "/");
+    EXPECT_EQ(tree->CurrentDrive, "/");
+    EXPECT_EQ(form->CurrentDir, "/");
+    EXPECT_EQ(drives->count(), 2);
+}
+
+// Window shortcuts: Ctrl+S the icon save dialog, F5 the filter button, Ctrl+C in the filter
+// box's text copies text and not the picture.
+TEST_F(UiStartUp, Shortcuts) {
+    writeModule("a.exe", 1, 2);
+    start();
+    choose(mods());
+    clickRow(0);
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    fixtures::ModalScript dialogs([](QDialog&) {});
+    QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.runs, 1);
+
+    writeModule("b.exe", 2, 1);
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    settle();
+    EXPECT_EQ(list->count(), 2);
+
+    fixtures::RecordingClipboard clipboard;
+    QLineEdit* filter = form->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->lineEdit();
+    filter->setFocus();
+    filter->selectAll();
+    QTest::keyClick(filter, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(clipboard.images.empty());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8(TForm1::kFilterItems[0]));
 }
 
 // `vexil PATH`: what a path names, relative paths and symbolic links resolved.

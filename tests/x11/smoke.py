@@ -288,20 +288,9 @@ class Ui:
         bar = self.find(lambda a: self.role(a) == "status bar")
         return [bar.getChildAtIndex(i).name for i in range(bar.childCount)] if bar else []
 
-    def names(self, role, root=None, depth=0):
+    def names(self, role, root=None):
         """The names of every object of a role below root (the application by default)."""
-        root = root or self.app()
-        out = []
-        if root is None or depth > 16:
-            return out
-        try:
-            if self.role(root) == role:
-                out.append(root.name)
-            for i in range(root.childCount):
-                out += self.names(role, root.getChildAtIndex(i), depth + 1)
-        except Exception:
-            pass
-        return out
+        return [a.name for a in self.all(lambda a: self.role(a) == role, root)]
 
     def drive_entries(self):
         """The entries of the drive box: the combo box whose items are mount points."""
