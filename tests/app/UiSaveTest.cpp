@@ -79,7 +79,7 @@ protected:
 };
 
 TEST_F(UiSave, MenuEntriesFollowTheStripSelection) {
-    const char* const fileEntries[] = {"mnuSaveIcon", "mnuSaveIcon32", "mnuSaveIcon16"};
+    const char* const fileEntries[] = {"mnuSaveIcon", "mnuSaveIcon32", "mnuSaveIcon16", "mnuSavePng", "mnuCopyPng"};
     const char* const editEntries[] = {"mnuCopyBmp32", "mnuCopyBmp16"};
     struct Case {
         int count, col;
@@ -105,7 +105,8 @@ TEST_F(UiSave, MenuEntriesFollowTheStripSelection) {
 
     // With an empty strip the commands do nothing, whichever way they are reached.
     fillStrip(0, 0);
-    for (const char* name : {"mnuSaveIcon32", "mnuPopSaveIcon16", "mnuCopyBmp32", "mnuPopCopyBmp16", "mnuPopupSaveIcon"})
+    for (const char* name : {"mnuSaveIcon32", "mnuPopSaveIcon16", "mnuCopyBmp32", "mnuPopCopyBmp16", "mnuPopupSaveIcon",
+                             "mnuPopSavePng", "mnuPopCopyPng"})
         action(name)->trigger();
     EXPECT_TRUE(saveDialog.seen.empty());
     EXPECT_TRUE(clipboard.images.empty());
