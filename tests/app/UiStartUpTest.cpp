@@ -190,10 +190,7 @@ TEST(StartPath, WhatAPathOpens) {
         Kind kind;
         std::string directory, fileName;
     } cases[] = {
-        {dir.file("sub"), "/", Kind::Directory, base + "/sub", ""},
-        {"sub/", dir.path(), Kind::Directory, base + "/sub", ""},
-        {"linkdir", dir.path(), Kind::Directory, base + "/sub", ""},
-        {"A.EXE", dir.file("sub"), Kind::File, base + "/sub", "A.EXE"},
+        {"linkdir/", dir.path(), Kind::Directory, base + "/sub", ""},
         {dir.file("link.exe"), "/", Kind::File, base + "/sub", "A.EXE"},
         {"sub/gone.exe", dir.path(), Kind::Missing, base + "/sub", ""},
         {dir.file("nowhere/gone.exe"), "/", Kind::Nowhere, "", ""},
