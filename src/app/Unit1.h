@@ -121,7 +121,6 @@ public:
     static const char* const kSavePngTitle;    // the PNG save's dialog title
     static const char* const kPngTypeFormat;   // a file type of that dialog: "PNG %dx%d (*.png)"
     static const std::vector<int> kPngSizes;   // offered besides the sizes a group holds
-    static constexpr int kCopyPngSize = 32;
 
     // Kept for the life of the window, as SaveDlg1: offers the last name again.
     SaveDialog SavePngDlg;
