@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "formats/IconDecode.h"
+#include "iconmod/DevicePicture.h"
 #include "platform/IconExtract.h"
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
@@ -98,13 +99,16 @@ void BM_CountAndFirstIcon(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kModules);
 }
 
-// What the icon strip does for one module: every icon at both sizes.
+// What the icon strip does for one module: every icon at both sizes, and at a device pixel
+// ratio of 2 the 32-pixel cell's picture for 64 device pixels (state.range(0) the ratio).
 void everyIcon(benchmark::State& state, const std::string& path) {
+    const bool hiDpi = state.range(0) == 2;
     for (auto _ : state) {
         auto file = platform::openIconFile(path);
         for (int i = 0; i < file->count(); ++i) {
             benchmark::DoNotOptimize(file->icon(i, 32));
             benchmark::DoNotOptimize(file->icon(i, 16));
+            if (hiDpi) benchmark::DoNotOptimize(iconmod::devicePicture(*file, i, 32, 64));
         }
     }
 }
@@ -126,8 +130,8 @@ BENCHMARK(BM_Shrink256To32)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Floor)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_IconCount)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CountAndFirstIcon)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Strip300Groups)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Strip300PngOnlyGroups)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Strip300Groups)->ArgName("ratio")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Strip300PngOnlyGroups)->ArgName("ratio")->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
 // Keeps each benchmark's time per iteration so the ratios can be printed at the end.
 class RatioReporter : public benchmark::ConsoleReporter {

@@ -5,7 +5,9 @@
 //
 // Scans: time per whole listing of the directory (the filter button), the files already
 // in the page cache; beside them the floor of listing the directory and reading 4 KiB of
-// every file. Strip: time per selection of the module's row, from an empty strip.
+// every file. Strip: time per selection of the module's row, from an empty strip, for 300
+// typical groups, 300 modern ones (with a 256-pixel PNG) and 300 that hold only a 256-pixel
+// PNG, at device pixel ratios 1 and 2, the whole strip or its first 15 cells.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -22,6 +24,7 @@
 
 #include "app/FileListView.h"
 #include "app/Unit1.h"
+#include "qtshared/ImageList.h"
 #include "platform/DirEnum.h"
 #include "support/ModuleFixtures.h"
 #include "treedir/Treedir.h"
@@ -125,27 +128,76 @@ void BM_ListAndReadFloor(benchmark::State& state) {
 }
 BENCHMARK(BM_ListAndReadFloor)->ArgName("files")->Arg(1000)->Arg(5000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
+// A group of a modern program: the typical images and a 256-pixel PNG.
+fixtures::ModuleIcon modernIcon(int id) {
+    fixtures::ModuleIcon icon = typicalIcon(id);
+    icon.images.push_back(fixtures::detailedPng(id));
+    return icon;
+}
+
+enum class Groups { Typical, Modern, PngOnly };
+
+// A module of 300 groups of one kind, made once per kind.
+const std::string& module300(Groups kind) {
+    static std::map<Groups, std::unique_ptr<fixtures::TempDir>> dirs;
+    auto& dir = dirs[kind];
+    if (!dir) {
+        dir = std::make_unique<fixtures::TempDir>();
+        std::vector<fixtures::ModuleIcon> icons;
+        for (int g = 1; g <= 300; ++g) {
+            if (kind == Groups::Typical) icons.push_back(typicalIcon(g));
+            else if (kind == Groups::Modern) icons.push_back(modernIcon(g));
+            else icons.push_back({fixtures::resId(static_cast<std::uint16_t>(g)), {fixtures::detailedPng(g)}, {}});
+        }
+        if (!fixtures::writeFile(dir->file("groups300.dll"), fixtures::makePe(icons))) std::abort();
+    }
+    return dir->path();
+}
+
+// Time per selection of the module's row, from an empty strip: the whole strip
+// (state.range(1) == 0), or until the 15 cells a strip shows at 96 dpi are filled.
+// state.range(2): the device pixel ratio the strip draws for.
 void BM_Strip300(benchmark::State& state) {
-    static fixtures::TempDir dir;
-    if (!fixtures::writeFile(dir.file("groups300.dll"), moduleWithGroups(300))) std::abort();
-    Window w(dir.path());
+    Window w(module300(static_cast<Groups>(state.range(0))));
+    const bool visibleOnly = state.range(1) != 0;
+    for (ImageList* list : {&w.form.ImageList16A, &w.form.ImageList32A}) list->setDevicePixelRatio(static_cast<qreal>(state.range(2)));
     w.filter->click();
     finish(w.form);
     if (w.list->count() != 1) {
         state.SkipWithError("the module was not listed");
         return;
     }
+    constexpr int kVisibleCells = 15;
     for (auto _ : state) {
         state.PauseTiming();
         w.list->detailsView()->clearSelection();
+        finish(w.form);
         state.ResumeTiming();
         w.list->selectRow(0);
-        finish(w.form);
+        if (visibleOnly) {
+            while (w.form.busy() && w.form.ImageList32A.Count() < kVisibleCells) QCoreApplication::processEvents();
+            state.PauseTiming();
+            finish(w.form);
+            state.ResumeTiming();
+        } else {
+            finish(w.form);
+        }
     }
     if (w.form.ImageList32A.Count() != 300) state.SkipWithError("the strip does not hold 300 icons");
     state.counters["icons"] = w.form.ImageList32A.Count();
 }
-BENCHMARK(BM_Strip300)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Strip300)
+    ->ArgNames({"groups", "visible", "ratio"})
+    ->Args({static_cast<int>(Groups::Typical), 0, 1})
+    ->Args({static_cast<int>(Groups::Typical), 0, 2})
+    ->Args({static_cast<int>(Groups::Modern), 0, 1})
+    ->Args({static_cast<int>(Groups::Modern), 0, 2})
+    ->Args({static_cast<int>(Groups::Modern), 1, 2})
+    ->Args({static_cast<int>(Groups::PngOnly), 0, 1})
+    ->Args({static_cast<int>(Groups::PngOnly), 0, 2})
+    ->Args({static_cast<int>(Groups::PngOnly), 1, 1})
+    ->Args({static_cast<int>(Groups::PngOnly), 1, 2})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

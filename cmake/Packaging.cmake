@@ -16,8 +16,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The window's captions are Japanese: a font that has them, and the platform plugins that
-# let Qt open a window.
+# let Qt open a window. Qt's own texts (the file dialog, its questions, the buttons) come
+# from Qt's Japanese translation.
 if(VEXIL_GUI)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, qt6-qpa-plugins")
 endif()
 include(CPack)

@@ -8,13 +8,14 @@ VEXIL_PACKAGES=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   libpng-dev libjpeg-dev libseccomp-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  fonts-ipafont-gothic
+  fonts-ipafont-gothic qt6-translations-l10n
   tumbler dbus-daemon dbus-bin libglib2.0-bin
   desktop-file-utils appstream groff-base
   xvfb xdotool xclip at-spi2-core python3-pyatspi
   bubblewrap
 )
-# tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
+# qt6-translations-l10n brings qtbase_ja.qm, Qt's own texts (file dialog, buttons) in
+# Japanese. tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
 # (dbus-monitor) and libglib2.0-bin (gdbus, gio) run the thumbnailer through a real thumbnail
 # service in the tests; desktop-file-utils, appstream and groff-base validate the installed
 # desktop entry, metainfo and man pages. xvfb, xdotool, xclip, at-spi2-core and

@@ -15,6 +15,8 @@ class TAboutForm : public QDialog {
 public:
     static constexpr int kClientWidth = 292;  // as designed
     static constexpr int kClientHeight = 99;
+    // The name line before the version: "Vexil アイコン抽出 Ver" and then "1.07".
+    static const char* const kTitleText;
 
     // screenHeight 0: the height of the screen the box opens on.
     explicit TAboutForm(QWidget* parent = nullptr, int screenHeight = 0);

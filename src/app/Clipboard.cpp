@@ -3,6 +3,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QImage>
+#include <QMimeData>
 
 namespace {
 
@@ -31,4 +32,14 @@ ClipboardHandler setClipboardHandler(ClipboardHandler handler) {
     ClipboardHandler previous = std::move(handlerSlot());
     handlerSlot() = std::move(handler);
     return previous;
+}
+
+bool setClipboardData(const QString& mimeType, const QByteArray& data) {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (!clipboard || data.isEmpty()) return false;
+    auto* mime = new QMimeData;
+    mime->setData(mimeType, data);
+    clipboard->setMimeData(mime);  // the clipboard owns it from here
+    const QMimeData* now = clipboard->mimeData();
+    return now && now->hasFormat(mimeType);
 }

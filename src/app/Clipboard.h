@@ -2,6 +2,8 @@
 // handler so that tests can watch it and make it fail.
 #pragma once
 
+#include <QByteArray>
+#include <QString>
 #include <functional>
 
 class QImage;
@@ -13,3 +15,7 @@ bool setClipboardImage(const QImage& image);
 
 // Installs a handler (an empty one restores the system clipboard); returns the previous one.
 ClipboardHandler setClipboardHandler(ClipboardHandler handler);
+
+// Empties the system clipboard and places data of one MIME type on it (a PNG file as
+// "image/png"), as its only format; false when that failed.
+bool setClipboardData(const QString& mimeType, const QByteArray& data);

@@ -132,6 +132,8 @@ FileListView::FileListView(QWidget* parent)
     details_->header()->setSectionResizeMode(1, QHeaderView::Fixed);
     details_->header()->resizeSection(1, kCountColumnWidth);
     details_->header()->setSectionsClickable(true);
+    details_->header()->setSortIndicatorShown(true);
+    details_->header()->setSortIndicator(-1, Qt::AscendingOrder);
     connect(details_->header(), &QHeaderView::sectionClicked, this, &FileListView::columnClick);
 
     connect(details_->selectionModel(), &QItemSelectionModel::selectionChanged, this,
@@ -196,8 +198,8 @@ FileListView::Row FileListView::row(int index) const {
 int FileListView::insertRow(int position, const Row& row) {
     FileListModel::Entry entry{row, QString::fromLocal8Bit(row.name.data(), static_cast<qsizetype>(row.name.size())), QIcon(),
                                QString::number(row.iconCount)};
-    if (large_) entry.icon.addPixmap(large_->Image(row.imageIndex));
-    if (small_) entry.icon.addPixmap(small_->Image(row.imageIndex));
+    if (large_) entry.icon.addPixmap(large_->DrawnImage(row.imageIndex));
+    if (small_) entry.icon.addPixmap(small_->DrawnImage(row.imageIndex));
     const int at = position < 0 || position > count() ? count() : position;
     model_->insert(at, std::move(entry));
     return at;
@@ -230,4 +232,8 @@ void FileListView::selectRow(int index) {
 
 QString FileListView::columnCaption(int column) const {
     return model_->headerData(column, Qt::Horizontal).toString();
+}
+
+void FileListView::showSortIndicator(int column, bool descending) {
+    details_->header()->setSortIndicator(column, descending ? Qt::DescendingOrder : Qt::AscendingOrder);
 }

@@ -63,6 +63,8 @@ public:
     int selectedRow() const;  // -1 when none
     void selectRow(int index);
     QString columnCaption(int column) const;
+    // The header's sort arrow on column (-1: none), pointing the way the rows run.
+    void showSortIndicator(int column, bool descending);
 
     QListView* listView() const { return list_; }
     QTreeView* detailsView() const { return details_; }

@@ -5,9 +5,12 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QScreen>
+#include <QShortcut>
 #include <QStatusBar>
+#include <QTimer>
 
 #include "qtshared/Looks.h"
 #include "qtshared/Scaling.h"
@@ -28,6 +31,8 @@ namespace {
 constexpr int kFontPixels = 12;
 constexpr int kStatusPanelWidths[2] = {100, 200};
 constexpr int kSplitterWidth = 4;
+// How soon a drive change that had to wait is tried again.
+constexpr int kDrivesRetryMs = 250;
 
 }  // namespace
 
@@ -61,6 +66,8 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
     ui->BtnListIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNLIST"))));
     ui->BtnReportIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNREPORT"))));
 
+    // On a HiDPI screen the lists also hold pictures for the device's pixels.
+    for (ImageList* list : {&ImageList16, &ImageList32, &ImageList16A, &ImageList32A}) list->setDevicePixelRatio(devicePixelRatioF());
     ui->ListView1->setImageLists(&ImageList32, &ImageList16);
     ui->ListView1->setViewStyle(FileListView::ViewStyle::Report);
     ui->Splitter1->setStretchFactor(0, 0);
@@ -104,6 +111,38 @@ void TForm1::connectHandlers() {
     connect(ui->mnuPopCopyBmp16, &QAction::triggered, this, &TForm1::mnuPopCopyBmp16Click);
     connect(ui->mnuIconSet, &QAction::triggered, this, &TForm1::mnuIconSetClick);
     connect(ui->mnuPopIconSet, &QAction::triggered, this, &TForm1::mnuIconSetClick);
+    for (QAction* save : {ui->mnuSavePng, ui->mnuPopSavePng}) connect(save, &QAction::triggered, this, &TForm1::mnuSavePngClick);
+    for (QAction* copy : {ui->mnuCopyPng, ui->mnuPopCopyPng}) connect(copy, &QAction::triggered, this, &TForm1::mnuCopyPngClick);
+    createShortcuts();
+    connect(ui->Drive1, &DriveCombo::drivesChanged, this, &TForm1::drivesChanged);
+    drivesRetry_ = new QTimer(this);
+    drivesRetry_->setSingleShot(true);
+    drivesRetry_->setInterval(kDrivesRetryMs);
+    connect(drivesRetry_, &QTimer::timeout, this, &TForm1::applyDriveChange);
+}
+
+// Ordinary shortcuts of a desktop program, on the window rather than on the menu entries,
+// whose captions stay as they are.
+void TForm1::createShortcuts() {
+    const auto add = [this](const QKeySequence& keys, void (TForm1::*handler)()) {
+        connect(new QShortcut(keys, this), &QShortcut::activated, this, handler);
+    };
+    add(QKeySequence(Qt::CTRL | Qt::Key_C), &TForm1::copyShortcut);
+    add(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), &TForm1::mnuCopyPngClick);
+    add(QKeySequence(Qt::CTRL | Qt::Key_S), &TForm1::mnuSaveIconClick);
+    add(QKeySequence(Qt::Key_F5), &TForm1::BtnExeFilterClick);
+    add(QKeySequence(Qt::CTRL | Qt::Key_Q), &TForm1::mnuExitClick);
+}
+
+// Ctrl+C copies the 32-pixel picture as the Copy command does; in the filter box's text it
+// copies the selected text, as everywhere else.
+void TForm1::copyShortcut() {
+    QLineEdit* edit = ui->ComboBox1->lineEdit();
+    if (edit && edit->hasFocus()) {
+        edit->copy();
+        return;
+    }
+    CopyIconBitmap(32);
 }
 
 // Layout adjustments at creation: on tall screens contents and window grow together by

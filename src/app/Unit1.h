@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/FileListView.h"
 #include "qtshared/ImageList.h"
@@ -29,6 +30,7 @@ class DirEnum;
 class QLabel;
 class QMenu;
 class QTreeWidgetItem;
+class QTimer;
 
 // Shows the hourglass while it lives; on its end the cursor is the default one again
 // (not whatever was showing before).
@@ -110,6 +112,29 @@ public:
     static const char* const kIconSetLoadFailed;  // "ﾘｿｰｽの再ﾛｰﾄﾞに失敗しました"
     // Asks for a folder and a name and writes the strip's current icon as a hicolor icon set.
     void MakeIconSet();
+    // ---- Opening on a path given at start (Unit1Open.cpp) ----
+    static const char* const kPathNotFound;  // "\nが見つかりません", after the path
+    static const char* const kPathNoIcon;    // "\nにはｱｲｺﾝがありません", after the path
+    // Opens the window on `path` (relative to the current directory): a directory as if it
+    // were clicked in the tree; a file's directory with the filter that lists it, then its
+    // row selected once the listing ends. A missing path or a file without icons opens the
+    // directory that holds it, if any, and says so.
+    void openPath(const std::string& path);
+
+    // ---- PNG with transparency (Unit1Png.cpp) ----
+    static const char* const kSavePngTitle;    // the PNG save's dialog title
+    static const char* const kPngTypeFormat;   // a file type of that dialog: "PNG %dx%d (*.png)"
+    static const std::vector<int> kPngSizes;   // offered besides the sizes a group holds
+
+    // Kept for the life of the window, as SaveDlg1: offers the last name again.
+    SaveDialog SavePngDlg;
+
+    // Writes the group of strip icon `column` as a PNG at a size the user chooses among the
+    // sizes it holds and the standard ones below its largest (default the largest).
+    void SavePngFile(int column);
+    // Puts the strip's current icon at 32 pixels with its transparency on the clipboard as
+    // image/png, and nothing else.
+    void CopyIconPng();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -145,7 +170,14 @@ private:
     void mnuPopCopyBmp16Click();
     void mnuExitClick();
     void mnuIconSetClick();
+    void mnuSavePngClick();
+    void mnuCopyPngClick();
     void FormDestroy();
+    // Window shortcuts, kept off the menu entries: Ctrl+C, Ctrl+Shift+C, Ctrl+S, F5, Ctrl+Q.
+    void createShortcuts();
+    void copyShortcut();
+    // The file list's header shows the order the rows are in (none while unsorted).
+    void showSortIndicator();
 
     std::unique_ptr<Ui::TForm1> ui;
     QLabel* statusPanels_[2] = {nullptr, nullptr};
@@ -180,8 +212,20 @@ signals:
 
 private:
     static bool qualifiesForScan(std::uint32_t attributes, const std::string& name);
+    static std::optional<formats::ArgbImage> devicePictureOf(formats::IconFile& file, int index, const ImageList& list);
     bool scanStep();
     bool stripStep();
+
+    void selectPendingRow();
+    // A mount or unmount: the drive box is read again once no scan, strip fill, dialog or
+    // menu is pending, so no command reads a list that changed under it. When the drive the
+    // tree shows is gone, the tree moves to "/" as if the user had chosen it.
+    void drivesChanged();
+    void applyDriveChange();
+    bool drivesPending_ = false;
+    QTimer* drivesRetry_ = nullptr;
+    std::string pendingDir_;   // the directory whose listing selects pendingFile_
+    std::string pendingFile_;
 
     PacedWork scanWork_;
     std::unique_ptr<platform::DirEnum> scanSearch_;  // the pending scan's directory search

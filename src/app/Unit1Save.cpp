@@ -43,6 +43,8 @@ void TForm1::mnuFileClick() {
     ui->mnuSaveIcon16->setEnabled(enabled);
     ui->mnuSaveIcon->setEnabled(enabled);
     ui->mnuIconSet->setEnabled(enabled);
+    ui->mnuSavePng->setEnabled(enabled);
+    ui->mnuCopyPng->setEnabled(enabled);
 }
 
 void TForm1::mnuEditClick() {

@@ -75,6 +75,7 @@ void TForm1::RefreshFileList() {
     CurrentDir = ui->TreeDir1->CurrentPath;
     setWindowTitle(QString::fromUtf8(kCaptionPrefix) + fromBytes(CurrentDir));
     SortDescending = ui->ListView1->sortKind() == FileListView::SortKind::Name;
+    showSortIndicator();
     ScanDirectory();
 }
 
@@ -98,10 +99,11 @@ void TForm1::ScanDirectory() {
 
     scanSearch_ = std::move(search);
     scanCursor_.emplace();
-    scanWork_.start([this] { return scanStep(); }, [this](PacedWork::End) {
+    scanWork_.start([this] { return scanStep(); }, [this](PacedWork::End how) {
         scanSearch_.reset();
         setStatusText(1, QString());
         scanCursor_.reset();
+        if (how == PacedWork::End::Done) selectPendingRow();
     });
 }
 
@@ -130,9 +132,9 @@ void TForm1::AddFileEntry(const std::string& fileName) {
     if (!large) return;
     const auto small = file->icon(0, kIconSize / 2);
     if (!small) return;
-    const int smallIndex = ImageList16.AddIcon(*small);
+    const int smallIndex = ImageList16.AddIcon(*small, devicePictureOf(*file, 0, ImageList16));
     if (smallIndex < 0) return;
-    const int largeIndex = ImageList32.AddIcon(*large);
+    const int largeIndex = ImageList32.AddIcon(*large, devicePictureOf(*file, 0, ImageList32));
     if (largeIndex < 0) {
         ImageList16.Delete(smallIndex);
         return;
@@ -156,6 +158,16 @@ void TForm1::ListView1ColumnClick(int column) {
     const bool byCount = list->columnCaption(column) == QString::fromUtf8(FileListView::kCountCaption);
     list->setSortKind(byCount ? FileListView::SortKind::Count : FileListView::SortKind::Name);
     list->sortRows([this](const FileListView::Row& a, const FileListView::Row& b) { return ListView1Compare(a, b); });
+    showSortIndicator();
+}
+
+// Rows sorted by name stay in order through a refresh (each is inserted at its place); rows
+// sorted by count are appended unsorted until the next click, so they show no arrow.
+void TForm1::showSortIndicator() {
+    FileListView* list = ui->ListView1;
+    const FileListView::SortKind kind = list->sortKind();
+    const bool sorted = kind == FileListView::SortKind::Name || (kind == FileListView::SortKind::Count && list->count() > 0);
+    list->showSortIndicator(sorted ? (kind == FileListView::SortKind::Name ? 0 : 1) : -1, SortDescending);
 }
 
 // Names compare as unsigned bytes (no case folding, no locale), a prefix before the longer

@@ -6,11 +6,18 @@
 #include <new>
 
 #include "app/Unit1.h"
+#include "iconmod/DevicePicture.h"
 #include "platform/IconExtract.h"
 #include "ui_Unit1.h"
 
 const char* const TForm1::kFirstPositionFormat = "1 / %d";
 const char* const TForm1::kPositionFormat = "%d / %d";
+
+// On a HiDPI screen, the picture for the list's cells in device pixels (see ImageList).
+std::optional<formats::ArgbImage> TForm1::devicePictureOf(formats::IconFile& file, int index, const ImageList& list) {
+    if (list.DevicePixelRatio() <= 1) return std::nullopt;
+    return iconmod::devicePicture(file, index, list.Width(), list.DeviceSize());
+}
 
 void TForm1::popupAt(QMenu* menu, QPoint globalPos) { menu->popup(globalPos); }
 
@@ -64,7 +71,7 @@ bool TForm1::stripStep() {
         if (!small) return false;
         const int smallIndex = ImageList16A.AddIcon(*small);
         if (smallIndex < 0) return false;
-        if (ImageList32A.AddIcon(*large) < 0) {
+        if (ImageList32A.AddIcon(*large, devicePictureOf(*stripFile_, i, ImageList32A)) < 0) {
             ImageList16A.Delete(smallIndex);
             return false;
         }

@@ -1,9 +1,11 @@
-// Program entry: the application with its title and font, the message boxes on screen,
-// the main window; returns 0 however the program ends.
+// Program entry: the application with its title and font, Qt's texts in Japanese, no
+// settings kept, the message boxes on screen, the main window; returns 0 however the
+// program ends.
 #include <QApplication>
 #include <QMessageBox>
 #include <exception>
 
+#include "app/AppSetup.h"
 #include "qtshared/Looks.h"
 #include "app/QtMessageBox.h"
 #include "app/Unit1.h"
@@ -14,9 +16,14 @@ int main(int argc, char** argv) {
         QApplication::setApplicationName(QStringLiteral("Vexil"));
         QApplication::setFont(japaneseFont(12));
         QApplication::setWindowIcon(programIcon());
+        speakJapanese(app);
+        keepNothingBetweenRuns();
         installQtMessageBoxes();
         TForm1 form;
         form.show();
+        // `vexil PATH`: QApplication has taken its own options out of argv; the path's bytes
+        // go to the file system as they are.
+        if (argc > 1) form.openPath(argv[1]);
         QApplication::exec();
     } catch (const std::exception& e) {
         QMessageBox::critical(nullptr, QStringLiteral("Vexil"), QString::fromLocal8Bit(e.what()));

@@ -8,6 +8,7 @@
 
 #include "cli/Cli.h"
 #include "platform/MessageBox.h"
+#include "vexil/Version.h"
 
 namespace {
 
@@ -52,9 +53,6 @@ const char kHelp[] =
     "when that file exists.\n"
     "Icons and images are counted from 0. Exit status: 0 success, 1 failure, 2 usage error.\n";
 
-// The window's About box shows the same version.
-const char kVersion[] = "1.07";
-
 int run(const std::string& command, cli::Args& args) {
     if (auto status = cli::takeLocation(command, args)) return *status;
     if (command == "groups") return cli::cmdGroups(args);
@@ -78,7 +76,7 @@ int main(int argc, char** argv) {
     });
 
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("vexil-cli %s\n", kVersion);
+        std::printf("vexil-cli %s\n", kVexilVersion);  // the About box shows the same
         return 0;
     }
     if (argc < 2 || std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {

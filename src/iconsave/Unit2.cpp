@@ -141,6 +141,9 @@ bool TForm2::fnDrawPreview() {
     const auto& set = Source->Images->Images;
     if (index < set.size()) {
         if (const auto picture = iconmod::QIconMod::fnMakeIcon(&set[index])) preview_ = imageFromArgb(*picture);
+        // One image pixel to one device pixel: on a HiDPI screen the image shows its own
+        // detail instead of blocks of enlarged pixels.
+        preview_.setDevicePixelRatio(devicePixelRatioF());
     }
     return true;
 }
@@ -157,7 +160,9 @@ void TForm2::paintPreview(QPainter& painter) const {
     if (!hasPreview()) return;
     painter.fillRect(kPreviewLeft, kPreviewTop, kPreviewSize, kPreviewSize, Qt::black);
     painter.fillRect(kPreviewLeft + 1, kPreviewTop + 1, kPreviewSize - 2, kPreviewSize - 2, Qt::white);
-    if (!preview_.isNull()) painter.drawImage(previewIconRect(preview_.width(), preview_.height()), preview_);
+    if (preview_.isNull()) return;
+    const QSize size = preview_.deviceIndependentSize().toSize();
+    painter.drawImage(previewIconRect(size.width(), size.height()), preview_);
 }
 
 bool TForm2::eventFilter(QObject* watched, QEvent* event) {

@@ -1,6 +1,7 @@
 #include "qtshared/ImageList.h"
 
 #include <QPainter>
+#include <cmath>
 
 #include "qtshared/PictureConvert.h"
 
@@ -8,6 +9,7 @@ int ImageList::AddIcon(const QPixmap& icon) {
     if (icon.isNull()) return -1;
     if (icon.width() == size_ && icon.height() == size_) images_.append(icon);
     else images_.append(icon.scaled(size_, size_, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+    drawn_.append(images_.constLast());
     return Count() - 1;
 }
 
@@ -15,12 +17,37 @@ int ImageList::AddIcon(const QImage& icon) { return icon.isNull() ? -1 : AddIcon
 
 int ImageList::AddIcon(const formats::ArgbImage& icon) { return AddIcon(imageFromArgb(icon)); }
 
+int ImageList::AddIcon(const formats::ArgbImage& icon, const std::optional<formats::ArgbImage>& device) {
+    const int index = AddIcon(icon);
+    if (index < 0 || !device) return index;
+    const int side = DeviceSize();
+    QPixmap picture = QPixmap::fromImage(imageFromArgb(*device));
+    if (picture.isNull()) return index;
+    if (picture.width() != side || picture.height() != side)
+        picture = picture.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    picture.setDevicePixelRatio(ratio_);
+    drawn_[index] = picture;
+    return index;
+}
+
+int ImageList::DeviceSize() const { return static_cast<int>(std::lround(size_ * ratio_)); }
+
 void ImageList::Delete(int index) {
-    if (index >= 0 && index < Count()) images_.removeAt(index);
+    if (index >= 0 && index < Count()) {
+        images_.removeAt(index);
+        drawn_.removeAt(index);
+    }
+}
+
+void ImageList::Clear() {
+    images_.clear();
+    drawn_.clear();
 }
 
 QPixmap ImageList::Image(int index) const { return index >= 0 && index < Count() ? images_[index] : QPixmap(); }
 
+QPixmap ImageList::DrawnImage(int index) const { return index >= 0 && index < Count() ? drawn_[index] : QPixmap(); }
+
 void ImageList::Draw(QPainter& painter, int x, int y, int index) const {
-    if (index >= 0 && index < Count()) painter.drawPixmap(x, y, images_[index]);
+    if (index >= 0 && index < Count()) painter.drawPixmap(x, y, drawn_[index]);
 }

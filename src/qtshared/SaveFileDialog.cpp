@@ -45,6 +45,10 @@ bool showQtSaveDialog(SaveDialog& dialog, QWidget* parent) {
     QFileDialog box(parent, fromBytes(dialog.Title));
     box.setAcceptMode(QFileDialog::AcceptSave);
     box.setFileMode(QFileDialog::AnyFile);
+    // Qt's own dialog: it speaks the program's language, and a desktop's native dialog
+    // would speak the user's locale and keep a history of its own.
+    box.setOption(QFileDialog::DontUseNativeDialog);
+    box.setOption(QFileDialog::DontConfirmOverwrite, !dialog.ConfirmOverwrite);
     // The descriptions carry their patterns in parentheses, which the dialog filters by.
     QStringList filters;
     for (const std::string& d : filterDescriptions(dialog.Filter)) filters << fromBytes(d);

@@ -20,6 +20,9 @@ public:
     std::string FileName;
     // The chosen file type, counted from 1 in the order of Filter.
     int FilterIndex = 1;
+    // The dialog asks before a typed name replaces an existing file; off where the caller
+    // asks every time itself.
+    bool ConfirmOverwrite = true;
 
     // Shows the dialog modally over parent; false when the user cancelled, FileName and
     // FilterIndex are then as they were.

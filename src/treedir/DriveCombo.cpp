@@ -2,10 +2,12 @@
 
 #include <QAbstractItemView>
 #include <QPainter>
+#include <QSocketNotifier>
 #include <QStyledItemDelegate>
 #include <QStylePainter>
 #include <algorithm>
 
+#include "platform/MountWatch.h"
 #include "qtshared/Glyphs.h"
 
 namespace {
@@ -63,7 +65,17 @@ DriveCombo::DriveCombo(QWidget* parent) : QComboBox(parent), drive_(platform::sy
     connect(this, &QComboBox::activated, this, [this](int index) {
         if (index >= 0 && static_cast<std::size_t>(index) < drives_.size()) setDrive(drives_[static_cast<std::size_t>(index)].mountPoint);
     });
+    // The kernel marks the mount table with priority data when it changes: the event loop
+    // waits for that, nothing polls on a timer.
+    mountWatch_ = std::make_unique<platform::MountWatch>(platform::systemDrives().roots().mountInfo);
+    if (mountWatch_->fd() >= 0) {
+        mountNotifier_ = new QSocketNotifier(mountWatch_->fd(), QSocketNotifier::Exception, this);
+        connect(mountNotifier_, &QSocketNotifier::activated, this, [this] { emit drivesChanged(); });
+    }
 }
+
+// The notifier goes before the file it watches is closed.
+DriveCombo::~DriveCombo() { delete mountNotifier_; }
 
 QPixmap DriveCombo::glyph(const std::string& name) {
     const QString key = QString::fromStdString(name);

@@ -3,22 +3,29 @@
 // Drive() is the mount point of the chosen drive; OnChange fires when the user (or
 // setDrive) chooses another one. When the selector is first shown it builds its list and
 // fires OnChange once for the process's current drive: that is what first fills the
-// directory tree.
+// directory tree. It watches the mount table and raises drivesChanged when it changes.
 #pragma once
 
 #include <QComboBox>
 #include <QHash>
 #include <QPixmap>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/Drives.h"
+
+class QSocketNotifier;
+namespace platform {
+class MountWatch;
+}
 
 class DriveCombo : public QComboBox {
     Q_OBJECT
 
 public:
     explicit DriveCombo(QWidget* parent = nullptr);
+    ~DriveCombo() override;
 
     const std::string& Drive() const { return drive_; }
 
@@ -29,8 +36,11 @@ public:
     // drive chosen elsewhere).
     void showDrive(const std::string& mountPoint);
 
-    // Reads the drive list again (done when the selector is first shown).
+    // Reads the drive list again (done when the selector is first shown). The chosen drive
+    // stays chosen; when it is gone no entry is selected.
     void BuildList();
+    // Whether a drive is mounted at mountPoint in the list as last read.
+    bool listed(const std::string& mountPoint) const { return indexOf(mountPoint) >= 0; }
     const std::vector<platform::Drive>& drives() const { return drives_; }
 
     QPixmap glyph(const std::string& name);
@@ -46,6 +56,9 @@ public:
 
 signals:
     void OnChange();
+    // The system's mount table changed (a file system was mounted or unmounted); the list
+    // is not read again until BuildList is called.
+    void drivesChanged();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -59,4 +72,6 @@ private:
     std::vector<platform::Drive> drives_;
     QHash<QString, QPixmap> glyphs_;
     bool created_ = false;
+    std::unique_ptr<platform::MountWatch> mountWatch_;
+    QSocketNotifier* mountNotifier_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QLabel>
 #include <QPushButton>
 #include <QScreen>
 #include <QTest>
@@ -20,6 +21,8 @@ TEST(UiAbout, ContentsAndTallScreens) {
         EXPECT_EQ(box.size(), QSize(292, 99) * k);
         EXPECT_EQ(box.findChild<QPushButton*>(QStringLiteral("BtnOK"))->geometry(), QRect(222 * k, 8 * k, 52 * k, 20 * k));
         EXPECT_EQ(box.font().pixelSize(), 12 * k);
+        // The version comes from the build; the box must still read as the program always has.
+        EXPECT_EQ(box.findChild<QLabel*>(QStringLiteral("Label1"))->text(), QString::fromUtf8("Vexil アイコン抽出 Ver1.07"));
     }
 }
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "support/UiChild.h"
 
 #include <QAction>
@@ -135,11 +137,21 @@ TEST_F(UiForm1, MenusAndHints) {
     EXPECT_EQ(bar->actions()[0]->text(), QString::fromUtf8("ファイル(&F)"));
     EXPECT_EQ(bar->actions()[1]->text(), QString::fromUtf8("編集(&E)"));
     EXPECT_EQ(bar->actions()[2]->text(), QString::fromUtf8("ヘルプ(&H)"));
+    // The specified entries first, as specified; the PNG and icon set commands appended behind them.
     EXPECT_EQ(titles(find<QMenu>(&form, "mnuFile")),
-              (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "終了(&X)", "ｱｲｺﾝｾｯﾄの作成(&T)..."}));
+              (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "終了(&X)", "-", "PNGで保存(&N)...", "PNGでｺﾋﾟｰ(&G)", "ｱｲｺﾝｾｯﾄの作成(&T)..."}));
     EXPECT_EQ(titles(find<QMenu>(&form, "mnuStandardSave")).size(), 2u);
     EXPECT_EQ(titles(find<QMenu>(&form, "PopupMenu1")),
-              (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "ｱｲｺﾝｾｯﾄの作成(&T)..."}));
+              (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "PNGで保存(&N)...", "PNGでｺﾋﾟｰ(&G)", "ｱｲｺﾝｾｯﾄの作成(&T)..."}));
+    // Every Alt sequence still reaches one entry: no access key twice in a menu.
+    for (const char* menu : {"mnuFile", "PopupMenu1"}) {
+        std::set<QChar> keys;
+        for (QAction* a : find<QMenu>(&form, menu)->actions()) {
+            const qsizetype amp = a->text().indexOf(QLatin1Char('&'));
+            if (amp < 0) continue;
+            EXPECT_TRUE(keys.insert(a->text().at(amp + 1).toUpper()).second) << menu << " " << a->text().toStdString();
+        }
+    }
     EXPECT_EQ(titles(find<QMenu>(&form, "mnuPopupStandardSave")),
               (std::vector<std::string>{"通常ﾌｧｲﾙ(ico,bmp,jpg)で保存(&L)...", "小さいﾌｧｲﾙ(ico,bmp,jpg)で保存(&S)...", "-",
                                         "32ﾋﾟｸｾﾙ ﾋﾞｯﾄﾏｯﾌﾟでｺﾋﾟｰ(&P)", "16ﾋﾟｸｾﾙ ﾋﾞｯﾄﾏｯﾌﾟでｺﾋﾟｰ(&Y)"}));

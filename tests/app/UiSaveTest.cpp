@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <filesystem>
 
+#include "iconmod/PngSaveName.h"
 #include "iconmod/SaveName.h"
 #include "app/DrawGrid.h"
 #include "qtshared/PictureConvert.h"
@@ -78,7 +79,7 @@ protected:
 };
 
 TEST_F(UiSave, MenuEntriesFollowTheStripSelection) {
-    const char* const fileEntries[] = {"mnuSaveIcon", "mnuSaveIcon32", "mnuSaveIcon16"};
+    const char* const fileEntries[] = {"mnuSaveIcon", "mnuSaveIcon32", "mnuSaveIcon16", "mnuSavePng", "mnuCopyPng"};
     const char* const editEntries[] = {"mnuCopyBmp32", "mnuCopyBmp16"};
     struct Case {
         int count, col;
@@ -104,7 +105,8 @@ TEST_F(UiSave, MenuEntriesFollowTheStripSelection) {
 
     // With an empty strip the commands do nothing, whichever way they are reached.
     fillStrip(0, 0);
-    for (const char* name : {"mnuSaveIcon32", "mnuPopSaveIcon16", "mnuCopyBmp32", "mnuPopCopyBmp16", "mnuPopupSaveIcon"})
+    for (const char* name : {"mnuSaveIcon32", "mnuPopSaveIcon16", "mnuCopyBmp32", "mnuPopCopyBmp16", "mnuPopupSaveIcon",
+                             "mnuPopSavePng", "mnuPopCopyPng"})
         action(name)->trigger();
     EXPECT_TRUE(saveDialog.seen.empty());
     EXPECT_TRUE(clipboard.images.empty());
@@ -289,6 +291,78 @@ TEST_F(UiSave, IconSaveDialogOnTheSelectedFile) {
     action("mnuSaveIcon")->trigger();
     EXPECT_EQ(icoScript.runs, 1);
     EXPECT_EQ(boxes.messages().size(), 1u);
+}
+
+// Width and height from a PNG file's IHDR (0 x 0 when it is not a PNG).
+std::pair<int, int> pngSize(const Bytes& png) {
+    if (png.size() < 24 || png[0] != 0x89 || png[1] != 'P') return {0, 0};
+    const auto at = [&](std::size_t i) { return static_cast<int>(png[i] << 24 | png[i + 1] << 16 | png[i + 2] << 8 | png[i + 3]); };
+    return {at(16), at(20)};
+}
+
+TEST_F(UiSave, PngSaveOffersTheGroupsSizesWithItsOwnNameRule) {
+    const Bytes stored = fixtures::detailedPng(3);
+    const std::string module = dir.file("two.dll");
+    ASSERT_TRUE(fixtures::writeFile(module, fixtures::makePe({fixtures::patternIcon(fixtures::resId(1), {16, 32}),
+                                                               fixtures::modernIcon(fixtures::resId(2), stored)})));
+    selectFile(module, 1);
+    const auto save = [&](const std::string& name, int filterIndex) {
+        boxes.clear();
+        saveDialog.answer(name, filterIndex);
+        action("mnuPopSavePng")->trigger();
+    };
+
+    // Held sizes and the standard ones below 256; the largest offered first. At 256 the
+    // stored PNG image is written byte for byte; a size the group lacks is shrunk from the
+    // next larger image.
+    save(dir.file("a"), 7);
+    ASSERT_EQ(saveDialog.seen.size(), 1u);
+    EXPECT_EQ(saveDialog.seen[0].title, TForm1::kSavePngTitle);
+    EXPECT_EQ(saveDialog.seen[0].filterIndex, 7);
+    EXPECT_EQ(filterDescriptions(saveDialog.seen[0].filter),
+              (std::vector<std::string>{"PNG 16x16 (*.png)", "PNG 24x24 (*.png)", "PNG 32x32 (*.png)", "PNG 48x48 (*.png)",
+                                        "PNG 64x64 (*.png)", "PNG 128x128 (*.png)", "PNG 256x256 (*.png)"}));
+    EXPECT_TRUE(boxes.messages().empty());
+    EXPECT_EQ(fixtures::readFile(dir.file("a.png")), stored);
+    save(dir.file("b.PNG"), 2);
+    EXPECT_EQ(pngSize(fixtures::readFile(dir.file("b.PNG"))), std::make_pair(24, 24));
+
+    // Another extension is refused with the PNG save's own message; nothing is written.
+    save(dir.file("c.bmp"), 1);
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>({savename::kNotPng}));
+    EXPECT_FALSE(std::filesystem::exists(dir.file("c.bmp")));
+
+    // An existing file, typed with or without its extension, is replaced only after Yes.
+    for (const char* name : {"a", "a.png"}) {
+        boxes.answerNext(platform::mb::IdNo);
+        save(dir.file(name), 3);
+        EXPECT_EQ(boxes.texts(), std::vector<std::string>({dir.file("a.png") + savename::kOverwriteQuestion}));
+        EXPECT_EQ(fixtures::readFile(dir.file("a.png")), stored);
+    }
+    boxes.answerNext(platform::mb::IdYes);
+    save(dir.file("a"), 3);
+    EXPECT_EQ(pngSize(fixtures::readFile(dir.file("a.png"))), std::make_pair(32, 32));
+
+    // A failed write shows the save failure.
+    save(dir.file("missing/d"), 1);
+    EXPECT_EQ(boxes.texts(), std::vector<std::string>({TForm1::kSaveFailed}));
+
+    // A group of 16 and 32 pixels: held sizes and 24; 16-bit modules and .ico files too.
+    selectFile(module, 0);
+    save(dir.file("e"), 3);
+    EXPECT_EQ(filterDescriptions(saveDialog.seen.back().filter).size(), 3u);
+    EXPECT_EQ(pngSize(fixtures::readFile(dir.file("e.png"))), std::make_pair(32, 32));
+    const std::string ne = dir.file("old.exe");
+    ASSERT_TRUE(fixtures::writeFile(ne, fixtures::makeNe({fixtures::patternIcon(fixtures::resId(1), {16, 32})})));
+    const std::string ico = dir.file("one.ico");
+    ASSERT_TRUE(fixtures::writeFile(ico, fixtures::makeIco({{fixtures::patternDib(48, 32)}})));
+    for (const std::string& file : {ne, ico}) {
+        selectFile(file, 0);
+        const std::string out = file == ne ? dir.file("from-ne") : dir.file("from-ico");
+        save(out, file == ne ? 3 : 4);  // the largest: 16, 24, 32 / 16, 24, 32, 48
+        EXPECT_TRUE(boxes.messages().empty()) << file;
+        EXPECT_EQ(pngSize(fixtures::readFile(out + ".png")), file == ne ? std::make_pair(32, 32) : std::make_pair(48, 48));
+    }
 }
 
 }  // namespace

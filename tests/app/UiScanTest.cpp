@@ -2,6 +2,8 @@
 #include <sys/un.h>
 
 #include <QComboBox>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QToolButton>
@@ -159,12 +161,21 @@ TEST_F(UiScan, HeaderClicksSortAndRefreshesKeepTheSortKind) {
         for (int i = 0; i < list->count(); ++i) out.push_back(list->row(i).iconCount);
         return out;
     };
+    // The header's sort arrow: the column and the way the rows run, or none (-1).
+    const auto arrow = [&] {
+        const QHeaderView* header = list->detailsView()->header();
+        const int section = header->sortIndicatorSection();
+        return section < 0 || section > 1 ? std::make_pair(-1, Qt::AscendingOrder) : std::make_pair(section, header->sortIndicatorOrder());
+    };
+    EXPECT_EQ(arrow().first, -1);
 
     clickHeader(0);  // the first click after start sorts descending
     EXPECT_EQ(names(), byteOrder(all, true));
     EXPECT_TRUE(form->SortDescending);
+    EXPECT_EQ(arrow(), std::make_pair(0, Qt::DescendingOrder));
     clickHeader(0);
     EXPECT_EQ(names(), byteOrder(all, false));
+    EXPECT_EQ(arrow(), std::make_pair(0, Qt::AscendingOrder));
 
     // By count, descending: equal counts keep the order the list had (ascending names).
     clickHeader(1);
@@ -172,6 +183,7 @@ TEST_F(UiScan, HeaderClicksSortAndRefreshesKeepTheSortKind) {
     EXPECT_EQ(names(), (std::vector<std::string>{"A.EXE", "_.exe", "a.exe.exe", "b.exe", "ｱ.exe", "Z.exe", "a.exe"}));
     clickHeader(1);
     EXPECT_EQ(counts(), (std::vector<int>{1, 1, 2, 2, 2, 3, 3}));
+    EXPECT_EQ(arrow(), std::make_pair(1, Qt::AscendingOrder));
 
     // A refresh while sorted by count lists in directory order and turns the direction to
     // ascending, so the next click sorts descending.
@@ -179,8 +191,10 @@ TEST_F(UiScan, HeaderClicksSortAndRefreshesKeepTheSortKind) {
     EXPECT_FALSE(form->SortDescending);
     EXPECT_EQ(list->sortKind(), FileListView::SortKind::Count);
     EXPECT_EQ(names(), directoryOrder);
+    EXPECT_EQ(arrow().first, -1);  // appended unsorted
     clickHeader(1);
     EXPECT_EQ(counts(), (std::vector<int>{3, 3, 2, 2, 2, 1, 1}));
+    EXPECT_EQ(arrow(), std::make_pair(1, Qt::DescendingOrder));
 
     // The direction turns over whichever column is clicked: after a descending sort by
     // count, the name column sorts ascending. A refresh then lists the rows by name
@@ -190,6 +204,7 @@ TEST_F(UiScan, HeaderClicksSortAndRefreshesKeepTheSortKind) {
     rescan();
     EXPECT_TRUE(form->SortDescending);
     EXPECT_EQ(names(), byteOrder(all, true));
+    EXPECT_EQ(arrow(), std::make_pair(0, Qt::DescendingOrder));
     choose(dir.file("other"));
     EXPECT_EQ(names(), byteOrder(other, true));
     // Each row still shows its own icon after being inserted mid-list.

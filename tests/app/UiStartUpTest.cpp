@@ -5,7 +5,17 @@
 #include <QDialog>
 #include <QTimer>
 
+#include <unistd.h>
+
+#include <QClipboard>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QLineEdit>
+
 #include "app/UiScanFixture.h"
+#include "iconsave/SaveSeams.h"
+#include "treedir/DriveCombo.h"
+#include "platform/StartPath.h"
 
 namespace {
 
@@ -106,6 +116,94 @@ TEST_F(UiStartUp, ClosingOrAModalDialogWhileTheFirstScanIsPending) {
     EXPECT_EQ(dialogsSeen, 1);
     settle();
     EXPECT_EQ(form->findChild<FileListView*>(QStringLiteral("ListView1"))->count(), 19);
+}
+
+// Drives that come and go: a change waits while a dialog is open; the chosen drive stays
+// chosen; when the tree's drive goes away the tree moves to "/".
+TEST_F(UiStartUp, DrivesThatComeAndGo) {
+    ASSERT_EQ(mkdir(dir.file("usb").c_str(), 0755), 0);
+    start();
+    auto* drives = form->findChild<DriveCombo*>(QStringLiteral("Drive1"));
+    ASSERT_EQ(tree->CurrentDrive, dir.path());
+    mounts.setMounts({dir.path(), dir.file("usb")});
+    {
+        QDialog modal(form.get());
+        modal.setModal(true);
+        modal.show();
+        emit drives->drivesChanged();
+        QTest::qWait(50);
+        EXPECT_FALSE(drives->listed(dir.file("usb")));
+    }
+    ASSERT_TRUE(QTest::qWaitFor([&] { return drives->listed(dir.file("usb")); }, 2000));
+    EXPECT_EQ(drives->Drive(), dir.path());
+    EXPECT_EQ(drives->currentIndex(), 1);  // "/", the temporary directory, usb
+
+    mounts.setMounts({dir.file("usb")});
+    emit drives->drivesChanged();
+    settle();
+    EXPECT_EQ(drives->Drive(), "/");
+    EXPECT_EQ(tree->CurrentDrive, "/");
+    EXPECT_EQ(form->CurrentDir, "/");
+    EXPECT_EQ(drives->count(), 2);
+}
+
+// Window shortcuts: Ctrl+S the icon save dialog, F5 the filter button, Ctrl+C in the filter
+// box's text copies text and not the picture.
+TEST_F(UiStartUp, Shortcuts) {
+    writeModule("a.exe", 1, 2);
+    start();
+    choose(mods());
+    clickRow(0);
+    form->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
+    fixtures::ModalScript dialogs([](QDialog&) {});
+    QTest::keyClick(form.get(), Qt::Key_S, Qt::ControlModifier);
+    EXPECT_EQ(dialogs.runs, 1);
+
+    writeModule("b.exe", 2, 1);
+    QTest::keyClick(form.get(), Qt::Key_F5);
+    settle();
+    EXPECT_EQ(list->count(), 2);
+
+    fixtures::RecordingClipboard clipboard;
+    QLineEdit* filter = form->findChild<QComboBox*>(QStringLiteral("ComboBox1"))->lineEdit();
+    filter->setFocus();
+    filter->selectAll();
+    QTest::keyClick(filter, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_TRUE(clipboard.images.empty());
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString::fromUtf8(TForm1::kFilterItems[0]));
+}
+
+// `vexil PATH`: what a path names, relative paths and symbolic links resolved.
+TEST(StartPath, WhatAPathOpens) {
+    fixtures::TempDir dir;
+    char* realDir = ::realpath(dir.path().c_str(), nullptr);
+    const std::string base = realDir;
+    std::free(realDir);
+    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0755), 0);
+    ASSERT_TRUE(fixtures::writeFile(dir.file("sub/A.EXE"), {1}));
+    ASSERT_EQ(symlink("sub/A.EXE", dir.file("link.exe").c_str()), 0);
+    ASSERT_EQ(symlink("sub", dir.file("linkdir").c_str()), 0);
+    using Kind = platform::StartTarget::Kind;
+    const struct {
+        std::string path, cwd;
+        Kind kind;
+        std::string directory, fileName;
+    } cases[] = {
+        {"linkdir/", dir.path(), Kind::Directory, base + "/sub", ""},
+        {dir.file("link.exe"), "/", Kind::File, base + "/sub", "A.EXE"},
+        {"sub/gone.exe", dir.path(), Kind::Missing, base + "/sub", ""},
+        {dir.file("nowhere/gone.exe"), "/", Kind::Nowhere, "", ""},
+        {"", dir.path(), Kind::Nowhere, "", ""},
+    };
+    for (const auto& c : cases) {
+        const platform::StartTarget t = platform::resolveStartPath(c.path, c.cwd);
+        EXPECT_EQ(t.kind, c.kind) << c.path;
+        EXPECT_EQ(t.directory, c.directory) << c.path;
+        EXPECT_EQ(t.fileName, c.fileName) << c.path;
+    }
+    const std::pair<const char*, int> filters[] = {{"A.EXE", 0}, {"b.Dll", 1}, {"c.ico", 2}, {"d.exe.txt", 2}, {"noext", 2}};
+    for (const auto& [name, index] : filters) EXPECT_EQ(platform::filterIndexForFile(name), index) << name;
 }
 
 }  // namespace

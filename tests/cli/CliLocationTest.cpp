@@ -10,6 +10,7 @@
 #include "formats/IconDecode.h"
 #include "support/ModuleFixtures.h"
 #include "support/RunProgram.h"
+#include "vexil/Version.h"
 
 using fixtures::Bytes;
 using fixtures::resId;
@@ -112,11 +113,8 @@ TEST(CliTheme, WritesUnderTheUsersDataFolderAndPrintsTheIconLine) {
 
 TEST(Cli, VersionSixteenBitModulesAndOneLineFailures) {
     fixtures::TempDir dir;
-    // The version is the About box's.
-    const auto version = cli({"--version"});
-    ASSERT_EQ(version.out.rfind("vexil-cli ", 0), 0u);
-    const std::string number = version.out.substr(10, version.out.size() - 11);
-    EXPECT_NE(slurp(std::string(VEXIL_SOURCE_DIR) + "/res/About.ui").find("Ver" + number + "<"), std::string::npos);
+    // The version is the project's, which the About box shows too.
+    EXPECT_EQ(cli({"--version"}).out, std::string("vexil-cli ") + kVexilVersion + "\n");
 
     const std::string ne = dir.file("old.icl");
     ASSERT_TRUE(fixtures::writeFile(ne, fixtures::makeNe({fixtures::patternIcon(resName("ONE"), {32}, 4),

@@ -48,6 +48,13 @@ if [ "$gui" = gui ]; then
   grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$prefix/share/metainfo/$id.metainfo.xml" ||
     fail "the metainfo does not launch $id.desktop"
   grep -q "^Icon=$id\$" "$prefix/share/applications/$id.desktop" || fail "the desktop entry's Icon is not $id"
+  # The menu entry opens the file it is given, and offers itself for Windows programs, DLLs,
+  # 16-bit modules and icon files.
+  grep -q '^Exec=vexil %f$' "$prefix/share/applications/$id.desktop" || fail "the desktop entry's Exec is not 'vexil %f'"
+  for type in application/x-ms-dos-executable application/x-msdownload application/vnd.microsoft.portable-executable \
+              application/x-ms-ne-executable application/x-dosexec image/vnd.microsoft.icon; do
+    grep -q "^MimeType=.*$type;" "$prefix/share/applications/$id.desktop" || fail "the desktop entry's MimeType lacks $type"
+  done
 
   # Width and height from each PNG's IHDR.
   for s in $sizes; do
@@ -71,6 +78,17 @@ if [ -f "$entry" ]; then
     grep -q "^MimeType=.*$type;" "$entry" || fail "vexil.thumbnailer: MimeType lacks $type"
   done
 fi
+
+# One version everywhere: the project's, in the metainfo's release and every man page.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+[ -n "$version" ] || fail "no project version in $build/CMakeCache.txt"
+if [ "$gui" = gui ]; then
+  grep -q "<release version=\"$version\"" "$prefix/share/metainfo/$id.metainfo.xml" ||
+    fail "the metainfo's release is not $version"
+fi
+for page in "$prefix"/share/man/man1/*.1; do
+  head -1 "$page" | grep -q "\"Vexil $version\"" || fail "$(basename "$page") does not say Vexil $version"
+done
 
 for page in "$prefix"/share/man/man1/*.1; do
   warnings=$(groff -man -ww -z "$page" 2>&1)

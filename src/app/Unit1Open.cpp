@@ -1,0 +1,92 @@
+// TForm1: `vexil PATH`, the window opened on what the user points at (a file manager's
+// "Open With", a terminal); without a path the start is the usual one, the current drive's
+// root. And the drive box following the drives that come and go while the window is open.
+#include <unistd.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QTimer>
+#include <cstdlib>
+
+#include "app/Unit1.h"
+#include "platform/Drives.h"
+#include "platform/IconExtract.h"
+#include "platform/MbText.h"
+#include "platform/StartPath.h"
+#include "ui_Unit1.h"
+
+const char* const TForm1::kPathNotFound = "\nが見つかりません";
+const char* const TForm1::kPathNoIcon = "\nにはｱｲｺﾝがありません";
+
+namespace {
+
+std::string currentDirectory() {
+    char* cwd = ::getcwd(nullptr, 0);
+    if (!cwd) return "/";
+    std::string out(cwd);
+    std::free(cwd);
+    return out;
+}
+
+}  // namespace
+
+void TForm1::openPath(const std::string& path) {
+    using Kind = platform::StartTarget::Kind;
+    const platform::StartTarget target = platform::resolveStartPath(path, currentDirectory());
+    std::string message;
+    if (target.kind == Kind::Missing || target.kind == Kind::Nowhere) message = path + kPathNotFound;
+
+    if (target.kind == Kind::File) {
+        const std::string file = platform::joinPath(target.directory, target.fileName);
+        if (platform::iconCount(file) > 0) {
+            pendingDir_ = target.directory;
+            pendingFile_ = target.fileName;
+        } else {
+            message = file + kPathNoIcon;
+        }
+        // The filter is chosen before the listing, which reads it.
+        ui->ComboBox1->setCurrentIndex(platform::filterIndexForFile(target.fileName));
+    }
+    if (!target.directory.empty()) {
+        // The drive first, as if chosen in the drive box; then the directory, as if clicked.
+        ui->Drive1->setDrive(platform::mountContaining(platform::systemDrives().list(), target.directory));
+        ui->TreeDir1->SetPath(target.directory, true);
+    }
+    if (!message.empty()) ShowError(message);
+}
+
+// A listing that ends in the directory of the file given at start selects the file's row,
+// which fills the strip as a click would.
+void TForm1::selectPendingRow() {
+    // A drive root is listed in its root form, with a trailing "/" ("/media/usb/").
+    std::string listed = CurrentDir;
+    while (listed.size() > 1 && listed.back() == platform::kPathSeparator) listed.pop_back();
+    if (pendingFile_.empty() || listed != pendingDir_) return;
+    const std::string name = pendingFile_;
+    pendingDir_.clear();
+    pendingFile_.clear();
+    FileListView* list = ui->ListView1;
+    for (int i = 0; i < list->count(); ++i) {
+        if (list->row(i).name == name) {
+            list->selectRow(i);
+            return;
+        }
+    }
+}
+
+void TForm1::drivesChanged() {
+    drivesPending_ = true;
+    applyDriveChange();
+}
+
+void TForm1::applyDriveChange() {
+    if (!drivesPending_) return;
+    if (busy() || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        drivesRetry_->start();
+        return;
+    }
+    drivesPending_ = false;
+    DriveCombo* box = ui->Drive1;
+    box->BuildList();
+    if (!box->listed(ui->TreeDir1->CurrentDrive)) box->setDrive("/");
+}
