@@ -63,6 +63,20 @@ TEST(IconScale, AveragesPremultipliedPixels) {
         const std::uint32_t a = random() % 256;
         p = makeArgb(a, random() % (a + 1), random() % (a + 1), random() % (a + 1));
     }
+    // Halving both sides takes its own path: each pixel the rounded mean of its 2 x 2 block.
+    const ArgbImage even = scaleImage(noise, 22, 16);
+    const ArgbImage half = scaleImage(even, 11, 8);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 11; ++x) {
+            const std::uint32_t block[4] = {even.pixel(2 * x, 2 * y), even.pixel(2 * x + 1, 2 * y), even.pixel(2 * x, 2 * y + 1),
+                                            even.pixel(2 * x + 1, 2 * y + 1)};
+            for (int shift : {0, 8, 16, 24}) {
+                std::uint32_t sum = 0;
+                for (std::uint32_t p : block) sum += (p >> shift) & 0xFF;
+                EXPECT_EQ((half.pixel(x, y) >> shift) & 0xFF, (sum * 2 + 4) / 8) << x << "," << y;
+            }
+        }
+    }
     for (auto [w, h] : {std::pair{16, 16}, std::pair{5, 9}, std::pair{40, 3}, std::pair{1, 1}, std::pair{22, 16}}) {
         for (std::uint32_t p : scaleImage(noise, w, h).pixels) {
             ASSERT_LE(formats::argbRed(p), formats::argbAlpha(p));
