@@ -6,13 +6,14 @@ set -euo pipefail
 VEXIL_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libpng-dev libjpeg-dev
+  libpng-dev libjpeg-dev libxcursor-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic
   tumbler dbus-daemon dbus-bin libglib2.0-bin
   desktop-file-utils appstream groff-base
   xvfb xdotool xclip at-spi2-core python3-pyatspi
 )
+# libxcursor-dev: vexil-cli writes Xcursor files through libXcursor (the tests read them back).
 # tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
 # (dbus-monitor) and libglib2.0-bin (gdbus) run the thumbnailer through a real thumbnail
 # service in the tests; desktop-file-utils, appstream and groff-base validate the installed

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/CliCursors.h"
 #include "platform/MessageBox.h"
 
 namespace {
@@ -14,7 +15,8 @@ namespace {
 const char kHelp[] =
     "usage: vexil-cli COMMAND ...\n"
     "\n"
-    "Reads the icons of PE32/PE32+ programs and DLLs, 16-bit NE modules and .ico files.\n"
+    "Reads the icons and cursors of PE32/PE32+ programs and DLLs, 16-bit NE modules and\n"
+    ".ico, .cur and .ani files.\n"
     "\n"
     "commands:\n"
     "  groups FILE                         icon group names, one a line, in module order\n"
@@ -37,8 +39,18 @@ const char kHelp[] =
     "                                      files inside directories, ignoring case. Existing\n"
     "                                      files are kept unless --force. Prints one summary\n"
     "                                      line; --verbose tells why each file was skipped\n"
+    "  groups FILE --cursors               cursor group names, one a line, in module order\n"
+    "  images FILE [GROUP] --cursors       the images of a cursor group (or of a .cur file),\n"
+    "                                      each line ending in its hotspot\n"
+    "  save-cur FILE GROUP OUT             a cursor group (or a .cur file) as .cur, exactly as\n"
+    "                                      stored\n"
+    "  xcursor FILE GROUP OUT              a cursor as an Xcursor file, one image a size; an\n"
+    "                                      .ani file (GROUP -) or animated resource animated\n"
+    "  list FILE --json                    the file's kind, icon and cursor groups, images and\n"
+    "                                      animations as one JSON object\n"
     "\n"
-    "GROUP is a name as `groups` prints it (\"#1\", \"MAINICON\"); for an .ico file use \"-\".\n"
+    "GROUP is a name as `groups` prints it (\"#1\", \"MAINICON\"); for an .ico file use \"-\",\n"
+    "and for a .cur or .ani file too.\n"
     "Icons and images are counted from 0. Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 }  // namespace
@@ -62,6 +74,7 @@ int main(int argc, char** argv) {
     // The core reports its own allocation failures; anything else that runs out of memory
     // ends the command with a message, never with an abort.
     try {
+        if (const auto status = cli::runCursorCommand(command, args)) return *status;
         if (command == "groups") return cli::cmdGroups(args);
         if (command == "images") return cli::cmdImages(args);
         if (command == "save-ico") return cli::cmdSaveIco(args);

@@ -31,6 +31,21 @@ std::uint64_t CursorSet::curFileSize() const {
     return total;
 }
 
+int chooseCursorImage(const CursorSet& set, int size) {
+    int best = -1;
+    auto better = [size](const IconImage& a, const IconImage& b) {
+        const bool aFits = a.Width <= size;
+        const bool bFits = b.Width <= size;
+        if (aFits != bFits) return aFits;
+        if (a.Width != b.Width) return aFits ? a.Width > b.Width : a.Width < b.Width;
+        return a.ColorBits > b.ColorBits;
+    };
+    for (std::size_t i = 0; i < set.Images.size(); ++i)
+        if (best < 0 || better(set.Images[i].Image, set.Images[static_cast<std::size_t>(best)].Image))
+            best = static_cast<int>(i);
+    return best;
+}
+
 std::optional<CursorSet> loadCursorGroup(formats::ResourceModule& module, const formats::ResourceName& name) {
     try {
         const auto group = module.load(formats::kRtGroupCursor, name);

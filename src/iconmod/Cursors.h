@@ -35,6 +35,11 @@ struct AnimatedCursor {
     bool IconFrames = false;  // every frame is an icon file (type 1), not a cursor file
 };
 
+// The image of the set to show at `size` pixels, by its width: the largest not larger than
+// the size (the deepest among equals, then the earlier), else the smallest larger one.
+// -1 for an empty set.
+int chooseCursorImage(const CursorSet& set, int size);
+
 // The cursor group `name` of the module; nullopt when it or one of its images is missing
 // or malformed, or when its images together claim more bytes than the module's file.
 std::optional<CursorSet> loadCursorGroup(formats::ResourceModule& module, const formats::ResourceName& name);
