@@ -142,17 +142,18 @@ std::optional<XcursorFrame> xcursorFrame(const iconmod::CursorImage& c, int size
     return f;
 }
 
-// The widths of the set's images, ascending, each once.
-std::vector<int> widthsOf(const iconmod::CursorSet& set) {
+// The widths of the sets' images, ascending, each once.
+std::vector<int> widthsOf(const std::vector<iconmod::CursorSet>& sets) {
     std::set<int> widths;
-    for (const iconmod::CursorImage& c : set.Images) widths.insert(c.Image.Width);
+    for (const iconmod::CursorSet& set : sets)
+        for (const iconmod::CursorImage& c : set.Images) widths.insert(c.Image.Width);
     return {widths.begin(), widths.end()};
 }
 
 // The Xcursor images of a still set: one per width, the deepest image of that width.
 std::optional<std::vector<XcursorFrame>> stillFrames(const iconmod::CursorSet& set) {
     std::vector<XcursorFrame> frames;
-    for (int width : widthsOf(set)) {
+    for (int width : widthsOf({set})) {
         const int chosen = iconmod::chooseCursorImage(set, width);
         auto frame = xcursorFrame(set.Images[static_cast<std::size_t>(chosen)], width, 0);
         if (!frame) return std::nullopt;
@@ -161,12 +162,13 @@ std::optional<std::vector<XcursorFrame>> stillFrames(const iconmod::CursorSet& s
     return frames;
 }
 
-// The Xcursor images of an animation: for each width of the first step's frame, every
-// step in order, each showing its frame's image for that width with the step's delay.
+// The Xcursor images of an animation: for each width any frame holds, every step in order,
+// each showing its frame's image for that width (scaled when the frame lacks that width)
+// with the step's delay.
 std::optional<std::vector<XcursorFrame>> animatedFrames(const iconmod::AnimatedCursor& ani) {
     std::vector<XcursorFrame> frames;
     std::uint64_t pixels = 0;
-    for (int width : widthsOf(ani.Frames[ani.Steps.front().frame])) {
+    for (int width : widthsOf(ani.Frames)) {
         std::map<std::uint32_t, XcursorFrame> made;  // by frame: each frame decoded once a size
         for (const formats::AniStep& step : ani.Steps) {
             auto it = made.find(step.frame);
