@@ -5,11 +5,13 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <functional>
 #include <filesystem>
 
 #include <sys/stat.h>
 
 #include "cli/CliExtract.h"
+#include "formats/CursorFile.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "iconmod/PngExport.h"
@@ -22,7 +24,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vexil-cli extract PATH... -o OUTDIR [--recursive] [--filter MASK] [--format ico|png] [--force] "
-    "[--verbose]";
+    "[--verbose] [--cursors]";
 constexpr int kProgressWidth = 30;
 constexpr std::size_t kProgressNameBytes = 40;
 
@@ -30,6 +32,7 @@ constexpr std::size_t kProgressNameBytes = 40;
 struct Tally {
     std::size_t files = 0;
     std::size_t written = 0;
+    std::size_t cursorsWritten = 0;
     std::size_t existing = 0;
     std::size_t notWritten = 0;
     std::size_t skippedNoIcons = 0;     // found in a directory
@@ -54,7 +57,9 @@ void listPart(std::string& list, std::size_t n, const std::string& what) {
 }
 
 std::string summaryLine(const Tally& t) {
-    std::string line = counted(t.files, "file", "files") + ", " + counted(t.written, "icon", "icons") + " written";
+    std::string line = counted(t.files, "file", "files") + ", " + counted(t.written, "icon", "icons");
+    if (t.cursorsWritten > 0) line += " and " + counted(t.cursorsWritten, "cursor", "cursors");
+    line += " written";
     if (t.existing > 0) line += ", " + std::to_string(t.existing) + " already there (kept; --force replaces them)";
     std::string skipped;
     listPart(skipped, t.skippedNoIcons, "without icons");
@@ -113,14 +118,19 @@ public:
     void run(const Input& input);
 
 private:
-    enum class Kind { None, Module, Ico };
+    enum class Kind { None, Module, Ico, Cursor };
     std::optional<Kind> detect(const std::string& path);
     void skip(const Input& input, Skip why);
     void extractModule(const Input& input);
     void extractIco(const Input& input);
+    // Writes the cursor files; returns how many there were.
+    std::size_t writeCursors(const std::vector<CursorOutput>& outputs, const Input& input);
     // Writes the source's current image set; false when the set cannot be turned into
     // the output (no image, or a .png whose image does not decode).
     bool save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group);
+    // Names the output, keeps an existing one unless --force, writes it and counts it.
+    void output(const Input& input, std::optional<std::string_view> group, std::string_view extension,
+                const std::function<bool(const std::string& path)>& write);
     void note(const std::string& path, const char* what);
 
     const Options& options_;
@@ -149,11 +159,12 @@ void Extractor::skip(const Input& input, Skip why) {
 std::optional<Extractor::Kind> Extractor::detect(const std::string& path) {
     const auto file = platform::FileSource::open(path);
     if (!file) return std::nullopt;
-    const auto head = file->read(0, std::min<std::uint64_t>(6, file->size()));
+    const auto head = file->read(0, std::min<std::uint64_t>(12, file->size()));
     if (!head) return std::nullopt;
     const formats::ByteView h(*head);
     if (h.startsWith("MZ")) return Kind::Module;
     if (h.u16(0) == 0 && h.u16(2) == 1) return Kind::Ico;
+    if (formats::isCursorFile(h)) return Kind::Cursor;
     return Kind::None;
 }
 
@@ -164,21 +175,30 @@ void Extractor::run(const Input& input) {
     if (!kind) return skip(input, Skip::Unreadable);
     if (*kind == Kind::Module) return extractModule(input);
     if (*kind == Kind::Ico) return extractIco(input);
+    if (*kind == Kind::Cursor && options_.cursors) {
+        const auto copy = cursorFileCopy(input.path);
+        if (!copy) return skip(input, Skip::Unreadable);
+        writeCursors({*copy}, input);
+        return;
+    }
     skip(input, Skip::NoIcons);
 }
 
 void Extractor::extractModule(const Input& input) {
     iconmod::QIconMod source(input.path);
     iconmod::VectorTextList groups;
-    if (!source.fnOpenAnyModule() || !iconmod::fnListGroupNames(source, groups)) return skip(input, Skip::NoIcons);
-
+    const bool opened = source.fnOpenAnyModule();
+    const bool icons = opened && iconmod::fnListGroupNames(source, groups);
     bool damaged = false;
     for (const std::string& group : groups.items) {
         source.GroupName = group;
         // An empty name is a string name that could not be read: that group cannot be found.
         if (group.empty() || !iconmod::fnLoadGroup(source) || !save(source, input, group)) damaged = true;
     }
+    std::size_t cursors = 0;
+    if (opened && options_.cursors) cursors = writeCursors(moduleCursors(*source.Module, &damaged), input);
     if (damaged) skip(input, Skip::Damaged);
+    else if (!icons && cursors == 0) skip(input, Skip::NoIcons);
 }
 
 void Extractor::extractIco(const Input& input) {
@@ -201,32 +221,38 @@ std::size_t largestImage(const iconmod::IconImageSet& set) {
     return best;
 }
 
+std::size_t Extractor::writeCursors(const std::vector<CursorOutput>& outputs, const Input& input) {
+    for (const CursorOutput& o : outputs) output(input, o.group, o.extension, o.write);
+    return outputs.size();
+}
+
 bool Extractor::save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group) {
     if (!source.Images || source.Images->Count() == 0) return false;
-    const bool png = options_.format == Format::Png;
-    const std::string name = names_.take(input.name, group, png ? ".png" : ".ico");
-    const std::string path = platform::joinPath(options_.outDir, name);
+    if (options_.format == Format::Png) {
+        const auto picture = iconmod::QIconMod::fnMakeIcon(&source.Images->Images[largestImage(*source.Images)]);
+        if (!picture) return false;
+        output(input, group, ".png", [&picture](const std::string& path) { return iconmod::writePng(path, *picture); });
+    } else {
+        output(input, group, ".ico", [&source](const std::string& path) { return source.fnSaveIco(path, -1); });
+    }
+    return true;
+}
 
+void Extractor::output(const Input& input, std::optional<std::string_view> group, std::string_view extension,
+                       const std::function<bool(const std::string& path)>& write) {
+    const std::string name = names_.take(input.name, group, extension);
+    const std::string path = platform::joinPath(options_.outDir, name);
     struct stat st {};
     if (!options_.force && ::lstat(path.c_str(), &st) == 0) {
         ++tally_.existing;
-        return true;
+        return;
     }
-    bool written = false;
-    if (png) {
-        const auto picture = iconmod::QIconMod::fnMakeIcon(&source.Images->Images[largestImage(*source.Images)]);
-        if (!picture) return false;
-        written = iconmod::writePng(path, *picture);
-    } else {
-        written = source.fnSaveIco(path, -1);
-    }
-    if (written) {
-        ++tally_.written;
+    if (write(path)) {
+        ++(extension == ".cur" || extension == ".ani" ? tally_.cursorsWritten : tally_.written);
     } else {
         ++tally_.notWritten;
         note(path, "cannot be written");
     }
-    return true;
 }
 
 }  // namespace
@@ -264,6 +290,8 @@ std::optional<Options> parseOptions(const Args& args, std::string* error) {
             o.force = true;
         } else if (a == "-v" || a == "--verbose") {
             o.verbose = true;
+        } else if (a == "--cursors") {
+            o.cursors = true;
         } else {
             return fail("unknown option " + a);
         }

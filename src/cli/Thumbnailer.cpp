@@ -1,7 +1,7 @@
 // vexil-thumbnailer: the thumbnail of a Windows program, DLL or icon file for file managers
 // (the freedesktop thumbnailer protocol: `vexil-thumbnailer -s %s %i %o`). It writes icon 0
 // of the file, the file's own icon, from the largest image of its group, shrunk to fit
-// SIZE, as a PNG with transparency. It links the toolkit-free core only, reads only the
+// SIZE, as a PNG with transparency; for a .cur or .ani file, its cursor's picture. It links the toolkit-free core only, reads only the
 // headers, the resource directory and the one image it needs, and never runs module code.
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,8 +29,8 @@ const char kUsage[] =
     "usage: vexil-thumbnailer [-s SIZE] INPUT OUTPUT\n"
     "\n"
     "Writes the icon of a Windows program, DLL, 16-bit module or .ico file (icon 0, from its\n"
-    "largest image) to OUTPUT as a PNG with transparency, shrunk to fit SIZE x SIZE pixels\n"
-    "(default 128, at most 1024; never enlarged).\n"
+    "largest image) or the cursor of a .cur or .ani file to OUTPUT as a PNG with transparency,\n"
+    "shrunk to fit SIZE x SIZE pixels (default 128, at most 1024; never enlarged).\n"
     "Exit status: 0 written, 1 no icon (nothing written), 2 usage error.\n";
 
 int usageError(const std::string& message) {
@@ -108,6 +108,12 @@ bool writeOutput(const std::string& path, formats::ByteView bytes) {
     return platform::AtomicFile::writeWhole(path, bytes, platform::AtomicFile::Durability::Unflushed);
 }
 
+int writeThumbnail(const std::string& output, const formats::ArgbImage& picture) {
+    const auto png = iconmod::encodePng(picture, iconmod::PngCompression::Fast);
+    if (!png || !writeOutput(output, *png)) return failure(output, "cannot be written");
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -138,14 +144,17 @@ int main(int argc, char** argv) {
 
     const auto file = platform::openIconFile(input);
     if (!file) return failure(input, "cannot be read (not a regular, readable file)");
-    if (file->count() == 0) return failure(input, "holds no icons");
+    if (file->count() == 0) {
+        // .cur and .ani files hold no icons: their picture comes by the scale-down rule.
+        const auto cursor = file->cursorPicture(size);
+        if (!cursor) return failure(input, "holds no icons");
+        return writeThumbnail(output, *cursor);
+    }
     const auto image = file->largestImage(0);
     if (!image) return failure(input, "damaged icon data");
 
     const auto [width, height] = fitted(image->width, image->height, size);
     const formats::ArgbImage picture =
         width == image->width && height == image->height ? *image : formats::scaleImage(*image, width, height);
-    const auto png = iconmod::encodePng(picture, iconmod::PngCompression::Fast);
-    if (!png || !writeOutput(output, *png)) return failure(output, "cannot be written");
-    return 0;
+    return writeThumbnail(output, picture);
 }

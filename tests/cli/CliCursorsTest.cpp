@@ -4,8 +4,11 @@
 
 #include <X11/Xcursor/Xcursor.h>
 
+#include <filesystem>
 #include <memory>
+#include <set>
 
+#include "formats/IconDecode.h"
 #include "formats/ModuleResources.h"
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
@@ -154,4 +157,89 @@ TEST(CliCursors, XcursorFilesReadBackWithLibXcursor) {
         EXPECT_EQ(cli(args).status, 1) << args[2];
     }
     EXPECT_TRUE(fixtures::readFile(dir.file("x.xcursor")).empty());
+}
+
+TEST(CliCursors, ExtractWritesCursorsBesideIconsWhenAsked) {
+    fixtures::TempDir in, out, scratch;
+    const Bytes ani = fixtures::makeAni({{fixtures::makeCur({{solid(16, kRed), 1, 1}})}});
+    const Bytes cur = fixtures::makeCur({{solid(32, kGreen), 0, 0}});
+    ASSERT_TRUE(fixtures::writeFile(in.file("m.dll"), fixtures::makePe({fixtures::patternIcon(resId(1))}, {.extra = moduleCursors()})));
+    ASSERT_TRUE(fixtures::writeFile(in.file("c.dll"), fixtures::makePe({}, {.extra = fixtures::cursorResources({{resId(4), {{solid(16, kRed), 0, 0}}}})})));
+    ASSERT_TRUE(fixtures::writeFile(in.file("wait.ani"), ani));
+    ASSERT_TRUE(fixtures::writeFile(in.file("arrow.cur"), cur));
+
+    // Without --cursors the cursor files hold nothing to extract, as before.
+    auto run = cli({"extract", in.path(), "-o", out.path()});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "4 files, 1 icon written; skipped 3 files (3 without icons)\n");
+
+    run = cli({"extract", in.path(), "-o", scratch.path(), "--cursors"});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "4 files, 1 icon and 6 cursors written\n");
+    struct Written {
+        std::string name;
+        std::vector<std::string> sameAs;  // a save-cur command whose output it equals; empty: `bytes`
+        Bytes bytes = {};
+    } written[] = {
+        {"m.dll-#1.ico", {}, fixtures::readFile(out.file("m.dll-#1.ico"))},
+        {"m.dll-HAND.cur", {"save-cur", in.file("m.dll"), "HAND"}},
+        {"m.dll-#3.cur", {"save-cur", in.file("m.dll"), "#3"}},
+        {"m.dll-BUSY.ani", {}, fixtures::makeAni({.frames = {fixtures::makeCur({{solid(16, kRed), 1, 1}}), fixtures::makeIco({{solid(16, kBlue)}})},
+                                                  .rate = {6, 12}})},
+        {"c.dll-#4.cur", {"save-cur", in.file("c.dll"), "#4"}},
+        {"wait.ani.ani", {}, ani},
+        {"arrow.cur.cur", {}, cur},
+    };
+    std::set<std::string> names;
+    for (const auto& w : written) {
+        names.insert(w.name);
+        Bytes expected = w.bytes;
+        if (!w.sameAs.empty()) {
+            auto args = w.sameAs;
+            args.push_back(out.file("expected.cur"));
+            ASSERT_EQ(cli(args).status, 0) << w.name;
+            expected = fixtures::readFile(out.file("expected.cur"));
+        }
+        EXPECT_EQ(fixtures::readFile(scratch.file(w.name)), expected) << w.name;
+    }
+    std::set<std::string> found;
+    for (const auto& e : std::filesystem::directory_iterator(scratch.path())) found.insert(e.path().filename().string());
+    EXPECT_EQ(found, names);
+}
+
+TEST(CliCursors, ThumbnailsOfCursorFiles) {
+    fixtures::TempDir dir;
+    const Bytes cur = fixtures::makeCur({{solid(32, kRed), 0, 0}, {solid(48, kGreen), 0, 0}});
+    const Bytes ani = fixtures::makeAni({.frames = {fixtures::makeCur({{solid(24, kRed), 0, 0}}), fixtures::makeIco({{solid(24, kBlue)}})},
+                                         .sequence = {1, 0},
+                                         .steps = 2});
+    struct Case {
+        std::string what;
+        Bytes bytes;
+        std::string size;
+        int side;  // 0: no thumbnail
+        std::uint32_t colour = 0;
+    } cases[] = {
+        {"the largest cursor image, not enlarged", cur, "128", 48, kGreen},
+        {"the image of the size asked", cur, "32", 32, kRed},
+        {"the frame of the first step", ani, "128", 24, kBlue},
+        {"a cursor file without a readable image", fixtures::makeCur({{Bytes(40, 0), 0, 0}}), "128", 0},
+    };
+    for (const auto& c : cases) {
+        const std::string input = dir.file("in.bin");
+        const std::string output = dir.file("out.png");
+        std::filesystem::remove(output);
+        ASSERT_TRUE(fixtures::writeFile(input, c.bytes));
+        const auto run = fixtures::runProgram({VEXIL_THUMBNAILER_PATH, "-s", c.size, input, output});
+        EXPECT_EQ(run.status, c.side ? 0 : 1) << c.what << run.err;
+        const Bytes png = fixtures::readFile(output);
+        if (!c.side) {
+            EXPECT_TRUE(png.empty()) << c.what;
+            continue;
+        }
+        const auto picture = formats::decodeIconImage(png);
+        ASSERT_TRUE(picture) << c.what;
+        EXPECT_EQ(picture->width, c.side) << c.what;
+        EXPECT_EQ(picture->pixel(c.side / 2, c.side / 2), c.colour) << c.what;
+    }
 }
