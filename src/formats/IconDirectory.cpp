@@ -32,29 +32,33 @@ std::optional<std::uint16_t> imageCount(ByteView header, std::uint16_t type) {
     return header.u16(4);
 }
 
+// The 16-byte entries of an icon or a cursor file; the words at 4 and 6 are planes and
+// depth in one, the hotspot in the other.
+std::optional<std::vector<IconDirEntry>> readFileDirectory(ByteView bytes, std::uint16_t type) {
+    return readEntries(bytes, imageCount(bytes, type), kIcoEntrySize, [bytes, type](IconDirEntry& e, std::uint64_t at) {
+        byteSizes(e, bytes, at);
+        const std::uint16_t first = *bytes.u16(at + 4);
+        const std::uint16_t second = *bytes.u16(at + 6);
+        if (type == kCurType) {
+            e.hotspotX = first;
+            e.hotspotY = second;
+        } else {
+            e.planes = first;
+            e.bitCount = second;
+        }
+        e.imageOffset = *bytes.u32(at + 12);
+    });
+}
+
 }  // namespace
 
 std::optional<std::uint16_t> icoImageCount(ByteView header) { return imageCount(header, kIcoType); }
 
 std::optional<std::uint16_t> curImageCount(ByteView header) { return imageCount(header, kCurType); }
 
-std::optional<std::vector<IconDirEntry>> readIcoDirectory(ByteView bytes) {
-    return readEntries(bytes, icoImageCount(bytes), kIcoEntrySize, [bytes](IconDirEntry& e, std::uint64_t at) {
-        byteSizes(e, bytes, at);
-        e.planes = *bytes.u16(at + 4);
-        e.bitCount = *bytes.u16(at + 6);
-        e.imageOffset = *bytes.u32(at + 12);
-    });
-}
+std::optional<std::vector<IconDirEntry>> readIcoDirectory(ByteView bytes) { return readFileDirectory(bytes, kIcoType); }
 
-std::optional<std::vector<IconDirEntry>> readCurDirectory(ByteView bytes) {
-    return readEntries(bytes, curImageCount(bytes), kIcoEntrySize, [bytes](IconDirEntry& e, std::uint64_t at) {
-        byteSizes(e, bytes, at);
-        e.hotspotX = *bytes.u16(at + 4);
-        e.hotspotY = *bytes.u16(at + 6);
-        e.imageOffset = *bytes.u32(at + 12);
-    });
-}
+std::optional<std::vector<IconDirEntry>> readCurDirectory(ByteView bytes) { return readFileDirectory(bytes, kCurType); }
 
 std::optional<std::vector<IconDirEntry>> readGroupDirectory(ByteView group) {
     return readEntries(group, group.u16(4), kGroupEntrySize, [group](IconDirEntry& e, std::uint64_t at) {

@@ -25,15 +25,6 @@ fixtures::ProgramRun cli(std::vector<std::string> args) {
     return fixtures::runProgram(args);
 }
 
-// An opaque one-colour image of 32 bits.
-Bytes solid(int size, fixtures::Argb colour) {
-    fixtures::DibSpec s;
-    s.width = s.height = size;
-    s.bitCount = 32;
-    s.pixel = [colour](int, int) { return colour; };
-    return fixtures::makeDib(s);
-}
-
 struct LoadedImage {
     unsigned size, width, height, xhot, yhot, delay;
     std::uint32_t centre;
@@ -62,9 +53,9 @@ constexpr std::uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000
 std::vector<fixtures::RawResource> moduleCursors() {
     auto resources = fixtures::cursorResources(
         {{resId(3), {{fixtures::patternDib(32, 4), 0, 0}, {fixtures::patternDib(32, 8), 31, 31}}},
-         {resName("HAND"), {{solid(32, kRed), 4, 2}, {solid(48, kGreen), 47, 0}, {solid(32, kBlue), 1, 1}}}});
-    const Bytes ani = fixtures::makeAni({.frames = {fixtures::makeCur({{solid(16, kRed), 1, 1}}),
-                                                    fixtures::makeIco({{solid(16, kBlue)}})},
+         {resName("HAND"), {{fixtures::solidDib(32, kRed), 4, 2}, {fixtures::solidDib(48, kGreen), 47, 0}, {fixtures::solidDib(32, kBlue), 1, 1}}}});
+    const Bytes ani = fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::solidDib(16, kRed), 1, 1}}),
+                                                    fixtures::makeIco({{fixtures::solidDib(16, kBlue)}})},
                                          .rate = {6, 12}});
     resources.push_back({resId(formats::kRtAniCursor), resName("BUSY"), ani});
     return resources;
@@ -122,10 +113,10 @@ TEST(CliCursors, XcursorFilesReadBackWithLibXcursor) {
     const std::string cur = dir.file("c.cur");
     const std::string ani = dir.file("a.ani");
     ASSERT_TRUE(fixtures::writeFile(module, fixtures::makePe({}, {.extra = moduleCursors()})));
-    ASSERT_TRUE(fixtures::writeFile(cur, fixtures::makeCur({{solid(32, kRed), 40, 3}})));
+    ASSERT_TRUE(fixtures::writeFile(cur, fixtures::makeCur({{fixtures::solidDib(32, kRed), 40, 3}})));
     // Frames of 16 and 24 pixels, the second frame lacking the 24-pixel image.
-    ASSERT_TRUE(fixtures::writeFile(ani, fixtures::makeAni({.frames = {fixtures::makeCur({{solid(16, kRed), 2, 2}, {solid(24, kRed), 3, 3}}),
-                                                                       fixtures::makeCur({{solid(16, kGreen), 8, 8}})},
+    ASSERT_TRUE(fixtures::writeFile(ani, fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::solidDib(16, kRed), 2, 2}, {fixtures::solidDib(24, kRed), 3, 3}}),
+                                                                       fixtures::makeCur({{fixtures::solidDib(16, kGreen), 8, 8}})},
                                                             .rate = {3, 6, 60},
                                                             .sequence = {1, 0, 1},
                                                             .steps = 3})));
@@ -161,10 +152,10 @@ TEST(CliCursors, XcursorFilesReadBackWithLibXcursor) {
 
 TEST(CliCursors, ExtractWritesCursorsBesideIconsWhenAsked) {
     fixtures::TempDir in, out, scratch;
-    const Bytes ani = fixtures::makeAni({{fixtures::makeCur({{solid(16, kRed), 1, 1}})}});
-    const Bytes cur = fixtures::makeCur({{solid(32, kGreen), 0, 0}});
+    const Bytes ani = fixtures::makeAni({{fixtures::makeCur({{fixtures::solidDib(16, kRed), 1, 1}})}});
+    const Bytes cur = fixtures::makeCur({{fixtures::solidDib(32, kGreen), 0, 0}});
     ASSERT_TRUE(fixtures::writeFile(in.file("m.dll"), fixtures::makePe({fixtures::patternIcon(resId(1))}, {.extra = moduleCursors()})));
-    ASSERT_TRUE(fixtures::writeFile(in.file("c.dll"), fixtures::makePe({}, {.extra = fixtures::cursorResources({{resId(4), {{solid(16, kRed), 0, 0}}}})})));
+    ASSERT_TRUE(fixtures::writeFile(in.file("c.dll"), fixtures::makePe({}, {.extra = fixtures::cursorResources({{resId(4), {{fixtures::solidDib(16, kRed), 0, 0}}}})})));
     ASSERT_TRUE(fixtures::writeFile(in.file("wait.ani"), ani));
     ASSERT_TRUE(fixtures::writeFile(in.file("arrow.cur"), cur));
 
@@ -184,7 +175,7 @@ TEST(CliCursors, ExtractWritesCursorsBesideIconsWhenAsked) {
         {"m.dll-#1.ico", {}, fixtures::readFile(out.file("m.dll-#1.ico"))},
         {"m.dll-HAND.cur", {"save-cur", in.file("m.dll"), "HAND"}},
         {"m.dll-#3.cur", {"save-cur", in.file("m.dll"), "#3"}},
-        {"m.dll-BUSY.ani", {}, fixtures::makeAni({.frames = {fixtures::makeCur({{solid(16, kRed), 1, 1}}), fixtures::makeIco({{solid(16, kBlue)}})},
+        {"m.dll-BUSY.ani", {}, fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::solidDib(16, kRed), 1, 1}}), fixtures::makeIco({{fixtures::solidDib(16, kBlue)}})},
                                                   .rate = {6, 12}})},
         {"c.dll-#4.cur", {"save-cur", in.file("c.dll"), "#4"}},
         {"wait.ani.ani", {}, ani},
@@ -209,8 +200,8 @@ TEST(CliCursors, ExtractWritesCursorsBesideIconsWhenAsked) {
 
 TEST(CliCursors, ThumbnailsOfCursorFiles) {
     fixtures::TempDir dir;
-    const Bytes cur = fixtures::makeCur({{solid(32, kRed), 0, 0}, {solid(48, kGreen), 0, 0}});
-    const Bytes ani = fixtures::makeAni({.frames = {fixtures::makeCur({{solid(24, kRed), 0, 0}}), fixtures::makeIco({{solid(24, kBlue)}})},
+    const Bytes cur = fixtures::makeCur({{fixtures::solidDib(32, kRed), 0, 0}, {fixtures::solidDib(48, kGreen), 0, 0}});
+    const Bytes ani = fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::solidDib(24, kRed), 0, 0}}), fixtures::makeIco({{fixtures::solidDib(24, kBlue)}})},
                                          .sequence = {1, 0},
                                          .steps = 2});
     struct Case {

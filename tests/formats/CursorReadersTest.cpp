@@ -11,16 +11,7 @@ using formats::AniStep;
 
 namespace {
 
-// A one-colour 32-bit image of the given size, opaque.
-Bytes solid(int size, fixtures::Argb colour) {
-    fixtures::DibSpec s;
-    s.width = s.height = size;
-    s.bitCount = 32;
-    s.pixel = [colour](int, int) { return colour; };
-    return fixtures::makeDib(s);
-}
-
-Bytes curOf(int size, fixtures::Argb colour) { return fixtures::makeCur({{solid(size, colour), 1, 2}}); }
+Bytes curOf(int size, fixtures::Argb colour) { return fixtures::makeCur({{fixtures::solidDib(size, colour), 1, 2}}); }
 
 std::vector<std::pair<std::uint32_t, std::uint32_t>> stepsOf(const formats::AniFile& ani) {
     std::vector<std::pair<std::uint32_t, std::uint32_t>> out;
@@ -85,7 +76,7 @@ TEST(AniReader, CutShortOrLyingLengthsStayInsideTheBytes) {
 }
 
 TEST(CursorFilePicture, ScaleDownRuleOverCursorAndAnimationFiles) {
-    const Bytes cur = fixtures::makeCur({{solid(32, 0xFFFF0000), 0, 0}, {solid(48, 0xFF00FF00), 47, 47}});
+    const Bytes cur = fixtures::makeCur({{fixtures::solidDib(32, 0xFFFF0000), 0, 0}, {fixtures::solidDib(48, 0xFF00FF00), 47, 47}});
     const Bytes ani = fixtures::makeAni({.frames = {curOf(24, 0xFFFF0000), curOf(24, 0xFF0000FF)}, .sequence = {1, 0}, .steps = 2});
     struct Case {
         const char* what;
@@ -98,7 +89,7 @@ TEST(CursorFilePicture, ScaleDownRuleOverCursorAndAnimationFiles) {
         {"smallest larger one shrunk", cur, 40, 40, 0xFF00FF00},
         {"largest, not enlarged", cur, 128, 48, 0xFF00FF00},
         {"the frame of the first step", ani, 128, 24, 0xFF0000FF},
-        {"an icon file is not a cursor", fixtures::makeIco({{solid(32, 0xFFFF0000)}}), 32, 0},
+        {"an icon file is not a cursor", fixtures::makeIco({{fixtures::solidDib(32, 0xFFFF0000)}}), 32, 0},
         {"a damaged image", fixtures::makeCur({{Bytes(40, 0), 0, 0}}), 32, 0},
         {"anything else", Bytes(100, 'x'), 32, 0},
     };

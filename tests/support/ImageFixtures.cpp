@@ -339,6 +339,14 @@ Bytes patternDib(int size, int bitCount) {
     return makeDib(s);
 }
 
+Bytes solidDib(int size, Argb colour, int bitCount) {
+    DibSpec s;
+    s.width = s.height = size;
+    s.bitCount = bitCount;
+    s.pixel = [colour](int, int) { return colour; };
+    return makeDib(s);
+}
+
 bool writeFile(const std::string& path, const Bytes& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);
     f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

@@ -101,6 +101,9 @@ Bytes makeAni(const AniSpec& spec);
 // An ICO file whose `count` entries all name the one image stored after the directory.
 Bytes icoRepeatingOneImage(const Bytes& image, int count);
 
+// Shorthand: a square image of one opaque colour, without transparent pixels.
+Bytes solidDib(int size, Argb colour, int bitCount = 32);
+
 // Shorthand: a square image of size s and depth bpp with a simple recognisable pattern.
 Bytes patternDib(int size, int bitCount);
 

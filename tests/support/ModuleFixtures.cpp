@@ -566,13 +566,7 @@ bool writePeWithGap(const std::string& path, Bytes pe, const PeLayout& layout, s
 
 ModuleIcon solidIcon(int groupId, Argb colour) {
     ModuleIcon icon{resId(static_cast<std::uint16_t>(groupId)), {}, {}};
-    for (int size : {32, 16}) {
-        DibSpec dib;
-        dib.width = dib.height = size;
-        dib.bitCount = 24;
-        dib.pixel = [colour](int, int) { return colour; };
-        icon.images.push_back(makeDib(dib));
-    }
+    for (int size : {32, 16}) icon.images.push_back(solidDib(size, colour, 24));
     return icon;
 }
 
