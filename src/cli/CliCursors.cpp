@@ -80,7 +80,7 @@ std::optional<int> loadCursors(const std::string& path, const std::string& group
     if (!isDash(group)) return fail(path + ": GROUP must be - for a cursor file");
     if (file->kind == FileKind::Cur) {
         out->still = iconmod::readCursorSet(file->bytes);
-        if (!out->still) return fail(path + ": damaged cursor data");
+        if (!out->still) return fail(path + ": damaged cursor data, or more image data than a .cur file can hold");
         return std::nullopt;
     }
     if (file->kind == FileKind::Ani && animations) {
