@@ -66,64 +66,67 @@ std::string animatedObject(const std::string& name, const char* type, const icon
            "\", \"frames\": " + number(ani ? ani->Frames.size() : 0) + ", \"steps\": " + array(steps) + "}";
 }
 
-struct Listing {
-    std::vector<std::string> icons, cursors, animated;
+// Prints the items of one JSON array as they are made, so that memory stays that of one
+// group however many groups a module claims.
+class ArrayOut {
+public:
+    void operator()(const std::string& item) {
+        std::fputs(first_ ? "" : ", ", stdout);
+        std::fputs(item.c_str(), stdout);
+        first_ = false;
+    }
+
+private:
+    bool first_ = true;
 };
 
-void listModule(const std::string& path, formats::ResourceModule& module, Listing& out) {
-    // The icon groups are read as the icon save dialog reads them.
+void iconGroups(const std::string& path, const OpenedFile& file, ArrayOut& out) {
+    if (file.kind == FileKind::Ico) {
+        iconmod::QIconMod source(path);
+        const auto set = source.fnReadIcoFile(path);
+        return out(groupObject(0, nullptr, std::nullopt, iconImages(set.get())));
+    }
+    if (!file.module) return;
+    const auto names = file.module->names(formats::kRtGroupIcon);
+    if (!names) return;
+    // The groups are read as the icon save dialog reads them.
     iconmod::QIconMod source(path);
     const bool opened = source.fnOpenAnyModule();
-    if (const auto names = module.names(formats::kRtGroupIcon)) {
-        for (std::size_t i = 0; i < names->size(); ++i) {
-            const formats::ResourceName& name = (*names)[i];
-            source.GroupName = formats::groupNameText(name);
-            const bool loaded = opened && !source.GroupName.empty() && iconmod::fnLoadGroup(source);
-            out.icons.push_back(groupObject(i, &name, module.languageAt(formats::kRtGroupIcon, i),
-                                            iconImages(loaded ? source.Images.get() : nullptr)));
-        }
-    }
-    if (const auto names = module.names(formats::kRtGroupCursor)) {
-        for (std::size_t i = 0; i < names->size(); ++i) {
-            const formats::ResourceName& name = (*names)[i];
-            const auto set = name.isId() || !name.text.empty() ? iconmod::loadCursorGroup(module, name) : std::nullopt;
-            out.cursors.push_back(groupObject(i, &name, module.languageAt(formats::kRtGroupCursor, i),
-                                              cursorImages(set ? &*set : nullptr)));
-        }
-    }
-    for (const auto& [type, kind] : {std::pair{formats::kRtAniCursor, "cursor"}, std::pair{formats::kRtAniIcon, "icon"}}) {
-        const auto names = module.names(type);
-        if (!names) continue;
-        for (std::size_t i = 0; i < names->size(); ++i) {
-            const auto data = module.loadAt(type, i);
-            const auto ani = data ? iconmod::readAnimatedCursor(iconmod::SharedBytes(*data)) : std::nullopt;
-            out.animated.push_back(animatedObject(formats::groupNameText((*names)[i]), kind, ani ? &*ani : nullptr));
-        }
+    for (std::size_t i = 0; i < names->size(); ++i) {
+        const formats::ResourceName& name = (*names)[i];
+        source.GroupName = formats::groupNameText(name);
+        const bool loaded = opened && !source.GroupName.empty() && iconmod::fnLoadGroup(source);
+        out(groupObject(i, &name, file.module->languageAt(formats::kRtGroupIcon, i),
+                        iconImages(loaded ? source.Images.get() : nullptr)));
     }
 }
 
-void listFile(const std::string& path, const OpenedFile& file, Listing& out) {
-    switch (file.kind) {
-    case FileKind::Ico: {
-        iconmod::QIconMod source(path);
-        const auto set = source.fnReadIcoFile(path);
-        out.icons.push_back(groupObject(0, nullptr, std::nullopt, iconImages(set.get())));
-        break;
-    }
-    case FileKind::Cur: {
+void cursorGroups(const OpenedFile& file, const std::optional<iconmod::AnimatedCursor>& ani, ArrayOut& out) {
+    if (file.kind == FileKind::Cur) {
         const auto set = iconmod::readCursorSet(file.bytes);
-        out.cursors.push_back(groupObject(0, nullptr, std::nullopt, cursorImages(set ? &*set : nullptr)));
-        break;
+        return out(groupObject(0, nullptr, std::nullopt, cursorImages(set ? &*set : nullptr)));
     }
-    case FileKind::Ani: {
-        const auto ani = iconmod::readAnimatedCursor(file.bytes);
-        if (!ani) break;
-        for (std::size_t i = 0; i < ani->Frames.size(); ++i)
-            out.cursors.push_back(groupObject(i, nullptr, std::nullopt, cursorImages(&ani->Frames[i])));
-        out.animated.push_back(animatedObject("-", "cursor", &*ani));
-        break;
+    for (std::size_t i = 0; ani && i < ani->Frames.size(); ++i)
+        out(groupObject(i, nullptr, std::nullopt, cursorImages(&ani->Frames[i])));
+    if (!file.module) return;
+    const auto names = file.module->names(formats::kRtGroupCursor);
+    for (std::size_t i = 0; names && i < names->size(); ++i) {
+        const formats::ResourceName& name = (*names)[i];
+        const auto set = name.isId() || !name.text.empty() ? iconmod::loadCursorGroup(*file.module, name) : std::nullopt;
+        out(groupObject(i, &name, file.module->languageAt(formats::kRtGroupCursor, i), cursorImages(set ? &*set : nullptr)));
     }
-    default: break;
+}
+
+void animations(const OpenedFile& file, const std::optional<iconmod::AnimatedCursor>& ani, ArrayOut& out) {
+    if (ani) out(animatedObject("-", "cursor", &*ani));
+    if (!file.module) return;
+    for (const auto& [type, kind] : {std::pair{formats::kRtAniCursor, "cursor"}, std::pair{formats::kRtAniIcon, "icon"}}) {
+        const auto names = file.module->names(type);
+        for (std::size_t i = 0; names && i < names->size(); ++i) {
+            const auto data = file.module->loadAt(type, i);
+            const auto one = data ? iconmod::readAnimatedCursor(iconmod::SharedBytes(*data)) : std::nullopt;
+            out(animatedObject(formats::groupNameText((*names)[i]), kind, one ? &*one : nullptr));
+        }
     }
 }
 
@@ -139,14 +142,17 @@ int cmdList(const Args& args) {
     // A group that cannot be read is listed with no images; the core's boxes stay silent.
     const auto previous =
         platform::setMessageBoxHandler([](const std::string&, const std::string&, unsigned) { return platform::mb::IdOk; });
-    Listing listing;
-    if (file->module) listModule(path, *file->module, listing);
-    else listFile(path, *file, listing);
+    const auto ani = file->kind == FileKind::Ani ? iconmod::readAnimatedCursor(file->bytes) : std::nullopt;
+    std::printf("{%s, \"kind\": \"%s\", \"icons\": [", json::textMember("file", path, "path_hex").c_str(),
+                kindName(file->kind));
+    ArrayOut icons, cursors, animated;
+    iconGroups(path, *file, icons);
+    std::fputs("], \"cursors\": [", stdout);
+    cursorGroups(*file, ani, cursors);
+    std::fputs("], \"animated\": [", stdout);
+    animations(*file, ani, animated);
+    std::fputs("]}\n", stdout);
     platform::setMessageBoxHandler(previous);
-
-    std::printf("{%s, \"kind\": \"%s\", \"icons\": %s, \"cursors\": %s, \"animated\": %s}\n",
-                json::textMember("file", path, "path_hex").c_str(), kindName(file->kind), array(listing.icons).c_str(),
-                array(listing.cursors).c_str(), array(listing.animated).c_str());
     return 0;
 }
 

@@ -102,3 +102,27 @@ TEST(CliList, OneObjectForEveryKindOfFile) {
     EXPECT_EQ(list(dir.file("missing.exe")).status, 1);
     EXPECT_EQ(fixtures::runProgram({VEXIL_CLI_PATH, "list", dir.file("a.ico")}).status, 2);
 }
+
+TEST(CliList, GroupsThatShareOneLargeDirectoryCostOneGroupOfMemory) {
+    // 300 cursor groups whose data entries all point at the first group's directory of
+    // 2,000 entries, each naming the one image: the listing names 600,000 images (some
+    // 60 MB of text), but it is printed as it is made and memory stays that of one group.
+    constexpr int kGroups = 300, kEntries = 2000;
+    std::vector<fixtures::ModuleCursor> cursors{{resId(1), std::vector<fixtures::CursorSpec>(kEntries, {fixtures::patternDib(16, 4), 0, 0}),
+                                                 std::vector<std::uint16_t>(kEntries, 1)}};
+    for (int g = 2; g <= kGroups; ++g) cursors.push_back({resId(static_cast<std::uint16_t>(g)), {}, {}});
+    fixtures::PeLayout layout;
+    Bytes pe = fixtures::makePe({}, {.extra = fixtures::cursorResources(cursors)}, &layout);
+    const auto& first = layout.at(resId(formats::kRtGroupCursor), resId(1));
+    for (int g = 2; g <= kGroups; ++g) {
+        const auto& e = layout.at(resId(formats::kRtGroupCursor), resId(static_cast<std::uint16_t>(g)));
+        std::copy_n(pe.begin() + static_cast<std::ptrdiff_t>(first.dataEntry), 8, pe.begin() + static_cast<std::ptrdiff_t>(e.dataEntry));
+    }
+    fixtures::TempDir dir;
+    ASSERT_TRUE(fixtures::writeFile(dir.file("many.dll"), pe));
+    const auto run = fixtures::runProgram(
+        {"/bin/sh", "-c", std::string("exec ") + VEXIL_CLI_PATH + " list " + dir.file("many.dll") + " --json | wc -c"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_GT(std::stoull(run.out), 90ull * kGroups * kEntries);  // every image listed
+    EXPECT_LT(run.maxRssKiB, 30 * 1024);
+}
