@@ -123,8 +123,6 @@ private:
     void skip(const Input& input, Skip why);
     void extractModule(const Input& input);
     void extractIco(const Input& input);
-    // Writes the cursor files; returns how many there were.
-    std::size_t writeCursors(const std::vector<CursorOutput>& outputs, const Input& input);
     // Writes the source's current image set; false when the set cannot be turned into
     // the output (no image, or a .png whose image does not decode).
     bool save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group);
@@ -178,8 +176,7 @@ void Extractor::run(const Input& input) {
     if (*kind == Kind::Cursor && options_.cursors) {
         const auto copy = cursorFileCopy(input.path);
         if (!copy) return skip(input, Skip::Unreadable);
-        writeCursors({*copy}, input);
-        return;
+        return output(input, copy->group, copy->extension, copy->write);
     }
     skip(input, Skip::NoIcons);
 }
@@ -196,7 +193,10 @@ void Extractor::extractModule(const Input& input) {
         if (group.empty() || !iconmod::fnLoadGroup(source) || !save(source, input, group)) damaged = true;
     }
     std::size_t cursors = 0;
-    if (opened && options_.cursors) cursors = writeCursors(moduleCursors(*source.Module, &damaged), input);
+    if (opened && options_.cursors) {
+        cursors = forEachModuleCursor(
+            *source.Module, [&](const CursorOutput& o) { output(input, o.group, o.extension, o.write); }, &damaged);
+    }
     if (damaged) skip(input, Skip::Damaged);
     else if (!icons && cursors == 0) skip(input, Skip::NoIcons);
 }
@@ -219,11 +219,6 @@ std::size_t largestImage(const iconmod::IconImageSet& set) {
         if (area(a) > area(b) || (area(a) == area(b) && a.ColorBits > b.ColorBits)) best = i;
     }
     return best;
-}
-
-std::size_t Extractor::writeCursors(const std::vector<CursorOutput>& outputs, const Input& input) {
-    for (const CursorOutput& o : outputs) output(input, o.group, o.extension, o.write);
-    return outputs.size();
 }
 
 bool Extractor::save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group) {

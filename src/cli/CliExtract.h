@@ -61,10 +61,12 @@ struct CursorOutput {
     std::function<bool(const std::string& path)> write;
 };
 
-// The cursors of a module: each cursor group as its exact .cur, each RT_ANICURSOR and
-// RT_ANIICON resource as the .ani file it holds. *damaged is set when a group or
-// animation cannot be read (it is left out).
-std::vector<CursorOutput> moduleCursors(formats::ResourceModule& module, bool* damaged);
+// The cursors of a module, one at a time, each read only when its turn comes: each
+// cursor group as its exact .cur, each RT_ANICURSOR and RT_ANIICON resource as the .ani
+// file it holds. *damaged is set when a group or animation cannot be read (it is left
+// out). Returns how many were handed to `each`.
+std::size_t forEachModuleCursor(formats::ResourceModule& module, const std::function<void(const CursorOutput&)>& each,
+                                bool* damaged);
 
 // A .cur or .ani file copied as found; nullopt for any other file.
 std::optional<CursorOutput> cursorFileCopy(const std::string& path);

@@ -15,17 +15,18 @@ CursorOutput bytesOutput(std::optional<std::string> group, std::string extension
 
 }  // namespace
 
-std::vector<CursorOutput> moduleCursors(formats::ResourceModule& module, bool* damaged) {
-    std::vector<CursorOutput> out;
+std::size_t forEachModuleCursor(formats::ResourceModule& module, const std::function<void(const CursorOutput&)>& each,
+                                bool* damaged) {
+    std::size_t handed = 0;
     if (const auto names = module.names(formats::kRtGroupCursor)) {
         for (const formats::ResourceName& name : *names) {
-            auto set = name.isId() || !name.text.empty() ? iconmod::loadCursorGroup(module, name) : std::nullopt;
+            const auto set = name.isId() || !name.text.empty() ? iconmod::loadCursorGroup(module, name) : std::nullopt;
             if (!set) {
                 *damaged = true;
                 continue;
             }
-            out.push_back({formats::groupNameText(name), ".cur",
-                           [set = std::move(*set)](const std::string& path) { return iconmod::saveCur(path, set); }});
+            each({formats::groupNameText(name), ".cur", [&set](const std::string& path) { return iconmod::saveCur(path, *set); }});
+            ++handed;
         }
     }
     for (std::uint16_t type : {formats::kRtAniCursor, formats::kRtAniIcon}) {
@@ -37,10 +38,11 @@ std::vector<CursorOutput> moduleCursors(formats::ResourceModule& module, bool* d
                 *damaged = true;
                 continue;
             }
-            out.push_back(bytesOutput(formats::groupNameText((*names)[i]), ".ani", iconmod::SharedBytes(std::move(*bytes))));
+            each(bytesOutput(formats::groupNameText((*names)[i]), ".ani", iconmod::SharedBytes(std::move(*bytes))));
+            ++handed;
         }
     }
-    return out;
+    return handed;
 }
 
 std::optional<CursorOutput> cursorFileCopy(const std::string& path) {
