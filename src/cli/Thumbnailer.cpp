@@ -1,8 +1,9 @@
 // vexil-thumbnailer: the thumbnail of a Windows program, DLL or icon file for file managers
 // (the freedesktop thumbnailer protocol: `vexil-thumbnailer -s %s %i %o`). It writes icon 0
 // of the file, the file's own icon, from the largest image of its group, shrunk to fit
-// SIZE, as a PNG with transparency; for a .cur or .ani file, its cursor's picture. It links the toolkit-free core only, reads only the
-// headers, the resource directory and the one image it needs, and never runs module code.
+// SIZE, as a PNG with transparency (a .cur or .ani file: its cursor). It links the
+// toolkit-free core only, reads only the headers, the resource directory and the one
+// image it needs, and never runs module code.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>

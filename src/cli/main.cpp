@@ -38,7 +38,7 @@ const char kHelp[] =
     "                                      FILE.ico or FILE.png. MASK (\"*.dll\", \"*.ex?\") picks\n"
     "                                      files inside directories, ignoring case. Existing\n"
     "                                      files are kept unless --force. Prints one summary\n"
-    "                                      line; --verbose tells why each file was skipped\n"
+    "                                      line; --verbose tells why each file was skipped;\n"
     "                                      --cursors also writes cursor groups as .cur and\n"
     "                                      animated cursors as .ani, and copies .cur and .ani\n"
     "                                      files\n"
