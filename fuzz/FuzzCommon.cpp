@@ -1,5 +1,6 @@
 #include "FuzzCommon.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +9,7 @@
 #include <unistd.h>
 
 #include "iconmod/IconGroups.h"
+#include "platform/FileSource.h"
 #include "platform/MessageBox.h"
 
 namespace fuzz {
@@ -107,6 +109,7 @@ void exerciseModule(formats::ResourceModule& module) {
             const formats::ResourceName& name = (*names)[i];
             (void)module.loadAt(type, i);
             (void)module.load(type, name);
+            (void)module.languageAt(type, i);
             // The listed text of a name finds a resource the way a group name is looked up.
             if (const auto parsed = formats::parseGroupName(formats::groupNameText(name)))
                 (void)module.load(type, *parsed);
@@ -138,6 +141,38 @@ void exerciseImageSet(iconmod::QIconMod& source) {
                        static_cast<std::size_t>(picture->width) * static_cast<std::size_t>(picture->height));
         }
     }
+}
+
+void exerciseCursorSet(const iconmod::CursorSet& set) {
+    for (int size : {16, 32, 48, 300}) {
+        const int chosen = iconmod::chooseCursorImage(set, size);
+        FUZZ_CHECK(set.Images.empty() ? chosen == -1 : chosen >= 0 && static_cast<std::size_t>(chosen) < set.Images.size());
+    }
+    const std::string path = scratchFile("set.cur");
+    if (!set.Images.empty() && set.curFileSize() <= kMaxSavedIco && iconmod::saveCur(path, set)) {
+        auto file = platform::FileSource::open(path);
+        FUZZ_CHECK(file);
+        auto bytes = file->read(0, file->size());
+        FUZZ_CHECK(bytes);
+        const auto back = iconmod::readCursorSet(iconmod::SharedBytes(std::move(*bytes)));
+        FUZZ_CHECK(back && back->Images.size() == set.Images.size());
+        for (std::size_t i = 0; i < set.Images.size(); ++i) {
+            const iconmod::CursorImage& a = set.Images[i];
+            const iconmod::CursorImage& b = back->Images[i];
+            FUZZ_CHECK(a.HotspotX == b.HotspotX && a.HotspotY == b.HotspotY);
+            FUZZ_CHECK(a.Image.Data.size() == b.Image.Data.size() &&
+                       std::equal(a.Image.Data.begin(), a.Image.Data.end(), b.Image.Data.begin()));
+        }
+    }
+    for (std::size_t i = 0; i < set.Images.size() && i < kMaxBmpImages; ++i) {
+        if (const auto picture = iconmod::QIconMod::fnMakeIcon(&set.Images[i].Image)) FUZZ_CHECK(!picture->isNull());
+    }
+}
+
+void exerciseAnimation(const iconmod::AnimatedCursor& animation) {
+    FUZZ_CHECK(!animation.Steps.empty() && !animation.Frames.empty());
+    for (const formats::AniStep& step : animation.Steps) FUZZ_CHECK(step.frame < animation.Frames.size());
+    for (std::size_t i = 0; i < animation.Frames.size() && i < kMaxBmpImages; ++i) exerciseCursorSet(animation.Frames[i]);
 }
 
 }  // namespace fuzz

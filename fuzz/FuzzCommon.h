@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "iconmod/Cursors.h"
 #include "iconmod/Iconmod.h"
 #include "formats/ByteView.h"
 #include "formats/ModuleResources.h"
@@ -39,5 +40,13 @@ void exerciseModule(formats::ResourceModule& module);
 // file back and checks it holds the same images; saves the first images as .bmp and
 // decodes each image.
 void exerciseImageSet(iconmod::QIconMod& source);
+
+// Saves the set as a .cur file, reads it back and checks it holds the same images and
+// hotspots; picks the image for a few sizes and decodes the first images.
+void exerciseCursorSet(const iconmod::CursorSet& set);
+
+// Steps of an animation name existing frames; each frame's set is exercised as above
+// (the first few).
+void exerciseAnimation(const iconmod::AnimatedCursor& animation);
 
 }  // namespace fuzz

@@ -144,6 +144,42 @@ std::vector<Seed> neSeeds() {
     return seeds;
 }
 
+std::vector<Seed> curSeeds() {
+    std::vector<Seed> seeds;
+    seeds.push_back({"cur-depths", fixtures::makeCur({{fixtures::patternDib(32, 1), 0, 0}, {fixtures::patternDib(32, 4), 31, 31},
+                                                      {fixtures::patternDib(16, 8), 3, 4}, {fixtures::patternDib(48, 32), 47, 0}})});
+    seeds.push_back({"cur-png", fixtures::makeCur({{fixtures::makePng(16, 16, gradient), 8, 8}})});
+    fixtures::IcoEntry shared{fixtures::patternDib(16, 4)};
+    shared.imageOffset = 6 + 2 * 16;
+    seeds.push_back({"cur-shared-image", fixtures::makeIco({shared, shared}, 2)});
+    return seeds;
+}
+
+std::vector<Seed> aniSeeds() {
+    const Bytes red = fixtures::makeCur({{fixtures::patternDib(16, 4), 1, 1}, {fixtures::patternDib(32, 32), 2, 2}});
+    const Bytes icon = fixtures::makeIco({{fixtures::patternDib(16, 8)}});
+    std::vector<Seed> seeds;
+    seeds.push_back({"ani-plain", fixtures::makeAni({{red, icon}})});
+    seeds.push_back({"ani-rate-seq-info", fixtures::makeAni({.frames = {red, icon}, .rate = {3, 6, 9}, .sequence = {1, 0, 1},
+                                                            .steps = 3, .infoList = true})});
+    seeds.push_back({"ani-rate", fixtures::makeAni({.frames = {icon, red}, .rate = {60, 1}})});
+    return seeds;
+}
+
+std::vector<Seed> cursorModuleSeeds() {
+    using fixtures::resId;
+    using fixtures::resName;
+    auto resources = fixtures::cursorResources({{resId(1), {{fixtures::patternDib(32, 1), 0, 0}, {fixtures::patternDib(32, 32), 31, 31}}},
+                                                {resName("HAND"), {{fixtures::makePng(16, 16, gradient), 4, 4}}}});
+    resources.push_back({resId(21), resName("BUSY"), aniSeeds().front().bytes});
+    resources.push_back({resId(22), resId(3), aniSeeds().back().bytes});
+    std::vector<Seed> seeds;
+    seeds.push_back({"pe-cursors", fixtures::makePe({}, {.extra = resources})});
+    seeds.push_back({"pe-plus-cursors", fixtures::makePe({}, {.plus = true, .extra = resources})});
+    seeds.push_back({"ne-cursors", fixtures::makeNe({}, {.extra = resources})});
+    return seeds;
+}
+
 bool writeAll(const std::filesystem::path& dir, const std::vector<Seed>& seeds) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -171,7 +207,9 @@ int main(int argc, char** argv) {
     const bool ok = writeAll(out / "pe_resources", pe) && writeAll(out / "ne_resources", ne) &&
                     writeAll(out / "ico_read", ico) && writeAll(out / "icon_groups", join({pe, ne})) &&
                     writeAll(out / "dib_decode", bitmapSeeds()) && writeAll(out / "png_decode", pngSeeds()) &&
-                    writeAll(out / "icon_extract", join({pe, ne, ico}));
+                    writeAll(out / "icon_extract", join({pe, ne, ico})) &&
+                    writeAll(out / "cursor_read", join({curSeeds(), aniSeeds(), ico})) &&
+                    writeAll(out / "cursor_groups", cursorModuleSeeds()) && writeAll(out / "ani_read", aniSeeds());
     if (!ok) {
         std::fprintf(stderr, "fuzz_seeds: cannot write into %s\n", argv[1]);
         return 1;

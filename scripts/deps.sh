@@ -6,7 +6,7 @@ set -euo pipefail
 VEXIL_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libpng-dev libjpeg-dev libseccomp-dev
+  libpng-dev libjpeg-dev libseccomp-dev libxcursor-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic qt6-translations-l10n
   tumbler dbus-daemon dbus-bin libglib2.0-bin
@@ -14,6 +14,7 @@ VEXIL_PACKAGES=(
   xvfb xdotool xclip at-spi2-core python3-pyatspi
   bubblewrap
 )
+# libxcursor-dev: vexil-cli writes Xcursor files through libXcursor (the tests read them back).
 # qt6-translations-l10n brings qtbase_ja.qm, Qt's own texts (file dialog, buttons) in
 # Japanese. tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
 # (dbus-monitor) and libglib2.0-bin (gdbus, gio) run the thumbnailer through a real thumbnail

@@ -8,9 +8,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
 #include <filesystem>
 
 #include "cli/CliExtract.h"
+#include "formats/CursorFile.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "iconmod/PngExport.h"
@@ -24,7 +26,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: vexil-cli extract PATH... -o OUTDIR [--recursive] [--filter MASK] [--format ico|png] [--force] "
-    "[--verbose]";
+    "[--verbose] [--cursors]";
 constexpr int kProgressWidth = 30;
 constexpr std::size_t kProgressNameBytes = 40;
 
@@ -32,6 +34,7 @@ constexpr std::size_t kProgressNameBytes = 40;
 struct Tally {
     std::size_t files = 0;
     std::size_t written = 0;
+    std::size_t cursorsWritten = 0;
     std::size_t existing = 0;
     std::size_t notWritten = 0;
     std::size_t skippedNoIcons = 0;     // found in a directory
@@ -57,7 +60,9 @@ void listPart(std::string& list, std::size_t n, const std::string& what) {
 }
 
 std::string summaryLine(const Tally& t) {
-    std::string line = counted(t.files, "file", "files") + ", " + counted(t.written, "icon", "icons") + " written";
+    std::string line = counted(t.files, "file", "files") + ", " + counted(t.written, "icon", "icons");
+    if (t.cursorsWritten > 0) line += " and " + counted(t.cursorsWritten, "cursor", "cursors");
+    line += " written";
     if (t.existing > 0) line += ", " + std::to_string(t.existing) + " already there (kept; --force replaces them)";
     std::string skipped;
     listPart(skipped, t.skippedNoIcons, "without icons");
@@ -119,16 +124,20 @@ public:
     void run(const Input& input);
 
 private:
-    enum class Kind { None, Module, Ico };
+    enum class Kind { None, Module, Ico, Cursor };
     std::optional<Kind> detect(const std::string& path);
     void skip(const Input& input, Skip why, const std::string& reason = {});
     void extractModule(const Input& input, const std::string& readPath);
     void extractIco(const Input& input, const std::string& readPath);
+    void copyCursorFile(const Input& input, const std::string& readPath);
     // Writes the source's current image set; false when the set cannot be turned into
     // the output (no image, or a .png whose image does not decode).
     bool save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group);
     // A line on stderr: always for what fails the run, with --verbose for the rest.
     void note(const std::string& path, const std::string& what, bool failure);
+    // Names the output, keeps an existing one unless --force, writes it and counts it.
+    void output(const Input& input, std::optional<std::string_view> group, std::string_view extension,
+                const std::function<bool(const std::string& path)>& write);
 
     const Options& options_;
     Tally& tally_;
@@ -158,11 +167,12 @@ void Extractor::skip(const Input& input, Skip why, const std::string& reason) {
 std::optional<Extractor::Kind> Extractor::detect(const std::string& path) {
     const auto file = platform::FileSource::open(path);
     if (!file) return std::nullopt;
-    const auto head = file->read(0, std::min<std::uint64_t>(6, file->size()));
+    const auto head = file->read(0, std::min<std::uint64_t>(12, file->size()));
     if (!head) return std::nullopt;
     const formats::ByteView h(*head);
     if (h.startsWith("MZ")) return Kind::Module;
     if (h.u16(0) == 0 && h.u16(2) == 1) return Kind::Ico;
+    if (formats::isCursorFile(h)) return Kind::Cursor;
     return Kind::None;
 }
 
@@ -189,6 +199,7 @@ void Extractor::run(const Input& input) {
     if (!kind) skip(input, Skip::Unreadable);
     else if (*kind == Kind::Module) extractModule(input, readPath);
     else if (*kind == Kind::Ico) extractIco(input, readPath);
+    else if (*kind == Kind::Cursor && options_.cursors) copyCursorFile(input, readPath);
     else skip(input, Skip::NoIcons);
     ::close(fd);
 }
@@ -196,15 +207,27 @@ void Extractor::run(const Input& input) {
 void Extractor::extractModule(const Input& input, const std::string& readPath) {
     iconmod::QIconMod source(readPath);
     iconmod::VectorTextList groups;
-    if (!source.fnOpenAnyModule() || !iconmod::fnListGroupNames(source, groups)) return skip(input, Skip::NoIcons);
-
+    const bool opened = source.fnOpenAnyModule();
+    const bool icons = opened && iconmod::fnListGroupNames(source, groups);
     bool damaged = false;
     for (const std::string& group : groups.items) {
         source.GroupName = group;
         // An empty name is a string name that could not be read: that group cannot be found.
         if (group.empty() || !iconmod::fnLoadGroup(source) || !save(source, input, group)) damaged = true;
     }
+    std::size_t cursors = 0;
+    if (opened && options_.cursors) {
+        cursors = forEachModuleCursor(
+            *source.Module, [&](const CursorOutput& o) { output(input, o.group, o.extension, o.write); }, &damaged);
+    }
     if (damaged) skip(input, Skip::Damaged);
+    else if (!icons && cursors == 0) skip(input, Skip::NoIcons);
+}
+
+void Extractor::copyCursorFile(const Input& input, const std::string& readPath) {
+    const auto copy = cursorFileCopy(readPath);
+    if (!copy) return skip(input, Skip::Unreadable);
+    output(input, copy->group, copy->extension, copy->write);
 }
 
 void Extractor::extractIco(const Input& input, const std::string& readPath) {
@@ -229,31 +252,32 @@ std::size_t largestImage(const iconmod::IconImageSet& set) {
 
 bool Extractor::save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group) {
     if (!source.Images || source.Images->Count() == 0) return false;
-    const bool png = options_.format == Format::Png;
-    const std::string name = names_.take(input.name, group, png ? ".png" : ".ico");
-    const std::string path = platform::joinPath(options_.outDir, name);
+    if (options_.format == Format::Png) {
+        const auto picture = iconmod::QIconMod::fnMakeIcon(&source.Images->Images[largestImage(*source.Images)]);
+        if (!picture) return false;
+        output(input, group, ".png", [&picture](const std::string& path) { return iconmod::writePng(path, *picture); });
+    } else {
+        output(input, group, ".ico", [&source](const std::string& path) { return source.fnSaveIco(path, -1); });
+    }
+    return true;
+}
 
+void Extractor::output(const Input& input, std::optional<std::string_view> group, std::string_view extension,
+                       const std::function<bool(const std::string& path)>& write) {
+    const std::string name = names_.take(input.name, group, extension);
+    const std::string path = platform::joinPath(options_.outDir, name);
     struct stat st {};
     if (!options_.force && ::lstat(path.c_str(), &st) == 0) {
         ++tally_.existing;
-        return true;
+        return;
     }
-    bool written = false;
-    if (png) {
-        const auto picture = iconmod::QIconMod::fnMakeIcon(&source.Images->Images[largestImage(*source.Images)]);
-        if (!picture) return false;
-        written = iconmod::writePng(path, *picture);
-    } else {
-        written = source.fnSaveIco(path, -1);
-    }
-    if (written) {
-        ++tally_.written;
+    if (write(path)) {
+        ++(extension == ".cur" || extension == ".ani" ? tally_.cursorsWritten : tally_.written);
     } else {
         ++tally_.notWritten;
         const std::string reason = platform::AtomicFile::lastError();
         note(path, reason.empty() ? "cannot be written" : "cannot be written: " + reason, true);
     }
-    return true;
 }
 
 }  // namespace
@@ -291,6 +315,8 @@ std::optional<Options> parseOptions(const Args& args, std::string* error) {
             o.force = true;
         } else if (a == "-v" || a == "--verbose") {
             o.verbose = true;
+        } else if (a == "--cursors") {
+            o.cursors = true;
         } else {
             return fail("unknown option " + a);
         }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <set>
 #include <string>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "formats/ModuleResources.h"
 
 namespace cli::extract {
 
@@ -24,6 +26,7 @@ struct Options {
     Format format = Format::Ico;
     bool force = false;
     bool verbose = false;
+    bool cursors = false;  // also cursor groups (.cur), animated resources and files (.ani)
 };
 
 // The options of `extract`; nullopt with *error set when they are not usable.
@@ -62,6 +65,24 @@ std::vector<Input> collectInputs(const Options& options, const std::string& skip
 // named file by its path; a file found by a walk from its named directory down, through
 // no symbolic link but a last one to the file itself. -1 with errno set on failure.
 int openInput(const Input& input);
+
+// One cursor file to write for an input: `group` names it beside the input's name (none:
+// the input's own name), `write` writes it to a path.
+struct CursorOutput {
+    std::optional<std::string> group;
+    std::string extension;
+    std::function<bool(const std::string& path)> write;
+};
+
+// The cursors of a module, one at a time, each read only when its turn comes: each
+// cursor group as its exact .cur, each RT_ANICURSOR and RT_ANIICON resource as the .ani
+// file it holds. *damaged is set when a group or animation cannot be read (it is left
+// out). Returns how many were handed to `each`.
+std::size_t forEachModuleCursor(formats::ResourceModule& module, const std::function<void(const CursorOutput&)>& each,
+                                bool* damaged);
+
+// A .cur or .ani file copied as found; nullopt for any other file.
+std::optional<CursorOutput> cursorFileCopy(const std::string& path);
 
 // The output file names of one run: `<file>-<group>.<ext>` for a module's group,
 // `<file>.<ext>` for an icon file, made safe for the file system. Names are unique within

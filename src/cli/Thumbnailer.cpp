@@ -1,7 +1,7 @@
 // vexil-thumbnailer: the thumbnail of a Windows program, DLL or icon file for file managers
 // (the freedesktop thumbnailer protocol: `vexil-thumbnailer -s %s %i %o`). It writes icon 0
-// of the file, the file's own icon, as a PNG with transparency, from the image Windows
-// would pick for SIZE. It links the toolkit-free core only, reads only the headers, the
+// of the file, the file's own icon (a .cur or .ani file: its cursor), as a PNG with
+// transparency, from the image Windows would pick for SIZE. It links the toolkit-free core only, reads only the headers, the
 // resource directory and the one image it needs, and never runs module code.
 //
 // File managers start it on every file a user merely browses past, so the bytes of INPUT
@@ -49,9 +49,10 @@ constexpr int kMaxSize = 1024;
 const char kUsage[] =
     "usage: vexil-thumbnailer [-s SIZE] INPUT OUTPUT\n"
     "\n"
-    "Writes the icon of a Windows program, DLL, 16-bit module or .ico file (icon 0) to\n"
-    "OUTPUT as a PNG with transparency, SIZE x SIZE pixels (default 128, at most 1024): the\n"
-    "image of that size, else the smallest larger one shrunk, else the largest one as it is.\n"
+    "Writes the icon of a Windows program, DLL, 16-bit module or .ico file (icon 0), or the\n"
+    "cursor of a .cur or .ani file, to OUTPUT as a PNG with transparency, SIZE x SIZE pixels\n"
+    "(default 128, at most 1024): the image of that size, else the smallest larger one\n"
+    "shrunk, else the largest one as it is.\n"
     "INPUT is read by a sandboxed process. OUTPUT must not be INPUT.\n"
     "Exit status: 0 written, 1 no icon or failure (nothing written), 2 usage error.\n";
 
@@ -211,8 +212,16 @@ void hookAttempt(const std::string& attempt, const std::string& input) {
     int status = kMade;
     try {
         auto file = formats::IconFile::fromSource(std::move(source));
-        if (!file || file->count() == 0) ::_exit(kNoIcons);
-        const auto png = thumbnailPng(*file, size);
+        if (!file) ::_exit(kNoIcons);
+        std::optional<formats::Bytes> png;
+        if (file->count() > 0) {
+            png = thumbnailPng(*file, size);
+        } else {
+            // .cur and .ani files hold no icons: their cursor, by the same size rule.
+            const auto cursor = file->cursorPicture(size);
+            if (!cursor) ::_exit(kNoIcons);
+            png = iconmod::encodePng(*cursor, iconmod::PngCompression::Fast);
+        }
         if (!png) ::_exit(kDamaged);
         if (!writeAll(resultFd, *png)) status = kNotHandedOver;
     } catch (const std::bad_alloc&) {

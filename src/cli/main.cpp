@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/Cli.h"
+#include "cli/CliCursors.h"
 #include "platform/MessageBox.h"
 #include "vexil/Version.h"
 
@@ -16,7 +17,8 @@ const char kHelp[] =
     "usage: vexil-cli COMMAND ...\n"
     "       vexil-cli --version\n"
     "\n"
-    "Reads the icons of PE32/PE32+ programs and DLLs, 16-bit NE modules and .ico files.\n"
+    "Reads the icons and cursors of PE32/PE32+ programs and DLLs, 16-bit NE modules and\n"
+    ".ico, .cur and .ani files.\n"
     "\n"
     "commands:\n"
     "  groups FILE                         icon group names, one a line, in module order\n"
@@ -36,7 +38,7 @@ const char kHelp[] =
     "                                      chooses .ico (16 colours), .bmp or .jpg (on white)\n"
     "                                      or .png (with its transparency)\n"
     "  extract PATH... -o OUTDIR [--recursive] [--filter MASK] [--format ico|png] [--force]\n"
-    "          [--verbose]\n"
+    "          [--verbose] [--cursors]\n"
     "                                      every icon group of every file (PATH a file or a\n"
     "                                      directory; -r walks subdirectories) into OUTDIR as\n"
     "                                      FILE-GROUP.ico, exactly as stored, or as a .png of\n"
@@ -44,17 +46,31 @@ const char kHelp[] =
     "                                      FILE.ico or FILE.png. MASK (\"*.dll\", \"*.ex?\") picks\n"
     "                                      files inside directories, ignoring case. Existing\n"
     "                                      files are kept unless --force. Prints one summary\n"
-    "                                      line; --verbose tells why each file was skipped\n"
+    "                                      line; --verbose tells why each file was skipped;\n"
+    "                                      --cursors also writes cursor groups as .cur and\n"
+    "                                      animated cursors as .ani, and copies .cur and .ani\n"
+    "                                      files\n"
+    "  groups FILE --cursors               cursor group names, one a line, in module order\n"
+    "  images FILE [GROUP] --cursors       the images of a cursor group (or of a .cur file),\n"
+    "                                      each line ending in its hotspot\n"
+    "  save-cur FILE GROUP OUT             a cursor group (or a .cur file) as .cur, exactly as\n"
+    "                                      stored\n"
+    "  xcursor FILE GROUP OUT              a cursor as an Xcursor file, one image a size; an\n"
+    "                                      .ani file (GROUP -) or animated resource animated\n"
+    "  list FILE --json                    the file's kind, icon and cursor groups, images and\n"
+    "                                      animations as one JSON object\n"
     "\n"
-    "GROUP is a name as `groups` prints it (\"#1\", \"MAINICON\"); for an .ico file use \"-\".\n"
+    "GROUP is a name as `groups` prints it (\"#1\", \"MAINICON\"); for an .ico file use \"-\",\n"
+    "and for a .cur or .ani file too.\n"
     "--location PATH,N stands for FILE GROUP (render: FILE I), as Windows stores icon\n"
-    "locations: N >= 0 the N-th group in module order, N < 0 the group with id -N. A\n"
-    "module without icon groups is read from ../SystemResources/NAME.mun beside its folder\n"
-    "when that file exists.\n"
+    "locations: N >= 0 the N-th group in module order, N < 0 the group with id -N (cursor\n"
+    "groups for the cursor commands and with --cursors). A module without icon groups is\n"
+    "read from ../SystemResources/NAME.mun beside its folder when that file exists.\n"
     "Icons and images are counted from 0. Exit status: 0 success, 1 failure, 2 usage error.\n";
 
 int run(const std::string& command, cli::Args& args) {
     if (auto status = cli::takeLocation(command, args)) return *status;
+    if (const auto status = cli::runCursorCommand(command, args)) return *status;
     if (command == "groups") return cli::cmdGroups(args);
     if (command == "images") return cli::cmdImages(args);
     if (command == "save-ico") return cli::cmdSaveIco(args);

@@ -15,7 +15,58 @@ constexpr std::string_view kPngSignature("\x89PNG\r\n\x1A\n", 8);
 constexpr std::uint32_t kIhdrLength = 13;
 constexpr std::uint64_t kIhdrDataAt = 16;  // signature, chunk length, chunk type
 constexpr std::uint32_t kMaxPngSide = 0x7FFFFFFF;
+constexpr std::uint32_t kBitmapHeaderSize = 40;
+constexpr std::uint32_t kBiBitfields = 3;
+
+// Bytes between the 40-byte header and the colour table: the three channel masks of a
+// BI_BITFIELDS bitmap.
+std::uint32_t maskBytes(ByteView header) { return header.u32(16).value_or(0) == kBiBitfields ? 12u : 0u; }
 }  // namespace
+
+std::uint16_t dibPaletteCount(ByteView header) {
+    const std::uint32_t clrUsed = header.u32(32).value_or(0);
+    if (clrUsed != 0) return static_cast<std::uint16_t>(clrUsed & 0xFFFF);
+    switch (header.u16(14).value_or(0)) {
+    case 1: return 2;
+    case 4: return 16;
+    case 8: return 256;
+    default: return 0;
+    }
+}
+
+std::uint16_t dibPaletteSize(ByteView header) { return static_cast<std::uint16_t>(4u * dibPaletteCount(header)); }
+
+std::optional<std::int64_t> dibRowSize(ByteView header) {
+    const auto width = header.s32(4);
+    const auto planes = header.u16(12);
+    const auto bits = header.u16(14);
+    if (!width || !planes || !bits) return std::nullopt;
+    const std::int64_t rowBits = static_cast<std::int64_t>(*planes) * *width * *bits;
+    return ((rowBits + 31) >> 5) * 4;
+}
+
+std::optional<ImageInfo> iconImageInfo(ByteView data) {
+    if (isPng(data)) {
+        const auto png = readPngInfo(data);
+        if (!png) return std::nullopt;
+        return ImageInfo{png->width, png->height, png->colorBits, true};
+    }
+    const auto headerSize = data.u32(0);
+    if (!headerSize || *headerSize != kBitmapHeaderSize || !data.fits(0, kBitmapHeaderSize)) return std::nullopt;
+    const std::int32_t width = *data.s32(4);
+    const std::int32_t height = *data.s32(8) / 2;
+    // Planes x bits in 64 bits: two 16-bit fields can multiply past a 32-bit int.
+    const std::int64_t colorBits = std::int64_t{*data.u16(12)} * *data.u16(14);
+    if (width <= 0 || height <= 0 || colorBits <= 0 || colorBits > 32) return std::nullopt;
+    // The header, the channel masks, the colour table and the colour rows must lie in the
+    // data. A single row is checked first so that the product below cannot overflow.
+    const std::int64_t rowSize = *dibRowSize(data);
+    if (rowSize <= 0 || static_cast<std::uint64_t>(rowSize) > data.size()) return std::nullopt;
+    const std::uint64_t rows = static_cast<std::uint64_t>(rowSize) * static_cast<std::uint64_t>(height);
+    const std::uint64_t needed = kBitmapHeaderSize + maskBytes(data) + dibPaletteSize(data) + rows;
+    if (needed > data.size()) return std::nullopt;
+    return ImageInfo{width, height, static_cast<int>(colorBits), false};
+}
 
 bool isPng(ByteView data) { return data.startsWith(kPngSignature); }
 

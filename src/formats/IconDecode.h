@@ -5,6 +5,7 @@
 // rows do not fit.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "formats/ArgbImage.h"
@@ -30,6 +31,29 @@ std::optional<PngInfo> readPngInfo(ByteView data);
 // module may keep after a resource) are not part of it. nullopt for anything else, so a PNG
 // image is only ever passed on unchanged when a reader will take it as it is.
 std::optional<std::size_t> wholePngLength(ByteView data);
+
+// Sizes derived from a bitmap image's 40-byte header.
+// Number of colour-table entries: the low 16 bits of biClrUsed, else 2/16/256 for 1/4/8 bits.
+std::uint16_t dibPaletteCount(ByteView header);
+// Colour-table bytes: 4 per entry, modulo 65536.
+std::uint16_t dibPaletteSize(ByteView header);
+// Bytes per colour row, padded to 4; computed in 64 bits (nullopt when the header is short).
+std::optional<std::int64_t> dibRowSize(ByteView header);
+
+// What an icon or cursor image says of itself: its size (a bitmap's visible height, half
+// of biHeight), its depth (planes x bits, or the PNG's as readPngInfo gives it) and
+// whether it is a PNG image.
+struct ImageInfo {
+    int width = 0;
+    int height = 0;
+    int colorBits = 0;
+    bool isPng = false;
+};
+
+// The image's own description, or nullopt when its data cannot hold what its header
+// describes: a bitmap whose 40-byte header, channel masks, colour table or colour rows run
+// past the data, or a PNG without IHDR.
+std::optional<ImageInfo> iconImageInfo(ByteView data);
 
 // Decodes the image at its own size into premultiplied ARGB.
 // DIB: 1, 4, 8, 16 (BI_RGB 5-5-5 or BI_BITFIELDS), 24 and 32 bits (BI_RGB or BI_BITFIELDS),

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "formats/CursorFile.h"
 #include "formats/IconDecode.h"
 #include "formats/ModuleResources.h"
 
@@ -161,6 +162,11 @@ std::optional<ArgbImage> IconFile::scaledDown(int index, int size) {
     const ArgbImage* image = firstDecoded(index, images, order);
     if (!image) return std::nullopt;
     return shrinkToFit(*image, size);
+}
+
+std::optional<ArgbImage> IconFile::cursorPicture(int size) {
+    if (kind_ != Kind::None || !source_) return std::nullopt;
+    return cursorFilePicture(*source_, size);
 }
 
 std::optional<Bytes> IconFile::imageData(const IconDirEntry& e) {

@@ -45,6 +45,10 @@ public:
     // chosen image cannot be decoded, the next few in the rule's order are tried.
     std::optional<ArgbImage> scaledDown(int index, int size);
 
+    // For a .cur or .ani file (which holds no icons): its picture for size x size pixels,
+    // as cursorFilePicture (formats/CursorFile.h) makes it. nullopt for any other file.
+    std::optional<ArgbImage> cursorPicture(int size);
+
     // The directory entries of icon `index`, in directory order (empty when unreadable).
     std::vector<IconDirEntry> imagesOf(int index);
     // The stored bytes of one of those entries (a DIB or a whole PNG), or nullopt.

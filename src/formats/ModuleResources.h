@@ -16,8 +16,12 @@
 
 namespace formats {
 
+constexpr std::uint16_t kRtCursor = 1;
 constexpr std::uint16_t kRtIcon = 3;
+constexpr std::uint16_t kRtGroupCursor = 12;
 constexpr std::uint16_t kRtGroupIcon = 14;
+constexpr std::uint16_t kRtAniCursor = 21;  // the bytes of an .ani file
+constexpr std::uint16_t kRtAniIcon = 22;    // the same, its frames icons
 
 // The name of a resource: an integer id, or a string. PE string names (UTF-16 in the
 // file) are held as UTF-8; NE names as the bytes the file holds.
@@ -76,6 +80,11 @@ public:
 
     // The bytes of the index-th resource of the type in directory order.
     virtual std::optional<Bytes> loadAt(std::uint16_t type, std::size_t index) = 0;
+
+    // The language id of the entry loadAt() reads for the index-th resource of the type
+    // (PE: the first language under the name). nullopt where the module keeps none (NE)
+    // or the entry cannot be read.
+    virtual std::optional<std::uint16_t> languageAt(std::uint16_t, std::size_t) { return std::nullopt; }
 };
 
 }  // namespace formats

@@ -77,6 +77,7 @@ public:
     std::optional<std::vector<ResourceName>> names(std::uint16_t type) override;
     std::optional<Bytes> load(std::uint16_t type, const ResourceName& name) override;
     std::optional<Bytes> loadAt(std::uint16_t type, std::size_t index) override;
+    std::optional<std::uint16_t> languageAt(std::uint16_t type, std::size_t index) override;
 
 private:
     std::optional<std::uint64_t> rvaToOffset(std::uint32_t rva) const;
@@ -288,6 +289,17 @@ std::optional<Bytes> PeModule::loadAt(std::uint16_t type, std::size_t index) {
     const Directory* dir = typeDirectory(type);
     if (!dir || index >= dir->entries.size()) return std::nullopt;
     return loadName(dir->entries[index], dir->offset);
+}
+
+std::optional<std::uint16_t> PeModule::languageAt(std::uint16_t type, std::size_t index) {
+    const Directory* dir = typeDirectory(type);
+    if (!dir || index >= dir->entries.size()) return std::nullopt;
+    const DirEntry& nameEntry = dir->entries[index];
+    const std::uint64_t languages = nameEntry.targetOffset();
+    if (!nameEntry.isSubdirectory() || languages == 0 || languages == dir->offset) return std::nullopt;
+    const auto languageDir = readDirectory(languages, 1);
+    if (!languageDir || languageDir->entries.empty() || languageDir->entries[0].isNamed()) return std::nullopt;
+    return static_cast<std::uint16_t>(languageDir->entries[0].name & 0xFFFF);
 }
 
 }  // namespace

@@ -30,6 +30,8 @@ public:
     std::uint8_t operator[](std::size_t i) const { return data()[i]; }
     formats::ByteView view() const { return formats::ByteView(data(), size_); }
     formats::Bytes toBytes() const { return formats::Bytes(begin(), end()); }
+    // [offset, offset + size) of these bytes, sharing their buffer; the range must lie inside.
+    SharedBytes sub(std::size_t offset, std::size_t size) const { return SharedBytes(buffer_, offset_ + offset, size); }
     // True when both hold the same range of the same buffer.
     bool sameAs(const SharedBytes& other) const {
         return buffer_ == other.buffer_ && offset_ == other.offset_ && size_ == other.size_;

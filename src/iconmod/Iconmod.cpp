@@ -10,41 +10,17 @@
 #include "platform/MessageBox.h"
 
 namespace iconmod {
-namespace {
+std::uint16_t fnPaletteCount(formats::ByteView header) { return formats::dibPaletteCount(header); }
 
-constexpr std::uint32_t kBitmapHeaderSize = 40;
-constexpr std::uint32_t kBiBitfields = 3;
+std::uint16_t fnPaletteSize(formats::ByteView header) { return formats::dibPaletteSize(header); }
 
-// Bytes between the 40-byte header and the colour table: the three channel masks of a
-// BI_BITFIELDS bitmap.
-std::uint32_t maskBytes(formats::ByteView header) {
-    return header.u32(16).value_or(0) == kBiBitfields ? 12u : 0u;
-}
+std::optional<std::int64_t> fnRowSize(formats::ByteView header) { return formats::dibRowSize(header); }
 
-}  // namespace
-
-std::uint16_t fnPaletteCount(formats::ByteView header) {
-    const std::uint32_t clrUsed = header.u32(32).value_or(0);
-    if (clrUsed != 0) return static_cast<std::uint16_t>(clrUsed & 0xFFFF);
-    switch (header.u16(14).value_or(0)) {
-    case 1: return 2;
-    case 4: return 16;
-    case 8: return 256;
-    default: return 0;
-    }
-}
-
-std::uint16_t fnPaletteSize(formats::ByteView header) {
-    return static_cast<std::uint16_t>(4u * fnPaletteCount(header));
-}
-
-std::optional<std::int64_t> fnRowSize(formats::ByteView header) {
-    const auto width = header.s32(4);
-    const auto planes = header.u16(12);
-    const auto bits = header.u16(14);
-    if (!width || !planes || !bits) return std::nullopt;
-    const std::int64_t rowBits = static_cast<std::int64_t>(*planes) * *width * *bits;
-    return ((rowBits + 31) >> 5) * 4;
+std::uint8_t entryColorCount(const IconImage& image) {
+    if (image.IsPng) return 0;
+    const formats::ByteView header = image.view();
+    const std::uint32_t p = std::uint32_t{header.u16(12).value_or(0)} * header.u16(14).value_or(0);
+    return p < 8 ? static_cast<std::uint8_t>(1u << p) : 0;
 }
 
 QIconMod::QIconMod(std::string path) : Path(std::move(path)) {
@@ -87,34 +63,15 @@ bool QIconMod::fnOpenByContent() {
 
 bool QIconMod::fnParseImage(IconImage* image) {
     if (!image) return false;
-    const formats::ByteView data = image->view();
-    if (formats::isPng(data)) {
-        const auto info = formats::readPngInfo(data);
-        if (!info) return false;
-        image->IsPng = true;
-        image->Width = info->width;
-        image->Height = info->height;
-        image->ColorBits = info->colorBits;
-        return true;
+    const auto info = formats::iconImageInfo(image->view());
+    if (!info) {
+        image->IsPng = formats::isPng(image->view());
+        return false;
     }
-    image->IsPng = false;
-    const auto headerSize = data.u32(0);
-    if (!headerSize || *headerSize != kBitmapHeaderSize || !data.fits(0, kBitmapHeaderSize)) return false;
-    const std::int32_t width = *data.s32(4);
-    const std::int32_t height = *data.s32(8) / 2;
-    // Planes x bits in 64 bits: two 16-bit fields can multiply past a 32-bit int.
-    const std::int64_t colorBits = std::int64_t{*data.u16(12)} * *data.u16(14);
-    if (width <= 0 || height <= 0 || colorBits <= 0 || colorBits > 32) return false;
-    // The header, the channel masks, the colour table and the colour rows must lie in the
-    // data. A single row is checked first so that the product below cannot overflow.
-    const std::int64_t rowSize = *fnRowSize(data);
-    if (rowSize <= 0 || static_cast<std::uint64_t>(rowSize) > data.size()) return false;
-    const std::uint64_t rows = static_cast<std::uint64_t>(rowSize) * static_cast<std::uint64_t>(height);
-    const std::uint64_t needed = kBitmapHeaderSize + maskBytes(data) + fnPaletteSize(data) + rows;
-    if (needed > data.size()) return false;
-    image->Width = width;
-    image->Height = height;
-    image->ColorBits = static_cast<std::int32_t>(colorBits);
+    image->IsPng = info->isPng;
+    image->Width = info->width;
+    image->Height = info->height;
+    image->ColorBits = info->colorBits;
     return true;
 }
 
@@ -162,8 +119,8 @@ std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
     }
 }
 
-bool QIconMod::fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count) {
-    const std::uint16_t fields[3] = {0, 1, count};
+bool QIconMod::fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count, std::uint16_t type) {
+    const std::uint16_t fields[3] = {0, type, count};
     for (std::uint16_t v : fields) {
         const std::uint8_t bytes[2] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8)};
         if (!file.write(bytes, 2)) return false;
@@ -202,17 +159,14 @@ bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
         formats::Bytes entry(16, 0);
         entry[0] = static_cast<std::uint8_t>(image.Width);
         entry[1] = static_cast<std::uint8_t>(image.Height);
+        entry[2] = entryColorCount(image);
         if (image.IsPng) {
             formats::putU16(entry, 4, 1);
             formats::putU16(entry, 6, static_cast<std::uint16_t>(image.ColorBits));
         } else {
             const formats::ByteView header = image.view();
-            const std::uint16_t planes = *header.u16(12);
-            const std::uint16_t bits = *header.u16(14);
-            const std::uint32_t p = static_cast<std::uint32_t>(planes) * bits;
-            entry[2] = p < 8 ? static_cast<std::uint8_t>(1u << p) : 0;
-            formats::putU16(entry, 4, planes);
-            formats::putU16(entry, 6, bits);
+            formats::putU16(entry, 4, *header.u16(12));
+            formats::putU16(entry, 6, *header.u16(14));
         }
         formats::putU32(entry, 8, image.DataSize());
         formats::putU32(entry, 12, static_cast<std::uint32_t>(fnImageOffset(*Images, i, selection)));

@@ -39,6 +39,10 @@ std::uint16_t fnPaletteSize(formats::ByteView header);
 // Bytes per colour row, padded to 4; computed in 64 bits (nullopt when the header is short).
 std::optional<std::int64_t> fnRowSize(formats::ByteView header);
 
+// The bColorCount an icon or cursor file's entry gives an image: 2^(planes x bits) below
+// 8 bits, else 0 (PNG images 0).
+std::uint8_t entryColorCount(const IconImage& image);
+
 class QIconMod {
 public:
     explicit QIconMod(std::string path);
@@ -71,7 +75,8 @@ public:
 
     // The image count of an ICO header (reserved 0, type 1), or -1.
     static std::int32_t fnReadIcoHeader(formats::ByteSource& file);
-    static bool fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count);
+    // Writes the 6-byte header of an icon file (type 1) or a cursor file (type 2).
+    static bool fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count, std::uint16_t type = 1);
 
     // The file offset of image `index` in an ICO file written with `selection` (-1 all).
     static std::uint64_t fnImageOffset(const IconImageSet& set, std::uint32_t index, std::int32_t selection);

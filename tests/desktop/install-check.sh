@@ -74,7 +74,8 @@ if [ -f "$entry" ]; then
   [ -x "$prefix/bin/$try" ] || fail "vexil.thumbnailer: TryExec $try is not an installed program"
   grep -q '^Exec=vexil-thumbnailer -s %s %i %o$' "$entry" || fail "vexil.thumbnailer: unexpected Exec line"
   for type in application/x-ms-dos-executable application/x-msdownload application/vnd.microsoft.portable-executable \
-              application/x-ms-ne-executable application/x-dosexec application/x-ms-dll image/vnd.microsoft.icon; do
+              application/x-ms-ne-executable application/x-dosexec application/x-ms-dll image/vnd.microsoft.icon \
+              image/x-win-bitmap application/x-navi-animation; do
     grep -q "^MimeType=.*$type;" "$entry" || fail "vexil.thumbnailer: MimeType lacks $type"
   done
 fi

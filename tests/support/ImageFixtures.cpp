@@ -258,6 +258,56 @@ Bytes makeIco(const std::vector<IcoEntry>& entries, std::uint16_t type, std::uin
     return b;
 }
 
+Bytes makeCur(const std::vector<CursorSpec>& images) {
+    std::vector<IcoEntry> entries;
+    for (const CursorSpec& c : images) {
+        IcoEntry e{c.data};
+        e.planes = c.hotspotX;
+        e.bitCount = c.hotspotY;
+        entries.push_back(e);
+    }
+    return makeIco(entries, 2);
+}
+
+namespace {
+
+void appendChunk(Bytes& b, const std::string& id, const Bytes& data) {
+    b.insert(b.end(), id.begin(), id.end());
+    appendU32(b, static_cast<std::uint32_t>(data.size()));
+    b.insert(b.end(), data.begin(), data.end());
+    if (data.size() % 2) b.push_back(0);
+}
+
+Bytes words(const std::vector<std::uint32_t>& values) {
+    Bytes b;
+    for (std::uint32_t v : values) appendU32(b, v);
+    return b;
+}
+
+}  // namespace
+
+Bytes makeAni(const AniSpec& spec) {
+    Bytes body{'A', 'C', 'O', 'N'};
+    if (spec.infoList) {
+        Bytes info{'I', 'N', 'F', 'O'};
+        appendChunk(info, "INAM", Bytes{'w', 'a', 'i', 't', 0});
+        appendChunk(body, "LIST", info);
+    }
+    const auto frames = static_cast<std::uint32_t>(spec.frames.size());
+    const std::uint32_t steps = spec.steps ? spec.steps : frames;
+    const std::uint32_t flags = spec.flags | (spec.sequence.empty() ? 0u : 2u);
+    appendChunk(body, "anih", words({36, spec.frameCount.value_or(frames), steps, 0, 0, 0, 0, spec.defaultRate, flags}));
+    if (!spec.rate.empty()) appendChunk(body, "rate", words(spec.rate));
+    if (!spec.sequence.empty()) appendChunk(body, "seq ", words(spec.sequence));
+    Bytes list{'f', 'r', 'a', 'm'};
+    for (const Bytes& frame : spec.frames) appendChunk(list, "icon", frame);
+    appendChunk(body, "LIST", list);
+    Bytes file{'R', 'I', 'F', 'F'};
+    appendU32(file, static_cast<std::uint32_t>(body.size()));
+    file.insert(file.end(), body.begin(), body.end());
+    return file;
+}
+
 Bytes icoRepeatingOneImage(const Bytes& image, int count) {
     Bytes file{0, 0, 1, 0};
     appendU16(file, static_cast<std::uint16_t>(count));
@@ -286,6 +336,14 @@ Bytes patternDib(int size, int bitCount) {
         return (i & 1) ? 0xFFFF0000u : 0xFF0000FFu;
     };
     s.mask = [size](int x, int y) { return x == 0 || y == 0 || x == size - 1 || y == size - 1; };
+    return makeDib(s);
+}
+
+Bytes solidDib(int size, Argb colour, int bitCount) {
+    DibSpec s;
+    s.width = s.height = size;
+    s.bitCount = bitCount;
+    s.pixel = [colour](int, int) { return colour; };
     return makeDib(s);
 }
 

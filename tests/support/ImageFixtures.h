@@ -73,8 +73,36 @@ struct IcoEntry {
 // An ICO file (or, with type 2, a cursor file).
 Bytes makeIco(const std::vector<IcoEntry>& entries, std::uint16_t type = 1, std::uint16_t reserved = 0);
 
+// A cursor image with its hotspot.
+struct CursorSpec {
+    Bytes data;
+    std::uint16_t hotspotX = 0;
+    std::uint16_t hotspotY = 0;
+};
+
+// A .cur file: an ICO layout of type 2 whose entries hold the hotspot in place of planes
+// and depth.
+Bytes makeCur(const std::vector<CursorSpec>& images);
+
+// An animated cursor file (RIFF "ACON"). Each frame is a whole .ico or .cur file. Without
+// rate or sequence those chunks are left out; steps 0 means one step per frame.
+struct AniSpec {
+    std::vector<Bytes> frames;
+    std::vector<std::uint32_t> rate{};      // jiffies per step
+    std::vector<std::uint32_t> sequence{};  // frame per step
+    std::uint32_t steps = 0;
+    std::uint32_t defaultRate = 10;
+    std::optional<std::uint32_t> frameCount{};  // anih nFrames; default frames.size()
+    std::uint32_t flags = 1;                // AF_ICON, plus AF_SEQUENCE when sequence is given
+    bool infoList = false;                  // a LIST INFO with a title before the header
+};
+Bytes makeAni(const AniSpec& spec);
+
 // An ICO file whose `count` entries all name the one image stored after the directory.
 Bytes icoRepeatingOneImage(const Bytes& image, int count);
+
+// Shorthand: a square image of one opaque colour, without transparent pixels.
+Bytes solidDib(int size, Argb colour, int bitCount = 32);
 
 // Shorthand: a square image of size s and depth bpp with a simple recognisable pattern.
 Bytes patternDib(int size, int bitCount);

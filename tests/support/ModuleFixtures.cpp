@@ -301,6 +301,38 @@ std::vector<RawResource> iconResources(const std::vector<ModuleIcon>& icons, std
     return out;
 }
 
+std::vector<RawResource> cursorResources(const std::vector<ModuleCursor>& cursors, std::uint16_t firstId,
+                                         std::uint16_t language) {
+    std::vector<RawResource> out;
+    std::uint16_t next = firstId;
+    for (const ModuleCursor& cursor : cursors) {
+        std::vector<std::uint16_t> ids = cursor.cursorIds;
+        if (ids.empty())
+            for (std::size_t i = 0; i < cursor.images.size(); ++i) ids.push_back(next++);
+        if (ids.size() != cursor.images.size()) throw std::invalid_argument("one cursor id per image");
+        Bytes group{0, 0, 2, 0};
+        appendU16(group, static_cast<std::uint16_t>(cursor.images.size()));
+        for (std::size_t i = 0; i < ids.size(); ++i) {
+            const CursorSpec& c = cursor.images[i];
+            Bytes data;
+            appendU16(data, c.hotspotX);
+            appendU16(data, c.hotspotY);
+            data.insert(data.end(), c.data.begin(), c.data.end());
+            if (std::none_of(out.begin(), out.end(), [&ids, i](const RawResource& r) { return r.type == resId(formats::kRtCursor) && r.name == resId(ids[i]); }))
+                out.push_back({resId(formats::kRtCursor), resId(ids[i]), data, language});
+            const bool png = c.data.size() >= 24 && c.data[0] == 0x89;
+            appendU16(group, static_cast<std::uint16_t>(png ? (c.data[18] << 8 | c.data[19]) : getU32(c.data, 4)));
+            appendU16(group, static_cast<std::uint16_t>(png ? 2 * (c.data[22] << 8 | c.data[23]) : getU32(c.data, 8)));
+            appendU16(group, png ? 1 : getU16(c.data, 12));
+            appendU16(group, png ? 32 : getU16(c.data, 14));
+            appendU32(group, static_cast<std::uint32_t>(data.size()));
+            appendU16(group, ids[i]);
+        }
+        out.push_back({resId(formats::kRtGroupCursor), cursor.group, group, language});
+    }
+    return out;
+}
+
 const PeLayout::Entry& PeLayout::at(const ResourceName& type, const ResourceName& name) const {
     return findEntry(entries, type, name);
 }
@@ -539,13 +571,7 @@ bool writePeWithGap(const std::string& path, Bytes pe, const PeLayout& layout, s
 
 ModuleIcon solidIcon(int groupId, Argb colour) {
     ModuleIcon icon{resId(static_cast<std::uint16_t>(groupId)), {}, {}};
-    for (int size : {32, 16}) {
-        DibSpec dib;
-        dib.width = dib.height = size;
-        dib.bitCount = 24;
-        dib.pixel = [colour](int, int) { return colour; };
-        icon.images.push_back(makeDib(dib));
-    }
+    for (int size : {32, 16}) icon.images.push_back(solidDib(size, colour, 24));
     return icon;
 }
 

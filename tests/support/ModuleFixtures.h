@@ -69,6 +69,19 @@ Bytes makeGroupDirectory(const std::vector<Bytes>& images, const std::vector<std
 std::vector<RawResource> iconResources(const std::vector<ModuleIcon>& icons, std::uint16_t firstIconId = 1,
                                        std::uint16_t language = kLangEnUs);
 
+// One cursor group and its images, each with its hotspot. The images become RT_CURSOR
+// resources (hotspot words, then the image) with ids given or handed out from firstId.
+struct ModuleCursor {
+    ResourceName group;
+    std::vector<CursorSpec> images;
+    std::vector<std::uint16_t> cursorIds{};
+};
+
+// The RT_GROUP_CURSOR and RT_CURSOR resources of these cursors: each group's images first,
+// then the group, whose entries give 16-bit width and doubled height as the bitmap does.
+std::vector<RawResource> cursorResources(const std::vector<ModuleCursor>& cursors, std::uint16_t firstId = 1,
+                                         std::uint16_t language = kLangEnUs);
+
 struct PeOptions {
     bool plus = false;                    // PE32+ headers (64-bit module)
     std::uint16_t language = kLangEnUs;   // language of the resources made from icons

@@ -1,0 +1,37 @@
+// vexil-cli's cursor commands and the listing: what kind of file a path holds, opened once
+// for what the commands read of it.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "cli/Cli.h"
+#include "formats/ModuleResources.h"
+#include "iconmod/Cursors.h"
+
+namespace cli {
+
+enum class FileKind { Other, Pe32, Pe32Plus, Ne, Ico, Cur, Ani };
+
+// A file opened for its cursors and icons: a module's resources, or the bytes of an
+// .ico, .cur or .ani file read whole.
+struct OpenedFile {
+    FileKind kind = FileKind::Other;
+    std::unique_ptr<formats::ResourceModule> module;
+    iconmod::SharedBytes bytes;
+};
+
+// Opens the file; nullopt (with *error set) when it cannot be read.
+std::optional<OpenedFile> openFile(const std::string& path, std::string* error);
+
+// The JSON name of a kind: "PE32", "PE32+", "NE", "ICO", "CUR", "ANI", "other".
+const char* kindName(FileKind kind);
+
+// The commands. Each returns the exit status, or nullopt when the command line is not one
+// of them (`groups` and `images` without --cursors).
+std::optional<int> runCursorCommand(const std::string& command, const Args& args);
+
+int cmdList(const Args& args);
+
+}  // namespace cli

@@ -1,0 +1,159 @@
+// vexil-cli list FILE --json: everything the file holds of icons and cursors as one JSON
+// object, for scripts.
+#include <cstdio>
+
+#include "cli/CliCursors.h"
+#include "cli/JsonText.h"
+#include "iconmod/IconGroups.h"
+#include "iconmod/Iconmod.h"
+#include "platform/MessageBox.h"
+
+namespace cli {
+namespace {
+
+std::string number(std::uint64_t n) { return std::to_string(n); }
+
+template <class T>
+std::string orNull(const std::optional<T>& value) {
+    return value ? std::to_string(*value) : std::string("null");
+}
+
+// The items joined into a JSON array.
+std::string array(const std::vector<std::string>& items) {
+    std::string out = "[";
+    for (std::size_t i = 0; i < items.size(); ++i) out += (i ? ", " : "") + items[i];
+    return out + "]";
+}
+
+std::string imageObject(const iconmod::IconImage& image, const std::string& extra = {}) {
+    return "{\"width\": " + number(static_cast<std::uint64_t>(image.Width)) +
+           ", \"height\": " + number(static_cast<std::uint64_t>(image.Height)) +
+           ", \"bits\": " + number(static_cast<std::uint64_t>(image.ColorBits)) + ", \"format\": \"" +
+           (image.IsPng ? "png" : "dib") + "\", \"bytes\": " + number(image.DataSize()) + extra + "}";
+}
+
+std::string cursorImages(const iconmod::CursorSet* set) {
+    std::vector<std::string> images;
+    if (set)
+        for (const iconmod::CursorImage& c : set->Images)
+            images.push_back(imageObject(c.Image, ", \"hotspot\": [" + number(c.HotspotX) + ", " + number(c.HotspotY) + "]"));
+    return array(images);
+}
+
+std::string iconImages(const iconmod::IconImageSet* set) {
+    std::vector<std::string> images;
+    if (set)
+        for (const iconmod::IconImage& image : set->Images) images.push_back(imageObject(image));
+    return array(images);
+}
+
+// A group object: an entry of a module (with its name, id and language) or the one group
+// of a file ("-", no id or language). `images` is the JSON array of its images.
+std::string groupObject(std::size_t index, const formats::ResourceName* name, std::optional<std::uint16_t> language,
+                        const std::string& images) {
+    const std::string text = name ? formats::groupNameText(*name) : std::string("-");
+    return "{\"index\": " + number(index) + ", " + json::textMember("name", text, "name_hex") +
+           ", \"id\": " + orNull(name ? name->id : std::nullopt) + ", \"language\": " + orNull(language) +
+           ", \"images\": " + images + "}";
+}
+
+std::string animatedObject(const std::string& name, const char* type, const iconmod::AnimatedCursor* ani) {
+    std::vector<std::string> steps;
+    if (ani)
+        for (const formats::AniStep& s : ani->Steps)
+            steps.push_back("{\"frame\": " + number(s.frame) + ", \"delay_ms\": " + number(formats::jiffiesToMs(s.jiffies)) + "}");
+    return "{" + json::textMember("name", name, "name_hex") + ", \"type\": \"" + type +
+           "\", \"frames\": " + number(ani ? ani->Frames.size() : 0) + ", \"steps\": " + array(steps) + "}";
+}
+
+// Prints the items of one JSON array as they are made, so that memory stays that of one
+// group however many groups a module claims.
+class ArrayOut {
+public:
+    void operator()(const std::string& item) {
+        std::fputs(first_ ? "" : ", ", stdout);
+        std::fputs(item.c_str(), stdout);
+        first_ = false;
+    }
+
+private:
+    bool first_ = true;
+};
+
+void iconGroups(const std::string& path, const OpenedFile& file, ArrayOut& out) {
+    if (file.kind == FileKind::Ico) {
+        iconmod::QIconMod source(path);
+        const auto set = source.fnReadIcoFile(path);
+        return out(groupObject(0, nullptr, std::nullopt, iconImages(set.get())));
+    }
+    if (!file.module) return;
+    const auto names = file.module->names(formats::kRtGroupIcon);
+    if (!names) return;
+    // The groups are read as the icon save dialog reads them.
+    iconmod::QIconMod source(path);
+    const bool opened = source.fnOpenAnyModule();
+    for (std::size_t i = 0; i < names->size(); ++i) {
+        const formats::ResourceName& name = (*names)[i];
+        source.GroupName = formats::groupNameText(name);
+        const bool loaded = opened && !source.GroupName.empty() && iconmod::fnLoadGroup(source);
+        out(groupObject(i, &name, file.module->languageAt(formats::kRtGroupIcon, i),
+                        iconImages(loaded ? source.Images.get() : nullptr)));
+    }
+}
+
+void cursorGroups(const OpenedFile& file, const std::optional<iconmod::AnimatedCursor>& ani, ArrayOut& out) {
+    if (file.kind == FileKind::Cur) {
+        const auto set = iconmod::readCursorSet(file.bytes);
+        return out(groupObject(0, nullptr, std::nullopt, cursorImages(set ? &*set : nullptr)));
+    }
+    for (std::size_t i = 0; ani && i < ani->Frames.size(); ++i)
+        out(groupObject(i, nullptr, std::nullopt, cursorImages(&ani->Frames[i])));
+    if (!file.module) return;
+    const auto names = file.module->names(formats::kRtGroupCursor);
+    for (std::size_t i = 0; names && i < names->size(); ++i) {
+        const formats::ResourceName& name = (*names)[i];
+        const auto set = name.isId() || !name.text.empty() ? iconmod::loadCursorGroup(*file.module, name) : std::nullopt;
+        out(groupObject(i, &name, file.module->languageAt(formats::kRtGroupCursor, i), cursorImages(set ? &*set : nullptr)));
+    }
+}
+
+void animations(const OpenedFile& file, const std::optional<iconmod::AnimatedCursor>& ani, ArrayOut& out) {
+    if (ani) out(animatedObject("-", "cursor", &*ani));
+    if (!file.module) return;
+    for (const auto& [type, kind] : {std::pair{formats::kRtAniCursor, "cursor"}, std::pair{formats::kRtAniIcon, "icon"}}) {
+        const auto names = file.module->names(type);
+        for (std::size_t i = 0; names && i < names->size(); ++i) {
+            const auto data = file.module->loadAt(type, i);
+            const auto one = data ? iconmod::readAnimatedCursor(iconmod::SharedBytes(*data)) : std::nullopt;
+            out(animatedObject(formats::groupNameText((*names)[i]), kind, one ? &*one : nullptr));
+        }
+    }
+}
+
+}  // namespace
+
+int cmdList(const Args& args) {
+    if (args.size() != 2 || args[1] != "--json") return usage("usage: vexil-cli list FILE --json");
+    const std::string& path = args[0];
+    std::string error;
+    auto file = openFile(path, &error);
+    if (!file) return fail(error);
+
+    // A group that cannot be read is listed with no images; the core's boxes stay silent.
+    const auto previous =
+        platform::setMessageBoxHandler([](const std::string&, const std::string&, unsigned) { return platform::mb::IdOk; });
+    const auto ani = file->kind == FileKind::Ani ? iconmod::readAnimatedCursor(file->bytes) : std::nullopt;
+    std::printf("{%s, \"kind\": \"%s\", \"icons\": [", json::textMember("file", path, "path_hex").c_str(),
+                kindName(file->kind));
+    ArrayOut icons, cursors, animated;
+    iconGroups(path, *file, icons);
+    std::fputs("], \"cursors\": [", stdout);
+    cursorGroups(*file, ani, cursors);
+    std::fputs("], \"animated\": [", stdout);
+    animations(*file, ani, animated);
+    std::fputs("]}\n", stdout);
+    platform::setMessageBoxHandler(previous);
+    return 0;
+}
+
+}  // namespace cli

@@ -1,0 +1,57 @@
+#include "formats/CursorFile.h"
+
+#include "formats/AniFile.h"
+#include "formats/IconDecode.h"
+#include "formats/IconFile.h"
+
+namespace formats {
+namespace {
+
+constexpr std::size_t kMaxTries = 4;
+constexpr std::uint64_t kHotspotSize = 4;
+
+}  // namespace
+
+std::optional<CursorResource> splitCursorResource(ByteView data) {
+    const auto image = data.from(kHotspotSize);
+    if (!image) return std::nullopt;
+    return CursorResource{*data.u16(0), *data.u16(2), *image};
+}
+
+std::optional<std::vector<IconDirEntry>> readImageFileDirectory(ByteView file, bool* isCursor) {
+    const bool cursor = curImageCount(file).has_value();
+    auto entries = cursor ? readCurDirectory(file) : readIcoDirectory(file);
+    if (!entries) return std::nullopt;
+    for (const IconDirEntry& e : *entries)
+        if (!file.fits(e.imageOffset, e.bytesInRes)) return std::nullopt;
+    if (isCursor) *isCursor = cursor;
+    return entries;
+}
+
+bool isCursorFile(ByteView head) { return curImageCount(head).has_value() || isAni(head); }
+
+std::optional<ArgbImage> cursorFilePicture(ByteSource& source, int size) {
+    if (size <= 0 || source.size() > kMaxCursorFileSize) return std::nullopt;
+    const auto bytes = source.read(0, source.size());
+    if (!bytes) return std::nullopt;
+    ByteView file(*bytes);
+    if (isAni(file)) {
+        const auto ani = readAni(file);
+        if (!ani) return std::nullopt;
+        const AniFrame& frame = ani->frames[ani->steps.front().frame];
+        file = *file.sub(frame.offset, frame.size);
+    } else if (!curImageCount(file)) {
+        return std::nullopt;
+    }
+    const auto entries = readImageFileDirectory(file);
+    if (!entries) return std::nullopt;
+    auto order = scaleDownOrder(*entries, size);
+    if (order.size() > kMaxTries) order.resize(kMaxTries);
+    for (std::size_t i : order) {
+        const IconDirEntry& e = (*entries)[i];
+        if (auto image = decodeIconImage(*file.sub(e.imageOffset, e.bytesInRes))) return shrinkToFit(*image, size);
+    }
+    return std::nullopt;
+}
+
+}  // namespace formats
