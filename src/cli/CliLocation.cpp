@@ -10,8 +10,6 @@
 namespace cli {
 namespace {
 
-constexpr std::uint16_t kRtGroupCursor = 12;
-
 bool has(const Args& args, const char* word) { return std::find(args.begin(), args.end(), word) != args.end(); }
 
 }  // namespace
@@ -29,7 +27,7 @@ std::optional<int> takeLocation(const std::string& command, Args& args) {
     args.erase(at, at + 2);
 
     const bool cursors = command == "save-cur" || command == "xcursor" || has(args, "--cursors");
-    const std::uint16_t type = cursors ? kRtGroupCursor : formats::kRtGroupIcon;
+    const std::uint16_t type = cursors ? formats::kRtGroupCursor : formats::kRtGroupIcon;
     const char* noun = cursors ? "cursor group" : "icon group";
 
     iconmod::LocationError error = iconmod::LocationError::None;

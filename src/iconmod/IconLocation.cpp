@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "formats/AniFile.h"
 #include "formats/IconDirectory.h"
 #include "formats/ModuleResources.h"
 #include "platform/FileSource.h"
@@ -11,15 +12,13 @@ namespace iconmod {
 namespace {
 
 constexpr std::size_t kMaxDigits = 9;
-constexpr std::uint16_t kRtGroupCursor = 12;
-constexpr std::uint64_t kRiffHeaderSize = 12;
-constexpr std::uint32_t kRiff = 0x46464952;  // "RIFF"
-constexpr std::uint32_t kAcon = 0x4E4F4341;  // "ACON"
+// Enough of a file's start to tell an icon, cursor or animated cursor file.
+constexpr std::uint64_t kHeadSize = 12;
 
 // The header type of a file that is one group of this type: 1 an icon file, 2 a cursor file.
 std::uint16_t fileTypeOf(std::uint16_t groupType) {
     if (groupType == formats::kRtGroupIcon) return 1;
-    if (groupType == kRtGroupCursor) return 2;
+    if (groupType == formats::kRtGroupCursor) return 2;
     return 0;
 }
 
@@ -35,12 +34,12 @@ std::optional<FileGroups> groupsOf(const std::string& path, std::uint16_t groupT
     auto file = platform::FileSource::open(path);
     if (!file) return std::nullopt;
     FileGroups groups;
-    if (const auto header = file->read(0, std::min<std::uint64_t>(file->size(), kRiffHeaderSize))) {
+    if (const auto header = file->read(0, std::min<std::uint64_t>(file->size(), kHeadSize))) {
         const formats::ByteView h(*header);
         const std::uint16_t type = fileTypeOf(groupType);
         const bool iconFile = type != 0 && h.u16(0) == 0 && h.u16(2) == type && h.u16(4).value_or(0) != 0;
         // An animated cursor (RIFF form ACON) is one cursor too.
-        const bool animated = groupType == kRtGroupCursor && h.u32(0) == kRiff && h.u32(8) == kAcon;
+        const bool animated = groupType == formats::kRtGroupCursor && formats::isAni(h);
         if (iconFile || animated) {
             groups.isGroupFile = true;
             return groups;
