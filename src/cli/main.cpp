@@ -28,6 +28,8 @@ const char kHelp[] =
     "  save-ico FILE GROUP OUT [--image K] all images of the group (or image K alone) as .ico\n"
     "  save-bmp FILE GROUP K OUT           image K of the group as .bmp\n"
     "  count FILE...                       the number of icons of each file: count, tab, path\n"
+    "                                      (a path that is no readable file: a line on stderr,\n"
+    "                                      exit status 1)\n"
     "  theme FILE GROUP NAME [--prefix DIR]\n"
     "                                      the group as an icon set for desktop entries\n"
     "                                      (Icon=NAME): DIR/hicolor/<N>x<N>/apps/NAME.png at\n"
