@@ -92,6 +92,11 @@ TEST(CliCursors, GroupsImagesAndExactCopies) {
         {{"save-cur", module, "#3"}, 2, ""},
         {{"save-cur", module, "BUSY", dir.file("x.cur")}, 1, ""},
         {{"save-cur", module, "#3", dir.file("no/dir/x.cur")}, 1, ""},
+        // Locations count cursor groups for the cursor commands: module order, or -id.
+        {{"images", "--location", module + ",1", "--cursors"}, 0, "32x32, 16色, hotspot 0,0\n32x32, 256色, hotspot 31,31\n"},
+        {{"images", "--location", module + ",-3", "--cursors"}, 0, "32x32, 16色, hotspot 0,0\n32x32, 256色, hotspot 31,31\n"},
+        {{"images", "--location", cur + ",0", "--cursors"}, 0, "32x32, 2色, hotspot 3,4\n48x48, True Color (32bit), hotspot 47,47\n"},
+        {{"images", "--location", module + ",2", "--cursors"}, 1, ""},
     };
     for (const auto& c : cases) {
         const auto r = cli(c.args);
@@ -105,6 +110,8 @@ TEST(CliCursors, GroupsImagesAndExactCopies) {
     EXPECT_EQ(fixtures::readFile(dir.file("copy.cur")), fixtures::readFile(cur));
     ASSERT_EQ(cli({"save-cur", module, "#3", dir.file("group.cur")}).status, 0);
     EXPECT_EQ(cli({"images", dir.file("group.cur"), "-", "--cursors"}).out, cases[4].out);
+    ASSERT_EQ(cli({"save-cur", "--location", module + ",-3", dir.file("located.cur")}).status, 0);
+    EXPECT_EQ(fixtures::readFile(dir.file("located.cur")), fixtures::readFile(dir.file("group.cur")));
 }
 
 TEST(CliCursors, XcursorFilesReadBackWithLibXcursor) {
