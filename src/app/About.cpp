@@ -5,10 +5,9 @@
 
 #include "qtshared/Looks.h"
 #include "qtshared/Scaling.h"
-#include "vexil/Version.h"
 #include "ui_About.h"
 
-const char* const TAboutForm::kTitleText = "Vexil アイコン抽出 Ver";
+const char* const TAboutForm::kTitleText = "Vexil アイコン抽出 Ver1.07";
 
 namespace {
 constexpr int kFontPixels = 12;
@@ -22,7 +21,6 @@ TAboutForm::TAboutForm(QWidget* parent, int screenHeight) : QDialog(parent), ui(
     setFont(japaneseFont(kFontPixels));
     setWindowIcon(programIcon());
     ui->Image1->setPixmap(programIcon().pixmap(kIconSize, kIconSize));
-    ui->Label1->setText(QString::fromUtf8(kTitleText) + QString::fromUtf8(kVexilVersion));
     setFixedSize(kClientWidth, kClientHeight);
     // OK closes the box; Esc and the close box do too.
     connect(ui->BtnOK, &QPushButton::clicked, this, &QDialog::accept);

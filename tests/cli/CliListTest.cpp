@@ -108,7 +108,7 @@ TEST(CliList, GroupsThatShareOneLargeDirectoryCostOneGroupOfMemory) {
     // 2,000 entries, each naming the one image: the listing names 600,000 images (some
     // 60 MB of text), but it is printed as it is made and memory stays that of one group.
     constexpr int kGroups = 300, kEntries = 2000;
-    std::vector<fixtures::ModuleCursor> cursors{{resId(1), std::vector<fixtures::CursorSpec>(kEntries, {fixtures::patternDib(16, 4), 0, 0}),
+    std::vector<fixtures::ModuleCursor> cursors{{resId(1), std::vector<fixtures::CursorEntry>(kEntries, {fixtures::patternDib(16, 4), 0, 0}),
                                                  std::vector<std::uint16_t>(kEntries, 1)}};
     for (int g = 2; g <= kGroups; ++g) cursors.push_back({resId(static_cast<std::uint16_t>(g)), {}, {}});
     fixtures::PeLayout layout;

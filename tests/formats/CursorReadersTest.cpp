@@ -5,7 +5,7 @@
 #include "formats/CursorFile.h"
 #include "support/ImageFixtures.h"
 
-using fixtures::AniSpec;
+using fixtures::AniLayout;
 using fixtures::Bytes;
 using formats::AniStep;
 

@@ -7,7 +7,7 @@
 #include "support/ModuleFixtures.h"
 
 using fixtures::Bytes;
-using fixtures::CursorSpec;
+using fixtures::CursorEntry;
 using fixtures::resId;
 using fixtures::resName;
 
@@ -18,7 +18,7 @@ Bytes png(int size) {
 }
 
 // Images of 1, 4, 8 and 32 bits with hotspots at the corners, and a PNG image.
-const std::vector<CursorSpec> kImages{
+const std::vector<CursorEntry> kImages{
     {fixtures::patternDib(32, 1), 0, 0},
     {fixtures::patternDib(32, 4), 31, 0},
     {fixtures::patternDib(48, 8), 0, 47},
@@ -36,7 +36,7 @@ const std::vector<Expected> kExpected{
     {32, 32, 32, false, 31, 31}, {64, 64, 32, true, 5, 6},
 };
 
-void expectImages(const iconmod::CursorSet& set, const std::vector<CursorSpec>& specs, const std::string& what) {
+void expectImages(const iconmod::CursorSet& set, const std::vector<CursorEntry>& expected, const std::string& what) {
     ASSERT_EQ(set.Images.size(), kExpected.size()) << what;
     for (std::size_t i = 0; i < kExpected.size(); ++i) {
         const auto& c = set.Images[i];
@@ -47,7 +47,7 @@ void expectImages(const iconmod::CursorSet& set, const std::vector<CursorSpec>& 
         EXPECT_EQ(c.Image.IsPng, e.png) << what << i;
         EXPECT_EQ(c.HotspotX, e.x) << what << i;
         EXPECT_EQ(c.HotspotY, e.y) << what << i;
-        EXPECT_EQ(c.Image.Data.toBytes(), specs[i].data) << what << i;
+        EXPECT_EQ(c.Image.Data.toBytes(), expected[i].data) << what << i;
     }
 }
 
@@ -159,7 +159,7 @@ TEST(Cursors, SavedCurFileIsTheStoredBytes) {
     sized.width = sized.height = 16;
     sized.bitCount = 8;
     sized.sizeImage = 1234;
-    std::vector<CursorSpec> images = kImages;
+    std::vector<CursorEntry> images = kImages;
     images.push_back({fixtures::makeDib(sized), 15, 1});
     images.push_back({png(256), 128, 128});
 

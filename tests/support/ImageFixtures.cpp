@@ -258,9 +258,9 @@ Bytes makeIco(const std::vector<IcoEntry>& entries, std::uint16_t type, std::uin
     return b;
 }
 
-Bytes makeCur(const std::vector<CursorSpec>& images) {
+Bytes makeCur(const std::vector<CursorEntry>& images) {
     std::vector<IcoEntry> entries;
-    for (const CursorSpec& c : images) {
+    for (const CursorEntry& c : images) {
         IcoEntry e{c.data};
         e.planes = c.hotspotX;
         e.bitCount = c.hotspotY;
@@ -286,21 +286,21 @@ Bytes words(const std::vector<std::uint32_t>& values) {
 
 }  // namespace
 
-Bytes makeAni(const AniSpec& spec) {
+Bytes makeAni(const AniLayout& ani) {
     Bytes body{'A', 'C', 'O', 'N'};
-    if (spec.infoList) {
+    if (ani.infoList) {
         Bytes info{'I', 'N', 'F', 'O'};
         appendChunk(info, "INAM", Bytes{'w', 'a', 'i', 't', 0});
         appendChunk(body, "LIST", info);
     }
-    const auto frames = static_cast<std::uint32_t>(spec.frames.size());
-    const std::uint32_t steps = spec.steps ? spec.steps : frames;
-    const std::uint32_t flags = spec.flags | (spec.sequence.empty() ? 0u : 2u);
-    appendChunk(body, "anih", words({36, spec.frameCount.value_or(frames), steps, 0, 0, 0, 0, spec.defaultRate, flags}));
-    if (!spec.rate.empty()) appendChunk(body, "rate", words(spec.rate));
-    if (!spec.sequence.empty()) appendChunk(body, "seq ", words(spec.sequence));
+    const auto frames = static_cast<std::uint32_t>(ani.frames.size());
+    const std::uint32_t steps = ani.steps ? ani.steps : frames;
+    const std::uint32_t flags = ani.flags | (ani.sequence.empty() ? 0u : 2u);
+    appendChunk(body, "anih", words({36, ani.frameCount.value_or(frames), steps, 0, 0, 0, 0, ani.defaultRate, flags}));
+    if (!ani.rate.empty()) appendChunk(body, "rate", words(ani.rate));
+    if (!ani.sequence.empty()) appendChunk(body, "seq ", words(ani.sequence));
     Bytes list{'f', 'r', 'a', 'm'};
-    for (const Bytes& frame : spec.frames) appendChunk(list, "icon", frame);
+    for (const Bytes& frame : ani.frames) appendChunk(list, "icon", frame);
     appendChunk(body, "LIST", list);
     Bytes file{'R', 'I', 'F', 'F'};
     appendU32(file, static_cast<std::uint32_t>(body.size()));

@@ -74,7 +74,7 @@ struct IcoEntry {
 Bytes makeIco(const std::vector<IcoEntry>& entries, std::uint16_t type = 1, std::uint16_t reserved = 0);
 
 // A cursor image with its hotspot.
-struct CursorSpec {
+struct CursorEntry {
     Bytes data;
     std::uint16_t hotspotX = 0;
     std::uint16_t hotspotY = 0;
@@ -82,11 +82,11 @@ struct CursorSpec {
 
 // A .cur file: an ICO layout of type 2 whose entries hold the hotspot in place of planes
 // and depth.
-Bytes makeCur(const std::vector<CursorSpec>& images);
+Bytes makeCur(const std::vector<CursorEntry>& images);
 
 // An animated cursor file (RIFF "ACON"). Each frame is a whole .ico or .cur file. Without
 // rate or sequence those chunks are left out; steps 0 means one step per frame.
-struct AniSpec {
+struct AniLayout {
     std::vector<Bytes> frames;
     std::vector<std::uint32_t> rate{};      // jiffies per step
     std::vector<std::uint32_t> sequence{};  // frame per step
@@ -96,7 +96,7 @@ struct AniSpec {
     std::uint32_t flags = 1;                // AF_ICON, plus AF_SEQUENCE when sequence is given
     bool infoList = false;                  // a LIST INFO with a title before the header
 };
-Bytes makeAni(const AniSpec& spec);
+Bytes makeAni(const AniLayout& ani);
 
 // An ICO file whose `count` entries all name the one image stored after the directory.
 Bytes icoRepeatingOneImage(const Bytes& image, int count);

@@ -313,7 +313,7 @@ std::vector<RawResource> cursorResources(const std::vector<ModuleCursor>& cursor
         Bytes group{0, 0, 2, 0};
         appendU16(group, static_cast<std::uint16_t>(cursor.images.size()));
         for (std::size_t i = 0; i < ids.size(); ++i) {
-            const CursorSpec& c = cursor.images[i];
+            const CursorEntry& c = cursor.images[i];
             Bytes data;
             appendU16(data, c.hotspotX);
             appendU16(data, c.hotspotY);

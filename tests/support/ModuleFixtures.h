@@ -73,7 +73,7 @@ std::vector<RawResource> iconResources(const std::vector<ModuleIcon>& icons, std
 // resources (hotspot words, then the image) with ids given or handed out from firstId.
 struct ModuleCursor {
     ResourceName group;
-    std::vector<CursorSpec> images;
+    std::vector<CursorEntry> images;
     std::vector<std::uint16_t> cursorIds{};
 };
 
