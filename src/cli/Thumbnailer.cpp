@@ -25,7 +25,6 @@
 #include <string_view>
 #include <vector>
 
-#include "formats/IconDecode.h"
 #include "formats/IconFile.h"
 #include "iconmod/PngExport.h"
 #include "platform/AtomicFile.h"
@@ -111,26 +110,11 @@ bool writeAll(int fd, formats::ByteView bytes) {
     return true;
 }
 
-// The thumbnail of icon 0 at `size`, by the scale-down rule. When the image the rule picks
-// is a whole PNG of exactly size x size, its bytes go out as they are (up to IEND);
-// otherwise it is decoded, shrunk when larger, and encoded. When that image cannot be
-// decoded, IconFile::scaledDown tries the next few in the rule's order.
+// The thumbnail of icon 0 at `size`, by the scale-down rule: a whole PNG image of exactly
+// that size goes out as it is (up to IEND); any other picture is drawn (decoded, shrunk when
+// larger) and encoded.
 std::optional<formats::Bytes> thumbnailPng(formats::IconFile& file, int size) {
-    const auto images = file.imagesOf(0);
-    const int chosen = formats::chooseScaleDownEntry(images, size);
-    if (chosen < 0) return std::nullopt;
-    auto data = file.imageData(images[static_cast<std::size_t>(chosen)]);
-    if (data) {
-        const auto info = formats::readPngInfo(*data);
-        if (info && info->width == size && info->height == size) {
-            if (const auto length = formats::wholePngLength(*data)) {
-                data->resize(*length);
-                return data;
-            }
-        }
-        if (const auto picture = formats::decodeIconImage(*data))
-            return iconmod::encodePng(formats::shrinkToFit(*picture, size), iconmod::PngCompression::Fast);
-    }
+    if (auto png = file.wholePngOfSize(0, size)) return png;
     const auto picture = file.scaledDown(0, size);
     if (!picture) return std::nullopt;
     return iconmod::encodePng(*picture, iconmod::PngCompression::Fast);

@@ -169,6 +169,24 @@ std::optional<ArgbImage> IconFile::cursorPicture(int size) {
     return cursorFilePicture(*source_, size);
 }
 
+std::optional<Bytes> IconFile::wholePngOfSize(int index, int size) {
+    if (index < 0 || index >= count_ || size <= 0) return std::nullopt;
+    const auto images = imagesOf(index);
+    const int chosen = chooseScaleDownEntry(images, size);
+    if (chosen < 0) return std::nullopt;
+    // Only an image the directory lists at that size is read here; any other is drawn.
+    const IconDirEntry& e = images[static_cast<std::size_t>(chosen)];
+    if (sizeOf(e.width, e.height) != size || sizeOf(e.height, e.width) != size) return std::nullopt;
+    auto data = imageData(e);
+    if (!data) return std::nullopt;
+    const auto info = readPngInfo(*data);
+    if (!info || info->width != size || info->height != size) return std::nullopt;
+    const auto length = wholePngLength(*data);
+    if (!length) return std::nullopt;
+    data->resize(*length);
+    return data;
+}
+
 std::optional<Bytes> IconFile::imageData(const IconDirEntry& e) {
     if (kind_ == Kind::Ico) return source_->read(e.imageOffset, e.bytesInRes);
     if (kind_ == Kind::Module) return module_->load(kRtIcon, ResourceName::fromId(e.id));

@@ -49,6 +49,11 @@ public:
     // as cursorFilePicture (formats/CursorFile.h) makes it. nullopt for any other file.
     std::optional<ArgbImage> cursorPicture(int size);
 
+    // The bytes of the PNG image the scale-down rule picks for icon `index` at size x size,
+    // when that image is a whole PNG (formats::wholePngLength) of exactly that size, up to
+    // its IEND: a picture that can be passed on unchanged. nullopt otherwise.
+    std::optional<Bytes> wholePngOfSize(int index, int size);
+
     // The directory entries of icon `index`, in directory order (empty when unreadable).
     std::vector<IconDirEntry> imagesOf(int index);
     // The stored bytes of one of those entries (a DIB or a whole PNG), or nullopt.

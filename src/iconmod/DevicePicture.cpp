@@ -8,15 +8,10 @@ namespace iconmod {
 
 std::optional<formats::ArgbImage> devicePicture(formats::IconFile& file, int index, int logicalSize, int deviceSize) {
     if (deviceSize <= logicalSize) return std::nullopt;
-    int largest = 0;
-    for (const formats::IconDirEntry& e : file.imagesOf(index)) {
-        const int w = e.width == 0 && e.height == 0 ? 256 : e.width;
-        const int h = e.width == 0 && e.height == 0 ? 256 : e.height;
-        largest = std::max(largest, std::max(w, h));
-    }
-    if (largest <= logicalSize) return std::nullopt;
+    // The rule's picture is the largest image, not enlarged, when none reaches deviceSize:
+    // one no larger than the cell means the group has nothing finer to show.
     auto picture = file.scaledDown(index, deviceSize);
-    if (!picture) return std::nullopt;
+    if (!picture || std::max(picture->width, picture->height) <= logicalSize) return std::nullopt;
     if (picture->width != deviceSize || picture->height != deviceSize)
         return formats::scaleImage(*picture, deviceSize, deviceSize);
     return picture;
