@@ -12,6 +12,7 @@
 #include "formats/ModuleResources.h"
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
+#include "cli/CliRun.h"
 #include "support/RunProgram.h"
 
 using fixtures::Bytes;
@@ -19,11 +20,6 @@ using fixtures::resId;
 using fixtures::resName;
 
 namespace {
-
-fixtures::ProgramRun cli(std::vector<std::string> args) {
-    args.insert(args.begin(), VEXIL_CLI_PATH);
-    return fixtures::runProgram(args);
-}
 
 struct LoadedImage {
     unsigned size, width, height, xhot, yhot, delay;
@@ -99,18 +95,18 @@ TEST(CliCursors, GroupsImagesAndExactCopies) {
         {{"images", "--location", module + ",2", "--cursors"}, 1, ""},
     };
     for (const auto& c : cases) {
-        const auto r = cli(c.args);
+        const auto r = runVexilCli(c.args);
         EXPECT_EQ(r.status, c.status) << c.args[0] << " " << c.args[1] << r.err;
         if (c.status == 0) EXPECT_EQ(r.out, c.out) << c.args[0] << " " << c.args[1];
         else EXPECT_FALSE(r.err.empty()) << c.args[0] << " " << c.args[1];
     }
 
     // A .cur file copied through save-cur is the same file; a group's copy reads back.
-    ASSERT_EQ(cli({"save-cur", cur, "-", dir.file("copy.cur")}).status, 0);
+    ASSERT_EQ(runVexilCli({"save-cur", cur, "-", dir.file("copy.cur")}).status, 0);
     EXPECT_EQ(fixtures::readFile(dir.file("copy.cur")), fixtures::readFile(cur));
-    ASSERT_EQ(cli({"save-cur", module, "#3", dir.file("group.cur")}).status, 0);
-    EXPECT_EQ(cli({"images", dir.file("group.cur"), "-", "--cursors"}).out, cases[4].out);
-    ASSERT_EQ(cli({"save-cur", "--location", module + ",-3", dir.file("located.cur")}).status, 0);
+    ASSERT_EQ(runVexilCli({"save-cur", module, "#3", dir.file("group.cur")}).status, 0);
+    EXPECT_EQ(runVexilCli({"images", dir.file("group.cur"), "-", "--cursors"}).out, cases[4].out);
+    ASSERT_EQ(runVexilCli({"save-cur", "--location", module + ",-3", dir.file("located.cur")}).status, 0);
     EXPECT_EQ(fixtures::readFile(dir.file("located.cur")), fixtures::readFile(dir.file("group.cur")));
 }
 
@@ -143,7 +139,7 @@ TEST(CliCursors, XcursorFilesReadBackWithLibXcursor) {
     };
     for (const auto& c : cases) {
         const std::string out = dir.file("out.xcursor");
-        const auto r = cli({"xcursor", c.file, c.group, out});
+        const auto r = runVexilCli({"xcursor", c.file, c.group, out});
         ASSERT_EQ(r.status, 0) << c.what << r.err;
         EXPECT_EQ(loadXcursor(out), c.expected) << c.what;
     }
@@ -152,7 +148,7 @@ TEST(CliCursors, XcursorFilesReadBackWithLibXcursor) {
              {"xcursor", module, "#99", dir.file("x.xcursor")},
              {"xcursor", ani, "#1", dir.file("x.xcursor")},
              {"xcursor", dir.file("missing.cur"), "-", dir.file("x.xcursor")}}) {
-        EXPECT_EQ(cli(args).status, 1) << args[2];
+        EXPECT_EQ(runVexilCli(args).status, 1) << args[2];
     }
     EXPECT_TRUE(fixtures::readFile(dir.file("x.xcursor")).empty());
 }
@@ -167,11 +163,11 @@ TEST(CliCursors, ExtractWritesCursorsBesideIconsWhenAsked) {
     ASSERT_TRUE(fixtures::writeFile(in.file("arrow.cur"), cur));
 
     // Without --cursors the cursor files hold nothing to extract, as before.
-    auto run = cli({"extract", in.path(), "-o", out.path()});
+    auto run = runVexilCli({"extract", in.path(), "-o", out.path()});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "4 files, 1 icon written; skipped 3 files (3 without icons)\n");
 
-    run = cli({"extract", in.path(), "-o", scratch.path(), "--cursors"});
+    run = runVexilCli({"extract", in.path(), "-o", scratch.path(), "--cursors"});
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "4 files, 1 icon and 6 cursors written\n");
     struct Written {
@@ -195,7 +191,7 @@ TEST(CliCursors, ExtractWritesCursorsBesideIconsWhenAsked) {
         if (!w.sameAs.empty()) {
             auto args = w.sameAs;
             args.push_back(out.file("expected.cur"));
-            ASSERT_EQ(cli(args).status, 0) << w.name;
+            ASSERT_EQ(runVexilCli(args).status, 0) << w.name;
             expected = fixtures::readFile(out.file("expected.cur"));
         }
         EXPECT_EQ(fixtures::readFile(scratch.file(w.name)), expected) << w.name;

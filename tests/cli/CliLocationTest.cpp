@@ -9,6 +9,7 @@
 
 #include "formats/IconDecode.h"
 #include "support/ModuleFixtures.h"
+#include "cli/CliRun.h"
 #include "support/RunProgram.h"
 #include "vexil/Version.h"
 
@@ -17,11 +18,6 @@ using fixtures::resId;
 using fixtures::resName;
 
 namespace {
-
-fixtures::ProgramRun cli(std::vector<std::string> args) {
-    args.insert(args.begin(), VEXIL_CLI_PATH);
-    return fixtures::runProgram(args);
-}
 
 std::string slurp(const std::string& path) {
     const Bytes b = fixtures::readFile(path);
@@ -65,7 +61,7 @@ TEST(CliLocation, StandsForFileAndGroupOrFileAndIndex) {
             std::vector<std::string> args = i == 0 ? c.located : c.explicitly;
             for (std::string& a : args)
                 if (a[0] == '@') a = folder + a.substr(1);
-            const auto r = cli(args);
+            const auto r = runVexilCli(args);
             ASSERT_EQ(r.status, 0) << args[0] << " " << r.err;
             out[i] = r.out;
             if (!c.written.empty()) written[i] = slurp(folder + "/" + c.written);
@@ -75,7 +71,7 @@ TEST(CliLocation, StandsForFileAndGroupOrFileAndIndex) {
         EXPECT_EQ(c.written.empty(), written[0].empty()) << c.located[0];
     }
     // The stand-in file is named on one line of stderr; failures take one line each.
-    EXPECT_EQ(cli({"images", "--location", stub + ",-184"}).err,
+    EXPECT_EQ(runVexilCli({"images", "--location", stub + ",-184"}).err,
               "vexil-cli: " + stub + " holds no icon groups; reading " + mun + "\n");
     const std::pair<std::vector<std::string>, std::string> failures[] = {
         {{"images", "--location", m}, "vexil-cli: --location needs PATH,N (N a number, negative for a group id): " + m},
@@ -83,7 +79,7 @@ TEST(CliLocation, StandsForFileAndGroupOrFileAndIndex) {
         {{"save-bmp", "--location", m + ",-8", "0", dir.file("x.bmp")}, "vexil-cli: " + m + ": holds no icon group with id 8"},
         {{"render", "--location", m + ",3", "--size", "16", dir.file("x.png")}, "vexil-cli: " + m + ": holds no icon group 3"},
     };
-    for (const auto& [args, line] : failures) EXPECT_EQ(cli(args).err, line + "\n");
+    for (const auto& [args, line] : failures) EXPECT_EQ(runVexilCli(args).err, line + "\n");
 }
 
 TEST(CliTheme, WritesUnderTheUsersDataFolderAndPrintsTheIconLine) {
@@ -107,23 +103,23 @@ TEST(CliTheme, WritesUnderTheUsersDataFolderAndPrintsTheIconLine) {
         EXPECT_EQ(r.out, "Icon=a\n");
         EXPECT_TRUE(std::filesystem::exists(c.icon)) << c.icon;
     }
-    EXPECT_EQ(cli({"theme", m, "#1", "my app", "--prefix", dir.file("q")}).status, 2);
+    EXPECT_EQ(runVexilCli({"theme", m, "#1", "my app", "--prefix", dir.file("q")}).status, 2);
     EXPECT_FALSE(std::filesystem::exists(dir.file("q")));
 }
 
 TEST(Cli, VersionSixteenBitModulesAndOneLineFailures) {
     fixtures::TempDir dir;
     // The version is the project's, which the About box shows too.
-    EXPECT_EQ(cli({"--version"}).out, std::string("vexil-cli ") + kVexilVersion + "\n");
+    EXPECT_EQ(runVexilCli({"--version"}).out, std::string("vexil-cli ") + kVexilVersion + "\n");
 
     const std::string ne = dir.file("old.icl");
     ASSERT_TRUE(fixtures::writeFile(ne, fixtures::makeNe({fixtures::patternIcon(resName("ONE"), {32}, 4),
                                                           fixtures::patternIcon(resId(2), {16, 32}, 8)},
                                                          {.shift = 9})));
-    EXPECT_EQ(cli({"groups", ne}).out, "ONE\n#2\n");
-    ASSERT_EQ(cli({"save-ico", ne, "#2", dir.file("ne.bin")}).status, 0);
+    EXPECT_EQ(runVexilCli({"groups", ne}).out, "ONE\n#2\n");
+    ASSERT_EQ(runVexilCli({"save-ico", ne, "#2", dir.file("ne.bin")}).status, 0);
     // An icon file is read by its content, whatever its name.
-    EXPECT_EQ(cli({"images", dir.file("ne.bin"), "-"}).out, cli({"images", ne, "#2"}).out);
+    EXPECT_EQ(runVexilCli({"images", dir.file("ne.bin"), "-"}).out, runVexilCli({"images", ne, "#2"}).out);
 
     const std::string m = dir.file("m.dll");
     ASSERT_TRUE(fixtures::writeFile(m, fixtures::makePe({fixtures::patternIcon(resId(7))})));
@@ -140,7 +136,7 @@ TEST(Cli, VersionSixteenBitModulesAndOneLineFailures) {
         {{"groups", dir.file("missing.dll")}, dir.file("missing.dll") + ": no such file"},
     };
     for (const auto& [args, line] : failures) {
-        const auto r = cli(args);
+        const auto r = runVexilCli(args);
         EXPECT_EQ(r.status, 1) << line;
         EXPECT_EQ(r.err, "vexil-cli: " + line + "\n");
     }
@@ -157,10 +153,10 @@ TEST(CliResourceOnly, ModulesOfHundredsOfGroupsAreCountedListedExtractedAndThumb
     ASSERT_TRUE(fixtures::writeFile(mun, fixtures::makePe(icons, {.plus = true, .resourceOnly = true})));
     ASSERT_TRUE(fixtures::writeFile(mui, fixtures::makePe(icons, {.textSize = 0, .resourceOnly = true})));
     for (const std::string& file : {mun, mui}) {
-        EXPECT_EQ(cli({"count", file}).out, std::to_string(kGroups + 1) + "\t" + file + "\n");
-        const std::string groups = cli({"groups", file}).out;
+        EXPECT_EQ(runVexilCli({"count", file}).out, std::to_string(kGroups + 1) + "\t" + file + "\n");
+        const std::string groups = runVexilCli({"groups", file}).out;
         EXPECT_EQ(std::count(groups.begin(), groups.end(), '\n'), kGroups + 1);
-        EXPECT_EQ(cli({"images", "--location", file + ",-800"}).out, "16x16, 16色\n");
+        EXPECT_EQ(runVexilCli({"images", "--location", file + ",-800"}).out, "16x16, 16色\n");
         const std::string thumb = file + ".png";
         EXPECT_EQ(fixtures::runProgram({VEXIL_THUMBNAILER_PATH, "-s", "128", file, thumb}).status, 0);
         const auto picture = formats::decodeIconImage(fixtures::readFile(thumb));
@@ -168,6 +164,6 @@ TEST(CliResourceOnly, ModulesOfHundredsOfGroupsAreCountedListedExtractedAndThumb
         EXPECT_EQ(picture->width, 48);  // the file's own icon, IMAGERES, never enlarged
     }
     // Extraction (which flushes every file it writes) once.
-    EXPECT_EQ(cli({"extract", mun, "-o", dir.file("out")}).status, 0);
+    EXPECT_EQ(runVexilCli({"extract", mun, "-o", dir.file("out")}).status, 0);
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.file("out")), {}), kGroups + 1);
 }
