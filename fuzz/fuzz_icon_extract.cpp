@@ -1,9 +1,11 @@
 // Icon counting and extraction as the file list and the icon strip use them, on any
 // file: count, then each of the first icons at 32 and 16 pixels and at an odd size that
-// no image has, so that choosing, decoding and scaling all run.
+// no image has, so that choosing, decoding and scaling all run; then the scale-down rule's
+// picture and PNG passthrough.
 #include <memory>
 
 #include "FuzzCommon.h"
+#include "formats/IconDecode.h"
 #include "formats/IconFile.h"
 
 namespace {
@@ -22,6 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto icon = file->icon(i, s);
             if (icon) FUZZ_CHECK(icon->width == s && icon->height == s && icon->pixels.size() == static_cast<std::size_t>(s * s));
         }
+        // Pictures of a size of their own, as thumbnails and HiDPI cells take them: never
+        // larger than asked, and a PNG passed on only when it is whole.
+        if (const auto picture = file->scaledDown(i, 48)) FUZZ_CHECK(picture->width <= 48 && picture->height <= 48);
+        if (const auto png = file->wholePngOfSize(i, 256)) FUZZ_CHECK(formats::wholePngLength(*png) == png->size());
     }
     FUZZ_CHECK(!file->icon(count, 32));  // one past the last icon: nothing
     return 0;
