@@ -41,6 +41,7 @@ constexpr std::uint32_t straightChannel(std::uint32_t channel, std::uint32_t alp
 // A premultiplied 0xAARRGGBB word as straight (not premultiplied) colour and its alpha.
 constexpr std::uint32_t straightArgb(std::uint32_t p) {
     const std::uint32_t a = argbAlpha(p);
+    if (a == 255) return p;
     return makeArgb(a, straightChannel(argbRed(p), a), straightChannel(argbGreen(p), a), straightChannel(argbBlue(p), a));
 }
 

@@ -1,9 +1,12 @@
-// PNG icon images, read from memory through libpng and expanded to 8-bit RGBA: palette,
-// gray and low bit depths expanded, tRNS turned into alpha, 16-bit channels cut to 8 bits.
+// PNG icon images, read from memory. 8-bit RGBA images go the direct way
+// (PngRgbaDecode.cpp); the rest, and any the direct way gives up on, through libpng,
+// expanded to 8-bit RGBA: palette, gray and low bit depths expanded, tRNS turned into
+// alpha, 16-bit channels cut to 8 bits.
 //
-// libpng reports errors by longjmp. Everything with a destructor lives in decodePng's frame;
+// libpng reports errors by longjmp. Everything with a destructor lives in
+// decodePngThroughLibpng's frame;
 // the only function that calls setjmp (readPixels) holds nothing that a jump could skip,
-// and decodePng destroys libpng's structures on every path. Warnings are dropped and
+// and that function destroys libpng's structures on every path. Warnings are dropped and
 // errors only end the decoding: nothing is printed. Chunk CRC errors are ignored, as the
 // system's own PNG icon loader does.
 #include <png.h>
@@ -81,14 +84,28 @@ bool readPixels(png_structp png, png_infop info, const PngInfo& expected, std::v
     return true;
 }
 
-}  // namespace
-
-std::optional<ArgbImage> decodePng(ByteView data) {
+// The image's IHDR when its size is within the limits and the data can hold its pixels.
+std::optional<PngInfo> checkedInfo(ByteView data) {
     const auto info = readPngInfo(data);
     if (!info || info->width > kMaxImageSide || info->height > kMaxImageSide) return std::nullopt;
     const auto pixelCount = static_cast<std::uint64_t>(info->width) * static_cast<std::uint64_t>(info->height);
     const std::uint64_t storedBits = pixelCount * static_cast<std::uint64_t>(info->colorBits);
     if (storedBits / 8 > kMaxInflateRatio * data.size() + kInflateSlack) return std::nullopt;
+    return info;
+}
+
+}  // namespace
+
+std::optional<ArgbImage> decodePng(ByteView data) {
+    const auto info = checkedInfo(data);
+    if (!info) return std::nullopt;
+    if (auto image = decodeRgbaPng(data, *info)) return image;
+    return decodePngThroughLibpng(data);
+}
+
+std::optional<ArgbImage> decodePngThroughLibpng(ByteView data) {
+    const auto info = checkedInfo(data);
+    if (!info) return std::nullopt;
 
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);
     if (!png) return std::nullopt;
