@@ -1,14 +1,33 @@
-// One PNG icon image: its IHDR read as the image list describes it, decoded through
-// libpng, exported as a 32-bit .bmp, and the decoded picture encoded as a PNG again.
+// One PNG icon image: its IHDR read as the image list describes it, decoded (the direct
+// path for 8-bit RGBA images checked against libpng), exported as a 32-bit .bmp, and the
+// decoded picture encoded as a PNG again.
+#include <zlib.h>
+
 #include "FuzzCommon.h"
 #include "iconmod/PngExport.h"
 #include "formats/IconDecode.h"
+#include "formats/IconDecodeParts.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::setUp();
     const formats::ByteView view(data, size);
     const auto info = formats::readPngInfo(view);
     const auto picture = formats::decodeIconImage(view);
+    if (const auto direct = formats::decode::decodeRgbaPng(view)) {
+        // The direct path gives libpng's pixels; it decodes an image libpng refuses only
+        // where zlib refuses the image data that libdeflate took.
+        if (const auto libpng = formats::decode::decodePngThroughLibpng(view)) {
+            FUZZ_CHECK(libpng->pixels == direct->pixels);
+        } else {
+            const auto plain = formats::decode::rgbaImageData(view);
+            FUZZ_CHECK(plain.has_value());
+            formats::Bytes rows(plain->rowsSize);
+            uLongf size = static_cast<uLongf>(rows.size());
+            const int inflated = uncompress(rows.data(), &size, plain->compressed.data(),
+                                            static_cast<uLong>(plain->compressed.size()));
+            FUZZ_CHECK(inflated != Z_OK || size != rows.size());
+        }
+    }
     if (picture && formats::isPng(view)) {
         // Decoding never succeeds without a readable IHDR, and gives the size it states.
         FUZZ_CHECK(info.has_value());

@@ -22,9 +22,19 @@ std::optional<ArgbImage> decodeDib(ByteView data);
 std::optional<ArgbImage> decodePng(ByteView data);
 std::optional<ArgbImage> decodePngThroughLibpng(ByteView data);
 // The direct path for 8-bit RGBA images with a plain chunk layout; nullopt for any other
-// image, and for one it cannot read, which libpng then tries. `info` is the image's checked
-// IHDR.
-std::optional<ArgbImage> decodeRgbaPng(ByteView data, const PngInfo& info);
+// image, and for one it cannot read, which libpng then tries.
+std::optional<ArgbImage> decodeRgbaPng(ByteView data);
+// What the direct path inflates: the image's IDAT data joined, and the size of its rows
+// (filter bytes included); nullopt for an image it leaves to libpng.
+struct RgbaImageData {
+    PngInfo info;
+    Bytes compressed;
+    std::size_t rowsSize = 0;
+};
+std::optional<RgbaImageData> rgbaImageData(ByteView data);
+// The PNG's IHDR when its sides are within kMaxImageSide and the data is large enough to
+// inflate to its pixels; nothing is allocated for an image that fails this.
+std::optional<PngInfo> checkedPngInfo(ByteView data);
 
 // One premultiplied 0xAARRGGBB pixel from straight alpha and 8-bit channels.
 // Each channel is c x a / 255 rounded, (c x a + 127) / 255, computed without a division

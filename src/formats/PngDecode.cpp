@@ -84,8 +84,9 @@ bool readPixels(png_structp png, png_infop info, const PngInfo& expected, std::v
     return true;
 }
 
-// The image's IHDR when its size is within the limits and the data can hold its pixels.
-std::optional<PngInfo> checkedInfo(ByteView data) {
+}  // namespace
+
+std::optional<PngInfo> checkedPngInfo(ByteView data) {
     const auto info = readPngInfo(data);
     if (!info || info->width > kMaxImageSide || info->height > kMaxImageSide) return std::nullopt;
     const auto pixelCount = static_cast<std::uint64_t>(info->width) * static_cast<std::uint64_t>(info->height);
@@ -94,17 +95,13 @@ std::optional<PngInfo> checkedInfo(ByteView data) {
     return info;
 }
 
-}  // namespace
-
 std::optional<ArgbImage> decodePng(ByteView data) {
-    const auto info = checkedInfo(data);
-    if (!info) return std::nullopt;
-    if (auto image = decodeRgbaPng(data, *info)) return image;
+    if (auto image = decodeRgbaPng(data)) return image;
     return decodePngThroughLibpng(data);
 }
 
 std::optional<ArgbImage> decodePngThroughLibpng(ByteView data) {
-    const auto info = checkedInfo(data);
+    const auto info = checkedPngInfo(data);
     if (!info) return std::nullopt;
 
     png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, onError, onWarning);

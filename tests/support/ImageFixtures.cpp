@@ -1,6 +1,7 @@
 #include "support/ImageFixtures.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -223,6 +224,36 @@ Bytes insertPngChunk(const Bytes& png, const std::string& type, const Bytes& dat
     Bytes out(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(afterIhdr));
     out.insert(out.end(), chunk.begin(), chunk.end());
     out.insert(out.end(), png.begin() + static_cast<std::ptrdiff_t>(afterIhdr), png.end());
+    return out;
+}
+
+Bytes pngOfChunks(const std::vector<PngChunk>& chunks) {
+    Bytes out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    for (const PngChunk& c : chunks) {
+        appendU32be(out, static_cast<std::uint32_t>(c.data.size()));
+        Bytes typed(c.type.begin(), c.type.end());
+        typed.insert(typed.end(), c.data.begin(), c.data.end());
+        out.insert(out.end(), typed.begin(), typed.end());
+        appendU32be(out, crc32(typed) ^ (c.goodCrc ? 0u : 1u));
+    }
+    return out;
+}
+
+Bytes ihdrData(int width, int height, int bitDepth, int colorType, int interlace) {
+    Bytes b;
+    appendU32be(b, static_cast<std::uint32_t>(width));
+    appendU32be(b, static_cast<std::uint32_t>(height));
+    b.insert(b.end(), {static_cast<std::uint8_t>(bitDepth), static_cast<std::uint8_t>(colorType), 0, 0,
+                       static_cast<std::uint8_t>(interlace)});
+    return b;
+}
+
+Bytes zlibStream(const Bytes& raw) {
+    uLongf size = compressBound(static_cast<uLong>(raw.size()));
+    Bytes out(size);
+    if (compress(out.data(), &size, raw.data(), static_cast<uLong>(raw.size())) != Z_OK)
+        throw std::runtime_error("zlib compress failed");
+    out.resize(size);
     return out;
 }
 

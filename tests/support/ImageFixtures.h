@@ -60,6 +60,18 @@ Bytes makePng(int width, int height, const std::function<Argb(int x, int y)>& pi
 // The PNG with one more chunk (correct CRC) right after IHDR.
 Bytes insertPngChunk(const Bytes& png, const std::string& type, const Bytes& data);
 
+// A PNG file put together chunk by chunk, for layouts a PNG writer would not make: the
+// signature, then each chunk with its CRC (spoilt where `goodCrc` is false).
+struct PngChunk {
+    std::string type;
+    Bytes data;
+    bool goodCrc = true;
+};
+Bytes pngOfChunks(const std::vector<PngChunk>& chunks);
+// The 13 data bytes of an IHDR chunk, and the zlib stream (default level) of `raw`.
+Bytes ihdrData(int width, int height, int bitDepth = 8, int colorType = 6, int interlace = 0);
+Bytes zlibStream(const Bytes& raw);
+
 // One ICO directory entry with its image. The entry's fields are derived from the image
 // unless overridden.
 struct IcoEntry {
