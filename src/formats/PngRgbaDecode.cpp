@@ -195,10 +195,9 @@ std::optional<ArgbImage> decodeRgbaPng(ByteView data) {
     const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(libdeflate_alloc_decompressor());
     if (!inflater) return std::nullopt;
     Bytes rows(plain->rowsSize);
-    if (libdeflate_zlib_decompress(inflater.get(), plain->compressed.data(), plain->compressed.size(), rows.data(),
-                                   rows.size(), nullptr) !=
-        LIBDEFLATE_SUCCESS)
-        return std::nullopt;
+    const auto inflated = libdeflate_zlib_decompress(inflater.get(), plain->compressed.data(), plain->compressed.size(),
+                                                     rows.data(), rows.size(), nullptr);
+    if (inflated != LIBDEFLATE_SUCCESS) return std::nullopt;
 
     ArgbImage image(plain->info.width, plain->info.height);
     const Bytes zeros(rowBytes, 0);
