@@ -22,10 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const auto plain = formats::decode::rgbaImageData(view);
             FUZZ_CHECK(plain.has_value());
             formats::Bytes rows(plain->rowsSize);
-            uLongf size = static_cast<uLongf>(rows.size());
-            const int inflated = uncompress(rows.data(), &size, plain->compressed.data(),
+            uLongf rowsInflated = static_cast<uLongf>(rows.size());
+            const int inflated = uncompress(rows.data(), &rowsInflated, plain->compressed.data(),
                                             static_cast<uLong>(plain->compressed.size()));
-            FUZZ_CHECK(inflated != Z_OK || size != rows.size());
+            FUZZ_CHECK(inflated != Z_OK || rowsInflated != rows.size());
         }
     }
     if (picture && formats::isPng(view)) {
