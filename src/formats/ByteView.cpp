@@ -58,6 +58,11 @@ void putU32(Bytes& bytes, std::size_t at, std::uint32_t value) {
     for (std::size_t i = 0; i < 3; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
 }
 
+void putU32be(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    bytes.at(at + 3) = static_cast<std::uint8_t>(value);
+    for (std::size_t i = 0; i < 3; ++i) bytes[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
+}
+
 void appendU16(Bytes& bytes, std::uint16_t value) {
     bytes.push_back(static_cast<std::uint8_t>(value));
     bytes.push_back(static_cast<std::uint8_t>(value >> 8));
@@ -65,6 +70,10 @@ void appendU16(Bytes& bytes, std::uint16_t value) {
 
 void appendU32(Bytes& bytes, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+}
+
+void appendU32be(Bytes& bytes, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<std::uint8_t>(value >> shift));
 }
 
 std::optional<Bytes> MemorySource::read(std::uint64_t offset, std::uint64_t length) {

@@ -53,12 +53,14 @@ private:
     std::size_t size_ = 0;
 };
 
-// Little-endian stores for building file bytes: put* writes at an offset that must lie
-// inside the buffer, append* adds at the end.
+// Stores for building file bytes: put* writes at an offset that must lie inside the
+// buffer, append* adds at the end. Little-endian unless the name ends in "be" (PNG).
 void putU16(Bytes& bytes, std::size_t at, std::uint16_t value);
 void putU32(Bytes& bytes, std::size_t at, std::uint32_t value);
+void putU32be(Bytes& bytes, std::size_t at, std::uint32_t value);
 void appendU16(Bytes& bytes, std::uint16_t value);
 void appendU32(Bytes& bytes, std::uint32_t value);
+void appendU32be(Bytes& bytes, std::uint32_t value);
 
 // Random access to the bytes of a file or a buffer. read() gives exactly the bytes asked
 // for, or nullopt when the range is not inside the source or cannot be read; it never

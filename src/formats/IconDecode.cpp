@@ -1,7 +1,7 @@
 // Recognising PNG images, reading their IHDR, and choosing the decoder for an icon image.
 #include "formats/IconDecode.h"
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include <cstdint>
 #include <new>
@@ -11,7 +11,6 @@
 namespace formats {
 
 namespace {
-constexpr std::string_view kPngSignature("\x89PNG\r\n\x1A\n", 8);
 constexpr std::uint32_t kIhdrLength = 13;
 constexpr std::uint64_t kIhdrDataAt = 16;  // signature, chunk length, chunk type
 constexpr std::uint32_t kMaxPngSide = 0x7FFFFFFF;
@@ -70,6 +69,10 @@ std::optional<ImageInfo> iconImageInfo(ByteView data) {
 
 bool isPng(ByteView data) { return data.startsWith(kPngSignature); }
 
+std::uint32_t pngChunkCrc(ByteView typeAndData) {
+    return libdeflate_crc32(0, typeAndData.data(), typeAndData.size());
+}
+
 std::optional<std::size_t> wholePngLength(ByteView data) {
     if (!readPngInfo(data)) return std::nullopt;
     std::uint64_t at = 8;
@@ -80,8 +83,7 @@ std::optional<std::size_t> wholePngLength(ByteView data) {
         const auto typeAndData = data.sub(at + 4, 4ull + *length);
         const auto crc = data.u32be(at + 8 + *length);
         if (!typeAndData || !crc) return std::nullopt;
-        const auto computed = ::crc32(::crc32(0L, Z_NULL, 0), typeAndData->data(), static_cast<uInt>(typeAndData->size()));
-        if (computed != *crc) return std::nullopt;
+        if (pngChunkCrc(*typeAndData) != *crc) return std::nullopt;
         at += 12ull + *length;
         if (typeAndData->startsWith("IEND")) return static_cast<std::size_t>(at);
     }

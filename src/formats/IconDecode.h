@@ -7,14 +7,19 @@
 
 #include <cstdint>
 #include <optional>
+#include <string_view>
 
 #include "formats/ArgbImage.h"
 #include "formats/ByteView.h"
 
 namespace formats {
 
-// True when the data starts with the 8-byte PNG signature.
+// The 8 bytes every PNG file starts with; true when the data starts with them.
+inline constexpr std::string_view kPngSignature("\x89PNG\r\n\x1A\n", 8);
 bool isPng(ByteView data);
+
+// The CRC-32 a PNG chunk ends in, computed over its type and data.
+std::uint32_t pngChunkCrc(ByteView typeAndData);
 
 // What a PNG image's IHDR says: size, and a colour depth as the program reports it (32 for
 // RGBA, 24 for RGB, otherwise bit depth x channels). nullopt when the data is not a PNG

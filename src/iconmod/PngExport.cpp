@@ -1,6 +1,6 @@
 // PNG files of decoded pictures: 8-bit RGBA, not interlaced, one IDAT chunk. The chunks
-// are framed here; the image data is deflated and the CRCs computed by libdeflate, which
-// is several times quicker than zlib at each level.
+// are framed here; the image data is deflated by libdeflate, which is several times
+// quicker than zlib at each level.
 #include "iconmod/PngExport.h"
 
 #include <libdeflate.h>
@@ -9,36 +9,28 @@
 #include <memory>
 #include <string_view>
 
+#include "formats/IconDecode.h"
 #include "platform/AtomicFile.h"
 
 namespace iconmod {
 namespace {
 
-constexpr std::string_view kSignature("\x89PNG\r\n\x1A\n", 8);
 constexpr std::size_t kBytesPerPixel = 4;
 constexpr std::uint8_t kFilterSub = 1;
 constexpr int kFastLevel = 1;
 constexpr int kSmallLevel = 9;
 
-void appendBe32(formats::Bytes& out, std::uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(value >> shift));
-}
-
-void putBe32(formats::Bytes& out, std::size_t at, std::uint32_t value) {
-    for (std::size_t i = 0; i < 4; ++i) out[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-}
-
 // Closes the chunk whose length field starts at `start` and whose type and data follow up
 // to the end of `out`: sets its length and appends its CRC.
 void closeChunk(formats::Bytes& out, std::size_t start) {
     const std::size_t typeAt = start + 4;
-    putBe32(out, start, static_cast<std::uint32_t>(out.size() - typeAt - 4));
-    appendBe32(out, libdeflate_crc32(0, out.data() + typeAt, out.size() - typeAt));
+    formats::putU32be(out, start, static_cast<std::uint32_t>(out.size() - typeAt - 4));
+    formats::appendU32be(out, formats::pngChunkCrc(formats::ByteView(out.data() + typeAt, out.size() - typeAt)));
 }
 
 std::size_t openChunk(formats::Bytes& out, std::string_view type) {
     const std::size_t start = out.size();
-    appendBe32(out, 0);
+    formats::appendU32be(out, 0);
     out.insert(out.end(), type.begin(), type.end());
     return start;
 }
@@ -136,10 +128,10 @@ std::optional<formats::Bytes> encodePng(const formats::ArgbImage& image, PngComp
         libdeflate_alloc_compressor(compression == PngCompression::Fast ? kFastLevel : kSmallLevel));
     if (!deflater) return std::nullopt;
 
-    formats::Bytes out(kSignature.begin(), kSignature.end());
+    formats::Bytes out(formats::kPngSignature.begin(), formats::kPngSignature.end());
     const std::size_t header = openChunk(out, "IHDR");
-    appendBe32(out, static_cast<std::uint32_t>(image.width));
-    appendBe32(out, static_cast<std::uint32_t>(image.height));
+    formats::appendU32be(out, static_cast<std::uint32_t>(image.width));
+    formats::appendU32be(out, static_cast<std::uint32_t>(image.height));
     out.insert(out.end(), {8, 6, 0, 0, 0});  // 8 bits, RGBA, deflate, adaptive filters, no interlace
     closeChunk(out, header);
 
