@@ -25,14 +25,33 @@ std::string directoryOf(const std::string& path) {
     return path.substr(0, slash);
 }
 
+// Whether a process may follow the symbolic link `link` (lstat'ed as `st`), by the rule
+// the kernel applies when fs.protected_symlinks is on: a link in a sticky, world-writable
+// folder (/tmp) is followed only by its owner, or when it belongs to the folder's owner.
+// Applied whatever that setting is, so that a link another user planted in /tmp never
+// makes a save replace a file that user could not write.
+bool mayFollowLink(const std::string& link, const struct stat& st) {
+    if (st.st_uid == ::geteuid()) return true;
+    struct stat folder {};
+    if (::stat(directoryOf(link).c_str(), &folder) != 0) return false;
+    constexpr mode_t kStickyAndWorldWritable = S_ISVTX | S_IWOTH;
+    if ((folder.st_mode & kStickyAndWorldWritable) != kStickyAndWorldWritable) return true;
+    return folder.st_uid == st.st_uid;
+}
+
 // The file the bytes must finally land in: through symbolic links, the file they point
 // to, also one that does not exist yet (a dangling link names the file to create). Each
-// relative link is taken from its own directory. Empty with *error set on a link loop.
+// relative link is taken from its own directory. Empty with *error set on a link loop
+// (ELOOP) or a link that may not be followed (EACCES, as the kernel refuses it).
 std::string resolveTarget(const std::string& path, int* error) {
     std::string current = path;
     for (int hops = 0; hops <= kMaxLinks; ++hops) {
         struct stat st {};
         if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        if (!mayFollowLink(current, st)) {
+            *error = EACCES;
+            return {};
+        }
         std::vector<char> buffer(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
         const ssize_t n = ::readlink(current.c_str(), buffer.data(), buffer.size());
         if (n < 0 || static_cast<std::size_t>(n) >= buffer.size()) return current;  // changed under us: let rename decide
@@ -117,7 +136,7 @@ bool AtomicFile::write(const void* data, std::size_t size) {
     return true;
 }
 
-bool AtomicFile::commit(Durability durability) {
+bool AtomicFile::prepare(Durability durability) {
     if (fd_ < 0 || failed_) {
         discard();
         return false;
@@ -126,16 +145,29 @@ bool AtomicFile::commit(Durability durability) {
     if (durability == Durability::Flushed && ::fsync(fd_) != 0) error = errno;
     if (::close(fd_) != 0 && error == 0) error = errno;
     fd_ = -1;
-    if (error == 0 && ::rename(temp_.c_str(), target_.c_str()) != 0) error = errno;
     if (error != 0) {
-        ::unlink(temp_.c_str());
-        temp_.clear();
+        discard();
+        return failWithErrno(error);
+    }
+    return true;
+}
+
+bool AtomicFile::publish() {
+    if (fd_ >= 0 || failed_ || temp_.empty()) {
+        discard();
+        return false;
+    }
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        const int error = errno;
+        discard();
         return failWithErrno(error);
     }
     temp_.clear();
     error_.clear();
     return true;
 }
+
+bool AtomicFile::commit(Durability durability) { return prepare(durability) && publish(); }
 
 void AtomicFile::discard() {
     if (fd_ >= 0) {

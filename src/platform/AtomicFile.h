@@ -5,7 +5,8 @@
 //
 // What a name designates is what gets replaced: through a symbolic link, the file it
 // points to (in that file's directory, keeping its mode and, where the process may set
-// it, its owner). An existing file that the process may not write, or whose mode gives
+// it, its owner), as far as the kernel would let the process follow the link: not a link
+// that another user owns in a sticky, world-writable folder such as /tmp. An existing file that the process may not write, or whose mode gives
 // nobody write permission, is never replaced, by root neither: that is how a read-only
 // file refuses a new version.
 #pragma once
@@ -27,7 +28,8 @@ public:
 
     // Creates the temporary file for `path`. False when the directory does not exist, is
     // not writable, or `path` names an existing directory, device, FIFO or socket (only
-    // regular files are replaced), or a file that is read-only (above).
+    // regular files are replaced), a file that is read-only, or goes through a link that
+    // may not be followed (above).
     bool create(const std::string& path);
     // Appends bytes; false on any failed or short write (the file stays uncommitted).
     bool write(const void* data, std::size_t size);
@@ -40,6 +42,11 @@ public:
     // Flushes (unless Unflushed) and renames the temporary file over the target. False on
     // failure, in which case the temporary file is removed.
     bool commit(Durability durability = Durability::Flushed);
+    // commit() in two steps, for files that should appear together: prepare() flushes
+    // (unless Unflushed) and closes the temporary file, publish() renames it over the
+    // target. Each false on failure, after removing the temporary file.
+    bool prepare(Durability durability = Durability::Flushed);
+    bool publish();
     // Removes the temporary file without touching the target.
     void discard();
 

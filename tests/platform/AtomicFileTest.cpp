@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "platform/AtomicFile.h"
 #include "support/ImageFixtures.h"
 
@@ -50,4 +52,63 @@ TEST(AtomicFile, RefusesReadOnlyFilesAndReplacesWhatALinkNames) {
         EXPECT_EQ(st.st_uid, 4321u);
         EXPECT_EQ(st.st_gid, 4321u);
     }
+}
+
+// A link that another user planted in a sticky, world-writable folder is not followed (the
+// kernel's protected_symlinks rule, whatever the machine's setting): the save fails as a
+// failed create does and the file the link names keeps its bytes. Links of the caller, of
+// the folder's owner, or in folders that are not sticky are followed. Changing a link's
+// owner needs root.
+TEST(AtomicFile, FollowsLinksOnlyWhereTheKernelWould) {
+    if (::geteuid() != 0) GTEST_SKIP() << "changing the owner of a link needs root";
+    fixtures::TempDir dir;
+    constexpr uid_t kOther = 4321;
+    const struct Folder {
+        const char* name;
+        mode_t mode;
+        uid_t owner;
+    } folders[] = {{"sticky", 01777, 0}, {"theirs", 01777, kOther}, {"open", 0777, 0}};
+    for (const Folder& f : folders) {
+        ASSERT_EQ(::mkdir(dir.file(f.name).c_str(), 0700), 0);
+        ASSERT_EQ(::chown(dir.file(f.name).c_str(), f.owner, f.owner), 0);
+        ASSERT_EQ(::chmod(dir.file(f.name).c_str(), f.mode), 0);
+    }
+    const struct Case {
+        const char* link;   // under dir; the save goes through it
+        const char* to;     // what it points at
+        uid_t owner;        // the link's owner
+        bool followed;
+    } cases[] = {
+        {"sticky/other", "../victim-a", kOther, false},
+        {"sticky/mine", "../victim-b", 0, true},
+        {"theirs/owners", "../victim-c", kOther, true},
+        {"open/other", "../victim-d", kOther, true},
+        {"sticky/dangling", "../created", kOther, false},
+        {"chain", "sticky/chained", 0, false},  // mine, to another user's link in /tmp's kind
+        {"sticky/chained", "../victim-e", kOther, false},
+    };
+    for (const Case& c : cases) {
+        ASSERT_EQ(::symlink(c.to, dir.file(c.link).c_str()), 0) << c.link;
+        ASSERT_EQ(::lchown(dir.file(c.link).c_str(), c.owner, c.owner), 0) << c.link;
+    }
+    for (const char* victim : {"victim-a", "victim-b", "victim-c", "victim-d", "victim-e"})
+        ASSERT_TRUE(fixtures::writeFile(dir.file(victim), {1}));
+
+    for (const Case& c : cases) {
+        if (std::string(c.link) == "sticky/chained") continue;  // reached through "chain"
+        platform::AtomicFile file;
+        const bool written = file.create(dir.file(c.link)) && file.write("ab", 2) && file.commit();
+        EXPECT_EQ(written, c.followed) << c.link;
+        EXPECT_EQ(file.error(), c.followed ? "" : "Permission denied") << c.link;
+    }
+    EXPECT_EQ(fixtures::readFile(dir.file("victim-a")), fixtures::Bytes{1});
+    EXPECT_EQ(fixtures::readFile(dir.file("victim-b")), (fixtures::Bytes{'a', 'b'}));
+    EXPECT_EQ(fixtures::readFile(dir.file("victim-c")), (fixtures::Bytes{'a', 'b'}));
+    EXPECT_EQ(fixtures::readFile(dir.file("victim-d")), (fixtures::Bytes{'a', 'b'}));
+    EXPECT_EQ(fixtures::readFile(dir.file("victim-e")), fixtures::Bytes{1});
+    EXPECT_FALSE(std::filesystem::exists(dir.file("created")));
+    // No temporary file is left behind.
+    for (const Folder& f : folders)
+        for (const auto& e : std::filesystem::directory_iterator(dir.file(f.name)))
+            EXPECT_NE(e.path().filename().string().rfind(".vexil-", 0), 0u) << e.path();
 }
