@@ -34,6 +34,9 @@ std::string whyNoGroups(const std::string& path);
 // one line.
 int fail(const std::string& message);
 int usage(const std::string& message);
+// fail() for an output that could not be written: "<path>: <what>: <the system's reason>"
+// (the reason of the last failed write, where there is one).
+int failWriting(const std::string& path, const std::string& what);
 
 // Keeps a message of the core (a box in the window) for the next failure line, as one line.
 void noteCoreMessage(const std::string& text);

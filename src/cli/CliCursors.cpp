@@ -118,7 +118,7 @@ int cmdSaveCur(const Args& args) {
     if (args.size() != 3) return usage("usage: vexil-cli save-cur FILE GROUP OUT");
     CursorData data;
     if (auto status = loadCursors(args[0], args[1], false, &data)) return *status;
-    if (!iconmod::saveCur(args[2], *data.still)) return fail(args[2] + ": cannot be written");
+    if (!iconmod::saveCur(args[2], *data.still)) return failWriting(args[2], "cannot be written");
     return 0;
 }
 
@@ -193,7 +193,7 @@ int cmdXcursor(const Args& args) {
     if (auto status = loadCursors(args[0], args[1], true, &data)) return *status;
     const auto frames = data.still ? stillFrames(*data.still) : animatedFrames(*data.animated);
     if (!frames) return fail(args[0] + ": a cursor image cannot be decoded, or the animation is too large");
-    if (!writeXcursor(args[2], *frames)) return fail(args[2] + ": cannot be written");
+    if (!writeXcursor(args[2], *frames)) return failWriting(args[2], "cannot be written");
     return 0;
 }
 

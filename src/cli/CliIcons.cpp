@@ -94,6 +94,11 @@ int fail(const std::string& message) {
     return 1;
 }
 
+int failWriting(const std::string& path, const std::string& what) {
+    const std::string reason = platform::AtomicFile::lastError();
+    return fail(path + ": " + what + (reason.empty() ? "" : ": " + reason));
+}
+
 int usage(const std::string& message) {
     std::fprintf(stderr, "vexil-cli: %s\n", message.c_str());
     return 2;
@@ -135,10 +140,7 @@ int cmdSaveIco(const Args& args) {
                     " images)");
     }
     if (source.fnSaveIco(args[2], selection)) return 0;
-    // The core shows a message for the steps it knows; a failed final write or rename adds
-    // the system's reason.
-    const std::string reason = platform::AtomicFile::lastError();
-    return fail(args[2] + ": cannot save the icon file" + (reason.empty() ? "" : ": " + reason));
+    return failWriting(args[2], "cannot save the icon file");
 }
 
 int cmdSaveBmp(const Args& args) {
@@ -153,7 +155,7 @@ int cmdSaveBmp(const Args& args) {
     }
     return source.fnSaveBmp(args[3], source.Images->Images[static_cast<std::size_t>(*k)])
                ? 0
-               : fail(args[3] + ": cannot save the bitmap");
+               : failWriting(args[3], "cannot save the bitmap");
 }
 
 int cmdTheme(const Args& args) {
@@ -173,12 +175,9 @@ int cmdTheme(const Args& args) {
     }
     iconmod::QIconMod source(args[0]);
     if (auto status = openGroup(source, args[1])) return *status;
-    std::vector<std::string> written;
-    if (!iconmod::writeIconTheme(*source.Images, dir, name, &written)) {
-        const std::vector<int> sizes = iconmod::iconThemeSizes(*source.Images);
-        if (written.size() >= sizes.size()) return fail(source.Path + ": the group has no square image");
-        return fail(iconmod::iconThemeFile(dir, sizes[written.size()], name) + ": cannot be written");
-    }
+    if (iconmod::iconThemeSizes(*source.Images).empty()) return fail(source.Path + ": the group has no square image");
+    std::string failure;
+    if (!iconmod::writeIconTheme(*source.Images, dir, name, nullptr, &failure)) return fail(failure);
     std::printf("Icon=%s\n", name.c_str());
     return 0;
 }

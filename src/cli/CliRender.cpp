@@ -61,8 +61,7 @@ int cmdRender(const Args& args) {
     const auto picture = file->icon(static_cast<int>(index), size);
     if (!picture) return fail(path + ": icon " + args[1] + " cannot be extracted");
     if (!writer(out, *picture)) {
-        const std::string reason = platform::AtomicFile::lastError();
-        return fail(out + ": cannot be written" + (reason.empty() ? "" : ": " + reason));
+        return failWriting(out, "cannot be written");
     }
     return 0;
 }

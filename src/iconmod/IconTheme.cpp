@@ -1,15 +1,22 @@
 #include "iconmod/IconTheme.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 #include <new>
 #include <system_error>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "iconmod/Iconmod.h"
 #include "iconmod/SizedPng.h"
 #include "platform/AtomicFile.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
+#include "platform/SystemError.h"
 
 namespace iconmod {
 
@@ -58,43 +65,81 @@ std::string iconThemeFile(const std::string& dir, int size, const std::string& n
     return platform::joinPath(dir, "hicolor/" + n + "x" + n + "/apps/" + name + ".png");
 }
 
+namespace {
+
+// Makes `folder` and any missing folder above it; `made` receives those it made, deepest
+// last. False with *error set (the system's reason) when it cannot.
+bool makeFolders(const std::string& folder, std::vector<std::string>* made, std::string* error) {
+    std::vector<std::string> missing;
+    for (std::string at = folder; !at.empty() && at != "/";) {
+        struct stat st {};
+        if (::stat(at.c_str(), &st) == 0) {
+            if (S_ISDIR(st.st_mode)) break;
+            *error = platform::systemErrorText(ENOTDIR);
+            return false;
+        }
+        missing.push_back(at);
+        const std::size_t slash = at.rfind('/');
+        at = slash == std::string::npos ? std::string() : at.substr(0, slash);
+    }
+    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+        if (::mkdir(it->c_str(), 0777) != 0 && errno != EEXIST) {
+            *error = platform::systemErrorText(errno);
+            return false;
+        }
+        made->push_back(*it);
+    }
+    return true;
+}
+
+}  // namespace
+
 bool writeIconTheme(const IconImageSet& set, const std::string& dir, const std::string& name,
-                    std::vector<std::string>* written) {
+                    std::vector<std::string>* written, std::string* failure) {
     if (written) written->clear();
-    if (!isIconThemeName(name)) {
-        platform::messageBox(text::kThemeNameInvalid, name);
+    std::vector<std::string> made;
+    std::vector<std::unique_ptr<platform::AtomicFile>> files;
+    // A failure shows its message, removes the temporary files (with `files`) and the
+    // folders this call made, and leaves any earlier set as it was.
+    auto fail = [&](const char* message, const std::string& title, const std::string& what) {
+        files.clear();
+        for (auto it = made.rbegin(); it != made.rend(); ++it) ::rmdir(it->c_str());
+        if (failure) *failure = what;
+        platform::messageBox(message, title);
         return false;
-    }
+    };
+    if (!isIconThemeName(name)) return fail(text::kThemeNameInvalid, name, name + ": not a name for an icon set");
     const std::vector<int> sizes = iconThemeSizes(set);
-    if (sizes.empty()) {
-        platform::messageBox(text::kThemeNoSquareImage, text::kErrorTitle);
-        return false;
-    }
+    if (sizes.empty()) return fail(text::kThemeNoSquareImage, text::kErrorTitle, "the group has no square image");
     const std::string theme = platform::joinPath(dir, "hicolor");
     try {
+        // Every size is written and flushed under a temporary name first; only when all of
+        // them are there do they take their places, so a failure keeps the old set whole.
         for (int size : sizes) {
             const std::string path = iconThemeFile(dir, size, name);
             const std::string folder(path.substr(0, path.rfind('/')));
-            std::error_code ec;
-            std::filesystem::create_directories(folder, ec);
-            if (ec || !std::filesystem::is_directory(folder, ec)) {
-                platform::messageBox(text::kThemeFolderFailed, folder);
-                return false;
-            }
+            std::string reason;
+            if (!makeFolders(folder, &made, &reason))
+                return fail(text::kThemeFolderFailed, folder, folder + ": cannot make the folder: " + reason);
             const auto png = sizedPng(set, size);
-            if (!png) {
-                platform::messageBox(text::kThemePictureFailed, path);
-                return false;
-            }
-            if (!platform::AtomicFile::writeWhole(path, formats::ByteView(*png))) {
-                platform::messageBox(text::kThemeWriteFailed, path);
-                return false;
-            }
+            if (!png) return fail(text::kThemePictureFailed, path, path + ": the picture cannot be made");
+            auto& file = files.emplace_back(std::make_unique<platform::AtomicFile>());
+            if (!file->create(path) || !file->write(formats::ByteView(*png)) || !file->prepare())
+                return fail(text::kThemeWriteFailed, path, path + ": cannot be written: " + file->error());
+        }
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const std::string path = iconThemeFile(dir, sizes[i], name);
+            if (!files[i]->publish()) return fail(text::kThemeWriteFailed, path, path + ": cannot be written: " + files[i]->error());
             if (written) written->push_back(path);
         }
     } catch (const std::bad_alloc&) {
-        platform::messageBox(text::kMemoryFailed, text::kErrorTitle);
-        return false;
+        return fail(text::kMemoryFailed, text::kErrorTitle, "out of memory");
+    }
+    // The sizes an earlier set of this name had and this one lacks go, so that the theme
+    // holds one picture of the icon, not two.
+    for (int size : kHicolorSizes) {
+        if (std::find(sizes.begin(), sizes.end(), size) != sizes.end()) continue;
+        ::unlink(iconThemeFile(dir, size, name).c_str());
     }
     // Icon caches compare the theme folder's time with their own; a failure here leaves
     // the icons written, only noticed later.

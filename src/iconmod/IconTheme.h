@@ -44,11 +44,15 @@ std::string iconThemeFile(const std::string& dir, int size, const std::string& n
 
 // Writes the set as hicolor/<N>x<N>/apps/NAME.png under dir, making the folders it needs;
 // at a size the set holds, its deepest image of that size (a PNG image byte for byte),
-// otherwise the picture of the scale-down rule. Each file is replaced only when all of it
-// was written. Afterwards dir/hicolor gets the current time as its modification time, so
-// that icon caches look again. False after showing the failing step's message (titled with
-// the name or path concerned); `written` receives the files written, in size order.
+// otherwise the picture of the scale-down rule. The set is replaced whole or not at all:
+// every size is written to a temporary file first, then all take their places, and the
+// sizes of an earlier set of that name that this one lacks are removed. Afterwards
+// dir/hicolor gets the current time as its modification time, so that icon caches look
+// again. False after showing the failing step's message (titled with the name or path
+// concerned), with nothing changed and the folders it made removed; *failure then says
+// what failed in a line of English with the system's reason. `written` receives the files
+// written, in size order.
 bool writeIconTheme(const IconImageSet& set, const std::string& dir, const std::string& name,
-                    std::vector<std::string>* written = nullptr);
+                    std::vector<std::string>* written = nullptr, std::string* failure = nullptr);
 
 }  // namespace iconmod

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 
@@ -79,4 +80,49 @@ TEST(IconTheme, WritesHicolorsSizesUpToTheLargestSquareImage) {
     // A name for a file's icon set keeps what a name may hold.
     EXPECT_EQ(iconmod::suggestIconThemeName("Notepad++ 2.exe"), "Notepad___2");
     EXPECT_EQ(iconmod::suggestIconThemeName("\xe3\x83\xa1\xe3\x83\xa2.dll.mun"), "__.dll");
+}
+
+// A set is replaced whole or not at all: a second set of the name takes the first one's
+// place and the sizes it lacks go; a set that fails at one size changes nothing, leaves no
+// temporary file and removes the folders it made.
+TEST(IconTheme, ReplacesASetWholeOrNotAtAll) {
+    fixtures::TempDir dir;
+    const iconmod::IconImageSet modern = groupSet(dir.file("a.dll"), fixtures::modernIcon(resId(1), fixtures::detailedPng(3)));
+    const iconmod::IconImageSet upTo48 = groupSet(dir.file("b.dll"), fixtures::patternIcon(resId(1), {16, 32, 48}, 8));
+    const std::string prefix = dir.file("icons");
+    auto filesUnder = [](const std::string& root) {
+        std::vector<std::string> found;
+        if (!std::filesystem::exists(root)) return found;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(root))
+            found.push_back(e.path().lexically_relative(root).string());
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    fixtures::MessageRecorder messages;
+    ASSERT_TRUE(iconmod::writeIconTheme(modern, prefix, "app"));
+    ASSERT_TRUE(iconmod::writeIconTheme(upTo48, prefix, "app"));
+    for (int size : iconmod::kHicolorSizes)
+        EXPECT_EQ(std::filesystem::exists(iconmod::iconThemeFile(prefix, size, "app")), size <= 48) << size;
+    const std::vector<std::string> before = filesUnder(prefix);
+    const Bytes old16 = fixtures::readFile(iconmod::iconThemeFile(prefix, 16, "app"));
+
+    // A folder where the 128-pixel file would go fails the set after the smaller sizes were
+    // written to temporary files.
+    ASSERT_TRUE(std::filesystem::create_directories(iconmod::iconThemeFile(prefix, 128, "app")));
+    std::string failure;
+    EXPECT_FALSE(iconmod::writeIconTheme(modern, prefix, "app", nullptr, &failure));
+    EXPECT_EQ(failure, iconmod::iconThemeFile(prefix, 128, "app") + ": cannot be written: Is a directory");
+    EXPECT_EQ(messages.texts().back(), iconmod::text::kThemeWriteFailed);
+    std::vector<std::string> expected = before;
+    expected.push_back("hicolor/128x128/apps/app.png");  // the folder that stood in the way
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(filesUnder(prefix), expected);
+    EXPECT_EQ(fixtures::readFile(iconmod::iconThemeFile(prefix, 16, "app")), old16);
+
+    // In a new prefix the same failure leaves nothing but what was there: the folders it
+    // made for the other sizes are gone.
+    const std::string fresh = dir.file("fresh");
+    ASSERT_TRUE(std::filesystem::create_directories(iconmod::iconThemeFile(fresh, 32, "app")));
+    EXPECT_FALSE(iconmod::writeIconTheme(modern, fresh, "app"));
+    EXPECT_EQ(filesUnder(fresh), (std::vector<std::string>{"hicolor", "hicolor/32x32", "hicolor/32x32/apps", "hicolor/32x32/apps/app.png"}));
 }
