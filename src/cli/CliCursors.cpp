@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "cli/LineText.h"
 #include "cli/XcursorWriter.h"
 #include "formats/AniFile.h"
 #include "formats/IconDecode.h"
@@ -58,7 +59,7 @@ std::optional<int> loadCursors(const std::string& path, const std::string& group
             if (names.empty()) return fail(path + ": no cursor groups");
             name = names.front();
         } else {
-            name = formats::parseGroupName(group);
+            name = groupFromLineText(group);
             if (!name) return fail(path + ": no cursor group " + group);
         }
         if (file->module->load(formats::kRtGroupCursor, *name)) {
@@ -101,7 +102,7 @@ int cmdCursorGroups(const Args& args) {
     if (!file->module) return fail(args[0] + ": not a cursor file or a module with cursor resources");
     const auto names = namesOf(*file->module, formats::kRtGroupCursor);
     if (names.empty()) return fail(args[0] + ": no cursor groups");
-    for (const formats::ResourceName& name : names) std::printf("%s\n", formats::groupNameText(name).c_str());
+    for (const formats::ResourceName& name : names) std::printf("%s\n", groupLineText(name).c_str());
     return 0;
 }
 

@@ -12,6 +12,7 @@
 #include <filesystem>
 
 #include "cli/CliExtract.h"
+#include "cli/LineText.h"
 #include "formats/CursorFile.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
@@ -148,7 +149,7 @@ private:
 void Extractor::note(const std::string& path, const std::string& what, bool failure) {
     if (!options_.verbose && !failure) return;
     progress_.clear();
-    std::fprintf(stderr, "vexil-cli: %s: %s\n", path.c_str(), what.c_str());
+    std::fprintf(stderr, "vexil-cli: %s: %s\n", lineText(path).c_str(), lineText(what).c_str());
 }
 
 void Extractor::skip(const Input& input, Skip why, const std::string& reason) {
@@ -206,14 +207,14 @@ void Extractor::run(const Input& input) {
 
 void Extractor::extractModule(const Input& input, const std::string& readPath) {
     iconmod::QIconMod source(readPath);
-    iconmod::VectorTextList groups;
     const bool opened = source.fnOpenAnyModule();
-    const bool icons = opened && iconmod::fnListGroupNames(source, groups);
+    const auto groups = opened ? iconmod::fnGroupNames(source) : std::nullopt;
+    const bool icons = groups.has_value();
     bool damaged = false;
-    for (const std::string& group : groups.items) {
-        source.GroupName = group;
+    for (const formats::ResourceName& group : groups.value_or(std::vector<formats::ResourceName>{})) {
+        const std::string text = formats::groupNameText(group);
         // An empty name is a string name that could not be read: that group cannot be found.
-        if (group.empty() || !iconmod::fnLoadGroup(source) || !save(source, input, group)) damaged = true;
+        if (text.empty() || !iconmod::fnLoadGroup(source, group) || !save(source, input, text)) damaged = true;
     }
     std::size_t cursors = 0;
     if (opened && options_.cursors) {

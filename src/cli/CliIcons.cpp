@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/Cli.h"
+#include "cli/LineText.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/IconTheme.h"
 #include "iconmod/Iconmod.h"
@@ -38,19 +39,21 @@ std::optional<int> openSource(iconmod::QIconMod& source) {
 }
 
 // Opens FILE and loads GROUP ("-" or empty: the .ico file's images, or a module's first
-// group). Returns the exit status on failure.
+// group; otherwise a name as `groups` writes it). Returns the exit status on failure.
 std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group) {
     if (auto status = openSource(source)) return status;
     if (source.IsIcoFile) return std::nullopt;
-    std::string name = group;
-    if (name.empty() || name == "-") {
-        iconmod::VectorTextList groups;
-        if (!iconmod::fnListGroupNames(source, groups) || groups.items.empty())
-            return fail(source.Path + ": holds no icon groups");
-        name = groups.items.front();
+    std::optional<formats::ResourceName> name;
+    if (group.empty() || group == "-") {
+        const auto names = source.Module->names(formats::kRtGroupIcon);
+        if (!names || names->empty()) return fail(source.Path + ": holds no icon groups");
+        name = names->front();
+    } else {
+        name = groupFromLineText(group);
     }
-    source.GroupName = name;
-    if (!iconmod::fnLoadGroup(source)) return fail(source.Path + ": cannot load icon group " + name);
+    if (!name) return fail(source.Path + ": cannot load icon group " + group);
+    source.GroupName = formats::groupNameText(*name);
+    if (!iconmod::fnLoadGroup(source, *name)) return fail(source.Path + ": cannot load icon group " + group);
     return std::nullopt;
 }
 
@@ -82,7 +85,7 @@ void noteCoreMessage(const std::string& text) {
 
 void flushCoreMessage() {
     if (pendingMessage().empty()) return;
-    std::fprintf(stderr, "vexil-cli: %s\n", pendingMessage().c_str());
+    std::fprintf(stderr, "vexil-cli: %s\n", lineText(pendingMessage()).c_str());
     pendingMessage().clear();
 }
 
@@ -90,7 +93,7 @@ int fail(const std::string& message) {
     std::string line = message;
     if (!pendingMessage().empty()) line += ": " + pendingMessage();
     pendingMessage().clear();
-    std::fprintf(stderr, "vexil-cli: %s\n", line.c_str());
+    std::fprintf(stderr, "vexil-cli: %s\n", lineText(line).c_str());
     return 1;
 }
 
@@ -108,9 +111,10 @@ int cmdGroups(const Args& args) {
     if (args.size() != 1) return usage("usage: vexil-cli groups FILE");
     iconmod::QIconMod source(args[0]);
     if (auto status = openSource(source)) return *status;
-    iconmod::VectorTextList groups;
-    if (!iconmod::fnListGroupNames(source, groups)) return fail(args[0] + ": holds no icon groups");
-    for (const std::string& name : groups.items) std::printf("%s\n", name.c_str());
+    if (source.IsIcoFile) return 0;  // one group, which has no name
+    const auto names = iconmod::fnGroupNames(source);
+    if (!names) return fail(args[0] + ": holds no icon groups");
+    for (const formats::ResourceName& name : *names) std::printf("%s\n", groupLineText(name).c_str());
     return 0;
 }
 

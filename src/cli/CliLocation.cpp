@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "cli/Cli.h"
+#include "cli/LineText.h"
 #include "formats/ModuleResources.h"
 #include "iconmod/IconLocation.h"
 
@@ -44,10 +45,11 @@ std::optional<int> takeLocation(const std::string& command, Args& args) {
         }
     }
     if (found->redirected) {
-        std::fprintf(stderr, "vexil-cli: %s holds no %ss; reading %s\n", text->path.c_str(), noun,
-                     found->path.c_str());
+        std::fprintf(stderr, "vexil-cli: %s holds no %ss; reading %s\n", lineText(text->path).c_str(), noun,
+                     lineText(found->path).c_str());
     }
-    args.insert(args.begin(), {found->path, byIndex ? std::to_string(found->index) : found->group});
+    const std::string group = found->name ? groupLineText(*found->name) : std::string("-");
+    args.insert(args.begin(), {found->path, byIndex ? std::to_string(found->index) : group});
     return std::nullopt;
 }
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "cli/Cli.h"
+#include "cli/LineText.h"
 #include "iconmod/PngExport.h"
 #include "iconmod/StandardSave.h"
 #include "platform/AtomicFile.h"
@@ -28,7 +29,7 @@ int cmdCount(const Args& args) {
             continue;
         }
         const auto file = formats::IconFile::fromSource(std::move(source));
-        std::printf("%d\t%s\n", file ? file->count() : 0, path.c_str());
+        std::printf("%d\t%s\n", file ? file->count() : 0, lineText(path).c_str());
     }
     return failed ? 1 : 0;
 }

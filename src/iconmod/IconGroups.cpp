@@ -8,25 +8,35 @@
 
 namespace iconmod {
 
+std::optional<std::vector<formats::ResourceName>> fnGroupNames(QIconMod& source) {
+    if (!source.Module) return std::nullopt;
+    auto names = source.Module->names(formats::kRtGroupIcon);
+    if (!names) platform::messageBox(text::kGroupNamesFailed, text::kErrorTitle);
+    return names;
+}
+
 bool fnListGroupNames(QIconMod& source, TextList& list) {
     list.clear();
     if (source.IsIcoFile) return source.Images != nullptr;
-    if (!source.Module) return false;
-    const auto names = source.Module->names(formats::kRtGroupIcon);
-    if (!names) {
-        platform::messageBox(text::kGroupNamesFailed, text::kErrorTitle);
-        return false;
-    }
+    const auto names = fnGroupNames(source);
+    if (!names) return false;
     for (const formats::ResourceName& name : *names) list.append(formats::groupNameText(name));
     return true;
 }
 
 bool fnLoadGroup(QIconMod& source) {
+    const auto name = formats::parseGroupName(source.GroupName);
+    if (!name) {
+        source.subFreeImages();
+        return false;
+    }
+    return fnLoadGroup(source, *name);
+}
+
+bool fnLoadGroup(QIconMod& source, const formats::ResourceName& name) {
     if (!source.Module) return false;
     source.subFreeImages();
-    const auto name = formats::parseGroupName(source.GroupName);
-    if (!name) return false;
-    const auto group = source.Module->load(formats::kRtGroupIcon, *name);
+    const auto group = source.Module->load(formats::kRtGroupIcon, name);
     if (!group) return false;
 
     auto formatFailed = [&source]() {

@@ -4,6 +4,7 @@
 // names, image lines); vexil-cli over plain vectors.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,11 +48,17 @@ public:
 // decimal id, or the string name). An ICO source lists nothing and answers whether it holds
 // an image set. A module without icon groups shows the group-name message; false.
 bool fnListGroupNames(QIconMod& source, TextList& list);
+// The names of a module's icon groups in the module's order; nullopt for a source without
+// a module, and (after the group-name message) for a module without icon groups.
+std::optional<std::vector<formats::ResourceName>> fnGroupNames(QIconMod& source);
 
 // Replaces the source's image set by the images of the group named source.GroupName.
 // False, and no image set, when the group or one of its images cannot be found; a group or
 // image whose data is malformed also shows the format message (titled with the path).
 bool fnLoadGroup(QIconMod& source);
+// The same for a group given by its resource name (a string name may read "#12", which as
+// text names the integer id 12).
+bool fnLoadGroup(QIconMod& source, const formats::ResourceName& name);
 
 // Loads icon `index` as the icon strip numbers a file's icons: the index-th group of a
 // module, 16-bit ones included (in the order fnListGroupNames lists them), or for index 0

@@ -118,6 +118,7 @@ std::optional<IconLocation> resolveLocation(const LocationText& location, std::u
         if (i == names.size()) return failed(LocationError::NoSuchGroup, found.path);
         found.index = i;
     }
+    found.name = names[found.index];
     found.group = formats::groupNameText(names[found.index]);
     if (error) *error = LocationError::None;
     return found;

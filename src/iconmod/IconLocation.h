@@ -14,6 +14,8 @@
 #include <string>
 #include <string_view>
 
+#include "formats/ModuleResources.h"
+
 namespace iconmod {
 
 struct LocationText {
@@ -34,6 +36,7 @@ struct IconLocation {
     std::string path;         // the file to read: PATH, or the .mun file that stands for it
     std::string group;        // as `groups` lists it ("#184", "MAINICON"); "-" for an icon
                               // (or cursor) file, which is one group
+    std::optional<formats::ResourceName> name;  // the group's resource name; none for such a file
     std::size_t index = 0;    // its position among the file's groups of that type
     bool redirected = false;  // read from systemResourcesPath(PATH)
 };

@@ -134,7 +134,7 @@ TEST(Cli, VersionSixteenBitModulesAndOneLineFailures) {
         {{"save-ico", m, "#7", dir.file("no/x.ico")}, dir.file("no/x.ico") + ": cannot save the icon file: No such file or directory: ｱｲｺﾝﾌｧｲﾙの作成に失敗しました"},
         {{"save-ico", m, "#7", dir.file("x.ico"), "--image", "9"}, "image 9 does not exist (the group has 2 images)"},
         {{"save-bmp", m, "#7", "0", dir.file("no/x.bmp")},
-         dir.file("no/x.bmp") + ": cannot save the bitmap: No such file or directory: ﾋﾞｯﾄﾏｯﾌﾟの保存に失敗しました"},
+         dir.file("no/x.bmp") + ": cannot save the bitmap: No such file or directory: ﾋﾞｯﾄﾏｯﾌﾟの作成に失敗しました"},
         {{"theme", m, "#7", "a", "--prefix", dir.file("none.dll")},
          dir.file("none.dll") + "/hicolor/16x16/apps: cannot make the folder: Not a directory: ﾌｫﾙﾀﾞの作成に失敗しました"},
         {{"groups", dir.file("missing.dll")}, dir.file("missing.dll") + ": no such file"},
