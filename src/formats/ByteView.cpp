@@ -82,4 +82,14 @@ std::optional<Bytes> MemorySource::read(std::uint64_t offset, std::uint64_t leng
                  bytes_.begin() + static_cast<std::ptrdiff_t>(offset + length));
 }
 
+std::optional<Bytes> readZeroPadded(ByteSource& source, std::uint64_t offset, std::uint64_t length) {
+    const std::uint64_t size = source.size();
+    if (offset > size) return std::nullopt;
+    const std::uint64_t present = std::min(length, size - offset);
+    auto bytes = source.read(offset, present);
+    if (!bytes) return std::nullopt;
+    bytes->resize(static_cast<std::size_t>(length), 0);
+    return bytes;
+}
+
 }  // namespace formats

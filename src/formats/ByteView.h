@@ -77,6 +77,11 @@ public:
     }
 };
 
+// [offset, offset + length) of the source with the part past its end read as zeros, as
+// Windows' loader maps a module's headers; nullopt when offset lies beyond the end or the
+// bytes cannot be read. For headers of a known, small length only.
+std::optional<Bytes> readZeroPadded(ByteSource& source, std::uint64_t offset, std::uint64_t length);
+
 // Bytes held in memory (test fixtures, fuzz inputs, data already read).
 class MemorySource final : public ByteSource {
 public:

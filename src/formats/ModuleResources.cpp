@@ -76,16 +76,18 @@ std::optional<ResourceName> parseGroupName(std::string_view text) {
 
 std::unique_ptr<ResourceModule> ResourceModule::open(std::unique_ptr<ByteSource> source) {
     if (!source) return nullptr;
-    const auto dos = source->read(0, kDosHeaderSize);
+    // Headers may overlap and run past the end of a small file, whose missing bytes the
+    // loader maps as zeros.
+    const auto dos = readZeroPadded(*source, 0, kDosHeaderSize);
     if (!dos) return nullptr;
     const ByteView dosView(*dos);
     if (!dosView.startsWith("MZ")) return nullptr;
     const std::uint64_t lfanew = *dosView.u32(kLfanewOffset);
     if (lfanew >= source->size()) return nullptr;
 
-    if (const auto sig = source->read(lfanew, 4); sig && ByteView(*sig).startsWith(std::string_view("PE\0\0", 4)))
+    if (const auto sig = readZeroPadded(*source, lfanew, 4); sig && ByteView(*sig).startsWith(std::string_view("PE\0\0", 4)))
         return detail::openPe(std::move(source), lfanew);
-    if (const auto sig = source->read(lfanew, 2); sig && ByteView(*sig).startsWith("NE"))
+    if (const auto sig = readZeroPadded(*source, lfanew, 2); sig && ByteView(*sig).startsWith("NE"))
         return detail::openNe(std::move(source), lfanew);
     return nullptr;
 }

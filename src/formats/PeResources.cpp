@@ -98,7 +98,8 @@ private:
 
 bool PeModule::readHeaders(std::uint64_t peOffset) {
     const std::uint64_t coff = peOffset + 4;
-    const auto coffBytes = source_->read(coff, kCoffHeaderSize);
+    // The headers are read as the loader maps them: bytes past the end of the file are zeros.
+    const auto coffBytes = readZeroPadded(*source_, coff, kCoffHeaderSize);
     if (!coffBytes) return false;
     const ByteView coffView(*coffBytes);
     const std::uint16_t sectionCount = *coffView.u16(2);
@@ -106,7 +107,7 @@ bool PeModule::readHeaders(std::uint64_t peOffset) {
 
     const std::uint64_t opt = coff + kCoffHeaderSize;
     const std::uint64_t rvaCountAt = plus_ ? kOptRvaCountPe32Plus : kOptRvaCountPe32;
-    const auto optBytes = source_->read(opt, rvaCountAt + 4);
+    const auto optBytes = readZeroPadded(*source_, opt, rvaCountAt + 4);
     if (!optBytes) return false;
     const ByteView optView(*optBytes);
     const std::uint32_t sizeOfHeaders = *optView.u32(kOptSizeOfHeaders);
@@ -306,7 +307,7 @@ std::optional<std::uint16_t> PeModule::languageAt(std::uint16_t type, std::size_
 
 std::unique_ptr<ResourceModule> openPe(std::unique_ptr<ByteSource> source, std::uint64_t peOffset) {
     const std::uint64_t magicAt = peOffset + 4 + kCoffHeaderSize;
-    const auto magicBytes = source->read(magicAt, 2);
+    const auto magicBytes = readZeroPadded(*source, magicAt, 2);
     if (!magicBytes) return nullptr;
     const std::uint16_t magic = *ByteView(*magicBytes).u16(0);
     if (magic != kMagicPe32 && magic != kMagicPe32Plus) return nullptr;
