@@ -218,6 +218,7 @@ TEST(CliExtract, FilterAndRecursionChooseTheFiles) {
         {{top.path()}, {"a.exe-#1.ico", "b.dll-#1.ico", "c.ico.ico"},
          "5 files, 3 icons written; skipped 2 files (1 without icons, 1 not a regular file)\n"},
         {{top.path(), "--filter", "*.DLL"}, {"b.dll-#1.ico"}, "1 file, 1 icon written\n"},
+        {{top.path(), top.path() + "/", "--filter", "*.DLL"}, {"b.dll-#1.ico"}, "1 file, 1 icon written\n"},  // walked once
         {{top.path(), "-r", "--filter", "*.dll"}, {"b.dll-#1.ico", "d.dll-#1.ico", "e.DLL-#1.ico"},
          "3 files, 3 icons written; passed by 1 link to a directory\n"},
         {{top.path(), "--recursive", "--filter", "?.*"},
