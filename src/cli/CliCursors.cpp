@@ -201,9 +201,11 @@ int cmdXcursor(const Args& args) {
 }  // namespace
 
 std::optional<OpenedFile> openFile(const std::string& path, std::string* error) {
-    auto source = platform::FileSource::open(path);
+    platform::FileSource::OpenError why{};
+    int systemError = 0;
+    auto source = platform::FileSource::open(path, &why, &systemError);
     if (!source) {
-        *error = path + ": cannot be read (not a regular, readable file)";
+        *error = path + ": cannot be read: " + platform::FileSource::describe(why, systemError);
         return std::nullopt;
     }
     const auto head = source->read(0, std::min<std::uint64_t>(kHeadSize, source->size()));

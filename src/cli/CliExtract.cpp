@@ -2,11 +2,9 @@
 // an exact .ico (the group's images as the module stores them) or as a .png of the group's
 // largest image. The work is that of the icon save dialog, file after file: a QIconMod
 // per file, its groups listed and loaded, each saved; all writes go through AtomicFile.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <functional>
 #include <filesystem>
@@ -20,7 +18,6 @@
 #include "platform/FileSource.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
-#include "platform/SystemError.h"
 
 namespace cli::extract {
 namespace {
@@ -119,14 +116,14 @@ const char* skipText(Skip why) {
 
 class Extractor {
 public:
-    Extractor(const Options& options, Tally& tally, Progress& progress)
-        : options_(options), tally_(tally), progress_(progress) {}
+    Extractor(const Options& options, platform::DirWalk& walk, Tally& tally, Progress& progress)
+        : options_(options), walk_(walk), tally_(tally), progress_(progress) {}
 
     void run(const Input& input);
 
 private:
     enum class Kind { None, Module, Ico, Cursor };
-    std::optional<Kind> detect(const std::string& path);
+    static std::optional<Kind> detect(platform::FileSource& file);
     void skip(const Input& input, Skip why, const std::string& reason = {});
     void extractModule(const Input& input, const std::string& readPath);
     void extractIco(const Input& input, const std::string& readPath);
@@ -141,6 +138,7 @@ private:
                 const std::function<bool(const std::string& path)>& write);
 
     const Options& options_;
+    platform::DirWalk& walk_;
     Tally& tally_;
     Progress& progress_;
     NameBook names_;
@@ -154,7 +152,10 @@ void Extractor::note(const std::string& path, const std::string& what, bool fail
 
 void Extractor::skip(const Input& input, Skip why, const std::string& reason) {
     const bool failure = why == Skip::Unreadable || why == Skip::Damaged || (input.named && why != Skip::DirectoryLink);
-    note(input.path, reason.empty() ? std::string(skipText(why)) : std::string(skipText(why)) + ": " + reason, failure);
+    // The path is made only for a line that is printed: a walk keeps none whole.
+    if (options_.verbose || failure)
+        note(inputPath(input, walk_), reason.empty() ? std::string(skipText(why)) : std::string(skipText(why)) + ": " + reason,
+             failure);
     switch (why) {
     case Skip::NoIcons: ++(input.named ? tally_.failedNoIcons : tally_.skippedNoIcons); break;
     case Skip::NotRegular: ++(input.named ? tally_.failedNotRegular : tally_.skippedNotRegular); break;
@@ -165,10 +166,8 @@ void Extractor::skip(const Input& input, Skip why, const std::string& reason) {
 }
 
 // Modules start with "MZ"; icon files with reserved 0 and type 1. nullopt: unreadable.
-std::optional<Extractor::Kind> Extractor::detect(const std::string& path) {
-    const auto file = platform::FileSource::open(path);
-    if (!file) return std::nullopt;
-    const auto head = file->read(0, std::min<std::uint64_t>(12, file->size()));
+std::optional<Extractor::Kind> Extractor::detect(platform::FileSource& file) {
+    const auto head = file.read(0, std::min<std::uint64_t>(12, file.size()));
     if (!head) return std::nullopt;
     const formats::ByteView h(*head);
     if (h.startsWith("MZ")) return Kind::Module;
@@ -178,31 +177,31 @@ std::optional<Extractor::Kind> Extractor::detect(const std::string& path) {
 }
 
 // The name under which the icon core reads an open file: /proc's name for the descriptor
-// where there is one (a path of any depth, and the very file the walk found), else its path.
-std::string readablePath(int fd, const Input& input) {
+// where there is one (a path of any depth, and the very file the walk found), else its
+// path (which fails where it is longer than the system takes).
+std::string readablePath(int fd, const Input& input, const platform::DirWalk& walk) {
     static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
-    return procFds ? "/proc/self/fd/" + std::to_string(fd) : input.path;
+    return procFds ? "/proc/self/fd/" + std::to_string(fd) : inputPath(input, walk);
 }
 
 void Extractor::run(const Input& input) {
     if (input.skip == Skip::DirectoryLink) return skip(input, Skip::DirectoryLink);
     ++tally_.files;
     if (input.skip) return skip(input, *input.skip, input.reason);
-    const int fd = openInput(input);
-    if (fd < 0) return skip(input, Skip::Unreadable, platform::systemErrorText(errno));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return skip(input, Skip::NotRegular);
+    platform::FileSource::OpenError why{};
+    int systemError = 0;
+    const auto file = openInput(input, walk_, &why, &systemError);
+    if (!file) {
+        if (why == platform::FileSource::OpenError::NotRegular) return skip(input, Skip::NotRegular);
+        return skip(input, Skip::Unreadable, platform::FileSource::describe(why, systemError));
     }
-    const std::string readPath = readablePath(fd, input);
-    const auto kind = detect(readPath);
-    if (!kind) skip(input, Skip::Unreadable);
-    else if (*kind == Kind::Module) extractModule(input, readPath);
+    const auto kind = detect(*file);
+    if (!kind) return skip(input, Skip::Unreadable);
+    const std::string readPath = readablePath(file->descriptor(), input, walk_);
+    if (*kind == Kind::Module) extractModule(input, readPath);
     else if (*kind == Kind::Ico) extractIco(input, readPath);
     else if (*kind == Kind::Cursor && options_.cursors) copyCursorFile(input, readPath);
     else skip(input, Skip::NoIcons);
-    ::close(fd);
 }
 
 void Extractor::extractModule(const Input& input, const std::string& readPath) {
@@ -355,10 +354,11 @@ int cmdExtract(const Args& args) {
     const auto previous =
         platform::setMessageBoxHandler([](const std::string&, const std::string&, unsigned) { return platform::mb::IdOk; });
 
-    const std::vector<Input> inputs = collectInputs(*options, options->outDir);
+    platform::DirWalk walk;
+    const std::vector<Input> inputs = collectInputs(*options, options->outDir, walk);
     Tally tally;
     Progress progress(inputs.size());
-    Extractor extractor(*options, tally, progress);
+    Extractor extractor(*options, walk, tally, progress);
     for (std::size_t i = 0; i < inputs.size(); ++i) {
         progress.show(i, inputs[i].name);
         extractor.run(inputs[i]);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <set>
 #include <string>
@@ -13,6 +14,8 @@
 
 #include "cli/Cli.h"
 #include "formats/ModuleResources.h"
+#include "platform/DirWalk.h"
+#include "platform/FileSource.h"
 
 namespace cli::extract {
 
@@ -36,17 +39,15 @@ std::optional<Options> parseOptions(const Args& args, std::string* error);
 // the run. DirectoryLink is no file: a link to a directory that a walk passed by.
 enum class Skip { NoIcons, NotRegular, Unreadable, Damaged, DirectoryLink };
 
-// One input: a file to read, or one that is skipped without being opened.
+// One input: a file to read, or one that is skipped without being opened. A file found by
+// a walk is known by its directory in the walk and its name, never by a whole path.
 struct Input {
-    std::string path;            // as shown; it may be longer than the system takes
+    std::string path;            // a PATH given, as given; empty for what a walk found
     std::string name;            // its last path component
     bool named = false;          // given on the command line itself
     std::optional<Skip> skip;    // set: not opened
     std::string reason;          // the system's reason, for Unreadable
-    // A file found by a walk: the named directory it was found under, and the path
-    // below it (its directories' names and its own, joined by "/").
-    std::string root;
-    std::string below;
+    platform::DirWalk::DirId dir = platform::DirWalk::kNoDir;  // found by a walk: the directory holding it
 };
 
 // The files to read, in a fixed order: the paths as given; inside a directory, its
@@ -54,17 +55,22 @@ struct Input {
 // name falls. Only regular files (or links to them) whose names match the mask are taken;
 // FIFOs, sockets and devices, linked or not, are listed as skipped and never opened. A
 // PATH given is followed when it is a link (as `find -H` does), but a walk never enters a
-// directory through a link it meets (those come back as DirectoryLink). The walk goes
-// from directory descriptor to descriptor, so trees deeper than the system's path limit
-// are walked whole. A directory named twice is walked once; `skipDirectory` (the output
-// directory) is never entered during a walk. Paths that cannot be found or listed come
-// back as Unreadable, with the reason.
-std::vector<Input> collectInputs(const Options& options, const std::string& skipDirectory);
+// directory through a link it meets (those come back as DirectoryLink). `walk` does the
+// walking (any depth, a bounded number of descriptors) and keeps the directories found,
+// by which inputs are named and opened later. A directory named twice is walked once;
+// `skipDirectory` (the output directory) is never entered during a walk. Paths that
+// cannot be found or listed come back as Unreadable, with the reason.
+std::vector<Input> collectInputs(const Options& options, const std::string& skipDirectory, platform::DirWalk& walk);
 
-// Opens an input for reading (read-only, never blocking, never a controlling terminal): a
-// named file by its path; a file found by a walk from its named directory down, through
-// no symbolic link but a last one to the file itself. -1 with errno set on failure.
-int openInput(const Input& input);
+// The path of an input, for messages (it may be longer than the system takes).
+std::string inputPath(const Input& input, const platform::DirWalk& walk);
+
+// Opens an input for reading when it is a regular file (platform::FileSource::open's
+// rules): a named file by its path; a file found by a walk in its directory, reached from
+// the named directory down through no symbolic link (a last one to the file itself is
+// followed).
+std::unique_ptr<platform::FileSource> openInput(const Input& input, platform::DirWalk& walk,
+                                                platform::FileSource::OpenError* error, int* systemError);
 
 // One cursor file to write for an input: `group` names it beside the input's name (none:
 // the input's own name), `write` writes it to a path.

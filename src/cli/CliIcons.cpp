@@ -1,9 +1,7 @@
 // The commands that work on an icon source as the icon save dialog does: an .ico file read
 // whole, or a module's icon groups.
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
 
 #include "cli/Cli.h"
@@ -35,7 +33,9 @@ std::optional<int> parseIndex(const std::string& text) {
 // an icon file, whatever its name. Returns the exit status on failure.
 std::optional<int> openSource(iconmod::QIconMod& source) {
     if (source.fnOpenByContent()) return std::nullopt;
-    return fail(source.IsIcoFile ? source.Path + ": cannot read the icon file" : whyNoGroups(source.Path));
+    // A file that cannot be opened says why, whatever its name.
+    if (source.IsIcoFile && platform::FileSource::open(source.Path)) return fail(source.Path + ": cannot read the icon file");
+    return fail(whyNoGroups(source.Path));
 }
 
 // Opens FILE and loads GROUP ("-" or empty: the .ico file's images, or a module's first
@@ -61,12 +61,13 @@ std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group
 
 std::string whyNoGroups(const std::string& path) {
     platform::FileSource::OpenError error = platform::FileSource::OpenError::None;
-    auto file = platform::FileSource::open(path, &error);
-    const int code = errno;
+    int code = 0;
+    auto file = platform::FileSource::open(path, &error, &code);
     switch (error) {
     case platform::FileSource::OpenError::NotFound: return path + ": no such file";
-    case platform::FileSource::OpenError::NotRegular: return path + ": not a regular file";
-    case platform::FileSource::OpenError::Unreadable: return path + ": cannot be opened: " + std::strerror(code);
+    case platform::FileSource::OpenError::NotRegular: return path + ": " + platform::FileSource::describe(error, code);
+    case platform::FileSource::OpenError::Unreadable:
+        return path + ": cannot be opened: " + platform::FileSource::describe(error, code);
     default: return path + ": neither an icon file nor a Windows module";
     }
 }

@@ -3,27 +3,91 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include "platform/SystemError.h"
 
 namespace platform {
 
+namespace {
+
+// Whether /proc is the kernel's process file system, where /proc/self/fd/N opens the very
+// file that descriptor N refers to.
+bool haveProcFds() {
+    static const bool have = [] {
+        struct statfs fs {};
+        return ::statfs("/proc/self/fd", &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
+    }();
+    return have;
+}
+
+// Opens for reading the regular file that `handle` (an O_PATH descriptor of name in
+// directoryFd, whose status is st) refers to. -1 with errno set on failure.
+int reopenForReading(int handle, int directoryFd, const std::string& name, const struct stat& st) {
+    constexpr int kReadFlags = O_RDONLY | O_NOCTTY | O_CLOEXEC;
+    if (haveProcFds()) return ::open(("/proc/self/fd/" + std::to_string(handle)).c_str(), kReadFlags);
+    // Without /proc the name is opened once more, without blocking, and the file kept only
+    // when it is the one looked at. This cannot prevent what happens in between: a name
+    // swapped for a FIFO after the look is opened for an instant (releasing a writer that
+    // waits on it) and a device's open is called, before the check below refuses them.
+    const int fd = ::openat(directoryFd, name.c_str(), kReadFlags | O_NONBLOCK);
+    if (fd < 0) return -1;
+    struct stat now {};
+    if (::fstat(fd, &now) != 0 || now.st_dev != st.st_dev || now.st_ino != st.st_ino) {
+        ::close(fd);
+        errno = ENOENT;  // no longer the file that was looked at
+        return -1;
+    }
+    return fd;
+}
+
+FileSource::OpenError openErrorOf(int systemError) {
+    return systemError == ENOENT || systemError == ENOTDIR ? FileSource::OpenError::NotFound
+                                                           : FileSource::OpenError::Unreadable;
+}
+
+}  // namespace
+
 std::unique_ptr<FileSource> FileSource::open(const std::string& path, OpenError* error, int* systemError) {
-    if (systemError) *systemError = 0;
-    // O_NONBLOCK: opening a FIFO must not wait for a writer; fromDescriptor refuses it.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) {
-        const int openError = errno;
-        if (systemError) *systemError = openError;
-        if (error) *error = openError == ENOENT || openError == ENOTDIR ? OpenError::NotFound : OpenError::Unreadable;
+    return openAt(AT_FDCWD, path, error, systemError);
+}
+
+// The name is looked up with O_PATH, which opens nothing: the file's type is checked on
+// that descriptor, and only a regular file is then opened for reading, through the
+// descriptor itself so that it is the very file checked.
+std::unique_ptr<FileSource> FileSource::openAt(int directoryFd, const std::string& name, OpenError* error,
+                                               int* systemError) {
+    auto failed = [&](OpenError why, int code) -> std::unique_ptr<FileSource> {
+        if (error) *error = why;
+        if (systemError) *systemError = code;
         return nullptr;
+    };
+    const int handle = ::openat(directoryFd, name.c_str(), O_PATH | O_CLOEXEC);
+    if (handle < 0) {
+        const int code = errno;
+        return failed(openErrorOf(code), code);
     }
     struct stat st {};
-    if (systemError && ::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) *systemError = EISDIR;
+    if (::fstat(handle, &st) != 0) {
+        const int code = errno;
+        ::close(handle);
+        return failed(OpenError::Unreadable, code);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        ::close(handle);
+        return failed(OpenError::NotRegular, S_ISDIR(st.st_mode) ? EISDIR : 0);
+    }
+    const int fd = reopenForReading(handle, directoryFd, name, st);
+    const int code = errno;
+    ::close(handle);
+    if (fd < 0) return failed(openErrorOf(code), code);
+    if (systemError) *systemError = 0;
     return fromDescriptor(fd, error);
 }
 

@@ -15,16 +15,21 @@ namespace platform {
 using formats::Bytes;
 
 // A regular file, read on demand in aligned blocks that are kept for reuse, so that a
-// parser making many small reads costs few system calls. Opening refuses anything but a
-// regular file (a FIFO or device is never read) and never blocks.
+// parser making many small reads costs few system calls. Every file the program reads by
+// a name it was given is opened here: only a regular file is opened for reading; a FIFO,
+// socket, device or directory is looked at without being opened (a FIFO's waiting writer
+// is not released, a device's driver is not called), and opening never blocks.
 class FileSource final : public formats::ByteSource {
 public:
     enum class OpenError { None, NotFound, NotRegular, Unreadable };
 
     // `systemError` receives the errno of a failed open (EISDIR for a directory, 0 for
-    // another file that is not regular).
+    // another file that is not regular). A symbolic link is followed.
     static std::unique_ptr<FileSource> open(const std::string& path, OpenError* error = nullptr,
                                             int* systemError = nullptr);
+    // The same for `name` in the directory open as `directoryFd`.
+    static std::unique_ptr<FileSource> openAt(int directoryFd, const std::string& name, OpenError* error = nullptr,
+                                              int* systemError = nullptr);
     // Takes over a descriptor opened for reading (closed with the source, or at once when
     // it is not a regular file).
     static std::unique_ptr<FileSource> fromDescriptor(int fd, OpenError* error = nullptr);

@@ -14,6 +14,8 @@
 
 #include "app/UiScanFixture.h"
 #include "iconsave/SaveSeams.h"
+#include "support/FifoWriter.h"
+#include "support/MessageRecorder.h"
 #include "treedir/DriveCombo.h"
 #include "platform/StartPath.h"
 
@@ -145,6 +147,40 @@ TEST_F(UiStartUp, DrivesThatComeAndGo) {
     EXPECT_EQ(tree->CurrentDrive, "/");
     EXPECT_EQ(form->CurrentDir, "/");
     EXPECT_EQ(drives->count(), 2);
+}
+
+// `vexil PATH` on a file: its directory listed and its row selected; a FIFO is taken for a
+// file without icons (the message says so) and never opened: a writer waiting on it still
+// waits afterwards.
+TEST_F(UiStartUp, OpeningOnAFileSelectsItAndNeverOpensAFifo) {
+    writeModule("app.exe", 1, 2);
+    start();
+    char* real = ::realpath(mods().c_str(), nullptr);
+    ASSERT_TRUE(real);
+    const std::string realMods = real;
+    std::free(real);
+    fixtures::FifoWriter writer(mod("pipe.exe"));
+    ASSERT_TRUE(writer.started());
+    // The FIFO after the module: the same directory, listed once, the module's row kept.
+    const struct {
+        const char* name;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {"app.exe", {}},
+        {"pipe.exe", {realMods + "/pipe.exe" + TForm1::kPathNoIcon}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        fixtures::MessageRecorder boxes;
+        form->openPath(mod(c.name));
+        settle();
+        EXPECT_EQ(boxes.texts(), c.messages);
+        EXPECT_EQ(form->CurrentDir, realMods);
+        EXPECT_EQ(names(), std::vector<std::string>{"app.exe"});
+        EXPECT_EQ(list->selectedRow(), rowOf("app.exe"));
+    }
+    EXPECT_TRUE(writer.waiting()) << "the FIFO was opened";
+    EXPECT_TRUE(writer.release());
 }
 
 // Window shortcuts: Ctrl+S the icon save dialog, F5 the filter button, Ctrl+C in the filter

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,6 +18,7 @@
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "formats/IconDecode.h"
+#include "support/FifoWriter.h"
 #include "support/ImageFixtures.h"
 #include "support/MessageRecorder.h"
 #include "support/ModuleFixtures.h"
@@ -215,6 +218,7 @@ TEST(CliExtract, FilterAndRecursionChooseTheFiles) {
         {{top.path()}, {"a.exe-#1.ico", "b.dll-#1.ico", "c.ico.ico"},
          "5 files, 3 icons written; skipped 2 files (1 without icons, 1 not a regular file)\n"},
         {{top.path(), "--filter", "*.DLL"}, {"b.dll-#1.ico"}, "1 file, 1 icon written\n"},
+        {{top.path(), top.path() + "/", "--filter", "*.DLL"}, {"b.dll-#1.ico"}, "1 file, 1 icon written\n"},  // walked once
         {{top.path(), "-r", "--filter", "*.dll"}, {"b.dll-#1.ico", "d.dll-#1.ico", "e.DLL-#1.ico"},
          "3 files, 3 icons written; passed by 1 link to a directory\n"},
         {{top.path(), "--recursive", "--filter", "?.*"},
@@ -317,7 +321,7 @@ TEST(CliExtract, ExitStatusTellsWhetherAnythingFailed) {
     EXPECT_TRUE(filesIn(out.path()).count("broken.dll-#1.ico"));
 }
 
-TEST(CliExtract, WalksStayInTheTreeAtAnyDepth) {
+TEST(CliExtract, WalksStayInTheTreeAndNeverOpenSpecialFiles) {
     fixtures::TempDir top, elsewhere;
     const Bytes module = fixtures::makePe({{resId(1), {sizedDib(16, 4)}, {}}});
     ASSERT_TRUE(fixtures::writeFile(top.file("a.dll"), module));
@@ -327,34 +331,17 @@ TEST(CliExtract, WalksStayInTheTreeAtAnyDepth) {
     ASSERT_EQ(symlink("..", top.file("sub/up").c_str()), 0);
     ASSERT_EQ(symlink(elsewhere.path().c_str(), top.file("sub/there").c_str()), 0);
     ASSERT_EQ(symlink(elsewhere.file("outside.dll").c_str(), top.file("sub/linked.dll").c_str()), 0);
-    ASSERT_EQ(mkfifo(top.file("sub/pipe.dll").c_str(), 0600), 0);
+    // A writer waits on the FIFO: it must still wait after the walks.
+    fixtures::FifoWriter writer(top.file("sub/pipe.dll"));
+    ASSERT_TRUE(writer.started());
     ASSERT_EQ(symlink("pipe.dll", top.file("sub/topipe.dll").c_str()), 0);
-    // A tree deeper than the system's path limit (4,096 bytes), built from descriptors.
-    const std::string segment(200, 'd');
-    std::string deep = top.file("deep");
-    std::filesystem::create_directory(deep);
-    int fd = ::open(deep.c_str(), O_RDONLY | O_DIRECTORY);
-    for (int level = 0; level < 25; ++level) {
-        ASSERT_EQ(::mkdirat(fd, segment.c_str(), 0700), 0);
-        const int next = ::openat(fd, segment.c_str(), O_RDONLY | O_DIRECTORY);
-        ::close(fd);
-        fd = next;
-        deep += "/" + segment;
-    }
-    const int file = ::openat(fd, "bottom.dll", O_WRONLY | O_CREAT, 0600);
-    ASSERT_GE(file, 0);
-    ASSERT_EQ(::write(file, module.data(), module.size()), static_cast<ssize_t>(module.size()));
-    ::close(file);
-    ::close(fd);
-    ASSERT_GT(deep.size(), 4096u);
-
     const struct {
         std::vector<std::string> args;
         std::set<std::string> outputs;
         const char* summary;
     } cases[] = {
-        {{top.path(), "-r"}, {"a.dll-#1.ico", "bottom.dll-#1.ico", "linked.dll-#1.ico"},
-         "5 files, 3 icons written; skipped 2 files (2 not regular files); passed by 3 links to directories\n"},
+        {{top.path(), "-r"}, {"a.dll-#1.ico", "linked.dll-#1.ico"},
+         "4 files, 2 icons written; skipped 2 files (2 not regular files); passed by 3 links to directories\n"},
         // A PATH given is followed, as find -H does.
         {{top.file("sub/there"), "-r"}, {"outside.dll-#1.ico"}, "1 file, 1 icon written\n"},
     };
@@ -372,6 +359,91 @@ TEST(CliExtract, WalksStayInTheTreeAtAnyDepth) {
     for (const char* link : {"sub/root", "sub/up", "sub/there"})
         EXPECT_NE(verbose.err.find(top.file(link) + ": a link to a directory, not followed\n"), std::string::npos) << link;
     EXPECT_NE(verbose.err.find(top.file("sub/topipe.dll") + ": not a regular file\n"), std::string::npos);
+    EXPECT_TRUE(writer.waiting()) << "the FIFO was opened";
+    EXPECT_TRUE(writer.release());
+}
+
+// A chain of directories named "d", `levels` deep below `top`, made through descriptors
+// (its paths pass the system's limit); files[level] are written into that level.
+void makeChain(const std::string& top, int levels, const std::map<int, std::map<std::string, Bytes>>& files) {
+    ASSERT_EQ(::mkdir(top.c_str(), 0700), 0);
+    int fd = ::open(top.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (int level = 0; fd >= 0; ++level) {
+        if (const auto here = files.find(level); here != files.end()) {
+            for (const auto& [name, bytes] : here->second) {
+                const int file = ::openat(fd, name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+                ASSERT_EQ(::write(file, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+                ::close(file);
+            }
+        }
+        if (level == levels) break;
+        ASSERT_EQ(::mkdirat(fd, "d", 0700), 0);
+        const int next = ::openat(fd, "d", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+    }
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+}
+
+// Removes such a chain: each level in turn is moved up beside the top and the emptied one
+// removed, so that no path grows long and two descriptors are open at most.
+void removeChain(const std::string& top) {
+    const std::string parent = std::filesystem::path(top).parent_path().string();
+    const std::string name = std::filesystem::path(top).filename().string();
+    const int up = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    for (bool deeper = true; deeper && up >= 0;) {
+        const int level = ::openat(up, name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (level < 0) break;
+        deeper = ::renameat(level, "d", up, "chain-next") == 0;
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator("/proc/self/fd/" + std::to_string(level), ec))
+            ::unlinkat(level, e.path().filename().c_str(), 0);
+        ::close(level);
+        ::unlinkat(up, name.c_str(), AT_REMOVEDIR);
+        if (deeper) ::renameat(up, "chain-next", up, name.c_str());
+    }
+    if (up >= 0) ::close(up);
+}
+
+// Where many directories are made and removed: a memory file system when there is one,
+// since a disk mounted with "discard" takes milliseconds to remove each directory.
+std::string manyDirectoriesBase() {
+    struct statfs fs {};
+    return ::statfs("/dev/shm", &fs) == 0 && fs.f_type == TMPFS_MAGIC && ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "";
+}
+
+// A tree of 20,000 levels is extracted whole, in order, with at most 64 descriptors for
+// the walk (the run gets 80 in all) and memory far below what a path per level would take.
+TEST(CliExtract, TreesOfAnyDepthInBoundedMemoryAndDescriptors) {
+    constexpr int kLevels = 20000;
+    fixtures::TempDir top(manyDirectoriesBase()), out;
+    const std::string chain = top.file("deep");
+    // "a.dll" comes before the subdirectory "d", "m.dll" after it: the walk and the
+    // extraction go down the whole chain and back up.
+    const std::vector<Bytes> images = {sizedDib(16, 4), sizedDib(32, 4), sizedDib(48, 4), sizedDib(16, 8)};
+    auto module = [&images](std::size_t i) { return fixtures::makePe({{resId(1), {images[i]}, {}}}); };
+    makeChain(chain, kLevels, {{0, {{"a.dll", module(0)}, {"m.dll", module(3)}}},
+                               {kLevels / 2, {{"m.dll", module(2)}}},
+                               {kLevels, {{"m.dll", module(1)}}}});
+    if (HasFatalFailure()) return removeChain(chain);
+
+    const long floorKiB = fixtures::runProgram({"/bin/true"}).maxRssKiB;
+    const fixtures::ProgramRun run = fixtures::runProgram({"/bin/sh", "-c", "ulimit -n 80 && exec \"$0\" \"$@\"", VEXIL_CLI_PATH,
+                                                           "extract", chain, "-r", "-o", out.path()});
+    removeChain(chain);
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out, "4 files, 4 icons written\n");
+    EXPECT_LT(run.maxRssKiB - floorKiB, 64 * 1024);
+    // Outputs are named in the order the files come: the clash numbers tell it.
+    const std::pair<const char*, std::size_t> outputs[] = {
+        {"a.dll-#1.ico", 0}, {"m.dll-#1.ico", 1}, {"m.dll-#1~2.ico", 2}, {"m.dll-#1~3.ico", 3}};
+    for (const auto& [name, image] : outputs) {
+        const std::vector<Bytes> stored = icoImages(fixtures::readFile(out.file(name)));
+        ASSERT_EQ(stored.size(), 1u) << name;
+        EXPECT_EQ(stored[0], images[image]) << name;
+    }
 }
 
 TEST(CliExtract, AnOutputFolderLeftEmptyIsRemoved) {

@@ -5,11 +5,14 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
+#include "support/FifoWriter.h"
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
 
@@ -178,6 +181,65 @@ TEST(Cli, CountSaysWhichPathsAreNoFilesAndStillCountsTheRest) {
     EXPECT_EQ(r.out, out);
     EXPECT_EQ(r.err, err);
     EXPECT_EQ(runCli(dir, {"count", pe}).status, 0);
+}
+
+// Every command refuses a named FIFO or directory without opening it for reading: one
+// line naming the file and the reason, and a writer waiting on the FIFO still waits (its
+// byte arrives once the test reads).
+TEST(Cli, NamedSpecialFilesAreLookedAtNeverOpened) {
+    fixtures::TempDir dir;
+    const std::string out = dir.file("out");
+    const struct {
+        std::vector<std::string> args;  // "{}" stands for the file
+        std::string reasonPrefix;       // before "not a regular file" / "is a directory"
+        bool walksDirectories = false;
+    } commands[] = {
+        {{"count", "{}"}, "cannot be read: "},
+        {{"groups", "{}"}, ""},
+        {{"images", "{}"}, ""},
+        {{"images", "--location", "{},0"}, ""},
+        {{"list", "{}", "--json"}, "cannot be read: "},
+        {{"save-ico", "{}", "#1", out + ".ico"}, ""},
+        {{"render", "{}", "0", "--size", "32", out + ".png"}, ""},
+        {{"extract", "{}", "-o", out}, "", true},
+    };
+    const struct {
+        const char* name;
+        bool fifo;
+    } targets[] = {{"pipe.dll", true}, {"pipe.ico", true}, {"folder.ico", false}};
+    for (const auto& c : commands) {
+        for (const auto& t : targets) {
+            if (!t.fifo && c.walksDirectories) continue;
+            const std::string path = dir.file(t.name);
+            std::vector<std::string> args;
+            for (std::string a : c.args) {
+                if (const std::size_t at = a.find("{}"); at != std::string::npos) a.replace(at, 2, path);
+                args.push_back(a);
+            }
+            SCOPED_TRACE(args[0] + " " + args[1] + " on " + t.name);
+            std::optional<fixtures::FifoWriter> writer;
+            if (t.fifo) {
+                writer.emplace(path);
+                ASSERT_TRUE(writer->started());
+            } else {
+                ASSERT_EQ(::mkdir(path.c_str(), 0700), 0);
+            }
+            const CliRun r = runCli(dir, args);
+            EXPECT_EQ(r.status, 1);
+            const std::string line = "vexil-cli: " + path + ": " + c.reasonPrefix + (t.fifo ? "not a regular file" : "is a directory");
+            // One line; a message of the icon core (for an .ico name) may follow after ": ".
+            EXPECT_EQ(r.err.substr(0, line.size()), line) << r.err;
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+            if (writer) {
+                EXPECT_TRUE(writer->waiting()) << "the FIFO was opened";
+                EXPECT_TRUE(writer->release());
+            }
+            writer.reset();
+            std::filesystem::remove(path);
+        }
+    }
+    EXPECT_FALSE(std::filesystem::exists(out + ".ico"));
+    EXPECT_FALSE(std::filesystem::exists(out + ".png"));
 }
 
 TEST(Cli, SavesNeverReplaceAReadOnlyFileAndWriteThroughLinks) {

@@ -1,10 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "formats/ByteView.h"
 #include "platform/FileSource.h"
+#include "support/FifoWriter.h"
 #include "support/ImageFixtures.h"
 
 using formats::ByteView;
@@ -65,19 +69,55 @@ TEST(ByteSource, FileSourceReadsRangesAndRefusesWhatTheFileDoesNotHold) {
     EXPECT_FALSE(m.read(9998, 3));
 }
 
+// Only a regular file is opened for reading, by a path or by a name in a directory; the
+// rest is looked at without being opened: a writer waiting on a FIFO still waits.
 TEST(ByteSource, FileSourceOpensOnlyRegularFiles) {
+    using Error = platform::FileSource::OpenError;
     fixtures::TempDir dir;
-    platform::FileSource::OpenError err{};
-    EXPECT_FALSE(platform::FileSource::open(dir.file("missing"), &err));
-    EXPECT_EQ(err, platform::FileSource::OpenError::NotFound);
-    EXPECT_FALSE(platform::FileSource::open(dir.path(), &err));
-    EXPECT_EQ(err, platform::FileSource::OpenError::NotRegular);
-    ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
-    EXPECT_FALSE(platform::FileSource::open(dir.file("fifo"), &err));  // must not hang waiting for a writer
-    EXPECT_EQ(err, platform::FileSource::OpenError::NotRegular);
     ASSERT_TRUE(fixtures::writeFile(dir.file("empty"), {}));
-    auto f = platform::FileSource::open(dir.file("empty"));
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->size(), 0u);
-    EXPECT_FALSE(f->read(0, 1));
+    ASSERT_TRUE(fixtures::writeFile(dir.file("data"), {1, 2, 3}));
+    ASSERT_EQ(symlink("data", dir.file("link").c_str()), 0);
+    ASSERT_EQ(mkdir(dir.file("sub").c_str(), 0700), 0);
+    fixtures::FifoWriter writer(dir.file("fifo"));
+    ASSERT_TRUE(writer.started());
+    const struct {
+        std::string name;  // in dir, or an absolute path
+        Error error;
+        int systemError;
+        const char* why;
+        std::uint64_t size;
+    } cases[] = {
+        {"missing", Error::NotFound, ENOENT, "No such file or directory", 0},
+        {"data/x", Error::NotFound, ENOTDIR, "Not a directory", 0},
+        {"sub", Error::NotRegular, EISDIR, "is a directory", 0},
+        {"fifo", Error::NotRegular, 0, "not a regular file", 0},
+        {"/dev/null", Error::NotRegular, 0, "not a regular file", 0},
+        {"empty", Error::None, 0, "", 0},
+        {"link", Error::None, 0, "", 3},
+    };
+    const int dirFd = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(dirFd, 0);
+    for (const auto& c : cases) {
+        for (bool byName : {false, true}) {
+            SCOPED_TRACE(c.name + (byName ? " in its directory" : " by path"));
+            Error error{};
+            int systemError = -1;
+            const std::string path = c.name.front() == '/' ? c.name : dir.file(c.name);
+            auto f = byName ? platform::FileSource::openAt(dirFd, c.name, &error, &systemError)
+                            : platform::FileSource::open(path, &error, &systemError);
+            EXPECT_EQ(error, c.error);
+            EXPECT_EQ(f != nullptr, c.error == Error::None);
+            if (!f) {
+                EXPECT_EQ(systemError, c.systemError);
+                EXPECT_EQ(platform::FileSource::describe(error, systemError), c.why);
+                continue;
+            }
+            EXPECT_EQ(f->size(), c.size);
+            EXPECT_TRUE(f->read(0, c.size));
+            EXPECT_FALSE(f->read(0, c.size + 1));
+        }
+    }
+    ::close(dirFd);
+    EXPECT_TRUE(writer.waiting()) << "the FIFO was opened";
+    EXPECT_TRUE(writer.release());
 }

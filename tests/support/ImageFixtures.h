@@ -131,10 +131,11 @@ std::uint32_t getU32(const Bytes& b, std::size_t at);
 void appendU16(Bytes& b, std::uint16_t v);
 void appendU32(Bytes& b, std::uint32_t v);
 
-// A temporary directory removed (with its contents) when the object goes.
+// A temporary directory removed (with its contents) when the object goes; made in `base`
+// when one is given, else in the system's temporary directory.
 class TempDir {
 public:
-    TempDir();
+    explicit TempDir(const std::string& base = {});
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
