@@ -79,6 +79,10 @@ std::vector<Seed> pngSeeds() {
     seeds.push_back({"png-interlaced", fixtures::makePng(16, 16, gradient, 6, 8, {}, true)});
     seeds.push_back({"png-text-chunk",
                      fixtures::insertPngChunk(fixtures::makePng(8, 8, gradient), "tEXt", Bytes{'a', 0, 'b'})});
+    // Deflate bombs within the harness's 16 KiB: 12 MiB of zeros compressed after the rows.
+    seeds.push_back({"png-rgba-deflate-tail", fixtures::pngWithDeflateTail(fixtures::makePng(16, 16, gradient), 12 << 20)});
+    seeds.push_back({"png-interlaced-deflate-tail",
+                     fixtures::pngWithDeflateTail(fixtures::makePng(16, 16, gradient, 2, 8, {}, true), 12 << 20, {}, 4096)});
     return seeds;
 }
 
@@ -88,6 +92,8 @@ std::vector<Seed> icoSeeds() {
     seeds.push_back({"ico-depths", fixtures::makeIco({{fixtures::patternDib(16, 1)}, {fixtures::patternDib(16, 24)},
                                                       {fixtures::patternDib(16, 32)}})});
     seeds.push_back({"ico-png", fixtures::makeIco({{fixtures::makePng(16, 16, gradient)}, {fixtures::patternDib(16, 4)}})});
+    seeds.push_back({"ico-png-deflate-tail",
+                     fixtures::makeIco({{fixtures::pngWithDeflateTail(fixtures::makePng(32, 32, gradient), 12 << 20)}})});
     fixtures::IcoEntry shared{fixtures::patternDib(16, 4)};
     shared.imageOffset = 6 + 2 * 16;  // both entries point at the same image
     seeds.push_back({"ico-shared-image", fixtures::makeIco({shared, shared})});

@@ -1,6 +1,7 @@
 // One PNG icon image: its IHDR read as the image list describes it, decoded (the direct
-// path for 8-bit RGBA images checked against libpng), exported as a 32-bit .bmp, and the
-// decoded picture encoded as a PNG again.
+// path for 8-bit RGBA images checked against libpng, and libpng's picture against the same
+// decoding of only the bytes it was handed, as nothing after them may count), exported as
+// a 32-bit .bmp, and the decoded picture encoded as a PNG again.
 #include <zlib.h>
 
 #include "FuzzCommon.h"
@@ -13,10 +14,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const formats::ByteView view(data, size);
     const auto info = formats::readPngInfo(view);
     const auto picture = formats::decodeIconImage(view);
+    std::uint64_t handed = 0;
+    const auto libpng = formats::decode::decodePngThroughLibpng(view, &handed);
+    if (libpng) {
+        FUZZ_CHECK(handed <= size);
+        const auto read = formats::decode::decodePngThroughLibpng(formats::ByteView(data, handed));
+        FUZZ_CHECK(read && read->pixels == libpng->pixels);
+    }
     if (const auto direct = formats::decode::decodeRgbaPng(view)) {
         // The direct path gives libpng's pixels; it decodes an image libpng refuses only
         // where zlib refuses the image data that libdeflate took.
-        if (const auto libpng = formats::decode::decodePngThroughLibpng(view)) {
+        if (libpng) {
             FUZZ_CHECK(libpng->pixels == direct->pixels);
         } else {
             const auto plain = formats::decode::rgbaImageData(view);

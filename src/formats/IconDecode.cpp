@@ -3,6 +3,7 @@
 
 #include <libdeflate.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <new>
 
@@ -20,6 +21,18 @@ constexpr std::uint32_t kBiBitfields = 3;
 // Bytes between the 40-byte header and the colour table: the three channel masks of a
 // BI_BITFIELDS bitmap.
 std::uint32_t maskBytes(ByteView header) { return header.u32(16).value_or(0) == kBiBitfields ? 12u : 0u; }
+
+// Samples per pixel of a PNG colour type; 0 for a type that does not exist.
+int pngChannels(std::uint8_t colourType) {
+    switch (colourType) {
+    case 0: return 1;  // gray
+    case 2: return 3;  // RGB
+    case 3: return 1;  // palette
+    case 4: return 2;  // gray + alpha
+    case 6: return 4;  // RGBA
+    default: return 0;
+    }
+}
 }  // namespace
 
 std::uint16_t dibPaletteCount(ByteView header) {
@@ -74,7 +87,10 @@ std::uint32_t pngChunkCrc(ByteView typeAndData) {
 }
 
 std::optional<std::size_t> wholePngLength(ByteView data) {
-    if (!readPngInfo(data)) return std::nullopt;
+    const auto imageDataSize = decode::pngImageDataSize(data);
+    if (!imageDataSize) return std::nullopt;
+    Bytes imageData;  // the first run of IDAT chunks, joined
+    bool afterImageData = false;
     std::uint64_t at = 8;
     // Each chunk: length, type, data, CRC over type and data.
     while (true) {
@@ -84,9 +100,25 @@ std::optional<std::size_t> wholePngLength(ByteView data) {
         const auto crc = data.u32be(at + 8 + *length);
         if (!typeAndData || !crc) return std::nullopt;
         if (pngChunkCrc(*typeAndData) != *crc) return std::nullopt;
+        if (!typeAndData->startsWith("IDAT")) {
+            afterImageData = afterImageData || !imageData.empty();
+        } else if (!afterImageData) {
+            // More than the rows can need is not copied: such a stream holds something else.
+            if (imageData.size() + *length > imageDataSize->maxCompressed) return std::nullopt;
+            imageData.insert(imageData.end(), typeAndData->data() + 4, typeAndData->data() + typeAndData->size());
+        }
         at += 12ull + *length;
-        if (typeAndData->startsWith("IEND")) return static_cast<std::size_t>(at);
+        if (typeAndData->startsWith("IEND")) break;
     }
+    // The image data must inflate to exactly the picture's rows: a stream that goes on past
+    // them would cost whoever reads the copy far more than the picture.
+    try {
+        Bytes rows(static_cast<std::size_t>(imageDataSize->inflated));
+        if (!decode::inflateExactly(imageData, rows)) return std::nullopt;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+    return static_cast<std::size_t>(at);
 }
 
 std::optional<PngInfo> readPngInfo(ByteView data) {
@@ -101,15 +133,8 @@ std::optional<PngInfo> readPngInfo(ByteView data) {
     if (width == 0 || height == 0 || width > kMaxPngSide || height > kMaxPngSide) return std::nullopt;
     if (bitDepth != 1 && bitDepth != 2 && bitDepth != 4 && bitDepth != 8 && bitDepth != 16) return std::nullopt;
 
-    int channels = 0;
-    switch (colourType) {
-    case 0: channels = 1; break;  // gray
-    case 2: channels = 3; break;  // RGB
-    case 3: channels = 1; break;  // palette
-    case 4: channels = 2; break;  // gray + alpha
-    case 6: channels = 4; break;  // RGBA
-    default: return std::nullopt;
-    }
+    const int channels = pngChannels(colourType);
+    if (channels == 0) return std::nullopt;
     PngInfo info;
     info.width = static_cast<int>(width);
     info.height = static_cast<int>(height);
@@ -118,6 +143,40 @@ std::optional<PngInfo> readPngInfo(ByteView data) {
     else if (colourType == 2) info.colorBits = 24;
     else info.colorBits = bitDepth * channels;
     return info;
+}
+
+std::optional<decode::PngImageDataSize> decode::pngImageDataSize(ByteView data) {
+    const auto info = checkedPngInfo(data);
+    const auto interlace = data.u8(28);
+    if (!info || !interlace || *interlace > 1) return std::nullopt;
+    const std::uint64_t bitDepth = *data.u8(24);
+    const auto channels = static_cast<std::uint64_t>(pngChannels(*data.u8(25)));
+    const auto width = static_cast<std::uint64_t>(info->width), height = static_cast<std::uint64_t>(info->height);
+    auto passSize = [bitsPerPixel = bitDepth * channels](std::uint64_t w, std::uint64_t h) {
+        return w == 0 ? 0 : h * (1 + (w * bitsPerPixel + 7) / 8);
+    };
+    PngImageDataSize size;
+    if (*interlace == 0) {
+        size.inflated = passSize(width, height);
+    } else {
+        // Seven passes, each taking every step-th pixel from its start, across and down.
+        struct Pass {
+            std::uint64_t x, y, stepX, stepY;
+        };
+        constexpr Pass kAdam7[] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                   {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+        auto count = [](std::uint64_t side, std::uint64_t start, std::uint64_t step) {
+            return side > start ? (side - start + step - 1) / step : 0;
+        };
+        for (const Pass& p : kAdam7) size.inflated += passSize(count(width, p.x, p.stepX), count(height, p.y, p.stepY));
+    }
+    // libpng's allowance: rows of a byte per sample (two above 8 bits) plus a filter byte,
+    // six more per row when interlaced, and 5 bytes of deflate overhead per row (per 32,566
+    // bytes of longer rows) beside the zlib header and checksum.
+    const std::uint64_t rowFactor = width * channels * (bitDepth > 8 ? 2 : 1) + 1 + (*interlace ? 6 : 0);
+    const std::uint64_t rows = height * rowFactor;
+    size.maxCompressed = rows + 6 + 5 * (rows / std::min<std::uint64_t>(rowFactor, 32566) + 1);
+    return size;
 }
 
 std::optional<ArgbImage> decodeIconImage(ByteView data) {

@@ -32,9 +32,11 @@ struct PngInfo {
 std::optional<PngInfo> readPngInfo(ByteView data);
 
 // The length of the PNG file at the start of data when it is whole: IHDR first, every
-// chunk inside the data with its CRC correct, ending in IEND. Bytes after IEND (padding a
-// module may keep after a resource) are not part of it. nullopt for anything else, so a PNG
-// image is only ever passed on unchanged when a reader will take it as it is.
+// chunk inside the data with its CRC correct, ending in IEND, and its image data inflating
+// to exactly the picture's rows with a correct checksum (checked by inflating it, which
+// stops at the rows' end). Bytes after IEND (padding a module may keep after a resource)
+// are not part of it. nullopt for anything else, so a PNG image is only ever passed on
+// unchanged when a reader will take it as it is, at the cost of its picture.
 std::optional<std::size_t> wholePngLength(ByteView data);
 
 // Sizes derived from a bitmap image's 40-byte header.
@@ -71,7 +73,8 @@ std::optional<ImageInfo> iconImageInfo(ByteView data);
 // when max(C) is 128 or more the pixel is opaque and inverted (255 - C). Negative
 // (top-down) heights, and widths or heights above 4096, are refused.
 // PNG: decoded through libpng (any colour type, 8 or 16 bits, tRNS applied); at most
-// 4096 x 4096, checked on the IHDR before decoding.
+// 4096 x 4096, checked on the IHDR before decoding. Decoding ends at the last row: the
+// image data after it (the end of the deflate stream, anything appended) is not read.
 // nullopt when the image is malformed or of an unsupported kind.
 std::optional<ArgbImage> decodeIconImage(ByteView data);
 

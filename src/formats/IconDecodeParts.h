@@ -18,9 +18,11 @@ inline constexpr std::int64_t kMaxImageSide = 4096;
 std::optional<ArgbImage> decodeDib(ByteView data);
 
 // A PNG image: 8-bit RGBA ones through decodeRgbaPng where it takes them, others through
-// libpng.
+// libpng. Both stop at the picture's last row: image data past it is not inflated.
 std::optional<ArgbImage> decodePng(ByteView data);
-std::optional<ArgbImage> decodePngThroughLibpng(ByteView data);
+// `handed`, when given, gets the number of bytes of data libpng was given: up to the
+// slice that completed the picture, never what follows.
+std::optional<ArgbImage> decodePngThroughLibpng(ByteView data, std::uint64_t* handed = nullptr);
 // The direct path for 8-bit RGBA images with a plain chunk layout; nullopt for any other
 // image, and for one it cannot read, which libpng then tries.
 std::optional<ArgbImage> decodeRgbaPng(ByteView data);
@@ -32,6 +34,19 @@ struct RgbaImageData {
     std::size_t rowsSize = 0;
 };
 std::optional<RgbaImageData> rgbaImageData(ByteView data);
+// Inflates a zlib stream into `out`: true when it fills `out` exactly and its checksum
+// holds. Never writes or inflates past `out`: a stream that holds more is refused there.
+bool inflateExactly(ByteView zlibStream, Bytes& out);
+// The size of a PNG's image data, as its IHDR describes it: `inflated`, each row of each
+// pass (one pass for an image that is not interlaced) with its filter byte; and
+// `maxCompressed`, the most image data a zlib stream of those rows can need, as libpng
+// reckons it for one IDAT chunk (a byte or two per sample, deflate's overhead). nullopt
+// without a readable IHDR, or for one checkedPngInfo refuses.
+struct PngImageDataSize {
+    std::uint64_t inflated = 0;
+    std::uint64_t maxCompressed = 0;
+};
+std::optional<PngImageDataSize> pngImageDataSize(ByteView data);
 // The PNG's IHDR when its sides are within kMaxImageSide and the data is large enough to
 // inflate to its pixels; nothing is allocated for an image that fails this.
 std::optional<PngInfo> checkedPngInfo(ByteView data);

@@ -9,10 +9,12 @@
 // other critical chunk before it. CRCs are not checked, as libpng is told not to. The zlib
 // stream must be whole with its checksum and inflate to exactly the rows, and every filter
 // byte must be one of the five: libpng tolerates less (a missing checksum, extra data),
-// and gets those files. One difference remains, in the other direction: libdeflate, for
-// speed and safely, decodes some deflate data that zlib refuses as invalid (reserved code
-// symbols, for one). No encoder writes such data; such an image is drawn from what
-// libdeflate makes of it.
+// and gets those files. libdeflate writes into a buffer of exactly the rows and stops when
+// the stream holds more (LIBDEFLATE_INSUFFICIENT_SPACE), so a stream that goes on past the
+// rows costs the rows, and libpng, which also stops at the last row, then reads the image.
+// One difference remains, in the other direction: libdeflate, for speed and safely,
+// decodes some deflate data that zlib refuses as invalid (reserved code symbols, for one).
+// No encoder writes such data; such an image is drawn from what libdeflate makes of it.
 #include <libdeflate.h>
 
 #include <bit>
@@ -35,15 +37,10 @@ constexpr int kBytesPerPixel = 4;
 
 bool isLetter(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-// The longest IDAT chunk libpng reads for rows of `rowsSize` bytes in all, `stride` each:
-// the rows plus deflate's overhead, as libpng reckons it. A longer chunk is left to libpng.
-std::uint64_t idatLimit(std::uint64_t rowsSize, std::uint64_t stride) {
-    const std::uint64_t blockSize = stride < 32566 ? stride : 32566;
-    return rowsSize + 6 + 5 * (rowsSize / blockSize + 1);
-}
-
 // The IDAT chunks' data, joined; nullopt when the chunk layout is not one this path takes.
-std::optional<Bytes> joinedImageData(ByteView data, std::uint64_t rowsSize, std::uint64_t stride) {
+// More data than libpng expects for the rows is left to libpng, so that nothing here copies
+// more than the picture can need.
+std::optional<Bytes> joinedImageData(ByteView data, std::uint64_t maxCompressed) {
     Bytes joined;
     bool inRun = false;
     std::uint64_t at = kFirstChunkAt;
@@ -61,7 +58,7 @@ std::optional<Bytes> joinedImageData(ByteView data, std::uint64_t rowsSize, std:
         const auto body = data.sub(at + 8, *length);
         if (!body || !data.fits(at + 8 + *length, 4)) return std::nullopt;
         if (isIdat) {
-            if (*length > idatLimit(rowsSize, stride)) return std::nullopt;
+            if (joined.size() + *length > maxCompressed) return std::nullopt;
             joined.insert(joined.end(), body->data(), body->data() + body->size());
             inRun = true;
         } else if (!first && *length > kMaxAncillaryChunk) {
@@ -170,6 +167,12 @@ void premultiplyRow(const std::uint8_t* rgba, std::size_t width, std::uint32_t* 
 
 }  // namespace
 
+bool inflateExactly(ByteView zlibStream, Bytes& out) {
+    const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(libdeflate_alloc_decompressor());
+    return inflater && libdeflate_zlib_decompress(inflater.get(), zlibStream.data(), zlibStream.size(), out.data(),
+                                                  out.size(), nullptr) == LIBDEFLATE_SUCCESS;
+}
+
 std::optional<RgbaImageData> rgbaImageData(ByteView data) {
     const auto info = checkedPngInfo(data);
     if (!info) return std::nullopt;
@@ -178,11 +181,10 @@ std::optional<RgbaImageData> rgbaImageData(ByteView data) {
                interlace = data.u8(28);
     if (bitDepth != 8 || colourType != 6 || compression != 0 || filterMethod != 0 || interlace != 0)
         return std::nullopt;
-    const std::uint64_t stride = std::uint64_t{static_cast<std::uint32_t>(info->width)} * kBytesPerPixel + 1;
-    const std::uint64_t rowsSize = stride * static_cast<std::uint32_t>(info->height);
-    auto compressed = joinedImageData(data, rowsSize, stride);
+    const auto size = pngImageDataSize(data);
+    auto compressed = size ? joinedImageData(data, size->maxCompressed) : std::nullopt;
     if (!compressed) return std::nullopt;
-    return RgbaImageData{*info, std::move(*compressed), static_cast<std::size_t>(rowsSize)};
+    return RgbaImageData{*info, std::move(*compressed), static_cast<std::size_t>(size->inflated)};
 }
 
 std::optional<ArgbImage> decodeRgbaPng(ByteView data) {
@@ -192,12 +194,8 @@ std::optional<ArgbImage> decodeRgbaPng(ByteView data) {
     const auto height = static_cast<std::size_t>(plain->info.height);
     const std::size_t rowBytes = width * kBytesPerPixel;
     const std::size_t stride = rowBytes + 1;  // each row starts with its filter type
-    const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(libdeflate_alloc_decompressor());
-    if (!inflater) return std::nullopt;
     Bytes rows(plain->rowsSize);
-    const auto inflated = libdeflate_zlib_decompress(inflater.get(), plain->compressed.data(), plain->compressed.size(),
-                                                     rows.data(), rows.size(), nullptr);
-    if (inflated != LIBDEFLATE_SUCCESS) return std::nullopt;
+    if (!inflateExactly(plain->compressed, rows)) return std::nullopt;
 
     ArgbImage image(plain->info.width, plain->info.height);
     const Bytes zeros(rowBytes, 0);

@@ -114,15 +114,26 @@ TEST(IconDecodePng, EveryColourTypeDecodesToPremultipliedArgb) {
 }
 
 TEST(IconDecodePng, CorruptOrTruncatedImagesAreRefused) {
-    const Bytes png = fixtures::makePng(16, 16, [](int x, int y) { return 0xFF000000u | static_cast<Argb>(x * 16 + y); });
-    ASSERT_TRUE(decode(png));
+    // Rows stored uncompressed, so that the last row's last byte has a known place: every cut
+    // before it fails, and every cut after it (into the checksum, the CRC, IEND) gives the
+    // whole picture, as decoding ends at the last row.
+    const int side = 16;
+    const Bytes full = fixtures::makePng(side, side, [](int x, int y) { return 0xFF000000u | static_cast<Argb>(x * 16 + y); });
+    const Bytes rows = fixtures::pngImageData(full);
+    const Bytes png = fixtures::pngOfChunks(
+        {{"IHDR", fixtures::ihdrData(side, side)}, {"IDAT", fixtures::zlibStream(rows, 0)}, {"IEND", {}}});
+    const auto picture = decode(png);
+    ASSERT_TRUE(picture);
     const std::size_t idat = find(png, "IDAT");
     ASSERT_NE(idat, std::string::npos);
-    const std::size_t idatLength = (std::size_t{png[idat - 4]} << 24) | (std::size_t{png[idat - 3]} << 16) |
-                                   (std::size_t{png[idat - 2]} << 8) | png[idat - 1];
-    // Every cut inside the pixel data (and before it) fails.
-    for (std::size_t length = 0; length < idat + 4 + idatLength; ++length)
-        EXPECT_FALSE(decode(Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(length)))) << length;
+    const std::size_t lastRowEnd = idat + 4 + 2 + 5 + rows.size();  // zlib header, stored block header
+    for (std::size_t length = 0; length < png.size(); ++length) {
+        const auto cut = decode(Bytes(png.begin(), png.begin() + static_cast<std::ptrdiff_t>(length)));
+        ASSERT_EQ(cut.has_value(), length >= lastRowEnd) << length;
+        if (cut) {
+            EXPECT_EQ(cut->pixels, picture->pixels) << length;
+        }
+    }
 
     Bytes badZlib = png;
     badZlib[idat + 4] = 0xFF;  // not a deflate stream header
@@ -176,7 +187,12 @@ TEST(IconDecodePng, WarningsAndChecksumErrorsPrintNothing) {
         EXPECT_EQ(image->pixel(3, 3), 0x80800000u);
         EXPECT_EQ(printed, "");
     }
-    testing::internal::CaptureStderr();
-    EXPECT_FALSE(decode(Bytes(png.begin(), png.end() - 20)));
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    // Errors print nothing either: data cut short, a stream that is not zlib's.
+    Bytes notZlib = png;
+    notZlib[find(png, "IDAT") + 4] ^= 0xFF;
+    for (const Bytes& b : {Bytes(png.begin(), png.begin() + 40), notZlib}) {
+        testing::internal::CaptureStderr();
+        EXPECT_FALSE(decode(b));
+        EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    }
 }

@@ -3,6 +3,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -248,13 +249,111 @@ Bytes ihdrData(int width, int height, int bitDepth, int colorType, int interlace
     return b;
 }
 
-Bytes zlibStream(const Bytes& raw) {
+Bytes zlibStream(const Bytes& raw, int level) {
     uLongf size = compressBound(static_cast<uLong>(raw.size()));
     Bytes out(size);
-    if (compress(out.data(), &size, raw.data(), static_cast<uLong>(raw.size())) != Z_OK)
+    if (compress2(out.data(), &size, raw.data(), static_cast<uLong>(raw.size()), level) != Z_OK)
         throw std::runtime_error("zlib compress failed");
     out.resize(size);
     return out;
+}
+
+namespace {
+
+// Chunks of a PNG written by the fixtures (each complete), after the signature.
+std::vector<PngChunk> chunksOf(const Bytes& png) {
+    std::vector<PngChunk> chunks;
+    for (std::size_t at = 8; at + 12 <= png.size();) {
+        const std::size_t length = (std::size_t{png[at]} << 24) | (std::size_t{png[at + 1]} << 16) |
+                                   (std::size_t{png[at + 2]} << 8) | png[at + 3];
+        const auto body = png.begin() + static_cast<std::ptrdiff_t>(at + 8);
+        chunks.push_back({std::string(png.begin() + static_cast<std::ptrdiff_t>(at + 4), body),
+                          Bytes(body, body + static_cast<std::ptrdiff_t>(length))});
+        at += 12 + length;
+    }
+    return chunks;
+}
+
+// Raw deflate of `raw` ending in a full flush: non-final blocks, byte-aligned, referring to
+// nothing before them, so that they can follow any such blocks in one stream.
+Bytes deflateFlushed(const Bytes& raw) {
+    z_stream z{};
+    if (deflateInit2(&z, 9, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) throw std::runtime_error("deflateInit2");
+    Bytes out(deflateBound(&z, static_cast<uLong>(raw.size())) + 16);
+    z.next_in = const_cast<Bytef*>(raw.data());
+    z.avail_in = static_cast<uInt>(raw.size());
+    z.next_out = out.data();
+    z.avail_out = static_cast<uInt>(out.size());
+    const int result = deflate(&z, Z_FULL_FLUSH);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    if (result != Z_OK || z.avail_in != 0) throw std::runtime_error("deflate");
+    return out;
+}
+
+}  // namespace
+
+Bytes pngImageData(const Bytes& png) {
+    Bytes joined;
+    for (const PngChunk& c : chunksOf(png))
+        if (c.type == "IDAT") joined.insert(joined.end(), c.data.begin(), c.data.end());
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) throw std::runtime_error("inflateInit");
+    z.next_in = joined.data();
+    z.avail_in = static_cast<uInt>(joined.size());
+    Bytes raw;
+    int result = Z_OK;
+    while (result == Z_OK) {
+        std::uint8_t piece[1 << 14];
+        z.next_out = piece;
+        z.avail_out = sizeof piece;
+        result = inflate(&z, Z_NO_FLUSH);
+        raw.insert(raw.end(), piece, piece + (sizeof piece - z.avail_out));
+    }
+    inflateEnd(&z);
+    if (result != Z_STREAM_END) throw std::runtime_error("inflate");
+    return raw;
+}
+
+Bytes pngWithDeflateTail(const Bytes& png, std::uint64_t zeros, const Bytes& afterStream, std::size_t idatChunk) {
+    const Bytes raw = pngImageData(png);
+    Bytes stream = {0x78, 0xDA};
+    const Bytes rows = deflateFlushed(raw);
+    stream.insert(stream.end(), rows.begin(), rows.end());
+    // The zeros as repeats of one compressed mebibyte, then the rest.
+    constexpr std::uint64_t kPiece = 1 << 20;
+    if (zeros >= kPiece) {
+        const Bytes piece = deflateFlushed(Bytes(kPiece, 0));
+        for (std::uint64_t n = 0; n < zeros / kPiece; ++n) stream.insert(stream.end(), piece.begin(), piece.end());
+    }
+    if (zeros % kPiece != 0) {
+        const Bytes rest = deflateFlushed(Bytes(zeros % kPiece, 0));
+        stream.insert(stream.end(), rest.begin(), rest.end());
+    }
+    stream.insert(stream.end(), {0x03, 0x00});  // the final block, empty
+    // Adler-32 of the rows and the zeros: zeros leave the low sum at 1 and add it once each
+    // to the high one.
+    const uLong zerosAdler = ((zeros % 65521) << 16) | 1;
+    const uLong adler = adler32_combine64(adler32(1, raw.data(), static_cast<uInt>(raw.size())), zerosAdler,
+                                          static_cast<z_off64_t>(zeros));
+    for (int shift = 24; shift >= 0; shift -= 8) stream.push_back(static_cast<std::uint8_t>(adler >> shift));
+    stream.insert(stream.end(), afterStream.begin(), afterStream.end());
+
+    std::vector<PngChunk> chunks;
+    bool placed = false;
+    for (const PngChunk& c : chunksOf(png)) {
+        if (c.type != "IDAT") {
+            chunks.push_back(c);
+        } else if (!placed) {
+            for (std::size_t at = 0; at < stream.size(); at += idatChunk) {
+                const auto from = stream.begin() + static_cast<std::ptrdiff_t>(at);
+                chunks.push_back({"IDAT", Bytes(from, from + static_cast<std::ptrdiff_t>(
+                                                              std::min(idatChunk, stream.size() - at)))});
+            }
+            placed = true;
+        }
+    }
+    return pngOfChunks(chunks);
 }
 
 Bytes makeIco(const std::vector<IcoEntry>& entries, std::uint16_t type, std::uint16_t reserved) {

@@ -68,9 +68,22 @@ struct PngChunk {
     bool goodCrc = true;
 };
 Bytes pngOfChunks(const std::vector<PngChunk>& chunks);
-// The 13 data bytes of an IHDR chunk, and the zlib stream (default level) of `raw`.
+// The 13 data bytes of an IHDR chunk, and the zlib stream of `raw` (level 0: stored, the
+// bytes as they are in blocks of up to 65,535 after a 2-byte header and 5-byte block header).
 Bytes ihdrData(int width, int height, int bitDepth = 8, int colorType = 6, int interlace = 0);
-Bytes zlibStream(const Bytes& raw);
+Bytes zlibStream(const Bytes& raw, int level = 6);
+
+// The image data of a PNG as a decoder sees it: its IDAT chunks joined and inflated (the
+// filtered rows, pass after pass for an interlaced image).
+Bytes pngImageData(const Bytes& png);
+
+// A deflate bomb made of a PNG: its chunks as they are, its image data compressed again as
+// one zlib stream that goes on after the rows with `zeros` more zero bytes (gigabytes cost
+// about a thousandth of their size), then `afterStream` after the end of that stream; the
+// IDAT data is cut into chunks of `idatChunk` bytes. Decoded as the PNG itself where the
+// rows' end is respected.
+Bytes pngWithDeflateTail(const Bytes& png, std::uint64_t zeros, const Bytes& afterStream = {},
+                         std::size_t idatChunk = 1 << 16);
 
 // One ICO directory entry with its image. The entry's fields are derived from the image
 // unless overridden.
