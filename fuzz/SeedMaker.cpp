@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "support/ImageFixtures.h"
+#include "support/InfFixtures.h"
 #include "support/ModuleFixtures.h"
 
 namespace {
@@ -186,6 +187,12 @@ std::vector<Seed> cursorModuleSeeds() {
     return seeds;
 }
 
+std::vector<Seed> infSeeds() {
+    std::vector<Seed> seeds;
+    for (auto& [name, bytes] : fixtures::sampleInfs()) seeds.push_back({name, std::move(bytes)});
+    return seeds;
+}
+
 bool writeAll(const std::filesystem::path& dir, const std::vector<Seed>& seeds) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -215,7 +222,8 @@ int main(int argc, char** argv) {
                     writeAll(out / "dib_decode", bitmapSeeds()) && writeAll(out / "png_decode", pngSeeds()) &&
                     writeAll(out / "icon_extract", join({pe, ne, ico})) &&
                     writeAll(out / "cursor_read", join({curSeeds(), aniSeeds(), ico})) &&
-                    writeAll(out / "cursor_groups", cursorModuleSeeds()) && writeAll(out / "ani_read", aniSeeds());
+                    writeAll(out / "cursor_groups", cursorModuleSeeds()) && writeAll(out / "ani_read", aniSeeds()) &&
+                    writeAll(out / "inf_read", infSeeds());
     if (!ok) {
         std::fprintf(stderr, "fuzz_seeds: cannot write into %s\n", argv[1]);
         return 1;

@@ -13,6 +13,7 @@ VEXIL_PACKAGES=(
   desktop-file-utils appstream groff-base
   xvfb xdotool xclip at-spi2-core python3-pyatspi
   bubblewrap
+  adwaita-icon-theme
 )
 # libdeflate-dev: PNG image data is inflated and deflated through libdeflate, which is quicker
 # than zlib (libpng still reads the PNG images that are not 8-bit RGBA).
@@ -25,6 +26,8 @@ VEXIL_PACKAGES=(
 # python3-pyatspi run the real program on an X server and read its texts back.
 # libseccomp-dev builds the thumbnailer's seccomp filter; bubblewrap runs the thumbnailer
 # in the sandbox GNOME puts every thumbnailer in.
+# adwaita-icon-theme: the cursor themes made from Windows cursor packs inherit Adwaita, and
+# the tests check the table of cursor names against the names it installs.
 # Extra packages for building and checking the Debian package (scripts/check-deb.sh):
 # dpkg-shlibdeps finds the package's dependencies, and CPack needs `file` for it.
 VEXIL_DEB_PACKAGES=(dpkg-dev file)
