@@ -44,8 +44,9 @@ struct CursorInf {
 //    whose words name one (as a file name would, "Busy") is read as that role when no
 //    value of the role's own name is there; other unknown names are warned about.
 // Each file value has its %names% expanded and its folder part (up to the last '\', '/'
-// or ':') dropped, leaving a file name; a name that is "." or "..", holds a control
-// character or passes kMaxCursorFileName is dropped with a warning.
+// or ':') dropped, leaving a file name; quotes inside it are removed and trailing dots and
+// blanks too, as Windows does (so "." and ".." name nothing); a name that holds a control
+// character or passes kMaxCursorFileName is dropped. Each of these says so in a warning.
 CursorInf readCursorInf(ByteView bytes);
 
 }  // namespace formats

@@ -246,6 +246,7 @@ InfFile InfFile::read(ByteView bytes) {
     std::optional<std::size_t> current;
     std::string logical;
     int logicalStart = 0;
+    bool continued = false;  // the line before ended in '\'
     auto finishLine = [&]() {
         const std::string_view line = trim(logical);
         if (!line.empty() && line.front() == '[') {
@@ -270,15 +271,17 @@ InfFile InfFile::read(ByteView bytes) {
         if (pos < text.size() && text[pos] == '\n') ++pos;
         ++number;
 
-        if (logical.empty()) logicalStart = number;
+        if (!continued) logicalStart = number;
         bool openQuote = false;
         std::string_view part = withoutComment(physical, &openQuote);
         if (openQuote) inf.warn(number, "a quote is not closed; it runs to the end of the line");
         const std::string_view trimmed = trim(part);
         if (!openQuote && !trimmed.empty() && trimmed.back() == '\\') {
             logical.append(trimmed.substr(0, trimmed.size() - 1));  // continued on the next line
+            continued = true;
             continue;
         }
+        continued = false;
         logical.append(part);
         finishLine();
     }

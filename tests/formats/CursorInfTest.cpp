@@ -137,6 +137,30 @@ TEST(CursorInf, ReadsTheFormsPacksUse) {
     for (const auto& c : cases) expectRead(fixtures::utf8Text(c.inf), c.schemes, {}, c.what);
 }
 
+// A scheme and its warnings name the line its logical line starts on, also when that line
+// holds nothing but the continuation mark.
+TEST(CursorInf, NumbersContinuedLinesFromTheirStart) {
+    const std::string head = "[DefaultInstall]\nAddReg=R\n[R]\n";
+    const std::string value = "HKCU,\"Control Panel\\Cursors\\Schemes\",\"S\",,\"" + list("b", 12) + "\"\n";
+    const struct {
+        const char* what;
+        std::string inf;
+        int line;
+    } cases[] = {
+        {"one line", head + value, 4},
+        {"continued after its first field", head + "HKCU, \\\n" + value.substr(5), 4},
+        {"a line of nothing but '\\'", head + "\\\n" + value, 4},
+        {"two such lines", head + "\\\n  \\ ; a comment\n" + value, 4},
+    };
+    for (const auto& c : cases) {
+        const auto inf = formats::readCursorInf(fixtures::utf8Text(c.inf));
+        ASSERT_EQ(inf.schemes.size(), 1u) << c.what << "\n" << describe(inf);
+        EXPECT_EQ(inf.schemes[0].line, c.line) << c.what;
+        ASSERT_EQ(inf.warnings.size(), 1u) << c.what << "\n" << describe(inf);
+        EXPECT_EQ(inf.warnings[0].line, c.line) << c.what;
+    }
+}
+
 TEST(CursorInf, PutsSloppyPacksRightAndSaysSo) {
     const std::string head = "[DefaultInstall]\nAddReg=R\n[R]\nHKCU,\"Control Panel\\Cursors\\Schemes\",\"S\",";
     const std::string fifteen = list("b", 15);
