@@ -1,14 +1,12 @@
 #include "iconmod/IconTheme.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
 #include <new>
 #include <system_error>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "iconmod/Iconmod.h"
@@ -16,6 +14,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
+#include "platform/StagedFolder.h"
 #include "platform/SystemError.h"
 
 namespace iconmod {
@@ -65,35 +64,6 @@ std::string iconThemeFile(const std::string& dir, int size, const std::string& n
     return platform::joinPath(dir, "hicolor/" + n + "x" + n + "/apps/" + name + ".png");
 }
 
-namespace {
-
-// Makes `folder` and any missing folder above it; `made` receives those it made, deepest
-// last. False with *error set (the system's reason) when it cannot.
-bool makeFolders(const std::string& folder, std::vector<std::string>* made, std::string* error) {
-    std::vector<std::string> missing;
-    for (std::string at = folder; !at.empty() && at != "/";) {
-        struct stat st {};
-        if (::stat(at.c_str(), &st) == 0) {
-            if (S_ISDIR(st.st_mode)) break;
-            *error = platform::systemErrorText(ENOTDIR);
-            return false;
-        }
-        missing.push_back(at);
-        const std::size_t slash = at.rfind('/');
-        at = slash == std::string::npos ? std::string() : at.substr(0, slash);
-    }
-    for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-        if (::mkdir(it->c_str(), 0777) != 0 && errno != EEXIST) {
-            *error = platform::systemErrorText(errno);
-            return false;
-        }
-        made->push_back(*it);
-    }
-    return true;
-}
-
-}  // namespace
-
 bool writeIconTheme(const IconImageSet& set, const std::string& dir, const std::string& name,
                     std::vector<std::string>* written, std::string* failure) {
     if (written) written->clear();
@@ -119,7 +89,7 @@ bool writeIconTheme(const IconImageSet& set, const std::string& dir, const std::
             const std::string path = iconThemeFile(dir, size, name);
             const std::string folder(path.substr(0, path.rfind('/')));
             std::string reason;
-            if (!makeFolders(folder, &made, &reason))
+            if (!platform::makeFolders(folder, &made, &reason))
                 return fail(text::kThemeFolderFailed, folder, folder + ": cannot make the folder: " + reason);
             const auto png = sizedPng(set, size);
             if (!png) return fail(text::kThemePictureFailed, path, path + ": the picture cannot be made");
