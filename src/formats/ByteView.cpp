@@ -82,4 +82,10 @@ std::optional<Bytes> MemorySource::read(std::uint64_t offset, std::uint64_t leng
                  bytes_.begin() + static_cast<std::ptrdiff_t>(offset + length));
 }
 
+std::optional<Bytes> ViewSource::read(std::uint64_t offset, std::uint64_t length) {
+    const auto range = bytes_.sub(offset, length);
+    if (!range) return std::nullopt;
+    return range->toBytes();
+}
+
 }  // namespace formats
