@@ -1,5 +1,5 @@
 // The commands that work on an icon source as the icon save dialog does: an .ico file read
-// whole, or a module's icon groups.
+// whole, or a module's icon groups. `images` lists them from directories and image headers.
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -30,18 +30,19 @@ std::optional<int> parseIndex(const std::string& text) {
     return std::atoi(text.c_str());
 }
 
+std::string cannotReadIcoFile(const iconmod::QIconMod& source) { return source.Path + ": cannot read the icon file"; }
+
 // Opens FILE by its content for its icon groups: a module of any kind (16-bit ones too) or
-// an icon file, whatever its name. Returns the exit status on failure.
-std::optional<int> openSource(iconmod::QIconMod& source) {
-    if (source.fnOpenByContent()) return std::nullopt;
-    return fail(source.IsIcoFile ? source.Path + ": cannot read the icon file" : whyNoGroups(source.Path));
+// an icon file, whatever its name; with readIcoFile false an icon file is only told apart.
+// Returns the exit status on failure.
+std::optional<int> openSource(iconmod::QIconMod& source, bool readIcoFile = true) {
+    if (source.fnOpenByContent(readIcoFile)) return std::nullopt;
+    return fail(source.IsIcoFile ? cannotReadIcoFile(source) : whyNoGroups(source.Path));
 }
 
-// Opens FILE and loads GROUP ("-" or empty: the .ico file's images, or a module's first
-// group). Returns the exit status on failure.
-std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group) {
-    if (auto status = openSource(source)) return status;
-    if (source.IsIcoFile) return std::nullopt;
+// Names GROUP of the opened module in source.GroupName ("-" or empty: its first group).
+// Returns the exit status on failure.
+std::optional<int> nameGroup(iconmod::QIconMod& source, const std::string& group) {
     std::string name = group;
     if (name.empty() || name == "-") {
         iconmod::VectorTextList groups;
@@ -50,7 +51,35 @@ std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group
         name = groups.items.front();
     }
     source.GroupName = name;
-    if (!iconmod::fnLoadGroup(source)) return fail(source.Path + ": cannot load icon group " + name);
+    return std::nullopt;
+}
+
+std::string cannotLoadGroup(const iconmod::QIconMod& source) { return source.Path + ": cannot load icon group " + source.GroupName; }
+
+// Opens FILE and loads GROUP ("-" or empty: the .ico file's images, or a module's first
+// group). Returns the exit status on failure.
+std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group) {
+    if (auto status = openSource(source)) return status;
+    if (source.IsIcoFile) return std::nullopt;
+    if (auto status = nameGroup(source, group)) return status;
+    if (!iconmod::fnLoadGroup(source)) return fail(cannotLoadGroup(source));
+    return std::nullopt;
+}
+
+// Opens FILE and lists GROUP's images as openGroup would load them, from the directory and
+// each image's header, never their data. Returns the exit status on failure.
+std::optional<int> listGroup(iconmod::QIconMod& source, const std::string& group, iconmod::ImageEntries* images) {
+    if (auto status = openSource(source, false)) return status;
+    if (source.IsIcoFile) {
+        auto listed = iconmod::QIconMod::fnListIcoFile(source.Path);
+        if (!listed) return fail(cannotReadIcoFile(source));
+        *images = std::move(*listed);
+        return std::nullopt;
+    }
+    if (auto status = nameGroup(source, group)) return status;
+    auto listed = iconmod::fnListGroupImages(source);
+    if (!listed) return fail(cannotLoadGroup(source));
+    *images = std::move(*listed);
     return std::nullopt;
 }
 
@@ -112,10 +141,9 @@ int cmdGroups(const Args& args) {
 int cmdImages(const Args& args) {
     if (args.empty() || args.size() > 2) return usage("usage: vexil-cli images FILE [GROUP]");
     iconmod::QIconMod source(args[0]);
-    if (auto status = openGroup(source, args.size() > 1 ? args[1] : "")) return *status;
-    iconmod::VectorTextList lines;
-    iconmod::subListImages(source, lines);
-    for (const std::string& line : lines.items) std::printf("%s\n", line.c_str());
+    iconmod::ImageEntries images;
+    if (auto status = listGroup(source, args.size() > 1 ? args[1] : "", &images)) return *status;
+    for (const iconmod::ImageEntry& image : images) std::printf("%s\n", iconmod::imageLineText(image).c_str());
     return 0;
 }
 

@@ -53,6 +53,12 @@ bool fnListGroupNames(QIconMod& source, TextList& list);
 // image whose data is malformed also shows the format message (titled with the path).
 bool fnLoadGroup(QIconMod& source);
 
+// The images of the group named source.GroupName as fnLoadGroup would load them, from the
+// group's directory and each image's header, their data left in the module's file (for a
+// listing); nullopt, after the same message, where fnLoadGroup fails. The image set is not
+// touched.
+std::optional<ImageEntries> fnListGroupImages(QIconMod& source);
+
 // Loads icon `index` as the icon strip numbers a file's icons: the index-th group of a
 // module, 16-bit ones included (in the order fnListGroupNames lists them), or for index 0
 // an icon file's images. The file is opened by its content. False when there is no such
@@ -64,6 +70,6 @@ bool fnLoadIconAt(QIconMod& source, int index);
 void subListImages(QIconMod& source, TextList& combo);
 
 // "32x32, 16色", "48x48, True Color (24bit)", ...
-std::string imageLineText(const IconImage& image);
+std::string imageLineText(const ImageHead& image);
 
 }  // namespace iconmod
