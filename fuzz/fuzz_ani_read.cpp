@@ -1,14 +1,21 @@
-// Animated cursors: the RIFF reader on its own (steps name frames, frames lie inside the
-// input), then the animation listed as the command line lists it and its frames taken as
-// cursor sets.
+// Animated cursors: the RIFF reader on its own, strict and lenient (steps name frames,
+// frames lie inside the input; what the strict reading takes, the lenient one takes too),
+// then the animation listed as the command line lists it and its frames taken as cursor sets.
 #include "FuzzCommon.h"
 #include "formats/AniFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::setUp();
     const formats::Bytes bytes(data, data + size);
+    const auto lenient = formats::readAni(bytes, formats::AniReading::Lenient);
+    if (lenient) {
+        for (const formats::AniFrame& f : lenient->frames) FUZZ_CHECK(f.offset <= size && f.size <= size - f.offset);
+        for (const formats::AniStep& s : lenient->steps) FUZZ_CHECK(s.frame < lenient->frames.size());
+        FUZZ_CHECK(!lenient->steps.empty() && lenient->notes.size() <= 5);
+    }
     const auto ani = formats::readAni(bytes);
     if (!ani) return 0;
+    FUZZ_CHECK(lenient.has_value() && ani->notes.empty());
     FUZZ_CHECK(!ani->steps.empty() && !ani->frames.empty());
     for (const formats::AniFrame& f : ani->frames) FUZZ_CHECK(f.offset <= size && f.size <= size - f.offset);
     for (const formats::AniStep& s : ani->steps) FUZZ_CHECK(s.frame < ani->frames.size());

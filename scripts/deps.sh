@@ -6,7 +6,7 @@ set -euo pipefail
 VEXIL_PACKAGES=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
-  libpng-dev libdeflate-dev libjpeg-dev libseccomp-dev libxcursor-dev
+  libpng-dev libdeflate-dev libjpeg-dev libseccomp-dev libxcursor-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic qt6-translations-l10n
   tumbler dbus-daemon dbus-bin libglib2.0-bin
@@ -19,6 +19,8 @@ VEXIL_PACKAGES=(
 # than zlib (libpng still reads the PNG images that are not 8-bit RGBA).
 # libxcursor-dev: the tests read the Xcursor files vexil-cli writes back with libXcursor's
 # loader (vexil-cli writes them itself and does not link it).
+# libarchive-dev: Windows cursor packs are downloaded as .zip, .7z and .rar archives, which
+# the cursor theme builder reads in memory through libarchive (nothing is unpacked to disk).
 # qt6-translations-l10n brings qtbase_ja.qm, Qt's own texts (file dialog, buttons) in
 # Japanese. tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
 # (dbus-monitor) and libglib2.0-bin (gdbus, gio) run the thumbnailer through a real thumbnail

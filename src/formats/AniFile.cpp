@@ -1,6 +1,7 @@
 #include "formats/AniFile.h"
 
 #include <algorithm>
+#include <string>
 
 namespace formats {
 namespace {
@@ -47,16 +48,23 @@ std::uint32_t jiffiesToMs(std::uint32_t jiffies) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>((std::uint64_t{jiffies} * 1000 + 30) / 60, 0xFFFFFFFFu));
 }
 
-std::optional<AniFile> readAni(ByteView bytes) {
+std::optional<AniFile> readAni(ByteView bytes, AniReading reading) {
     ViewSource source(bytes);
-    return readAni(source, 0, bytes.size());
+    return readAni(source, 0, bytes.size(), reading);
 }
 
-std::optional<AniFile> readAni(ByteSource& source, std::uint64_t begin, std::uint64_t size) {
+std::optional<AniFile> readAni(ByteSource& source, std::uint64_t begin, std::uint64_t size, AniReading reading) {
+    const bool lenient = reading == AniReading::Lenient;
     if (!source.fits(begin, size)) return std::nullopt;
     const auto head = source.read(begin, std::min<std::uint64_t>(size, 12));
     if (!head || !isAni(*head)) return std::nullopt;
-    const std::uint64_t end = begin + std::min<std::uint64_t>(size, kChunkHeader + std::uint64_t{*ByteView(*head).u32(4)});
+    AniFile ani;
+    const std::uint64_t riffEnd = kChunkHeader + std::uint64_t{*ByteView(*head).u32(4)};
+    // A RIFF length that is odd leaves room for the pad byte after it.
+    if (lenient && riffEnd != size && !(riffEnd % 2 == 1 && riffEnd + 1 == size))
+        ani.notes.push_back("the RIFF length says " + std::to_string(riffEnd) + " bytes, the file holds " +
+                            std::to_string(size) + "; read to its end");
+    const std::uint64_t end = begin + (lenient ? size : std::min(size, riffEnd));
 
     std::optional<ChunkSpan> header, rate, sequence;
     std::vector<AniFrame> frames;
@@ -81,33 +89,62 @@ std::optional<AniFile> readAni(ByteSource& source, std::uint64_t begin, std::uin
     std::uint64_t stepCount = *anih.u32(8);
     const std::uint32_t defaultRate = *anih.u32(28);
     if ((*anih.u32(32) & kAfIcon) == 0) return std::nullopt;
-    if (frames.size() > frameCount) frames.resize(frameCount);
+    if (frames.empty()) return std::nullopt;
+    if (frames.size() != frameCount && lenient)
+        ani.notes.push_back("the header counts " + std::to_string(frameCount) + " frames, the file holds " +
+                            std::to_string(frames.size()) + "; those it holds used");
+    else if (frames.size() > frameCount)
+        frames.resize(frameCount);
     if (frames.empty()) return std::nullopt;
 
     // The step list is never longer than a chunk of the file describes, or than the frames.
+    const std::uint64_t sequenceSteps = sequence ? sequence->length / 4 : 0;
+    const std::uint64_t rateSteps = rate ? rate->length / 4 : 0;
     if (sequence) {
-        if (sequence->length / 4 < stepCount) return std::nullopt;
+        if (sequenceSteps < stepCount || (lenient && stepCount == 0)) {
+            if (!lenient) return std::nullopt;
+            ani.notes.push_back("the header counts " + std::to_string(stepCount) + " steps, the sequence holds " +
+                                std::to_string(sequenceSteps) + "; those it holds used");
+            stepCount = sequenceSteps;
+        }
+    } else if (lenient) {
+        if (stepCount != frames.size())
+            ani.notes.push_back("the header counts " + std::to_string(stepCount) + " steps for " +
+                                std::to_string(frames.size()) + " frames without a sequence; one step a frame used");
+        stepCount = frames.size();
     } else {
         stepCount = std::min<std::uint64_t>(stepCount == 0 ? frames.size() : stepCount, frames.size());
     }
-    if (rate && rate->length / 4 < stepCount) return std::nullopt;
+    if (rate && rateSteps < stepCount) {
+        if (!lenient) return std::nullopt;
+        ani.notes.push_back("the rates cover " + std::to_string(rateSteps) + " of " + std::to_string(stepCount) +
+                            " steps; the rest last the header's " + std::to_string(defaultRate) + " jiffies");
+    }
 
-    AniFile ani;
     ani.frames = std::move(frames);
     ani.steps.reserve(static_cast<std::size_t>(stepCount));
+    std::uint64_t missing = 0;
     for (std::uint64_t first = 0; first < stepCount; first += kStepsPerRead) {
         const std::uint64_t count = std::min(kStepsPerRead, stepCount - first);
+        const std::uint64_t rated = first < rateSteps ? std::min(count, rateSteps - first) : 0;
         const auto frameIndices = sequence ? source.read(sequence->at + 4 * first, 4 * count) : std::nullopt;
-        const auto delays = rate ? source.read(rate->at + 4 * first, 4 * count) : std::nullopt;
-        if ((sequence && !frameIndices) || (rate && !delays)) return std::nullopt;
+        const auto delays = rated ? source.read(rate->at + 4 * first, 4 * rated) : std::nullopt;
+        if ((sequence && !frameIndices) || (rated && !delays)) return std::nullopt;
         for (std::uint64_t i = 0; i < count; ++i) {
             AniStep step;
             step.frame = frameIndices ? *ByteView(*frameIndices).u32(4 * i) : static_cast<std::uint32_t>(first + i);
-            step.jiffies = delays ? *ByteView(*delays).u32(4 * i) : defaultRate;
-            if (step.frame >= ani.frames.size()) return std::nullopt;
+            step.jiffies = i < rated ? *ByteView(*delays).u32(4 * i) : defaultRate;
+            if (step.frame >= ani.frames.size()) {
+                if (!lenient) return std::nullopt;
+                ++missing;
+                continue;
+            }
             ani.steps.push_back(step);
         }
     }
+    if (missing)
+        ani.notes.push_back(std::to_string(missing) + (missing == 1 ? " step names a frame" : " steps name frames") +
+                            " the file lacks; left out");
     if (ani.steps.empty()) return std::nullopt;
     return ani;
 }

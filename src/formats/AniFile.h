@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "formats/ByteView.h"
@@ -27,9 +28,20 @@ struct AniFrame {
 };
 
 struct AniFile {
-    std::vector<AniFrame> frames;  // at most the header's frame count
-    std::vector<AniStep> steps;    // every frame index names one of `frames`
+    std::vector<AniFrame> frames;    // at most the header's frame count (Strict)
+    std::vector<AniStep> steps;      // every frame index names one of `frames`
+    std::vector<std::string> notes;  // Lenient: what disagreed and what was done, one line each
 };
+
+// How a file that contradicts itself is read. Strict, for files taken from modules and
+// passed on: as described at readAni. Lenient, for the cursor packs people publish, whose
+// files are often a little wrong yet drawn by Windows: the RIFF length is ignored (chunks
+// are read to the data's end); every frame of the frame list is used whatever the header
+// counts; without "seq " each frame is one step whatever the header counts; with "seq "
+// its entries are the steps when the header counts more (or none); a "rate" shorter than
+// the steps gives the rest the header's rate; a step that names a missing frame is left
+// out. Each of these, when it happens, is a line of `notes`.
+enum class AniReading { Strict, Lenient };
 
 // True when the bytes start like an animated cursor file ("RIFF", a length, "ACON").
 bool isAni(ByteView head);
@@ -41,12 +53,13 @@ bool isAni(ByteView head);
 // "seq " shorter than the step count, or a step that names a missing frame. The RIFF
 // length is not trusted: chunks are read up to the smaller of it and the data's end, and
 // a chunk that runs past that end ends the reading.
-std::optional<AniFile> readAni(ByteView bytes);
+std::optional<AniFile> readAni(ByteView bytes, AniReading reading = AniReading::Strict);
 
 // The same for the animation at [begin, begin + size) of a source, reading its chunk
 // headers, "anih" and the steps' part of "rate" and "seq " alone; the frames' offsets are
 // the source's.
-std::optional<AniFile> readAni(ByteSource& source, std::uint64_t begin, std::uint64_t size);
+std::optional<AniFile> readAni(ByteSource& source, std::uint64_t begin, std::uint64_t size,
+                               AniReading reading = AniReading::Strict);
 
 // A delay in jiffies as milliseconds, rounded.
 std::uint32_t jiffiesToMs(std::uint32_t jiffies);

@@ -136,12 +136,14 @@ std::optional<CursorSet> readCursorSet(const SharedBytes& file, bool iconsToo) {
     }
 }
 
-std::optional<AnimationEntries> listAnimation(formats::ByteSource& source, std::uint64_t begin, std::uint64_t size) {
+std::optional<AnimationEntries> listAnimation(formats::ByteSource& source, std::uint64_t begin, std::uint64_t size,
+                                              formats::AniReading reading) {
     try {
-        auto ani = formats::readAni(source, begin, size);
+        auto ani = formats::readAni(source, begin, size, reading);
         if (!ani) return std::nullopt;
         AnimationEntries out;
         out.Steps = std::move(ani->steps);
+        out.Notes = std::move(ani->notes);
         out.Frames.reserve(ani->frames.size());
         for (const formats::AniFrame& f : ani->frames) {
             auto images = listCursorFile(source, f.offset, f.size, true);

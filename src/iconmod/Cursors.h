@@ -34,6 +34,7 @@ struct CursorSet {
 struct AnimationEntries {
     std::vector<ImageEntries> Frames;
     std::vector<formats::AniStep> Steps;
+    std::vector<std::string> Notes;  // what a lenient reading put right (formats::AniFile::notes)
 };
 
 // The image to show at `size` pixels, by its width: the largest not larger than the size
@@ -66,7 +67,8 @@ CursorSet cursorSetOf(const ImageEntries& images, const SharedBytes& file);
 // The animation at [begin, begin + size) of the source (an .ani file or an animated
 // resource), its frames listed as listCursorFile lists them; nullopt when it is not one or a
 // frame cannot be read or holds no image.
-std::optional<AnimationEntries> listAnimation(formats::ByteSource& source, std::uint64_t begin, std::uint64_t size);
+std::optional<AnimationEntries> listAnimation(formats::ByteSource& source, std::uint64_t begin, std::uint64_t size,
+                                              formats::AniReading reading = formats::AniReading::Strict);
 
 // Writes the set as a .cur file exactly as stored: per entry bWidth and bHeight from the
 // image (256 as 0), bColorCount as an icon file's, the hotspot in place of planes and

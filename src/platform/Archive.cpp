@@ -108,7 +108,7 @@ std::optional<ArchiveContents> readArchive(formats::ByteSource& source,
         archive_read_support_format_7zip(a.get());
         archive_read_support_format_rar(a.get());
         archive_read_support_format_rar5(a.get());
-        Feed feed{source};
+        Feed feed{source, 0, {}};
         archive_read_set_callback_data(a.get(), &feed);
         archive_read_set_read_callback(a.get(), readBlock);
         archive_read_set_seek_callback(a.get(), seekTo);

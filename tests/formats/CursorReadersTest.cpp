@@ -61,6 +61,49 @@ TEST(AniReader, FramesAndStepsOrRefusal) {
     }
 }
 
+// Packs' animations that contradict themselves: read leniently, what the file holds is used
+// and each disagreement is a note; read strictly, the same file is refused or cut down.
+TEST(AniReader, LenientReadingUsesWhatTheFileHoldsAndSaysSo) {
+    const std::vector<Bytes> three{curOf(16, 0xFFFF0000), curOf(16, 0xFF00FF00), curOf(16, 0xFF0000FF)};
+    using Steps = std::vector<std::pair<std::uint32_t, std::uint32_t>>;
+    auto riffOff = [&](std::int64_t by) {
+        Bytes b = fixtures::makeAni({three});
+        fixtures::putU32(b, 4, static_cast<std::uint32_t>(static_cast<std::int64_t>(b.size()) - 8 + by));
+        return b;
+    };
+    const struct {
+        const char* what;
+        Bytes bytes;
+        Steps steps;
+        std::vector<std::string> notes;
+        bool strictReads;  // the strict reading takes it too (with other steps or frames)
+    } cases[] = {
+        {"a sound file: no notes", fixtures::makeAni({three}), Steps{{0, 10}, {1, 10}, {2, 10}}, {}, true},
+        {"RIFF length 8 short", riffOff(-8), Steps{{0, 10}, {1, 10}, {2, 10}}, {"the RIFF length says"}, false},
+        {"RIFF length 8 long (the whole file)", riffOff(8), Steps{{0, 10}, {1, 10}, {2, 10}}, {"the RIFF length says"}, true},
+        {"header counts fewer frames", fixtures::makeAni({.frames = three, .steps = 2, .frameCount = 2}),
+         Steps{{0, 10}, {1, 10}, {2, 10}}, {"counts 2 frames, the file holds 3", "counts 2 steps for 3 frames"}, true},
+        {"header counts more frames and steps", fixtures::makeAni({.frames = three, .steps = 9, .frameCount = 5}),
+         Steps{{0, 10}, {1, 10}, {2, 10}}, {"counts 5 frames", "counts 9 steps for 3 frames"}, true},
+        {"sequence shorter than the steps", fixtures::makeAni({.frames = three, .sequence = {2, 1}, .steps = 3}),
+         Steps{{2, 10}, {1, 10}}, {"counts 3 steps, the sequence holds 2"}, false},
+        {"rate shorter than the steps", fixtures::makeAni({.frames = three, .rate = {4}}), Steps{{0, 4}, {1, 10}, {2, 10}},
+         {"the rates cover 1 of 3 steps"}, false},
+        {"a step names a missing frame", fixtures::makeAni({.frames = three, .sequence = {0, 7, 1}, .steps = 3}),
+         Steps{{0, 10}, {1, 10}}, {"1 step names a frame the file lacks"}, false},
+    };
+    for (const auto& c : cases) {
+        const auto ani = formats::readAni(c.bytes, formats::AniReading::Lenient);
+        ASSERT_TRUE(ani) << c.what;
+        EXPECT_EQ(stepsOf(*ani), c.steps) << c.what;
+        EXPECT_EQ(ani->frames.size(), 3u) << c.what;
+        ASSERT_EQ(ani->notes.size(), c.notes.size()) << c.what;
+        for (std::size_t i = 0; i < c.notes.size(); ++i)
+            EXPECT_NE(ani->notes[i].find(c.notes[i]), std::string::npos) << c.what << ": " << ani->notes[i];
+        EXPECT_EQ(formats::readAni(c.bytes).has_value(), c.strictReads) << c.what;
+    }
+}
+
 TEST(AniReader, CutShortOrLyingLengthsStayInsideTheBytes) {
     const Bytes whole = fixtures::makeAni({{curOf(16, 0xFFFF0000), curOf(16, 0xFF00FF00)}});
     // The RIFF length claims far more than the file: chunks are read to the file's end.
