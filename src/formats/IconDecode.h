@@ -90,6 +90,11 @@ std::optional<ArgbImage> decodeIconImage(ByteView data);
 // nearest pixel where it grows, each direction on its own. Same size: a copy.
 ArgbImage scaleImage(const ArgbImage& image, int width, int height);
 
+// Enlarges a picture to w x h smoothly: each target pixel interpolated between the four
+// source pixels around its centre (in premultiplied space), the edges held. A direction
+// that does not grow is scaled as scaleImage scales it.
+ArgbImage enlargeSmoothly(const ArgbImage& image, int width, int height);
+
 // The picture shrunk by area averaging to fit size x size, keeping the aspect of a
 // non-square picture; one that already fits is returned as it is, never enlarged.
 ArgbImage shrinkToFit(const ArgbImage& image, int size);

@@ -126,6 +126,56 @@ ArgbImage scaleImage(const ArgbImage& image, int width, int height) {
     return result;
 }
 
+namespace {
+
+// A target position between two source pixels: weights of the second in 1/256.
+struct Lerp {
+    int a = 0;
+    int b = 0;
+    std::uint32_t wb = 0;
+};
+
+std::vector<Lerp> lerps(int from, int to) {
+    std::vector<Lerp> out(static_cast<std::size_t>(to));
+    for (int i = 0; i < to; ++i) {
+        // The target pixel's centre in source pixels, measured from the first one's centre.
+        const std::int64_t pos = ((2 * std::int64_t{i} + 1) * from * 256 - std::int64_t{to} * 256) / (2 * std::int64_t{to});
+        Lerp& l = out[static_cast<std::size_t>(i)];
+        if (pos <= 0) continue;
+        l.a = static_cast<int>(std::min<std::int64_t>(pos / 256, from - 1));
+        l.b = std::min(l.a + 1, from - 1);
+        l.wb = l.a == l.b ? 0 : static_cast<std::uint32_t>(pos % 256);
+    }
+    return out;
+}
+
+}  // namespace
+
+ArgbImage enlargeSmoothly(const ArgbImage& image, int width, int height) {
+    if (image.isNull() || width <= 0 || height <= 0) return ArgbImage();
+    if (width < image.width || height < image.height) return scaleImage(image, width, height);
+    const std::vector<Lerp> across = lerps(image.width, width);
+    const std::vector<Lerp> down = lerps(image.height, height);
+    ArgbImage result(width, height);
+    for (int y = 0; y < height; ++y) {
+        const Lerp& v = down[static_cast<std::size_t>(y)];
+        for (int x = 0; x < width; ++x) {
+            const Lerp& h = across[static_cast<std::size_t>(x)];
+            const std::uint32_t p[4] = {image.pixel(h.a, v.a), image.pixel(h.b, v.a), image.pixel(h.a, v.b), image.pixel(h.b, v.b)};
+            const std::uint32_t w[4] = {(256 - h.wb) * (256 - v.wb), h.wb * (256 - v.wb), (256 - h.wb) * v.wb, h.wb * v.wb};
+            std::uint32_t c[4] = {32768, 32768, 32768, 32768};
+            for (int k = 0; k < 4; ++k) {
+                c[0] += argbAlpha(p[k]) * w[k];
+                c[1] += argbRed(p[k]) * w[k];
+                c[2] += argbGreen(p[k]) * w[k];
+                c[3] += argbBlue(p[k]) * w[k];
+            }
+            result.pixel(x, y) = makeArgb(c[0] >> 16, c[1] >> 16, c[2] >> 16, c[3] >> 16);
+        }
+    }
+    return result;
+}
+
 ArgbImage shrinkToFit(const ArgbImage& image, int size) {
     if (image.width <= size && image.height <= size) return image;
     const int w = image.width >= image.height ? size : std::max(1, image.width * size / image.height);

@@ -80,8 +80,11 @@ bool removeTree(const std::string& path) {
     return !ec && !exists(path);
 }
 
-StagedFolder::~StagedFolder() {
+StagedFolder::~StagedFolder() { discard(); }
+
+void StagedFolder::discard() {
     if (!staging_.empty()) removeTree(staging_);
+    staging_.clear();
 }
 
 bool StagedFolder::fail(int error) {

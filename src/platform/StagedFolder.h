@@ -39,6 +39,9 @@ public:
     // folder is removed either way, the target keeps what it held.
     bool publish(Existing existing);
 
+    // Removes the staging folder and what it holds (as destruction does).
+    void discard();
+
     // The system's words for the last failure; empty after success.
     const std::string& error() const { return error_; }
     // After a publish that replaced a target: the path of the old one when it could not be

@@ -129,3 +129,35 @@ TEST(IconScale, EachDirectionOnItsOwnAndDegenerateSizes) {
     EXPECT_TRUE(scaleImage(grid, 16, -1).isNull());
     EXPECT_TRUE(scaleImage(ArgbImage(), 16, 16).isNull());
 }
+
+// Smooth enlarging interpolates between the pixels around each target pixel's centre,
+// holds the edges, keeps a flat picture flat and premultiplied pixels premultiplied.
+TEST(IconScale, EnlargingSmoothlyInterpolatesBetweenCentres) {
+    const ArgbImage pair = make(2, 1, [](int x, int) { return x ? makeArgb(255, 255, 255, 255) : makeArgb(255, 0, 0, 0); });
+    const struct {
+        const char* what;
+        ArgbImage in;
+        int w, h;
+        std::vector<std::uint32_t> grey;  // the red channel of row 0, left to right
+    } cases[] = {
+        {"2 to 4", pair, 4, 1, {0, 64, 191, 255}},
+        {"2 to 6", pair, 6, 2, {0, 0, 85, 169, 255, 255}},
+        {"2 to 2 (a copy)", pair, 2, 1, {0, 255}},
+    };
+    for (const auto& c : cases) {
+        const ArgbImage out = formats::enlargeSmoothly(c.in, c.w, c.h);
+        ASSERT_EQ(std::make_pair(out.width, out.height), std::make_pair(c.w, c.h)) << c.what;
+        for (int x = 0; x < c.w; ++x) {
+            EXPECT_EQ(formats::argbRed(out.pixel(x, 0)), c.grey[static_cast<std::size_t>(x)]) << c.what << " " << x;
+            EXPECT_EQ(out.pixel(x, c.h - 1), out.pixel(x, 0)) << c.what;
+        }
+    }
+    // Half-transparent red stays that colour; every channel stays within its alpha.
+    const ArgbImage flat(3, 3, makeArgb(128, 128, 0, 0));
+    const ArgbImage grown = formats::enlargeSmoothly(flat, 7, 5);
+    for (std::uint32_t p : grown.pixels) EXPECT_EQ(p, makeArgb(128, 128, 0, 0));
+    const ArgbImage edge = make(2, 2, [](int x, int y) { return (x + y) % 2 ? makeArgb(255, 255, 0, 0) : 0u; });
+    for (std::uint32_t p : formats::enlargeSmoothly(edge, 9, 9).pixels) EXPECT_LE(formats::argbRed(p), formats::argbAlpha(p));
+    // A direction that shrinks is averaged, as scaleImage does.
+    EXPECT_EQ(formats::enlargeSmoothly(pair, 1, 3).pixels, scaleImage(pair, 1, 3).pixels);
+}
