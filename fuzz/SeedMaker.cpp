@@ -11,6 +11,7 @@
 #include "support/ImageFixtures.h"
 #include "support/InfFixtures.h"
 #include "support/ModuleFixtures.h"
+#include "support/PackFixtures.h"
 
 namespace {
 
@@ -193,6 +194,20 @@ std::vector<Seed> infSeeds() {
     return seeds;
 }
 
+// Packs as downloaded: a zip of a folder with its INF and files, a 7-Zip archive of named
+// files, an INF alone.
+std::vector<Seed> packSeeds() {
+    const Bytes cur = fixtures::cursorOf(16, 0xFF336699, 1, 1);
+    const Bytes ani = fixtures::makeAni({.frames = {cur, fixtures::cursorOf(16, 0xFF000000)}, .rate = {5, 10}});
+    std::vector<fixtures::PackEntry> withInf{{"Pack/", {}, {}}, {"Pack/install.inf", fixtures::utf8Text(fixtures::templateInf("Seed")), {}}};
+    for (std::size_t r = 0; r < 17; ++r)
+        withInf.push_back({std::string("Pack/") + fixtures::kTemplateInfFiles[r], r == 2 || r == 3 ? ani : cur, {}});
+    const std::vector<fixtures::PackEntry> named{{"arrow.cur", cur, {}}, {"busy.ani", ani, {}}, {"Text.CUR", cur, {}}};
+    return {{"pack-zip-inf", fixtures::makeArchive(fixtures::ArchiveKind::Zip, withInf)},
+            {"pack-7z-named", fixtures::makeArchive(fixtures::ArchiveKind::SevenZip, named)},
+            {"pack-inf", fixtures::utf8Text(fixtures::templateInf("Seed"))}};
+}
+
 bool writeAll(const std::filesystem::path& dir, const std::vector<Seed>& seeds) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -223,7 +238,7 @@ int main(int argc, char** argv) {
                     writeAll(out / "icon_extract", join({pe, ne, ico})) &&
                     writeAll(out / "cursor_read", join({curSeeds(), aniSeeds(), ico})) &&
                     writeAll(out / "cursor_groups", cursorModuleSeeds()) && writeAll(out / "ani_read", aniSeeds()) &&
-                    writeAll(out / "inf_read", infSeeds());
+                    writeAll(out / "inf_read", infSeeds()) && writeAll(out / "cursor_pack", packSeeds());
     if (!ok) {
         std::fprintf(stderr, "fuzz_seeds: cannot write into %s\n", argv[1]);
         return 1;
