@@ -6,6 +6,7 @@
 
 #include "FuzzCommon.h"
 #include "iconmod/CursorTheme.h"
+#include "iconmod/IconTheme.h"
 
 namespace {
 

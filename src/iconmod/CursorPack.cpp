@@ -185,6 +185,10 @@ CursorThemeResult<CursorPack> openCursorPack(const std::string& path) {
         std::optional<CursorThemeError> failed;
         if (S_ISDIR(st.st_mode)) {
             pack.name = packName(path, false);
+            if (char* real = ::realpath(path.c_str(), nullptr)) {
+                pack.name = packName(real, false);
+                std::free(real);
+            }
             failed = gatherFolder(path, gather);
         } else {
             platform::FileSource::OpenError openError{};

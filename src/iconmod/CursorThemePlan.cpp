@@ -243,10 +243,13 @@ CursorThemeResult<CursorThemePlan> planCursorTheme(const CursorPack& pack, const
         std::array<std::string, formats::kCursorRoleCount> files;
         std::array<std::string, formats::kCursorRoleCount> why;  // why a role has no file
         if (!choice.inf.empty()) {
-            const formats::CursorInf inf = formats::readCursorInf(fileAt(pack, choice.inf)->bytes.view());
+            const PackFile* infFile = fileAt(pack, choice.inf);
+            const formats::CursorInf inf = formats::readCursorInf(infFile ? infFile->bytes.view() : formats::ByteView());
+            if (choice.scheme >= inf.schemes.size())
+                return CursorThemeError{CursorThemeFailure::Choice, printable(pack.source + ": " + choice.inf + " has no scheme " + quoted(choice.label))};
             for (const formats::InfWarning& w : inf.warnings)
                 plan.warnings.push_back(printable(choice.inf + (w.line ? ":" + std::to_string(w.line) : "") + ": " + w.text));
-            wanted = inf.schemes.at(choice.scheme).files;
+            wanted = inf.schemes[choice.scheme].files;
             for (std::size_t r = 0; r < formats::kCursorRoleCount; ++r) {
                 if (wanted[r].empty()) continue;
                 const auto found = formats::findFileName(names, wanted[r]);
