@@ -17,7 +17,9 @@ giving image/png alone with its transparency, Ctrl+C the picture on white, and t
 (File, N) with Japanese buttons writing the group's largest image byte for byte. Vexil runs
 with a private HOME, which must hold nothing afterwards but the icon set the first run writes
 through its dialog (File, T). Widget texts are read through the accessibility bus (AT-SPI),
-as a screen reader reads them.
+as a screen reader reads them. Every run says it is on a GNOME desktop, whose GTK platform
+theme Qt would load: it must not be loaded. The directory run's window class must be the
+one the menu entry names; `vexil --version` answers without any display.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no X server, tools or mount namespace here).
 """
@@ -450,6 +452,29 @@ def first_run(session, ui, vexil, env, mount, expected):
     print("exit status: 0")
 
 
+DESKTOP_ENTRY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../res/desktop/org.vexil.vexil.desktop")
+GTK_THEME = "/usr/lib/x86_64-linux-gnu/qt6/plugins/platformthemes/libqgtk3.so"
+
+
+def check_desktop_habits(vexil, program, window):
+    """The window class the menu entry names, no GTK theme loaded, --version without X."""
+    with open(DESKTOP_ENTRY) as f:
+        named = [line.split("=", 1)[1].strip() for line in f if line.startswith("StartupWMClass=")]
+    wm_class = run("xprop", "-id", window, "WM_CLASS").stdout.strip()
+    if not named or not wm_class.endswith(f'"{named[0]}"'):
+        fail(f"the window's {wm_class!r} is not the menu entry's StartupWMClass {named}")
+    with open(f"/proc/{program.pid}/maps") as f:
+        gtk = [line.split()[-1] for line in f if "libqgtk3" in line or "libgtk-3" in line]
+    if gtk:
+        fail(f"the GTK platform theme was loaded: {sorted(set(gtk))}")
+    quiet = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    version = run(vexil, "--version", env=quiet)
+    if version.returncode != 0 or not version.stdout.startswith("vexil ") or version.stderr:
+        fail(f"vexil --version without a display: {version.returncode} {version.stdout!r} {version.stderr!r}")
+    theme = "present" if os.path.exists(GTK_THEME) else "absent here"
+    print(f"{wm_class}; no GTK theme loaded (its plugin {theme}); {version.stdout.strip()} without a display")
+
+
 def directory_run(session, ui, vexil, env, mount):
     """vexil DIR, relative to the current directory: that directory chosen and listed."""
     program = start_vexil(session, vexil, ["art"], mount, env)
@@ -457,6 +482,7 @@ def directory_run(session, ui, vexil, env, mount):
     window = wait_for(f'the window "{caption}"', lambda: window_named(caption))
     wait_for("the listing of art", lambda: rows_of(ui)[1] == {"setup01.exe": "2"} and ui.status_texts()[1:] == [""])
     print(f"vexil art: {caption}, rows {rows_of(ui)[1]}")
+    check_desktop_habits(vexil, program, window)
     xdo("windowfocus", "--sync", window)
     key("ctrl+q")
     wait_exit(program, "Ctrl+Q")
@@ -569,7 +595,8 @@ def inside(vexil, programs):
         import pyatspi
         ui = Ui(pyatspi)
 
-        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", HOME=home)
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", HOME=home,
+                   XDG_CURRENT_DESKTOP="GNOME")
         for name in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"):
             env.pop(name, None)
         first_run(session, ui, vexil, env, mount, {n: v for n, v in expected.items()})
