@@ -396,6 +396,28 @@ def first_run(session, ui, vexil, env, mount, expected):
     key("Escape")
     wait_for("the pop-up menu to close", lambda: not (visible_windows() & popup))
 
+    # From the keyboard: Shift+F10 and the Menu key open it over the current cell.
+    for keys in ("shift+F10", "Menu"):
+        before = visible_windows()
+        key(keys)
+        popup = wait_for(f"the pop-up menu from {keys}", lambda: (visible_windows() - before) or None)
+        key("Escape")
+        wait_for("the pop-up menu to close", lambda: not (visible_windows() & popup))
+    print("pop-up menu: opened by Shift+F10 and the Menu key")
+
+    # Screen readers: the strip's cells, the toolbar buttons and the lists have names.
+    cells = [strip.getChildAtIndex(i) for i in range(strip.childCount)]
+    if len(cells) != icons or not all(ui.role(c) == "list item" for c in cells):
+        fail(f"the strip shows {icons} icons but {[ui.role(c) for c in cells]} on the accessibility bus")
+    if "x" not in cells[0].name or cells[0].description != f"ｱｲｺﾝ 1 / {icons}":
+        fail(f"strip cell 1: {cells[0].name!r}, {cells[0].description!r}")
+    buttons = {a.name for a in ui.all(lambda a: ui.role(a) in ("push button", "toggle button", "check box", "radio button"))}
+    missing = {"大きいアイコン", "小さいアイコン", "リスト", "明細", "検索ﾀｲﾌﾟの実行"} - buttons
+    named = {strip.name, ui.file_list().name}
+    if missing or named != {"ｱｲｺﾝ", "ﾌｧｲﾙ一覧"}:
+        fail(f"accessible names: buttons lacking {missing}, strip and list {named}")
+    print(f"accessible: strip cell 1 {cells[0].name!r} ({cells[0].description}), buttons and lists named")
+
     # Edit, 32-pixel copy: a 32 x 32 picture of icon 0 on the clipboard.
     xdo("windowfocus", "--sync", main_window)
     key("alt+e", "p")
