@@ -467,6 +467,26 @@ def first_run(session, ui, vexil, env, mount, expected):
         fail(f"icon set picture {width}x{height}, centre {centre}, expected 32x32 {colour}")
     print(f"icon set: {icon}")
 
+    # The same name again: the overwrite question; No keeps the set as it is.
+    before = os.stat(icon).st_mtime_ns
+    xdo("windowfocus", "--sync", main_window)
+    key("alt+f", "t")
+    dialog = wait_for("the icon set dialog", lambda: window_named("ｱｲｺﾝｾｯﾄの作成"))
+    xdo("windowfocus", "--sync", dialog)
+    key("ctrl+a")
+    xdo("type", "--delay", "40", "smoke-icon")
+    key("Return")
+    question = wait_for("the overwrite question", lambda: window_named("Vexil"))
+    text = " ".join(ui.names("label"))
+    if "上書きしますか" not in text:
+        fail(f"replacing an icon set asked {text!r}")
+    xdo("windowfocus", "--sync", question)
+    key("n")
+    wait_for("the question to close", lambda: not window_named("Vexil"))
+    if os.stat(icon).st_mtime_ns != before:
+        fail("the icon set was replaced after No")
+    print("icon set of the same name: the overwrite question, No kept it")
+
     # File, Exit closes the window and ends the program with status 0.
     xdo("windowfocus", "--sync", main_window)  # no window manager gives it back
     key("alt+f", "x")
