@@ -133,6 +133,7 @@ void TForm1::connectHandlers() {
     connect(ui->mnuPopCopyBmp32, &QAction::triggered, this, &TForm1::mnuPopCopyBmp32Click);
     connect(ui->mnuPopCopyBmp16, &QAction::triggered, this, &TForm1::mnuPopCopyBmp16Click);
     connect(ui->mnuIconSet, &QAction::triggered, this, &TForm1::mnuIconSetClick);
+    connect(ui->mnuOpen, &QAction::triggered, this, &TForm1::mnuOpenClick);
     connect(ui->mnuPopIconSet, &QAction::triggered, this, &TForm1::mnuIconSetClick);
     for (QAction* save : {ui->mnuSavePng, ui->mnuPopSavePng}) connect(save, &QAction::triggered, this, &TForm1::mnuSavePngClick);
     for (QAction* copy : {ui->mnuCopyPng, ui->mnuPopCopyPng}) connect(copy, &QAction::triggered, this, &TForm1::mnuCopyPngClick);

@@ -120,6 +120,9 @@ public:
     // row selected once the listing ends. A missing path or a file without icons opens the
     // directory that holds it, if any, and says so.
     void openPath(const std::string& path);
+    // File, Open: Qt's own dialog on the listed folder; a file chosen, or the folder shown
+    // (its extra button), opens as `vexil PATH` does.
+    void mnuOpenClick();
 
     // ---- PNG with transparency (Unit1Png.cpp) ----
     static const char* const kSavePngTitle;    // the PNG save's dialog title

@@ -1,5 +1,6 @@
-// The texts the window shows beyond its menus and dialogs of old: names and descriptions
-// read out by screen readers. Half-width katakana as the menus write them.
+// The texts the window shows beyond its menus and dialogs of old (menu entries live in the
+// forms): names and descriptions read out by screen readers, captions and buttons of the
+// dialogs it gained. Half-width katakana as the menus write them.
 #pragma once
 
 namespace wtext {
@@ -14,5 +15,9 @@ inline constexpr char kStrip[] = "ｱｲｺﾝ";
 inline constexpr char kStripHelp[] = "選んだﾌｧｲﾙのｱｲｺﾝ。ﾒﾆｭｰｷｰで保存とｺﾋﾟｰのﾒﾆｭｰ";
 // A strip cell's description (its name is its group's name and its images' sizes).
 inline constexpr char kCellFormat[] = "ｱｲｺﾝ %1 / %2";
+
+// The Open command's dialog: its caption, and the button that opens the folder shown.
+inline constexpr char kOpenCaption[] = "ﾌｧｲﾙを開く";
+inline constexpr char kOpenFolder[] = "ﾌｫﾙﾀﾞを開く(&D)";
 
 }  // namespace wtext

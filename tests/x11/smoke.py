@@ -525,6 +525,17 @@ def directory_run(session, ui, vexil, env, mount):
     wait_for("the listing of art", lambda: rows_of(ui)[1] == {"setup01.exe": "2"} and ui.status_texts()[1:] == [""])
     print(f"vexil art: {caption}, rows {rows_of(ui)[1]}")
     check_desktop_habits(vexil, program, window)
+
+    # File, Open: Qt's own dialog; a typed path opens as `vexil PATH` does.
+    xdo("windowfocus", "--sync", window)
+    key("alt+f", "o")
+    dialog = wait_for("the open dialog", lambda: window_named("ﾌｧｲﾙを開く"))
+    xdo("windowfocus", "--sync", dialog)
+    xdo("type", "--delay", "20", os.path.join(mount, "setup00.exe"))
+    key("Return")
+    window = wait_for(f'the window "Vexil - {mount}/"', lambda: window_named(f"Vexil - {mount}/"))
+    wait_for("setup00.exe's strip", lambda: ui.status_texts()[1:] == ["setup00.exe"])
+    print(f"File, Open: {ui.status_texts()}")
     xdo("windowfocus", "--sync", window)
     key("ctrl+q")
     wait_exit(program, "Ctrl+Q")
