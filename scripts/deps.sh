@@ -13,6 +13,7 @@ VEXIL_PACKAGES=(
   desktop-file-utils appstream groff-base
   xvfb xdotool xclip at-spi2-core python3-pyatspi
   bubblewrap
+  qt6-wayland qt6-gtk-platformtheme
   adwaita-icon-theme
 )
 # libdeflate-dev: PNG image data is inflated and deflated through libdeflate, which is quicker
@@ -28,7 +29,9 @@ VEXIL_PACKAGES=(
 # desktop entry, metainfo and man pages. xvfb, xdotool, xclip, at-spi2-core and
 # python3-pyatspi run the real program on an X server and read its texts back.
 # libseccomp-dev builds the thumbnailer's seccomp filter; bubblewrap runs the thumbnailer
-# in the sandbox GNOME puts every thumbnailer in.
+# in the sandbox GNOME puts every thumbnailer in. qt6-wayland lets the window open on a
+# Wayland session; qt6-gtk-platformtheme is there for the window test to prove that the GTK
+# theme a GNOME desktop would give Qt is never loaded.
 # adwaita-icon-theme: the cursor themes made from Windows cursor packs inherit Adwaita, and
 # the tests check the table of cursor names against the names it installs.
 # Extra packages for building and checking the Debian package (scripts/check-deb.sh):
@@ -38,9 +41,11 @@ VEXIL_DEB_PACKAGES=(dpkg-dev file)
 # Debian 12) and libclang-rt-dev, which brings libclang-rt-14-dev with libFuzzer and the
 # sanitizer runtimes.
 VEXIL_FUZZ_PACKAGES=(clang libclang-rt-dev)
-# Extra packages for the thumbnailer benchmark only (bench/ThumbnailerBench.cpp), which
-# times icoextract's thumbnailer beside ours: icoextract and the imaging library it needs.
-VEXIL_BENCH_PACKAGES=(icoextract python3-pil)
+# Extra packages for the benchmarks only: icoextract and the imaging library it needs are
+# the peer the thumbnailer and `extract --format png` are timed beside
+# (bench/ThumbnailerBench.cpp, bench/ExtractRunBench.cpp); eatmydata runs `extract` with
+# flushing turned off, the floor its durable writes are measured against.
+VEXIL_BENCH_PACKAGES=(icoextract python3-pil eatmydata)
 
 vexil_missing_packages() {
   local missing=() p

@@ -7,6 +7,7 @@
 #include <new>
 #include <system_error>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "iconmod/Iconmod.h"
@@ -62,6 +63,15 @@ std::vector<int> iconThemeSizes(const IconImageSet& set) {
 std::string iconThemeFile(const std::string& dir, int size, const std::string& name) {
     const std::string n = std::to_string(size);
     return platform::joinPath(dir, "hicolor/" + n + "x" + n + "/apps/" + name + ".png");
+}
+
+std::optional<std::string> existingIconTheme(const std::string& dir, const std::string& name) {
+    for (int size : kHicolorSizes) {
+        std::string path = iconThemeFile(dir, size, name);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0) return path;
+    }
+    return std::nullopt;
 }
 
 bool writeIconTheme(const IconImageSet& set, const std::string& dir, const std::string& name,
