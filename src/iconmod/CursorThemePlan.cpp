@@ -70,10 +70,20 @@ std::optional<RoleImages> readRoleFile(const SharedBytes& bytes) {
         if (!set || set->Images.empty()) return std::nullopt;
         out.frames.push_back(std::move(*set));
     }
-    // Every image the theme may draw from must decode; the writer then cannot fail on one.
-    for (const CursorSet& frame : out.frames)
-        for (const CursorImage& c : frame.Images)
-            if (c.Image.Width <= 0 || c.Image.Height <= 0 || !formats::decodeIconImage(c.Image.view())) return std::nullopt;
+    // Every image the theme draws from decodes, so the writer cannot fail on one: those that
+    // do not are left out, and a frame left without an image fails the file.
+    std::size_t dropped = 0;
+    for (CursorSet& frame : out.frames) {
+        const auto bad = [](const CursorImage& c) {
+            return c.Image.Width <= 0 || c.Image.Height <= 0 || !formats::decodeIconImage(c.Image.view());
+        };
+        const auto kept = std::remove_if(frame.Images.begin(), frame.Images.end(), bad);
+        dropped += static_cast<std::size_t>(frame.Images.end() - kept);
+        frame.Images.erase(kept, frame.Images.end());
+        if (frame.Images.empty()) return std::nullopt;
+    }
+    if (dropped)
+        out.notes.push_back(std::to_string(dropped) + (dropped == 1 ? " image" : " images") + " that cannot be decoded left out");
     return out;
 }
 

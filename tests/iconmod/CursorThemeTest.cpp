@@ -149,7 +149,10 @@ TEST(CursorThemePlan, FindsEachRolesFileInPacksAsTheyCome) {
 
 TEST(CursorThemePlan, SizesHotspotsAndStepsAsEachFileHasThem) {
     fixtures::TempDir dir;
-    const Bytes arrow = fixtures::makeCur({{fixtures::solidDib(32, 0xFF102030), 3, 5}, {fixtures::solidDib(48, 0xFF405060), 4, 7}});
+    // Its third image, a PNG cut after its header, cannot be decoded: left out.
+    const Bytes png = fixtures::makePng(64, 64, [](int, int) { return 0xFF000000u; });
+    const Bytes arrow = fixtures::makeCur({{fixtures::solidDib(32, 0xFF102030), 3, 5}, {fixtures::solidDib(48, 0xFF405060), 4, 7},
+                                           {Bytes(png.begin(), png.begin() + 60), 9, 9}});
     // Frames of different sizes; steps 0, 1, 0 with the first and last as long as each other.
     const Bytes busy = fixtures::makeAni({.frames = {fixtures::cursorOf(32, 0xFFAA0000, 16, 16), fixtures::cursorOf(48, 0xFF00AA00, 47, 0)},
                                           .rate = {6, 12, 6}, .sequence = {0, 1, 0}, .steps = 3});
@@ -197,8 +200,9 @@ TEST(CursorThemePlan, SizesHotspotsAndStepsAsEachFileHasThem) {
     // The second frame is scaled to the first's size: its hotspot (47, 0) to (31, 0).
     const auto& ani = plan.roles[1].layout;
     EXPECT_EQ(ani.chunks[ani.entries[4]].hotspotX, 31u);
-    ASSERT_EQ(plan.warnings.size(), 1u);
-    EXPECT_NE(plan.warnings[0].find("busy.ani: 1 of 2 frames have no image 32 pixels wide"), std::string::npos) << plan.warnings[0];
+    ASSERT_EQ(plan.warnings.size(), 2u);
+    EXPECT_NE(plan.warnings[0].find("arrow.cur: 1 image that cannot be decoded left out"), std::string::npos) << plan.warnings[0];
+    EXPECT_NE(plan.warnings[1].find("busy.ani: 1 of 2 frames have no image 32 pixels wide"), std::string::npos) << plan.warnings[1];
     EXPECT_EQ(iconmod::parseCursorSizes("64,24,32,24"), (std::vector<int>{24, 32, 64}));
     for (const char* bad : {"", "0", "257", "24,", "24;32", "-1", "1000000"}) EXPECT_FALSE(iconmod::parseCursorSizes(bad)) << bad;
 }
