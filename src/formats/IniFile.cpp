@@ -75,8 +75,9 @@ Parsed<IniFile> IniFile::read(ByteView bytes) {
         rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
+            // The name runs to the last ']' (to the end of the line when there is none).
             const std::size_t close = line.rfind(']');
-            const std::string_view name = trim(line.substr(1, close == std::string_view::npos || close == 0 ? line.npos : close - 1));
+            const std::string_view name = trim(line.substr(1, close == std::string_view::npos ? line.npos : close - 1));
             ini.sections_.emplace_back(name);
             inSection = true;
             continue;

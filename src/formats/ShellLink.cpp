@@ -17,10 +17,17 @@ constexpr std::uint32_t kNetLinkMinSize = 0x14;
 constexpr std::uint32_t kEnvironmentBlockSize = 0x314;
 constexpr std::uint64_t kEnvironmentAnsiChars = 260;
 
+// An offset that points past the end of the structure holding it: reported where the
+// offset itself lies.
+ParseError offsetPastEnd(ByteView view, std::uint64_t offset, std::uint64_t fieldAt, const char* what) {
+    return parseError(fieldAt, std::string(what) + " starts at " + std::to_string(offset) + ", past the end of its structure (" +
+                                   std::to_string(view.size()) + " bytes)");
+}
+
 // The NUL-terminated ANSI string at `offset` of `view` (`base` is the view's offset in the
-// file, for the error).
-Parsed<std::string> ansiString(ByteView view, std::uint64_t offset, std::uint64_t base, const char* what) {
-    if (offset >= view.size()) return parseError(base + offset, std::string(what) + " starts past the end of its structure");
+// file, `fieldAt` that of the field that holds `offset`, for the errors).
+Parsed<std::string> ansiString(ByteView view, std::uint64_t offset, std::uint64_t base, std::uint64_t fieldAt, const char* what) {
+    if (offset >= view.size()) return offsetPastEnd(view, offset, fieldAt, what);
     const auto* start = view.data() + offset;
     const auto* end = static_cast<const std::uint8_t*>(std::memchr(start, 0, view.size() - offset));
     if (!end) return parseError(base + offset, std::string(what) + " has no terminating NUL inside its structure");
@@ -28,8 +35,8 @@ Parsed<std::string> ansiString(ByteView view, std::uint64_t offset, std::uint64_
 }
 
 // The NUL-terminated UTF-16 string at `offset`, as UTF-8.
-Parsed<std::string> unicodeString(ByteView view, std::uint64_t offset, std::uint64_t base, const char* what) {
-    if (offset >= view.size()) return parseError(base + offset, std::string(what) + " starts past the end of its structure");
+Parsed<std::string> unicodeString(ByteView view, std::uint64_t offset, std::uint64_t base, std::uint64_t fieldAt, const char* what) {
+    if (offset >= view.size()) return offsetPastEnd(view, offset, fieldAt, what);
     for (std::uint64_t at = offset; view.fits(at, 2); at += 2)
         if (*view.u16(at) == 0) return utf16ToUtf8(*view.sub(offset, at - offset));
     return parseError(base + offset, std::string(what) + " has no terminating NUL inside its structure");
@@ -61,11 +68,11 @@ Parsed<LinkInfoPaths> readLinkInfo(ByteView info, std::uint64_t at) {
     LinkInfoPaths paths;
     std::optional<std::string> baseUnicode, suffixUnicode;
     if (flags & 1) {
-        auto base = ansiString(info, baseOffset, at, "the local base path");
+        auto base = ansiString(info, baseOffset, at, at + 16, "the local base path");
         if (!base) return base.error();
         paths.base = StoredText::ansi(std::move(*base));
         if (unicode && *info.u32(28) != 0) {
-            auto wide = unicodeString(info, *info.u32(28), at, "the Unicode local base path");
+            auto wide = unicodeString(info, *info.u32(28), at, at + 28, "the Unicode local base path");
             if (!wide) return wide.error();
             baseUnicode = std::move(*wide);
         }
@@ -73,7 +80,7 @@ Parsed<LinkInfoPaths> readLinkInfo(ByteView info, std::uint64_t at) {
     if (flags & 2) {
         auto net = info.from(netOffset);
         if (!net || !net->fits(0, kNetLinkMinSize))
-            return parseError(at + netOffset, "the network link does not fit in the LinkInfo");
+            return parseError(at + 20, "the network link at " + std::to_string(netOffset) + " does not fit in the LinkInfo");
         const std::uint32_t netSize = *net->u32(0);
         if (netSize < kNetLinkMinSize || !net->fits(0, netSize))
             return parseError(at + netOffset, "a network link of " + std::to_string(netSize) + " bytes does not fit in the LinkInfo");
@@ -83,32 +90,32 @@ Parsed<LinkInfoPaths> readLinkInfo(ByteView info, std::uint64_t at) {
         const std::uint32_t deviceOffset = *link.u32(12);
         const bool wide = nameOffset > kNetLinkMinSize && link.fits(0, kNetLinkMinSize + 8);
         if (wide && *link.u32(0x14) != 0) {
-            auto name = unicodeString(link, *link.u32(0x14), at + netOffset, "the Unicode network name");
+            auto name = unicodeString(link, *link.u32(0x14), at + netOffset, at + netOffset + 0x14, "the Unicode network name");
             if (!name) return name.error();
             paths.netName = StoredText::utf8(std::move(*name));
         } else {
-            auto name = ansiString(link, nameOffset, at + netOffset, "the network name");
+            auto name = ansiString(link, nameOffset, at + netOffset, at + netOffset + 8, "the network name");
             if (!name) return name.error();
             paths.netName = StoredText::ansi(std::move(*name));
         }
         if (netFlags & 1) {
             if (wide && *link.u32(0x18) != 0) {
-                auto device = unicodeString(link, *link.u32(0x18), at + netOffset, "the Unicode device name");
+                auto device = unicodeString(link, *link.u32(0x18), at + netOffset, at + netOffset + 0x18, "the Unicode device name");
                 if (!device) return device.error();
                 paths.deviceName = StoredText::utf8(std::move(*device));
             } else {
-                auto device = ansiString(link, deviceOffset, at + netOffset, "the device name");
+                auto device = ansiString(link, deviceOffset, at + netOffset, at + netOffset + 12, "the device name");
                 if (!device) return device.error();
                 paths.deviceName = StoredText::ansi(std::move(*device));
             }
         }
     }
     if (flags & 3) {
-        auto suffix = ansiString(info, suffixOffset, at, "the common path suffix");
+        auto suffix = ansiString(info, suffixOffset, at, at + 24, "the common path suffix");
         if (!suffix) return suffix.error();
         paths.suffix = StoredText::ansi(std::move(*suffix));
         if (unicode && *info.u32(32) != 0) {
-            auto wide = unicodeString(info, *info.u32(32), at, "the Unicode common path suffix");
+            auto wide = unicodeString(info, *info.u32(32), at, at + 32, "the Unicode common path suffix");
             if (!wide) return wide.error();
             suffixUnicode = std::move(*wide);
         }
@@ -130,11 +137,11 @@ Parsed<StoredText> environmentPath(ByteView block, std::uint64_t at) {
     const ByteView ansi = *block.sub(8, kEnvironmentAnsiChars);
     const ByteView wide = *block.sub(8 + kEnvironmentAnsiChars, 2 * kEnvironmentAnsiChars);
     if (*wide.u16(0) != 0) {
-        auto text = unicodeString(wide, 0, at + 8 + kEnvironmentAnsiChars, "the block's Unicode path");
+        auto text = unicodeString(wide, 0, at + 8 + kEnvironmentAnsiChars, at, "the block's Unicode path");
         if (!text) return text.error();
         return StoredText::utf8(std::move(*text));
     }
-    auto text = ansiString(ansi, 0, at + 8, "the block's path");
+    auto text = ansiString(ansi, 0, at + 8, at, "the block's path");
     if (!text) return text.error();
     return StoredText::ansi(std::move(*text));
 }

@@ -175,6 +175,32 @@ std::optional<RegistryValue> parseValue(std::string_view line, Lines& lines) {
     return value;  // a type this reader does not know: Other, no data
 }
 
+// How a key line's raw name (after its '[') stands to a key path, read without decoding
+// the whole name: most names hold no escape but the doubled backslash, and differ from the
+// path within a few characters.
+enum class KeyMatch { Same, Ancestor, Other, Unsure };
+
+KeyMatch matchKey(std::string_view raw, std::string_view path) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    std::size_t r = 0, k = 0;
+    while (path.size() > k && path[k] == '\\') ++k;  // a leading separator counts for nothing
+    while (r < raw.size()) {
+        char c = raw[r];
+        if (c == ']') break;
+        if (c == '\\') {
+            // Other escapes, and separators at either end (which the full reading drops).
+            if (r == 0 || k >= path.size() || r + 1 >= raw.size() || raw[r + 1] != '\\') return KeyMatch::Unsure;
+            ++r;
+        }
+        if (k >= path.size() || lower(path[k]) != lower(c)) return KeyMatch::Other;
+        ++r;
+        ++k;
+    }
+    if (r >= raw.size()) return KeyMatch::Other;  // no closing bracket
+    if (k == path.size()) return KeyMatch::Same;
+    return path[k] == '\\' ? KeyMatch::Ancestor : KeyMatch::Other;
+}
+
 bool isPrefixKey(std::string_view key, std::string_view path) {
     return key.size() < path.size() && path[key.size()] == '\\' && compareIgnoreCase(key, path.substr(0, key.size())) == 0;
 }
@@ -279,6 +305,11 @@ std::optional<std::vector<RegistryValue>> WineRegistry::findKey(std::string_view
     bool ahead = lines.next(&line);
     while (ahead) {
         if (line.empty() || line[0] != '[') {
+            ahead = lines.next(&line);
+            continue;
+        }
+        const KeyMatch quick = matchKey(line.substr(1), keyPath);
+        if (quick == KeyMatch::Other) {
             ahead = lines.next(&line);
             continue;
         }

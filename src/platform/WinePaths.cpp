@@ -107,6 +107,9 @@ WinePathResolver::WinePathResolver(const std::string& file, const WineResolveOpt
     if (prefix_) environment_ = options.readRegistry ? readWineEnvironment(*prefix_) : wineDefaultEnvironment(*prefix_);
 }
 
+WinePathResolver::WinePathResolver(const std::string& file, std::optional<std::string> prefix, WineEnvironment environment)
+    : fileDir_(parentOf(absolutePath(file))), prefix_(std::move(prefix)), environment_(std::move(environment)) {}
+
 std::string WinePathResolver::decode(const formats::StoredText& text) const {
     return decodeStoredText(text, environment_.ansiCodePage);
 }
@@ -160,6 +163,7 @@ ResolvedPath WinePathResolver::resolveUtf8(std::string_view windowsPath) const {
     if (startsWithIgnoreCase(p, "\\\\?\\") || startsWithIgnoreCase(p, "\\\\.\\")) {
         if (startsWithIgnoreCase(std::string_view(p).substr(4), "UNC\\")) return failed(ResolvedPath::Failure::Network, "\\\\" + p.substr(8));
         p.erase(0, 4);
+        if (p.empty()) return failed(ResolvedPath::Failure::Empty, p);
     }
     if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') return failed(ResolvedPath::Failure::Network, p);
 

@@ -136,10 +136,20 @@ TEST(ShellLink, DamagedLinksSayWhereAndWhat) {
         {"LinkInfo past the end", patched(at.linkInfo, 0x100000), at.linkInfo, "runs past the end"},
         {"LinkInfo shorter than its header", patched(at.linkInfo, 8), at.linkInfo, "shorter than its header"},
         {"LinkInfo header of 0x20 bytes", patched(at.linkInfo + 4, 0x20), at.linkInfo + 4, "LinkInfo header of 32 bytes"},
-        {"base path offset past LinkInfo", patched(at.linkInfo + 16, 0x7000), at.linkInfo + 0x7000, "starts past the end"},
+        {"base path offset past LinkInfo", patched(at.linkInfo + 16, 0x7000), at.linkInfo + 16, "starts at 28672, past the end"},
         {"base path without its NUL", [&] { Bytes b = good; std::fill(b.begin() + static_cast<long>(infoStrings), b.begin() + static_cast<long>(at.strings), 'A'); return b; }(),
          infoStrings, "no terminating NUL"},
         {"string past the end", patched(at.strings, 0x7FFF, false), at.strings, "the name of 32767 characters runs past"},
+        // Found by the fuzzer: the error named a place past the file, where the offset pointed.
+        {"network link offset past LinkInfo", [] {
+             LinkInfoSpec share;
+             share.netName = "\\\\s\\t";
+             fixtures::LinkLayout shareAt;
+             Bytes b = fixtures::makeLink({.linkInfo = share}, &shareAt);
+             fixtures::putU32(b, shareAt.linkInfo + 20, 0xFFFF0010);
+             return b;
+         }(),
+         formats::kLinkHeaderSize + 20, "the network link at 4294901776 does not fit"},
     };
     for (const auto& c : cases) {
         const auto link = formats::readShellLink(c.bytes);

@@ -101,7 +101,10 @@ TEST_F(WinePaths, FallbackPrefixAndEnvironment) {
     ASSERT_TRUE(outside.prefix());
     EXPECT_EQ(outside.resolve(StoredText::utf8("C:\\lib.dll")).path, prefix + "/drive_c/lib.dll");
 
+    // An environment read once serves every file of the prefix.
     const platform::WineEnvironment env = platform::readWineEnvironment(prefix);
+    const platform::WinePathResolver shared(prefix + "/drive_c/Game/lnk/a.lnk", prefix, env);
+    EXPECT_EQ(shared.resolve(StoredText::utf8("%games%\\g.exe")).path, prefix + "/d_drive/apps/Games/g.exe");
     EXPECT_EQ(env.ansiCodePage, 932u);
     EXPECT_EQ(env.variable("WINDIR"), "C:\\windows");
     EXPECT_EQ(env.variable("TEMP"), "C:\\users\\ann\\Temp");  // the user's value wins over the system's
