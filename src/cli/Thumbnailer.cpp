@@ -5,24 +5,20 @@
 // resource directory and the one image it needs, and never runs module code.
 //
 // File managers start it on every file a user merely browses past, so the bytes of INPUT
-// are read only by a confined child: the parent checks the arguments, opens INPUT and
-// forks; the child confines itself (platform::confine) before it reads a byte of content,
-// makes the PNG and hands it back through a pipe. The parent never parses those bytes: it
-// checks how the child ended and how much it sent, and only then writes OUTPUT.
+// are read only by a confined child (platform::runConfined): the parent checks the
+// arguments, starts the wall clock, opens INPUT and hands it to the child, which confines
+// itself before it reads a byte of content, makes the PNG and hands it back. The parent
+// never parses those bytes: it learns how the child ended and how much it sent, and only
+// then writes OUTPUT.
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "formats/IconFile.h"
@@ -31,14 +27,6 @@
 #include "platform/Confine.h"
 #include "platform/FileSource.h"
 #include "platform/SystemError.h"
-
-#ifdef VEXIL_THUMBNAILER_TEST_HOOK
-#include <netinet/in.h>
-#include <sys/mman.h>
-#include <sys/socket.h>
-
-#include <cstdlib>
-#endif
 
 namespace {
 
@@ -55,15 +43,10 @@ const char kUsage[] =
     "INPUT is read by a sandboxed process. OUTPUT must not be INPUT.\n"
     "Exit status: 0 written, 1 no icon or failure (nothing written), 2 usage error.\n";
 
-// How the child ends; anything else (a signal, another status) is a failure the parent
-// reports as it is.
-enum ChildStatus : int {
-    kMade = 0,
+// The work's own statuses, beside those of the runner.
+enum WorkStatus : int {
     kNoIcons = 3,
     kDamaged = 4,
-    kNotConfined = 5,
-    kOutOfMemory = 6,
-    kNotHandedOver = 7,
 };
 
 int usageError(const std::string& message) {
@@ -71,8 +54,11 @@ int usageError(const std::string& message) {
     return 2;
 }
 
+// Says why the run failed, on one line, once the wall clock is stopped; stderr may be a
+// pipe nobody reads.
 int failure(const std::string& path, const std::string& what) {
-    std::fprintf(stderr, "vexil-thumbnailer: %s: %s\n", path.c_str(), what.c_str());
+    platform::stopWallClock();
+    platform::tellWithoutBlocking("vexil-thumbnailer: " + path + ": " + what + "\n");
     return 1;
 }
 
@@ -86,17 +72,6 @@ std::optional<int> parseSize(const char* text) {
     }
     if (value < 1 || value > kMaxSize) return std::nullopt;
     return value;
-}
-
-// ---- the child: confined, it reads INPUT and makes the PNG ----
-
-// Writes a message to stderr in one write, made without printf or strerror, which may
-// look up the locale (files the child can no longer open).
-void childSay(std::initializer_list<std::string_view> parts) {
-    std::string line = "vexil-thumbnailer: ";
-    for (std::string_view p : parts) line += p;
-    line += '\n';
-    [[maybe_unused]] const ssize_t n = ::write(STDERR_FILENO, line.data(), line.size());
 }
 
 bool writeAll(int fd, formats::ByteView bytes) {
@@ -120,179 +95,35 @@ std::optional<formats::Bytes> thumbnailPng(formats::IconFile& file, int size) {
     return iconmod::encodePng(*picture, iconmod::PngCompression::Fast);
 }
 
-#ifdef VEXIL_THUMBNAILER_TEST_HOOK
-// Test builds only (the installed program has none of this): VEXIL_TEST_LAYERS chooses
-// the layers ("seccomp,landlock,limits", "none"), and VEXIL_TEST_ATTEMPT something the
-// child tries once confined: "open" (INPUT again, by its name), "socket" (a TCP
-// connection to this machine), "exec" (a shell), "memory" (768 MiB), "execmem" (memory that
-// may be run) or "stdout" (a write to a descriptor other than its own). A refused attempt
-// is told on stderr and the run goes on; one that gets through ends the child with
-// status 42.
-constexpr int kHookEscaped = 42;
-
-platform::ConfineLayers hookLayers() {
-    const char* text = std::getenv("VEXIL_TEST_LAYERS");
-    if (!text) return {};
-    const std::string layers = text;
-    auto has = [&layers](const char* name) { return layers.find(name) != std::string::npos; };
-    return platform::ConfineLayers{has("seccomp"), has("landlock"), has("limits")};
-}
-
-void hookAttempt(const std::string& attempt, const std::string& input) {
-    int result = 0;
-    if (attempt == "open") {
-        result = ::open(input.c_str(), O_RDONLY | O_CLOEXEC);
-    } else if (attempt == "socket") {
-        result = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        if (result >= 0) {
-            sockaddr_in address{};
-            address.sin_family = AF_INET;
-            address.sin_port = htons(1);
-            address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-            // Refused by the sandbox: EACCES. Anything else reached the network stack.
-            if (::connect(result, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 && errno == EACCES)
-                result = -1;
-        }
-    } else if (attempt == "exec") {
-        char sh[] = "/bin/sh", dashC[] = "-c", script[] = "exit 42";
-        char* argv[] = {sh, dashC, script, nullptr};
-        result = ::execve(sh, argv, nullptr);
-    } else if (attempt == "execmem") {
-        result = ::mmap(nullptr, 4096, PROT_READ | PROT_EXEC, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0) == MAP_FAILED ? -1 : 0;
-    } else if (attempt == "stdout") {
-        result = static_cast<int>(::write(STDOUT_FILENO, "", 0));
-    } else if (attempt == "memory") {
-        void* block = std::malloc(768u << 20);
-        result = block ? 0 : -1;
-        errno = ENOMEM;
+// The confined child's work: the PNG of INPUT (inputs[0]) at `size`.
+int makeThumbnail(platform::ConfinedInputs& inputs, int size, formats::Bytes& png) {
+    auto file = formats::IconFile::fromSource(std::move(inputs[0]));
+    if (!file) return kNoIcons;
+    std::optional<formats::Bytes> made;
+    if (file->count() > 0) {
+        made = thumbnailPng(*file, size);
     } else {
-        return;
+        // .cur and .ani files hold no icons: their cursor, by the same size rule.
+        const auto cursor = file->cursorPicture(size);
+        if (!cursor) return kNoIcons;
+        made = iconmod::encodePng(*cursor, iconmod::PngCompression::Fast);
     }
-    if (result >= 0) ::_exit(kHookEscaped);
-    childSay({"test hook: ", attempt, " refused: errno ", std::to_string(errno)});
-}
-#endif
-
-// The child's whole run; it returns only through _exit.
-[[noreturn]] void runChild(std::unique_ptr<platform::FileSource> source, const std::string& input, int size,
-                           int resultFd) {
-    platform::ConfinePlan plan;
-    plan.readFd = source->descriptor();
-    plan.writeFd = resultFd;
-#ifdef VEXIL_THUMBNAILER_TEST_HOOK
-    plan.layers = hookLayers();
-    const char* attempt = std::getenv("VEXIL_TEST_ATTEMPT");
-    const std::string hookAttemptName = attempt ? attempt : "";
-#endif
-    const platform::ConfineResult confined = platform::confine(plan);
-    if (!confined.ok) {
-        childSay({input, ": cannot set up the sandbox (", confined.failedStep, ", errno ",
-                  std::to_string(confined.error), "); nothing written"});
-        ::_exit(kNotConfined);
-    }
-#ifdef VEXIL_THUMBNAILER_TEST_HOOK
-    hookAttempt(hookAttemptName, input);
-#endif
-    int status = kMade;
-    try {
-        auto file = formats::IconFile::fromSource(std::move(source));
-        if (!file) ::_exit(kNoIcons);
-        std::optional<formats::Bytes> png;
-        if (file->count() > 0) {
-            png = thumbnailPng(*file, size);
-        } else {
-            // .cur and .ani files hold no icons: their cursor, by the same size rule.
-            const auto cursor = file->cursorPicture(size);
-            if (!cursor) ::_exit(kNoIcons);
-            png = iconmod::encodePng(*cursor, iconmod::PngCompression::Fast);
-        }
-        if (!png) ::_exit(kDamaged);
-        if (!writeAll(resultFd, *png)) status = kNotHandedOver;
-    } catch (const std::bad_alloc&) {
-        status = kOutOfMemory;
-    }
-    ::_exit(status);
+    if (!made) return kDamaged;
+    png = std::move(*made);
+    return 0;
 }
 
-// ---- the parent: it starts the child, takes its bytes, and writes OUTPUT ----
-
-// What the child handed over, unread beyond its size; nullopt (with a message printed)
-// when the child failed.
-std::optional<formats::Bytes> makeInChild(std::unique_ptr<platform::FileSource> source, const std::string& input,
-                                          int size) {
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
-        failure(input, "cannot start the sandboxed reader: " + platform::systemErrorText(errno));
-        return std::nullopt;
-    }
-    std::fflush(nullptr);
-    const pid_t pid = ::fork();
-    if (pid < 0) {
-        const int error = errno;
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        failure(input, "cannot start the sandboxed reader: " + platform::systemErrorText(error));
-        return std::nullopt;
-    }
-    if (pid == 0) {
-        ::close(pipeFds[0]);
-        runChild(std::move(source), input, size, pipeFds[1]);
-    }
-    ::close(pipeFds[1]);
-    source.reset();
-
-    formats::Bytes bytes;
-    bool tooLarge = false;
-    std::uint8_t buffer[64 * 1024];
-    for (;;) {
-        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
-        if (bytes.size() + static_cast<std::size_t>(n) > platform::kConfinedOutput) {
-            tooLarge = true;
-            ::kill(pid, SIGKILL);
-            break;
-        }
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    }
-    ::close(pipeFds[0]);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-
-    if (tooLarge) {
-        failure(input, "the thumbnail would pass the limit of " + std::to_string(platform::kConfinedOutput >> 20) +
-                           " MiB; nothing written");
-        return std::nullopt;
-    }
-    if (WIFSIGNALED(status)) {
-        const int sig = WTERMSIG(status);
-        const char* name = sigabbrev_np(sig);
-        const std::string why = sig == SIGSYS    ? "a system call the sandbox forbids"
-                                : sig == SIGXCPU ? "the CPU time limit"
-                                : sig == SIGKILL ? "killed by the system"
-                                                 : std::string(strsignal(sig));
-        failure(input, "the sandboxed reader was stopped by signal " + std::to_string(sig) + " (SIG" +
-                           (name ? name : "?") + ", " + why + "); nothing written");
-        return std::nullopt;
-    }
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    switch (code) {
-    case kMade:
-        if (!bytes.empty()) return bytes;
-        failure(input, "the sandboxed reader handed over nothing; nothing written");
-        return std::nullopt;
-    case kNoIcons: failure(input, "holds no icons"); return std::nullopt;
-    case kDamaged: failure(input, "damaged icon data"); return std::nullopt;
-    case kNotConfined: return std::nullopt;  // the child said why
-    case kOutOfMemory:
-        failure(input, "needs more than the sandbox's " + std::to_string(platform::kConfinedAddressSpace >> 20) +
-                           " MiB of memory; nothing written");
-        return std::nullopt;
-    default:
-        failure(input, "the sandboxed reader ended with status " + std::to_string(code) + "; nothing written");
-        return std::nullopt;
-    }
+// Why the child made no thumbnail, or nullopt where it said so itself.
+std::optional<std::string> whyNothing(const platform::ConfinedRun& run) {
+    using End = platform::ConfinedRun::End;
+    if (run.end == End::WorkStatus && run.value == kNoIcons) return "holds no icons";
+    if (run.end == End::WorkStatus && run.value == kDamaged) return "damaged icon data";
+    if (run.end == End::TooLarge)
+        return "the thumbnail would pass the limit of " + std::to_string(platform::kConfinedOutput >> 20) +
+               " MiB; nothing written";
+    if (run.end == End::Handed) return "the sandboxed reader handed over nothing; nothing written";
+    if (run.reason.empty()) return std::nullopt;
+    return run.reason;
 }
 
 // Writes all of `bytes` into the empty regular file at `path`, keeping its inode; on
@@ -348,6 +179,9 @@ bool writeOutput(const std::string& path, formats::ByteView bytes, std::string* 
 
 }  // namespace
 
+// The test build defines this (tests/cli/ThumbnailerHook.cpp) to change the plan and the work.
+[[gnu::weak]] void adjustForTest(platform::ConfinePlan&, platform::ConfinedWork&) {}
+
 int main(int argc, char** argv) {
     int size = kDefaultSize;
     std::vector<std::string> files;
@@ -374,6 +208,16 @@ int main(int argc, char** argv) {
     const std::string& input = files[0];
     const std::string& output = files[1];
 
+    platform::ConfinePlan plan;
+    plan.messagePrefix = "vexil-thumbnailer: " + input + ": ";
+    platform::ConfinedWork work = [size](platform::ConfinedInputs& inputs, formats::Bytes& png) {
+        return makeThumbnail(inputs, size, png);
+    };
+    adjustForTest(plan, work);
+    // From here on everything may wait on a file system that stalls, opening INPUT too.
+    if (!platform::startWallClock(plan.wallClock, plan.messagePrefix + platform::wallClockReason(plan.wallClock) + "\n"))
+        return failure(input, "cannot start the wall clock: " + platform::systemErrorText(errno));
+
     // INPUT is opened read-only, and only when it is a regular file: a FIFO or a device is
     // not even opened (FileSource checks the opened file again, for one swapped meanwhile).
     struct stat named {};
@@ -390,14 +234,25 @@ int main(int argc, char** argv) {
     struct stat in {}, out {};
     if (::fstat(source->descriptor(), &in) == 0 && ::stat(output.c_str(), &out) == 0 && in.st_dev == out.st_dev &&
         in.st_ino == out.st_ino) {
-        std::fprintf(stderr, "vexil-thumbnailer: %s: is the input file %s itself; nothing written\n", output.c_str(),
-                     input.c_str());
+        platform::stopWallClock();
+        platform::tellWithoutBlocking("vexil-thumbnailer: " + output + ": is the input file " + input +
+                                      " itself; nothing written\n");
         return 2;
     }
 
-    const auto png = makeInChild(std::move(source), input, size);
-    if (!png) return 1;
+    plan.readFds = {source->descriptor()};
+    const platform::ConfinedRun run = platform::runConfined(plan, work);
+    source.reset();
+    if (run.end != platform::ConfinedRun::End::Handed || run.bytes.empty()) {
+        const auto why = whyNothing(run);
+        if (!why) {
+            platform::stopWallClock();  // the child said why
+            return 1;
+        }
+        return failure(input, *why);
+    }
     std::string error;
-    if (!writeOutput(output, *png, &error)) return failure(output, "cannot be written: " + error);
+    if (!writeOutput(output, run.bytes, &error)) return failure(output, "cannot be written: " + error);
+    platform::stopWallClock();
     return 0;
 }

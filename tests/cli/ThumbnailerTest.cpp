@@ -3,11 +3,19 @@
 // on failure, and how little of a large program it reads.
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 
 #include "formats/IconDecode.h"
@@ -17,6 +25,8 @@
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
 #include "support/RunProgram.h"
+
+extern char** environ;
 
 namespace {
 
@@ -343,14 +353,170 @@ TEST(Thumbnailer, NeverWritesOverItsInputOrAReadOnlyFile) {
     EXPECT_EQ(fixtures::readFile(in), program);
 }
 
-// The installed program has all three layers; a test build of it takes only some
-// (VEXIL_TEST_LAYERS) and, once confined, tries what the sandbox must stop
-// (VEXIL_TEST_ATTEMPT). Each layer is shown to stop on its own what it covers; with no
-// layer every attempt gets through, so the test can tell.
+
+// ---- the sandbox, through the test build ----
+//
+// vexil-thumbnailer-hook takes only the layers named in VEXIL_TEST_LAYERS, a wall clock
+// of VEXIL_TEST_WALL_CLOCK_MS, and once confined tries what VEXIL_TEST_ATTEMPT names
+// (tests/cli/ThumbnailerHook.cpp).
+
+namespace {
+
+// A run of a program of the build whose stderr is a pipe that nobody reads while it runs.
+struct Spawned {
+    struct Options {
+        std::vector<std::string> env;  // NAME=VALUE, added to this process's environment
+        int inherited = -1;            // given to the program as descriptor 9
+        bool fullStderr = false;       // the pipe is full before the program starts
+    };
+    struct End {
+        int status = -1;   // exit status; -1 when a signal (or the timeout) ended it
+        std::string err;   // what reached the pipe (beyond what filled it)
+        double seconds = 0;
+    };
+
+    Spawned(const std::vector<std::string>& args, const Options& options) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) return;
+        errRead = fds[0];
+        if (options.fullStderr) {
+            ::fcntl(fds[1], F_SETFL, O_NONBLOCK);
+            const std::string block(4096, 'x');
+            while (::write(fds[1], block.data(), block.size()) > 0) {
+            }
+            ::fcntl(fds[1], F_SETFL, 0);
+            prefilled = true;
+        }
+        std::vector<std::string> all = args, env = options.env;
+        for (char** e = environ; *e; ++e) env.push_back(*e);  // the first of a name counts
+        std::vector<char*> argv, envp;
+        for (std::string& a : all) argv.push_back(a.data());
+        for (std::string& e : env) envp.push_back(e.data());
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+        if (options.inherited >= 0) posix_spawn_file_actions_adddup2(&actions, options.inherited, 9);
+        started = std::chrono::steady_clock::now();
+        if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data()) != 0) pid = -1;
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+    }
+    ~Spawned() {
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        if (errRead >= 0) ::close(errRead);
+    }
+
+    // Waits for the program's end, killing it after `timeout` seconds.
+    End wait(double timeout = 20) {
+        End end;
+        const auto limit = started + std::chrono::duration<double>(timeout);
+        int status = 0;
+        while (pid > 0) {
+            const pid_t done = ::waitpid(pid, &status, WNOHANG);
+            if (done == pid) break;
+            if (std::chrono::steady_clock::now() > limit) ::kill(pid, SIGKILL);
+            ::usleep(2000);
+        }
+        if (pid <= 0) return end;
+        pid = -1;
+        end.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+        end.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        ::fcntl(errRead, F_SETFL, O_NONBLOCK);
+        char buffer[4096];
+        for (ssize_t n; (n = ::read(errRead, buffer, sizeof buffer)) > 0;) end.err.append(buffer, static_cast<std::size_t>(n));
+        if (prefilled) end.err.erase(0, end.err.find_first_not_of('x'));
+        return end;
+    }
+
+    pid_t pid = -1;
+    int errRead = -1;
+    bool prefilled = false;
+    std::chrono::steady_clock::time_point started;
+};
+
+Spawned::End runHook(const std::vector<std::string>& args, const Spawned::Options& options, double timeout = 20) {
+    std::vector<std::string> all = args;
+    all.insert(all.begin(), VEXIL_THUMBNAILER_HOOK_PATH);
+    return Spawned(all, options).wait(timeout);
+}
+
+// The processes whose parent is `parent`.
+std::vector<pid_t> childrenOf(pid_t parent) {
+    std::vector<pid_t> children;
+    DIR* proc = ::opendir("/proc");
+    if (!proc) return children;
+    while (const dirent* entry = ::readdir(proc)) {
+        const pid_t pid = std::atoi(entry->d_name);
+        if (pid <= 0) continue;
+        const Bytes stat = fixtures::readFile("/proc/" + std::to_string(pid) + "/stat");
+        const std::string text(stat.begin(), stat.end());
+        // pid (comm) state ppid ...
+        const std::size_t close = text.rfind(')');
+        char state = 0;
+        int ppid = 0;
+        if (close != std::string::npos && std::sscanf(text.c_str() + close + 1, " %c %d", &state, &ppid) == 2 &&
+            ppid == parent && state != 'Z')
+            children.push_back(pid);
+    }
+    ::closedir(proc);
+    return children;
+}
+
+bool alive(pid_t pid) {
+    const Bytes stat = fixtures::readFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text(stat.begin(), stat.end());
+    const std::size_t close = text.rfind(')');
+    return close != std::string::npos && close + 2 < text.size() && text[close + 2] != 'Z' && text[close + 2] != 'X';
+}
+
+// A FUSE mount whose file system never answers: every look-up under it waits for good
+// (until the mount goes). Needs the right to mount; mounted() tells.
+class StalledMount {
+public:
+    StalledMount() {
+        fuse_ = ::open("/dev/fuse", O_RDWR | O_CLOEXEC);
+        if (fuse_ < 0) return;
+        const std::string options = "fd=" + std::to_string(fuse_) + ",rootmode=40000,user_id=" +
+                                    std::to_string(::getuid()) + ",group_id=" + std::to_string(::getgid());
+        mounted_ = ::mount("vexil-stall", dir_.path().c_str(), "fuse.vexil-stall", MS_NOSUID | MS_NODEV,
+                           options.c_str()) == 0;
+    }
+    ~StalledMount() {
+        if (mounted_) ::umount2(dir_.path().c_str(), MNT_DETACH);
+        if (fuse_ >= 0) ::close(fuse_);  // ends the requests still waiting
+    }
+    bool mounted() const { return mounted_; }
+    std::string file(const std::string& name) const { return dir_.file(name); }
+
+private:
+    fixtures::TempDir dir_;
+    int fuse_ = -1;
+    bool mounted_ = false;
+};
+
+}  // namespace
+
+// The installed program has all three layers; the test build takes only some and, once
+// confined, tries what the sandbox must stop. Each layer is shown to stop on its own what
+// it covers; with no layer every attempt gets through, so the test can tell, except those
+// on descriptors the child no longer has. Every run has descriptor 9 open read-write on a
+// file, which stays unchanged.
 TEST(Thumbnailer, EachLayerOfTheSandboxStopsTheChildOnItsOwn) {
     fixtures::TempDir dir;
     const std::string in = dir.file("app.exe");
     ASSERT_TRUE(fixtures::writeFile(in, fixtures::makePe({fixtures::patternIcon(resId(1), {32})})));
+    const Bytes victimBytes(8192, 'v');
+    const std::string victim = dir.file("victim.txt");
+    ASSERT_TRUE(fixtures::writeFile(victim, victimBytes));
+    const int inherited = ::open(victim.c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_GE(inherited, 0);
     const bool landlock = ::syscall(SYS_landlock_create_ruleset, nullptr, 0, 1u) >= 4;  // files and TCP
     // Sanitizer builds leave out the address-space limit and let the filter write anywhere.
     const bool wholeLayers = platform::confineLayersLeftOut() == nullptr;
@@ -360,11 +526,33 @@ TEST(Thumbnailer, EachLayerOfTheSandboxStopsTheChildOnItsOwn) {
         const char* attempt;
         Outcome outcome;
     } cases[] = {
-        {"seccomp", "open", Killed},    {"seccomp", "socket", Killed},   {"seccomp", "exec", Killed},
-        {"seccomp", "execmem", Killed}, {"seccomp", "stdout", Killed},   {"landlock", "open", Refused},
-        {"landlock", "socket", Refused}, {"landlock", "exec", Refused},  {"limits", "memory", Refused},
-        {"none", "open", Escaped},      {"none", "socket", Escaped},     {"none", "exec", Escaped},
-        {"none", "memory", Escaped},    {"none", "execmem", Escaped},    {"none", "stdout", Escaped},
+        {"seccomp", "open", Killed},
+        {"seccomp", "socket", Killed},
+        {"seccomp", "exec", Killed},
+        {"seccomp", "execmem", Killed},
+        {"seccomp", "stdout", Killed},
+        {"seccomp", "mapinput", Killed},
+        {"seccomp", "mapinherited", Killed},
+        {"seccomp", "writeinherited", Killed},
+        {"seccomp", "madvise", Killed},
+        {"seccomp", "futex", Killed},
+        {"seccomp,landlock,limits", "mapinherited", Killed},
+        {"landlock", "open", Refused},
+        {"landlock", "socket", Refused},
+        {"landlock", "exec", Refused},
+        {"limits", "memory", Refused},
+        {"none", "open", Escaped},
+        {"none", "socket", Escaped},
+        {"none", "exec", Escaped},
+        {"none", "memory", Escaped},
+        {"none", "execmem", Escaped},
+        {"none", "mapinput", Escaped},
+        {"none", "madvise", Escaped},
+        {"none", "futex", Escaped},
+        // Closed before confinement: no layer is needed to keep these out.
+        {"none", "stdout", Refused},
+        {"none", "mapinherited", Refused},
+        {"none", "writeinherited", Refused},
     };
     for (const Case& c : cases) {
         const std::string what = std::string(c.layers) + " / " + c.attempt;
@@ -372,28 +560,29 @@ TEST(Thumbnailer, EachLayerOfTheSandboxStopsTheChildOnItsOwn) {
             std::printf("skipped %s: the kernel has no Landlock of ABI 4 or later\n", what.c_str());
             continue;
         }
-        const bool loosened = std::string(c.layers) == "limits" || std::string(c.attempt) == "stdout";
+        const std::string attempt = c.attempt;
+        const bool loosened = std::string(c.layers) == "limits" || attempt == "stdout" || attempt == "writeinherited";
         if (loosened && std::string(c.layers) != "none" && !wholeLayers) {
             std::printf("skipped %s: this build leaves out %s\n", what.c_str(), platform::confineLayersLeftOut());
             continue;
         }
-        ::setenv("VEXIL_TEST_LAYERS", c.layers, 1);
-        ::setenv("VEXIL_TEST_ATTEMPT", c.attempt, 1);
         const std::string out = dir.file("out.png");
         ::unlink(out.c_str());
-        const auto run = fixtures::runProgram({VEXIL_THUMBNAILER_HOOK_PATH, in, out});
-        ::unsetenv("VEXIL_TEST_LAYERS");
-        ::unsetenv("VEXIL_TEST_ATTEMPT");
+        const auto run = runHook({in, out}, {.env = {std::string("VEXIL_TEST_LAYERS=") + c.layers,
+                                                     "VEXIL_TEST_ATTEMPT=" + attempt},
+                                             .inherited = inherited});
         switch (c.outcome) {
         case Killed:
             EXPECT_EQ(run.status, 1) << what;
-            EXPECT_NE(run.err.find(in + ": the sandboxed reader was stopped by signal 31 (SIGSYS"), std::string::npos)
-                << what << ": " << run.err;
+            EXPECT_EQ(run.err, "vexil-thumbnailer: " + in +
+                                   ": the sandboxed reader was stopped by signal 31 (SIGSYS, a system call the sandbox "
+                                   "forbids); nothing written\n")
+                << what;
             EXPECT_FALSE(exists(out)) << what;
             break;
         case Refused:
             EXPECT_EQ(run.status, 0) << what << ": " << run.err;
-            EXPECT_NE(run.err.find(std::string("test hook: ") + c.attempt + " refused"), std::string::npos) << what;
+            EXPECT_NE(run.err.find("test hook: " + attempt + " refused"), std::string::npos) << what << ": " << run.err;
             EXPECT_TRUE(readPng(out)) << what;
             break;
         case Escaped:
@@ -402,5 +591,155 @@ TEST(Thumbnailer, EachLayerOfTheSandboxStopsTheChildOnItsOwn) {
             EXPECT_FALSE(exists(out)) << what;
             break;
         }
+        EXPECT_EQ(fixtures::readFile(victim), victimBytes) << what;
+    }
+    ::close(inherited);
+}
+
+// An exception in the confined child ends it with the message that names what happened:
+// an allocation the memory limit refuses gives the memory message, not the filter's kill
+// (a throw takes a lock of the runtime's own).
+TEST(Thumbnailer, AnExceptionEndsTheChildWithTheMessageThatNamesIt) {
+    fixtures::TempDir dir;
+    const std::string app = dir.file("app.exe");
+    ASSERT_TRUE(fixtures::writeFile(app, fixtures::makePe({fixtures::patternIcon(resId(1), {32})})));
+    // An .ico file whose one entry claims 3 GiB, and has them (a sparse file).
+    const std::uint64_t claimed = 3ull << 30;
+    Bytes header(22, 0);
+    fixtures::putU16(header, 2, 1);
+    fixtures::putU16(header, 4, 1);
+    header[6] = header[7] = 32;
+    fixtures::putU16(header, 10, 1);
+    fixtures::putU16(header, 12, 32);
+    fixtures::putU32(header, 14, static_cast<std::uint32_t>(claimed));
+    fixtures::putU32(header, 18, 22);
+    const std::string huge = dir.file("huge.ico");
+    ASSERT_TRUE(fixtures::writeFile(huge, header));
+    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(22 + claimed)), 0);
+    struct stat st {};
+    ASSERT_EQ(::stat(huge.c_str(), &st), 0);
+    const bool sparse = st.st_blocks * 512 < (64 << 20);
+
+    const std::string memory = "needs more than the sandbox's 512 MiB of memory; nothing written";
+    const struct Case {
+        const char* program;
+        std::string input;
+        const char* attempt;
+        std::string says;
+        bool needsMemoryLimit;
+    } cases[] = {
+        {VEXIL_THUMBNAILER_PATH, huge, "", memory, true},
+        {VEXIL_THUMBNAILER_HOOK_PATH, app, "allocate", memory, true},
+        {VEXIL_THUMBNAILER_HOOK_PATH, app, "throw",
+         "the sandboxed reader failed: thrown by the test hook; nothing written", false},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.input + " " + c.attempt;
+        if (c.needsMemoryLimit && (!sparse || platform::confineLayersLeftOut())) {
+            std::printf("skipped %s: no sparse files, or a build without the memory limit\n", what.c_str());
+            continue;
+        }
+        const std::string out = dir.file("out.png");
+        const auto run =
+            Spawned({c.program, c.input, out}, {.env = {std::string("VEXIL_TEST_ATTEMPT=") + c.attempt}}).wait();
+        EXPECT_EQ(run.status, 1) << what;
+        EXPECT_EQ(run.err, "vexil-thumbnailer: " + c.input + ": " + c.says + "\n") << what;
+        EXPECT_FALSE(exists(out)) << what;
+    }
+}
+
+// The whole run has a wall clock: a child that spins or waits for ever, and a file system
+// that never answers (opening INPUT, or looking at OUTPUT, waits where no signal handler
+// runs), end it with one line naming INPUT, and nothing written.
+TEST(Thumbnailer, TheWallClockEndsARunThatStalls) {
+    fixtures::TempDir dir;
+    const std::string app = dir.file("app.exe");
+    ASSERT_TRUE(fixtures::writeFile(app, fixtures::makePe({fixtures::patternIcon(resId(1), {32})})));
+    StalledMount stalled;
+    const struct Case {
+        const char* layers;
+        const char* attempt;
+        std::string input, output;
+        bool onStalledMount;
+    } cases[] = {
+        {"seccomp,landlock,limits", "spin", app, dir.file("out.png"), false},
+        {"none", "sleep", app, dir.file("out.png"), false},
+        {"seccomp,landlock,limits", "", stalled.file("app.exe"), dir.file("out.png"), true},
+        {"seccomp,landlock,limits", "", app, stalled.file("out.png"), true},
+    };
+    for (const Case& c : cases) {
+        const std::string what = std::string(c.attempt) + " " + c.input + " " + c.output;
+        if (c.onStalledMount && !stalled.mounted()) {
+            std::printf("skipped %s: cannot mount a FUSE file system here\n", what.c_str());
+            continue;
+        }
+        const auto run = runHook({c.input, c.output}, {.env = {"VEXIL_TEST_WALL_CLOCK_MS=400",
+                                                               std::string("VEXIL_TEST_LAYERS=") + c.layers,
+                                                               std::string("VEXIL_TEST_ATTEMPT=") + c.attempt}});
+        EXPECT_EQ(run.status, 1) << what;
+        EXPECT_EQ(run.err, "vexil-thumbnailer: " + c.input +
+                               ": not done within the wall-clock limit of 0.4 s; nothing written\n")
+            << what;
+        EXPECT_GE(run.seconds, 0.4) << what;
+        EXPECT_LT(run.seconds, 4.0) << what;
+        if (!c.onStalledMount) {
+            EXPECT_FALSE(exists(c.output)) << what;
+        }
+    }
+}
+
+// A child that floods stderr while the thumbnailer's own stderr is a pipe nobody reads
+// (empty, or full from the start) does not hold the run up: of the child's messages the
+// first 4 KiB are passed on, in whole lines, where that does not block.
+TEST(Thumbnailer, AChildFloodingStderrCannotHoldTheRunUp) {
+    fixtures::TempDir dir;
+    const std::string app = dir.file("app.exe");
+    ASSERT_TRUE(fixtures::writeFile(app, fixtures::makePe({fixtures::patternIcon(resId(1), {32})})));
+    for (bool full : {false, true}) {
+        const std::string out = dir.file(full ? "full.png" : "empty.png");
+        const auto run = runHook({app, out}, {.env = {"VEXIL_TEST_ATTEMPT=flood"}, .fullStderr = full}, 8);
+        EXPECT_EQ(run.status, 0) << full << ": " << run.err.substr(0, 200);
+        EXPECT_LT(run.seconds, 5.0) << full;
+        EXPECT_TRUE(readPng(out)) << full;
+        if (full) {
+            EXPECT_EQ(run.err, "");
+            continue;
+        }
+        EXPECT_LE(run.err.size(), platform::kConfinedMessages);
+        EXPECT_GT(run.err.size(), platform::kConfinedMessages / 2);
+        ASSERT_FALSE(run.err.empty());
+        ASSERT_EQ(run.err.back(), '\n');
+        std::size_t lines = 0;
+        for (std::size_t at = 0; at < run.err.size(); at = run.err.find('\n', at) + 1, ++lines) {
+            const std::string line = "vexil-thumbnailer: test hook: flood line " + std::to_string(lines) + " ";
+            EXPECT_EQ(run.err.compare(at, line.size(), line), 0) << run.err.substr(at, 60);
+        }
+    }
+}
+
+// Killing the thumbnailer kills its confined child too, whether it computes or waits.
+TEST(Thumbnailer, TheChildDiesWithItsParent) {
+    fixtures::TempDir dir;
+    const std::string app = dir.file("app.exe");
+    ASSERT_TRUE(fixtures::writeFile(app, fixtures::makePe({fixtures::patternIcon(resId(1), {32})})));
+    const struct Case {
+        const char* layers;
+        const char* attempt;
+    } cases[] = {{"seccomp,landlock,limits", "spin"}, {"none", "sleep"}};
+    for (const Case& c : cases) {
+        Spawned parent({VEXIL_THUMBNAILER_HOOK_PATH, app, dir.file("out.png")},
+                       {.env = {std::string("VEXIL_TEST_LAYERS=") + c.layers,
+                                std::string("VEXIL_TEST_ATTEMPT=") + c.attempt}});
+        ASSERT_GT(parent.pid, 0);
+        std::vector<pid_t> children;
+        for (int i = 0; i < 300 && children.empty(); ++i, ::usleep(10000)) children = childrenOf(parent.pid);
+        ASSERT_EQ(children.size(), 1u) << c.attempt;
+        const pid_t child = children[0];
+        ::kill(parent.pid, SIGKILL);
+        parent.wait();
+        bool gone = false;
+        for (int i = 0; i < 300 && !gone; ++i, ::usleep(10000)) gone = !alive(child);
+        EXPECT_TRUE(gone) << c.attempt;
+        if (!gone) ::kill(child, SIGKILL);
     }
 }
