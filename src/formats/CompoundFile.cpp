@@ -28,6 +28,10 @@ std::uint64_t ceilDiv(std::uint64_t a, std::uint64_t b) { return a / b + (a % b 
 
 }  // namespace
 
+bool isCompoundFile(ByteView head) {
+    return head.fits(0, sizeof kSignature) && std::memcmp(head.data(), kSignature, sizeof kSignature) == 0;
+}
+
 CompoundFile::~CompoundFile() = default;
 
 Parsed<std::unique_ptr<CompoundFile>> CompoundFile::open(std::unique_ptr<ByteSource> source) {
@@ -35,7 +39,7 @@ Parsed<std::unique_ptr<CompoundFile>> CompoundFile::open(std::unique_ptr<ByteSou
     const auto headerBytes = source->read(0, kHeaderSize);
     if (!headerBytes) return parseError(0, "the header needs 512 bytes, the file has " + std::to_string(source->size()));
     const ByteView header(*headerBytes);
-    if (std::memcmp(header.data(), kSignature, sizeof kSignature) != 0) return parseError(0, "no compound file signature");
+    if (!isCompoundFile(header)) return parseError(0, "no compound file signature");
     const std::uint16_t sectorShift = *header.u16(0x1E);
     if (sectorShift != 9 && sectorShift != 12)
         return parseError(0x1E, "a sector shift of " + std::to_string(sectorShift) + " (9 or 12 expected)");

@@ -22,6 +22,9 @@
 
 namespace formats {
 
+// True when the bytes start with the compound file signature (D0 CF 11 E0 A1 B1 1A E1).
+bool isCompoundFile(ByteView head);
+
 class CompoundFile {
 public:
     enum class EntryType : std::uint8_t { Empty = 0, Storage = 1, Stream = 2, Root = 5 };

@@ -104,7 +104,17 @@ WinePathResolver::WinePathResolver(const std::string& file, const WineResolveOpt
         else if (const char* env = std::getenv("WINEPREFIX")) fallback = env;
         if (!fallback.empty() && isDirectory(fallback + "/dosdevices")) prefix_ = absolutePath(fallback);
     }
-    if (prefix_) environment_ = options.readRegistry ? readWineEnvironment(*prefix_) : wineDefaultEnvironment(*prefix_);
+    if (!prefix_) return;
+    if (options.cache) environment_ = options.cache->get(*prefix_, options.readRegistry);
+    else environment_ = options.readRegistry ? readWineEnvironment(*prefix_) : wineDefaultEnvironment(*prefix_);
+}
+
+const WineEnvironment& WineEnvironmentCache::get(const std::string& prefix, bool readRegistry) {
+    const auto key = std::make_pair(prefix, readRegistry);
+    auto it = environments_.find(key);
+    if (it == environments_.end())
+        it = environments_.emplace(key, readRegistry ? readWineEnvironment(prefix) : wineDefaultEnvironment(prefix)).first;
+    return it->second;
 }
 
 WinePathResolver::WinePathResolver(const std::string& file, std::optional<std::string> prefix, WineEnvironment environment)

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,12 +83,25 @@ struct ResolvedPath {
     std::string message() const;
 };
 
+// The environments of prefixes, each read once: for a caller that resolves the paths of
+// many files (the shortcuts of a prefix), where reading the registry files for each would
+// cost 20 ms a file.
+class WineEnvironmentCache {
+public:
+    const WineEnvironment& get(const std::string& prefix, bool readRegistry);
+
+private:
+    std::map<std::pair<std::string, bool>, WineEnvironment> environments_;
+};
+
 struct WineResolveOptions {
     // Read the prefix's registry files; false: the dosdevices links and Wine's default
     // variables only (no registry file is opened).
     bool readRegistry = true;
     // The prefix for a file outside any prefix; $WINEPREFIX when not given.
     std::optional<std::string> fallbackPrefix{};
+    // Where the prefix's environment is kept between resolvers; nullptr: read for this one.
+    WineEnvironmentCache* cache = nullptr;
 };
 
 class WinePathResolver {
