@@ -8,6 +8,7 @@
 #include "formats/MsiPackage.h"
 #include "formats/ShellLink.h"
 #include "formats/StoredText.h"
+#include "platform/WinePaths.h"
 
 namespace fixtures {
 
@@ -363,7 +364,7 @@ Bytes makeMsi(const MsiSpec& spec, CfbLayout* layout) {
                    {table("_Columns"), columnsStream}, {table("Property"), propertyStream}};
     if (spec.iconTable) cfb.streams.push_back({table("Icon"), iconStream});
     for (const auto& icon : spec.icons) {
-        const std::string utf8 = formats::decodeSimpleCodePage(icon.name, spec.codePage).value_or(icon.name);
+        const std::string utf8 = platform::decodeCodePage(icon.name, spec.codePage).value_or(icon.name);
         cfb.streams.push_back({formats::encodeMsiStreamName("Icon." + utf8, false), icon.data});
     }
     return makeCompoundFile(cfb, layout);

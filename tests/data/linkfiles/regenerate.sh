@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the files of this folder with real writers: shortcuts saved by Wine's own shell
 # link object (mklinks.c, built with mingw-w64 and run in a throw-away Wine prefix) and an
-# installer package built by wixl (package.wxs, with two icons made here).
+# installer package built by wixl (package.wxs, with two icons made here), and that
+# package's icon streams as msidump extracts them (Icon/).
 #   regenerate.sh            writes the files into this folder
 #   regenerate.sh --check    makes them in a temporary folder and compares them with the
 #                            files here: the shortcuts byte for byte, the package by its
@@ -63,6 +64,10 @@ cp "$c/out/"*.lnk "$out/"
 
 if [ "$check" = 0 ]; then
   cp "$out/"* "$here/"
+  # The package's icon streams as msidump reads them, for the tests to compare with.
+  mkdir -p "$work/streams" "$here/Icon"
+  msidump -s -d "$work/streams" "$here/package.msi" >/dev/null
+  cp "$work/streams/_Streams/Icon."* "$here/Icon/"
   echo "regenerate.sh: wrote $(cd "$out" && echo *) into $here"
   exit 0
 fi
