@@ -144,10 +144,6 @@ void exerciseImageSet(iconmod::QIconMod& source) {
 }
 
 void exerciseCursorSet(const iconmod::CursorSet& set) {
-    for (int size : {16, 32, 48, 300}) {
-        const int chosen = iconmod::chooseCursorImage(set, size);
-        FUZZ_CHECK(set.Images.empty() ? chosen == -1 : chosen >= 0 && static_cast<std::size_t>(chosen) < set.Images.size());
-    }
     const std::string path = scratchFile("set.cur");
     if (!set.Images.empty() && set.curFileSize() <= kMaxSavedIco && iconmod::saveCur(path, set)) {
         auto file = platform::FileSource::open(path);
@@ -169,10 +165,40 @@ void exerciseCursorSet(const iconmod::CursorSet& set) {
     }
 }
 
-void exerciseAnimation(const iconmod::AnimatedCursor& animation) {
+void checkListing(const std::optional<iconmod::ImageEntries>& listed, const iconmod::IconImageSet* loaded) {
+    FUZZ_CHECK(listed.has_value() == (loaded != nullptr));
+    if (!listed) return;
+    FUZZ_CHECK(listed->size() == loaded->Images.size());
+    for (std::size_t i = 0; i < listed->size(); ++i) {
+        const iconmod::ImageEntry& e = (*listed)[i];
+        const iconmod::IconImage& image = loaded->Images[i];
+        FUZZ_CHECK(e.Width == image.Width && e.Height == image.Height && e.ColorBits == image.ColorBits);
+        FUZZ_CHECK(e.IsPng == image.IsPng && e.Size == image.Data.size());
+    }
+    for (int size : {16, 32, 48, 300}) {
+        const int chosen = iconmod::chooseCursorImage(*listed, size);
+        FUZZ_CHECK(listed->empty() ? chosen == -1 : chosen >= 0 && static_cast<std::size_t>(chosen) < listed->size());
+    }
+}
+
+void checkListing(const std::optional<iconmod::ImageEntries>& listed, const std::optional<iconmod::CursorSet>& loaded) {
+    FUZZ_CHECK(listed.has_value() == loaded.has_value());
+    if (!listed) return;
+    iconmod::IconImageSet images;
+    for (const iconmod::CursorImage& c : loaded->Images) images.Images.push_back(c.Image);
+    checkListing(listed, &images);
+    for (std::size_t i = 0; i < listed->size(); ++i)
+        FUZZ_CHECK((*listed)[i].HotspotX == loaded->Images[i].HotspotX && (*listed)[i].HotspotY == loaded->Images[i].HotspotY);
+}
+
+void exerciseAnimation(const iconmod::AnimationEntries& animation, const iconmod::SharedBytes& file) {
     FUZZ_CHECK(!animation.Steps.empty() && !animation.Frames.empty());
     for (const formats::AniStep& step : animation.Steps) FUZZ_CHECK(step.frame < animation.Frames.size());
-    for (std::size_t i = 0; i < animation.Frames.size() && i < kMaxBmpImages; ++i) exerciseCursorSet(animation.Frames[i]);
+    for (std::size_t i = 0; i < animation.Frames.size() && i < kMaxBmpImages; ++i) {
+        const iconmod::ImageEntries& frame = animation.Frames[i];
+        for (const iconmod::ImageEntry& e : frame) FUZZ_CHECK(e.Offset <= file.size() && e.Size <= file.size() - e.Offset);
+        exerciseCursorSet(iconmod::cursorSetOf(frame, file));
+    }
 }
 
 }  // namespace fuzz

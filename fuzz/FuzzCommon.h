@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "iconmod/Cursors.h"
@@ -42,11 +43,17 @@ void exerciseModule(formats::ResourceModule& module);
 void exerciseImageSet(iconmod::QIconMod& source);
 
 // Saves the set as a .cur file, reads it back and checks it holds the same images and
-// hotspots; picks the image for a few sizes and decodes the first images.
+// hotspots; decodes the first images.
 void exerciseCursorSet(const iconmod::CursorSet& set);
 
-// Steps of an animation name existing frames; each frame's set is exercised as above
-// (the first few).
-void exerciseAnimation(const iconmod::AnimatedCursor& animation);
+// A listing read from headers describes what a load of the same images holds: both refuse
+// or neither, the same number of images, each with the size, depth, kind, length and
+// hotspot its loaded bytes give it. The image picked for a few sizes is one of the list.
+void checkListing(const std::optional<iconmod::ImageEntries>& listed, const iconmod::IconImageSet* loaded);
+void checkListing(const std::optional<iconmod::ImageEntries>& listed, const std::optional<iconmod::CursorSet>& loaded);
+
+// Steps of an animation name existing frames; the first few frames, each a range of
+// `file` (the bytes the animation was listed from), are exercised as cursor sets.
+void exerciseAnimation(const iconmod::AnimationEntries& animation, const iconmod::SharedBytes& file);
 
 }  // namespace fuzz

@@ -1,5 +1,6 @@
 // Animated cursors: the RIFF reader on its own (steps name frames, frames lie inside the
-// input), then the frames read as cursor sets as the command line reads them.
+// input), then the animation listed as the command line lists it and its frames taken as
+// cursor sets.
 #include "FuzzCommon.h"
 #include "formats/AniFile.h"
 
@@ -11,6 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(!ani->steps.empty() && !ani->frames.empty());
     for (const formats::AniFrame& f : ani->frames) FUZZ_CHECK(f.offset <= size && f.size <= size - f.offset);
     for (const formats::AniStep& s : ani->steps) FUZZ_CHECK(s.frame < ani->frames.size());
-    if (const auto animation = iconmod::readAnimatedCursor(iconmod::SharedBytes(bytes))) fuzz::exerciseAnimation(*animation);
+    const iconmod::SharedBytes file(bytes);
+    formats::ViewSource source(file.view());
+    if (const auto animation = iconmod::listAnimation(source, 0, size)) fuzz::exerciseAnimation(*animation, file);
     return 0;
 }

@@ -1,5 +1,6 @@
 // The icon save dialog's work on a module: list the icon group names, load each group's
-// images from the RT_ICON resources, describe them, and save them as .ico and .bmp.
+// images from the RT_ICON resources (and list them from their headers, as the command line
+// does: the listing must describe the load), describe them, and save them as .ico and .bmp.
 // The input is written to a file and opened as a module of any kind: 16-bit modules are
 // walked too, since their resources come through the same reader.
 #include "FuzzCommon.h"
@@ -19,7 +20,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!iconmod::fnListGroupNames(source, groups)) return 0;
     for (int i = 0; i < groups.count() && i < kMaxGroups; ++i) {
         source.GroupName = groups.textAt(i);
-        if (iconmod::fnLoadGroup(source)) fuzz::exerciseImageSet(source);
+        const auto listed = iconmod::fnListGroupImages(source);
+        const bool loaded = iconmod::fnLoadGroup(source);
+        fuzz::checkListing(listed, source.Images.get());
+        if (loaded) fuzz::exerciseImageSet(source);
         else FUZZ_CHECK(!source.Images);  // a failed load leaves no image set
     }
     return 0;

@@ -16,7 +16,8 @@ VEXIL_PACKAGES=(
 )
 # libdeflate-dev: PNG image data is inflated and deflated through libdeflate, which is quicker
 # than zlib (libpng still reads the PNG images that are not 8-bit RGBA).
-# libxcursor-dev: vexil-cli writes Xcursor files through libXcursor (the tests read them back).
+# libxcursor-dev: the tests read the Xcursor files vexil-cli writes back with libXcursor's
+# loader (vexil-cli writes them itself and does not link it).
 # qt6-translations-l10n brings qtbase_ja.qm, Qt's own texts (file dialog, buttons) in
 # Japanese. tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
 # (dbus-monitor) and libglib2.0-bin (gdbus, gio) run the thumbnailer through a real thumbnail

@@ -1,5 +1,6 @@
 // The cursor commands: cursor group names, their images with hotspots, exact .cur copies
-// and Xcursor files (still or animated).
+// and Xcursor files (still or animated). Listings read directories and image headers only;
+// an Xcursor file reads the images it shows, one at a time.
 #include "cli/CliCursors.h"
 
 #include <algorithm>
@@ -8,21 +9,18 @@
 #include <set>
 
 #include "cli/LineText.h"
-#include "cli/XcursorWriter.h"
 #include "formats/AniFile.h"
 #include "formats/IconDecode.h"
 #include "formats/IconDirectory.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
+#include "iconmod/XcursorFile.h"
 #include "platform/FileSource.h"
 
 namespace cli {
 namespace {
 
 constexpr std::uint64_t kHeadSize = 12;
-// The most pixels an Xcursor file may be made of (256 MiB of pixels): an animation whose
-// steps repeat large frames is refused rather than allowed to fill memory.
-constexpr std::uint64_t kMaxXcursorPixels = 64ull << 20;
 
 bool takeFlag(Args& args, const std::string& flag) {
     const auto it = std::find(args.begin(), args.end(), flag);
@@ -33,10 +31,13 @@ bool takeFlag(Args& args, const std::string& flag) {
 
 bool isDash(const std::string& group) { return group.empty() || group == "-"; }
 
-// What a cursor command works on: a still set, or an animation.
-struct CursorData {
-    std::optional<iconmod::CursorSet> still;
-    std::optional<iconmod::AnimatedCursor> animated;
+// What a cursor command works on, listed from directories and image headers: a still set's
+// images or an animation's frames, and the file whose bytes they are.
+struct CursorListing {
+    std::optional<iconmod::ImageEntries> still;
+    std::optional<iconmod::AnimationEntries> animated;
+    formats::ByteSource* file = nullptr;
+    std::optional<formats::ResourceName> group;  // a module's cursor group
 };
 
 // The names of a module's resources of that type (none when it has none).
@@ -45,33 +46,33 @@ std::vector<formats::ResourceName> namesOf(formats::ResourceModule& module, std:
     return names ? std::move(*names) : std::vector<formats::ResourceName>{};
 }
 
-// Loads GROUP of FILE: a cursor group of a module (its first for "-"), or with
+// Lists GROUP of the opened FILE: a cursor group of a module (its first for "-"), or with
 // `animations` also an RT_ANICURSOR or RT_ANIICON resource of that name; a .cur file's
 // images for "-", and with `animations` an .ani file's. Returns the exit status on failure.
-std::optional<int> loadCursors(const std::string& path, const std::string& group, bool animations, CursorData* out) {
-    std::string error;
-    auto file = openFile(path, &error);
-    if (!file) return fail(error);
-    if (file->module) {
+std::optional<int> listCursors(const std::string& path, const std::string& group, bool animations, OpenedFile& file,
+                               CursorListing* out) {
+    if (file.module) {
         std::optional<formats::ResourceName> name;
         if (isDash(group)) {
-            const auto names = namesOf(*file->module, formats::kRtGroupCursor);
+            const auto names = namesOf(*file.module, formats::kRtGroupCursor);
             if (names.empty()) return fail(path + ": no cursor groups");
             name = names.front();
         } else {
             name = groupFromLineText(group);
             if (!name) return fail(path + ": no cursor group " + group);
         }
-        if (file->module->load(formats::kRtGroupCursor, *name)) {
-            out->still = iconmod::loadCursorGroup(*file->module, *name);
+        out->file = &file.module->file();
+        if (file.module->locate(formats::kRtGroupCursor, *name)) {
+            out->still = iconmod::listCursorGroup(*file.module, *name);
             if (!out->still) return fail(path + ": damaged cursor group " + group);
+            out->group = name;
             return std::nullopt;
         }
         if (animations) {
             for (std::uint16_t type : {formats::kRtAniCursor, formats::kRtAniIcon}) {
-                const auto data = file->module->load(type, *name);
-                if (!data) continue;
-                out->animated = iconmod::readAnimatedCursor(iconmod::SharedBytes(*data));
+                const auto span = file.module->locate(type, *name);
+                if (!span) continue;
+                out->animated = iconmod::listAnimation(*out->file, span->offset, span->size);
                 if (!out->animated) return fail(path + ": damaged animated cursor " + group);
                 return std::nullopt;
             }
@@ -79,13 +80,14 @@ std::optional<int> loadCursors(const std::string& path, const std::string& group
         return fail(path + ": no cursor group " + group);
     }
     if (!isDash(group)) return fail(path + ": GROUP must be - for a cursor file");
-    if (file->kind == FileKind::Cur) {
-        out->still = iconmod::readCursorSet(file->bytes);
+    out->file = file.file.get();
+    if (file.kind == FileKind::Cur) {
+        out->still = iconmod::listCursorFile(*file.file, 0, file.file->size());
         if (!out->still) return fail(path + ": damaged cursor data, or more image data than a .cur file can hold");
         return std::nullopt;
     }
-    if (file->kind == FileKind::Ani && animations) {
-        out->animated = iconmod::readAnimatedCursor(file->bytes);
+    if (file.kind == FileKind::Ani && animations) {
+        out->animated = iconmod::listAnimation(*file.file, 0, file.file->size());
         if (!out->animated) return fail(path + ": damaged animated cursor");
         return std::nullopt;
     }
@@ -108,94 +110,147 @@ int cmdCursorGroups(const Args& args) {
 
 int cmdCursorImages(const Args& args) {
     if (args.empty() || args.size() > 2) return usage("usage: vexil-cli images FILE [GROUP] --cursors");
-    CursorData data;
-    if (auto status = loadCursors(args[0], args.size() > 1 ? args[1] : "", false, &data)) return *status;
-    for (const iconmod::CursorImage& c : data.still->Images)
-        std::printf("%s, hotspot %u,%u\n", iconmod::imageLineText(c.Image).c_str(), c.HotspotX, c.HotspotY);
+    std::string error;
+    auto file = openFile(args[0], &error);
+    if (!file) return fail(error);
+    CursorListing listing;
+    if (auto status = listCursors(args[0], args.size() > 1 ? args[1] : "", false, *file, &listing)) return *status;
+    for (const iconmod::ImageEntry& e : *listing.still)
+        std::printf("%s, hotspot %u,%u\n", iconmod::imageLineText(e).c_str(), e.HotspotX, e.HotspotY);
     return 0;
 }
 
 int cmdSaveCur(const Args& args) {
     if (args.size() != 3) return usage("usage: vexil-cli save-cur FILE GROUP OUT");
-    CursorData data;
-    if (auto status = loadCursors(args[0], args[1], false, &data)) return *status;
-    if (!iconmod::saveCur(args[2], *data.still)) return failWriting(args[2], "cannot be written");
+    std::string error;
+    auto file = openFile(args[0], &error);
+    if (!file) return fail(error);
+    CursorListing listing;
+    if (auto status = listCursors(args[0], args[1], false, *file, &listing)) return *status;
+    // The copy holds every image's bytes: a group's resources, or the .cur file read whole.
+    std::optional<iconmod::CursorSet> set;
+    if (file->module) {
+        set = iconmod::loadCursorGroup(*file->module, *listing.group);
+    } else if (const auto whole = file->readWhole()) {
+        set = iconmod::readCursorSet(*whole);
+    }
+    if (!set) return fail(args[0] + ": cannot be read");
+    if (!iconmod::saveCur(args[2], *set)) return failWriting(args[2], "cannot be written");
     return 0;
 }
 
-// One Xcursor image of a cursor image at `size` pixels wide: decoded, scaled to that
-// width (keeping its proportions) when it has another, the hotspot moved with it.
-std::optional<XcursorFrame> xcursorFrame(const iconmod::CursorImage& c, int size, std::uint32_t delayMs) {
-    auto picture = iconmod::QIconMod::fnMakeIcon(&c.Image);
-    if (!picture) return std::nullopt;
-    XcursorFrame f;
-    f.nominalSize = static_cast<std::uint32_t>(size);
-    f.hotspotX = c.HotspotX;
-    f.hotspotY = c.HotspotY;
-    f.delayMs = delayMs;
-    if (picture->width != size) {
-        const int height = std::max(1, static_cast<int>(std::int64_t{picture->height} * size / picture->width));
-        f.hotspotX = static_cast<std::uint32_t>(std::uint64_t{c.HotspotX} * size / static_cast<std::uint64_t>(picture->width));
-        f.hotspotY = static_cast<std::uint32_t>(std::uint64_t{c.HotspotY} * height / static_cast<std::uint64_t>(picture->height));
-        *picture = formats::scaleImage(*picture, size, height);
+// The Xcursor image of a cursor image at `size` pixels wide: its own size, or scaled to that
+// width (keeping its proportions), the hotspot moved with it.
+iconmod::XcursorImageInfo xcursorImage(const iconmod::ImageEntry& e, int size, std::uint32_t delayMs) {
+    iconmod::XcursorImageInfo info;
+    info.nominalSize = static_cast<std::uint32_t>(size);
+    info.width = static_cast<std::uint32_t>(size);
+    info.height = static_cast<std::uint32_t>(e.Height);
+    info.hotspotX = e.HotspotX;
+    info.hotspotY = e.HotspotY;
+    info.delayMs = delayMs;
+    if (e.Width != size) {
+        info.height = static_cast<std::uint32_t>(std::max<std::int64_t>(1, std::int64_t{e.Height} * size / e.Width));
+        info.hotspotX = static_cast<std::uint32_t>(std::uint64_t{e.HotspotX} * static_cast<std::uint64_t>(size) / static_cast<std::uint64_t>(e.Width));
+        info.hotspotY = static_cast<std::uint32_t>(std::uint64_t{e.HotspotY} * info.height / static_cast<std::uint64_t>(e.Height));
     }
-    f.picture = std::move(*picture);
-    return f;
+    return info;
 }
 
-// The widths of the sets' images, ascending, each once.
-std::vector<int> widthsOf(const std::vector<iconmod::CursorSet>& sets) {
+// The widths of the listed images, ascending, each once.
+std::vector<int> widthsOf(const std::vector<iconmod::ImageEntries>& sets) {
     std::set<int> widths;
-    for (const iconmod::CursorSet& set : sets)
-        for (const iconmod::CursorImage& c : set.Images) widths.insert(c.Image.Width);
+    for (const iconmod::ImageEntries& set : sets)
+        for (const iconmod::ImageEntry& e : set) widths.insert(e.Width);
     return {widths.begin(), widths.end()};
 }
 
-// The Xcursor images of a still set: one per width, the deepest image of that width.
-std::optional<std::vector<XcursorFrame>> stillFrames(const iconmod::CursorSet& set) {
-    std::vector<XcursorFrame> frames;
-    for (int width : widthsOf({set})) {
-        const int chosen = iconmod::chooseCursorImage(set, width);
-        auto frame = xcursorFrame(set.Images[static_cast<std::size_t>(chosen)], width, 0);
-        if (!frame) return std::nullopt;
-        frames.push_back(std::move(*frame));
+// An Xcursor file's layout and the cursor image each of its chunks is made from.
+struct XcursorPlan {
+    iconmod::XcursorLayout layout;
+    std::vector<const iconmod::ImageEntry*> images;
+
+    void addChunk(const iconmod::ImageEntry& image, int size, std::uint32_t delayMs) {
+        layout.chunks.push_back(xcursorImage(image, size, delayMs));
+        images.push_back(&image);
     }
-    return frames;
+};
+
+// A still set: one image a width, the deepest image of that width.
+XcursorPlan stillPlan(const iconmod::ImageEntries& set) {
+    XcursorPlan plan;
+    for (int width : widthsOf({set})) {
+        plan.layout.entries.push_back(plan.layout.chunks.size());
+        plan.addChunk(set[static_cast<std::size_t>(iconmod::chooseCursorImage(set, width))], width, 0);
+    }
+    return plan;
 }
 
-// The Xcursor images of an animation: for each width any frame holds, every step in order,
-// each showing its frame's image for that width (scaled when the frame lacks that width)
-// with the step's delay.
-std::optional<std::vector<XcursorFrame>> animatedFrames(const iconmod::AnimatedCursor& ani) {
-    std::vector<XcursorFrame> frames;
-    std::uint64_t pixels = 0;
-    for (int width : widthsOf(ani.Frames)) {
-        std::map<std::uint32_t, XcursorFrame> made;  // by frame: each frame decoded once a size
+// An animation: for each width any frame holds, every step in order, each showing its
+// frame's image for that width (scaled when the frame lacks that width) with the step's
+// delay. Steps that show one frame for one delay share one chunk.
+XcursorPlan animatedPlan(const iconmod::AnimationEntries& ani, const std::vector<int>& widths) {
+    XcursorPlan plan;
+    plan.layout.entries.reserve(widths.size() * ani.Steps.size());
+    for (int width : widths) {
+        std::map<std::pair<std::uint32_t, std::uint32_t>, std::size_t> chunkOf;  // by frame and delay
         for (const formats::AniStep& step : ani.Steps) {
-            auto it = made.find(step.frame);
-            if (it == made.end()) {
-                const iconmod::CursorSet& set = ani.Frames[step.frame];
-                auto frame = xcursorFrame(set.Images[static_cast<std::size_t>(iconmod::chooseCursorImage(set, width))], width, 0);
-                if (!frame) return std::nullopt;
-                it = made.emplace(step.frame, std::move(*frame)).first;
+            const std::uint32_t delay = formats::jiffiesToMs(step.jiffies);
+            auto it = chunkOf.find({step.frame, delay});
+            if (it == chunkOf.end()) {
+                const iconmod::ImageEntries& frame = ani.Frames[step.frame];
+                it = chunkOf.emplace(std::pair{step.frame, delay}, plan.layout.chunks.size()).first;
+                plan.addChunk(frame[static_cast<std::size_t>(iconmod::chooseCursorImage(frame, width))], width, delay);
             }
-            pixels += it->second.picture.pixels.size();
-            if (pixels > kMaxXcursorPixels) return std::nullopt;
-            frames.push_back(it->second);
-            frames.back().delayMs = formats::jiffiesToMs(step.jiffies);
+            plan.layout.entries.push_back(it->second);
         }
     }
-    return frames;
+    return plan;
 }
 
 int cmdXcursor(const Args& args) {
     if (args.size() != 3) return usage("usage: vexil-cli xcursor FILE GROUP OUT");
-    CursorData data;
-    if (auto status = loadCursors(args[0], args[1], true, &data)) return *status;
-    const auto frames = data.still ? stillFrames(*data.still) : animatedFrames(*data.animated);
-    if (!frames) return fail(args[0] + ": a cursor image cannot be decoded, or the animation is too large");
-    if (!writeXcursor(args[2], *frames)) return failWriting(args[2], "cannot be written");
-    return 0;
+    const std::string& out = args[2];
+    std::string error;
+    auto file = openFile(args[0], &error);
+    if (!file) return fail(error);
+    CursorListing listing;
+    if (auto status = listCursors(args[0], args[1], true, *file, &listing)) return *status;
+    const auto tooMany = [&out](std::uint64_t entries) {
+        return fail(out + ": the Xcursor file would hold " + std::to_string(entries) + " images, more than the " +
+                    std::to_string(iconmod::kMaxXcursorEntries) + " a loader takes; nothing was written");
+    };
+    XcursorPlan plan;
+    if (listing.still) {
+        plan = stillPlan(*listing.still);
+    } else {
+        // The entries are counted before any is made: a long animation costs nothing.
+        const std::vector<int> widths = widthsOf(listing.animated->Frames);
+        const std::uint64_t entries = std::uint64_t{widths.size()} * listing.animated->Steps.size();
+        if (entries > iconmod::kMaxXcursorEntries) return tooMany(entries);
+        plan = animatedPlan(*listing.animated, widths);
+    }
+    // Each chunk's image is read and decoded only as the chunk is written.
+    formats::ByteSource& source = *listing.file;
+    const auto picture = [&](std::size_t chunk) -> std::optional<formats::ArgbImage> {
+        const iconmod::ImageEntry& image = *plan.images[chunk];
+        const iconmod::XcursorImageInfo& info = plan.layout.chunks[chunk];
+        const auto data = source.read(image.Offset, image.Size);
+        auto decoded = data ? formats::decodeIconImage(*data) : std::nullopt;
+        if (decoded && (decoded->width != static_cast<int>(info.width) || decoded->height != static_cast<int>(info.height)))
+            *decoded = formats::scaleImage(*decoded, static_cast<int>(info.width), static_cast<int>(info.height));
+        return decoded;
+    };
+    switch (iconmod::writeXcursor(out, plan.layout, picture)) {
+    case iconmod::XcursorResult::Written: return 0;
+    case iconmod::XcursorResult::TooManyEntries: return tooMany(plan.layout.entries.size());
+    case iconmod::XcursorResult::TooLarge:
+        return fail(out + ": the Xcursor file would take " + std::to_string(plan.layout.fileSize()) +
+                    " bytes, more than 64 MiB; nothing was written");
+    case iconmod::XcursorResult::BadImage: return fail(args[0] + ": a cursor image cannot be decoded");
+    case iconmod::XcursorResult::NotWritten: break;
+    }
+    return failWriting(out, "cannot be written");
 }
 
 }  // namespace
@@ -229,14 +284,15 @@ std::optional<OpenedFile> openFile(const std::string& path, std::string* error) 
     if (formats::icoImageCount(h)) file.kind = FileKind::Ico;
     else if (formats::curImageCount(h)) file.kind = FileKind::Cur;
     else if (formats::isAni(h)) file.kind = FileKind::Ani;
-    else return file;
-    auto whole = source->read(0, source->size());
-    if (!whole) {
-        *error = path + ": cannot be read";
-        return std::nullopt;
-    }
-    file.bytes = iconmod::SharedBytes(std::move(*whole));
+    file.file = std::move(source);
     return file;
+}
+
+std::optional<iconmod::SharedBytes> OpenedFile::readWhole() const {
+    if (!file) return std::nullopt;
+    auto whole = file->read(0, file->size());
+    if (!whole) return std::nullopt;
+    return iconmod::SharedBytes(std::move(*whole));
 }
 
 const char* kindName(FileKind kind) {

@@ -14,12 +14,16 @@ namespace cli {
 
 enum class FileKind { Other, Pe32, Pe32Plus, Ne, Ico, Cur, Ani };
 
-// A file opened for its cursors and icons: a module's resources, or the bytes of an
-// .ico, .cur or .ani file read whole.
+// A file opened for its cursors and icons: a module's resources, or an .ico, .cur or .ani
+// file read on demand.
 struct OpenedFile {
     FileKind kind = FileKind::Other;
     std::unique_ptr<formats::ResourceModule> module;
-    iconmod::SharedBytes bytes;
+    std::unique_ptr<formats::ByteSource> file;  // the file itself when it is no module
+
+    // The bytes of a file that is no module, read whole (for copies); nullopt when they
+    // cannot be read.
+    std::optional<iconmod::SharedBytes> readWhole() const;
 };
 
 // Opens the file; nullopt (with *error set) when it cannot be read.

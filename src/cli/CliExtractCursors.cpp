@@ -49,7 +49,9 @@ std::optional<CursorOutput> cursorFileCopy(const std::string& path) {
     std::string error;
     auto file = openFile(path, &error);
     if (!file || (file->kind != FileKind::Cur && file->kind != FileKind::Ani)) return std::nullopt;
-    return bytesOutput(std::nullopt, file->kind == FileKind::Cur ? ".cur" : ".ani", file->bytes);
+    auto bytes = file->readWhole();
+    if (!bytes) return std::nullopt;
+    return bytesOutput(std::nullopt, file->kind == FileKind::Cur ? ".cur" : ".ani", std::move(*bytes));
 }
 
 }  // namespace cli::extract

@@ -1,5 +1,5 @@
 // The commands that work on an icon source as the icon save dialog does: an .ico file read
-// whole, or a module's icon groups.
+// whole, or a module's icon groups. `images` lists them from directories and image headers.
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -29,31 +29,67 @@ std::optional<int> parseIndex(const std::string& text) {
     return std::atoi(text.c_str());
 }
 
-// Opens FILE by its content for its icon groups: a module of any kind (16-bit ones too) or
-// an icon file, whatever its name. Returns the exit status on failure.
-std::optional<int> openSource(iconmod::QIconMod& source) {
-    if (source.fnOpenByContent()) return std::nullopt;
-    // A file that cannot be opened says why, whatever its name.
+// A file that cannot be opened says why, whatever its name.
+int failOpening(const iconmod::QIconMod& source) {
     if (source.IsIcoFile && platform::FileSource::open(source.Path)) return fail(source.Path + ": cannot read the icon file");
     return fail(whyNoGroups(source.Path));
 }
 
-// Opens FILE and loads GROUP ("-" or empty: the .ico file's images, or a module's first
-// group; otherwise a name as `groups` writes it). Returns the exit status on failure.
-std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group) {
-    if (auto status = openSource(source)) return status;
-    if (source.IsIcoFile) return std::nullopt;
-    std::optional<formats::ResourceName> name;
+// Opens FILE by its content for its icon groups: a module of any kind (16-bit ones too) or
+// an icon file, whatever its name; with readIcoFile false an icon file is only told apart.
+// Returns the exit status on failure.
+std::optional<int> openSource(iconmod::QIconMod& source, bool readIcoFile = true) {
+    if (source.fnOpenByContent(readIcoFile)) return std::nullopt;
+    return failOpening(source);
+}
+
+// Names GROUP of the opened module ("-" or empty: its first group; otherwise a name as
+// `groups` writes it), also in source.GroupName. Returns the exit status on failure.
+std::optional<int> nameGroup(iconmod::QIconMod& source, const std::string& group, formats::ResourceName* name) {
+    std::optional<formats::ResourceName> named;
     if (group.empty() || group == "-") {
         const auto names = source.Module->names(formats::kRtGroupIcon);
         if (!names || names->empty()) return fail(source.Path + ": holds no icon groups");
-        name = names->front();
+        named = names->front();
     } else {
-        name = groupFromLineText(group);
+        named = groupFromLineText(group);
     }
-    if (!name) return fail(source.Path + ": cannot load icon group " + group);
-    source.GroupName = formats::groupNameText(*name);
-    if (!iconmod::fnLoadGroup(source, *name)) return fail(source.Path + ": cannot load icon group " + group);
+    if (!named) return fail(source.Path + ": cannot load icon group " + group);
+    source.GroupName = formats::groupNameText(*named);
+    *name = *named;
+    return std::nullopt;
+}
+
+std::string cannotLoadGroup(const std::string& path, const std::string& group) {
+    return path + ": cannot load icon group " + group;
+}
+
+// Opens FILE and loads GROUP ("-" or empty: the .ico file's images, or a module's first
+// group). Returns the exit status on failure.
+std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group) {
+    if (auto status = openSource(source)) return status;
+    if (source.IsIcoFile) return std::nullopt;
+    formats::ResourceName name;
+    if (auto status = nameGroup(source, group, &name)) return status;
+    if (!iconmod::fnLoadGroup(source, name)) return fail(cannotLoadGroup(source.Path, group));
+    return std::nullopt;
+}
+
+// Opens FILE and lists GROUP's images as openGroup would load them, from the directory and
+// each image's header, never their data. Returns the exit status on failure.
+std::optional<int> listGroup(iconmod::QIconMod& source, const std::string& group, iconmod::ImageEntries* images) {
+    if (auto status = openSource(source, false)) return status;
+    if (source.IsIcoFile) {
+        auto listed = iconmod::QIconMod::fnListIcoFile(source.Path);
+        if (!listed) return failOpening(source);
+        *images = std::move(*listed);
+        return std::nullopt;
+    }
+    formats::ResourceName name;
+    if (auto status = nameGroup(source, group, &name)) return status;
+    auto listed = iconmod::fnListGroupImages(source, name);
+    if (!listed) return fail(cannotLoadGroup(source.Path, group));
+    *images = std::move(*listed);
     return std::nullopt;
 }
 
@@ -122,10 +158,9 @@ int cmdGroups(const Args& args) {
 int cmdImages(const Args& args) {
     if (args.empty() || args.size() > 2) return usage("usage: vexil-cli images FILE [GROUP]");
     iconmod::QIconMod source(args[0]);
-    if (auto status = openGroup(source, args.size() > 1 ? args[1] : "")) return *status;
-    iconmod::VectorTextList lines;
-    iconmod::subListImages(source, lines);
-    for (const std::string& line : lines.items) std::printf("%s\n", line.c_str());
+    iconmod::ImageEntries images;
+    if (auto status = listGroup(source, args.size() > 1 ? args[1] : "", &images)) return *status;
+    for (const iconmod::ImageEntry& image : images) std::printf("%s\n", iconmod::imageLineText(image).c_str());
     return 0;
 }
 

@@ -1,5 +1,5 @@
 // vexil-cli list FILE --json: everything the file holds of icons and cursors as one JSON
-// object, for scripts.
+// object, for scripts. It reads directories and image headers, never image data.
 #include <cstdio>
 
 #include "cli/CliCursors.h"
@@ -25,25 +25,20 @@ std::string array(const std::vector<std::string>& items) {
     return out + "]";
 }
 
-std::string imageObject(const iconmod::IconImage& image, const std::string& extra = {}) {
+std::string imageObject(const iconmod::ImageEntry& image, bool hotspot) {
     return "{\"width\": " + number(static_cast<std::uint64_t>(image.Width)) +
            ", \"height\": " + number(static_cast<std::uint64_t>(image.Height)) +
            ", \"bits\": " + number(static_cast<std::uint64_t>(image.ColorBits)) + ", \"format\": \"" +
-           (image.IsPng ? "png" : "dib") + "\", \"bytes\": " + number(image.DataSize()) + extra + "}";
+           (image.IsPng ? "png" : "dib") + "\", \"bytes\": " + number(image.Size) +
+           (hotspot ? ", \"hotspot\": [" + number(image.HotspotX) + ", " + number(image.HotspotY) + "]" : "") + "}";
 }
 
-std::string cursorImages(const iconmod::CursorSet* set) {
+// The JSON array of a group's images (empty when it could not be read), with hotspots for
+// cursors.
+std::string imageArray(const std::optional<iconmod::ImageEntries>& set, bool hotspots) {
     std::vector<std::string> images;
     if (set)
-        for (const iconmod::CursorImage& c : set->Images)
-            images.push_back(imageObject(c.Image, ", \"hotspot\": [" + number(c.HotspotX) + ", " + number(c.HotspotY) + "]"));
-    return array(images);
-}
-
-std::string iconImages(const iconmod::IconImageSet* set) {
-    std::vector<std::string> images;
-    if (set)
-        for (const iconmod::IconImage& image : set->Images) images.push_back(imageObject(image));
+        for (const iconmod::ImageEntry& image : *set) images.push_back(imageObject(image, hotspots));
     return array(images);
 }
 
@@ -57,35 +52,40 @@ std::string groupObject(std::size_t index, const formats::ResourceName* name, st
            ", \"images\": " + images + "}";
 }
 
-std::string animatedObject(const std::string& name, const char* type, const iconmod::AnimatedCursor* ani) {
-    std::vector<std::string> steps;
-    if (ani)
-        for (const formats::AniStep& s : ani->Steps)
-            steps.push_back("{\"frame\": " + number(s.frame) + ", \"delay_ms\": " + number(formats::jiffiesToMs(s.jiffies)) + "}");
-    return "{" + json::textMember("name", name, "name_hex") + ", \"type\": \"" + type +
-           "\", \"frames\": " + number(ani ? ani->Frames.size() : 0) + ", \"steps\": " + array(steps) + "}";
-}
-
 // Prints the items of one JSON array as they are made, so that memory stays that of one
 // group however many groups a module claims.
 class ArrayOut {
 public:
-    void operator()(const std::string& item) {
+    // Starts the next item: the separator before every item but the first.
+    void next() {
         std::fputs(first_ ? "" : ", ", stdout);
-        std::fputs(item.c_str(), stdout);
         first_ = false;
+    }
+    void operator()(const std::string& item) {
+        next();
+        std::fputs(item.c_str(), stdout);
     }
 
 private:
     bool first_ = true;
 };
 
+// Prints an animation object into `out`, each step as it comes: an animation of millions
+// of steps costs its step list, not its text.
+void printAnimation(ArrayOut& out, const std::string& name, const char* type, const iconmod::AnimationEntries* ani) {
+    out.next();
+    std::fputs(("{" + json::textMember("name", name, "name_hex") + ", \"type\": \"" + type +
+                "\", \"frames\": " + number(ani ? ani->Frames.size() : 0) + ", \"steps\": [").c_str(),
+               stdout);
+    ArrayOut steps;
+    if (ani)
+        for (const formats::AniStep& s : ani->Steps)
+            steps("{\"frame\": " + number(s.frame) + ", \"delay_ms\": " + number(formats::jiffiesToMs(s.jiffies)) + "}");
+    std::fputs("]}", stdout);
+}
+
 void iconGroups(const std::string& path, const OpenedFile& file, ArrayOut& out) {
-    if (file.kind == FileKind::Ico) {
-        iconmod::QIconMod source(path);
-        const auto set = source.fnReadIcoFile(path);
-        return out(groupObject(0, nullptr, std::nullopt, iconImages(set.get())));
-    }
+    if (file.kind == FileKind::Ico) return out(groupObject(0, nullptr, std::nullopt, imageArray(iconmod::QIconMod::fnListIcoFile(path), false)));
     if (!file.module) return;
     const auto names = file.module->names(formats::kRtGroupIcon);
     if (!names) return;
@@ -95,37 +95,34 @@ void iconGroups(const std::string& path, const OpenedFile& file, ArrayOut& out) 
     for (std::size_t i = 0; i < names->size(); ++i) {
         const formats::ResourceName& name = (*names)[i];
         source.GroupName = formats::groupNameText(name);
-        const bool loaded = opened && !source.GroupName.empty() && iconmod::fnLoadGroup(source);
-        out(groupObject(i, &name, file.module->languageAt(formats::kRtGroupIcon, i),
-                        iconImages(loaded ? source.Images.get() : nullptr)));
+        const auto images = opened ? iconmod::fnListGroupImages(source, name) : std::nullopt;
+        out(groupObject(i, &name, file.module->languageAt(formats::kRtGroupIcon, i), imageArray(images, false)));
     }
 }
 
-void cursorGroups(const OpenedFile& file, const std::optional<iconmod::AnimatedCursor>& ani, ArrayOut& out) {
-    if (file.kind == FileKind::Cur) {
-        const auto set = iconmod::readCursorSet(file.bytes);
-        return out(groupObject(0, nullptr, std::nullopt, cursorImages(set ? &*set : nullptr)));
-    }
+void cursorGroups(const OpenedFile& file, const std::optional<iconmod::AnimationEntries>& ani, ArrayOut& out) {
+    if (file.kind == FileKind::Cur)
+        return out(groupObject(0, nullptr, std::nullopt, imageArray(iconmod::listCursorFile(*file.file, 0, file.file->size()), true)));
     for (std::size_t i = 0; ani && i < ani->Frames.size(); ++i)
-        out(groupObject(i, nullptr, std::nullopt, cursorImages(&ani->Frames[i])));
+        out(groupObject(i, nullptr, std::nullopt, imageArray(ani->Frames[i], true)));
     if (!file.module) return;
     const auto names = file.module->names(formats::kRtGroupCursor);
     for (std::size_t i = 0; names && i < names->size(); ++i) {
         const formats::ResourceName& name = (*names)[i];
-        const auto set = name.isId() || !name.text.empty() ? iconmod::loadCursorGroup(*file.module, name) : std::nullopt;
-        out(groupObject(i, &name, file.module->languageAt(formats::kRtGroupCursor, i), cursorImages(set ? &*set : nullptr)));
+        const auto set = name.isId() || !name.text.empty() ? iconmod::listCursorGroup(*file.module, name) : std::nullopt;
+        out(groupObject(i, &name, file.module->languageAt(formats::kRtGroupCursor, i), imageArray(set, true)));
     }
 }
 
-void animations(const OpenedFile& file, const std::optional<iconmod::AnimatedCursor>& ani, ArrayOut& out) {
-    if (ani) out(animatedObject("-", "cursor", &*ani));
+void animations(const OpenedFile& file, const std::optional<iconmod::AnimationEntries>& ani, ArrayOut& out) {
+    if (ani) printAnimation(out, "-", "cursor", &*ani);
     if (!file.module) return;
     for (const auto& [type, kind] : {std::pair{formats::kRtAniCursor, "cursor"}, std::pair{formats::kRtAniIcon, "icon"}}) {
         const auto names = file.module->names(type);
         for (std::size_t i = 0; names && i < names->size(); ++i) {
-            const auto data = file.module->loadAt(type, i);
-            const auto one = data ? iconmod::readAnimatedCursor(iconmod::SharedBytes(*data)) : std::nullopt;
-            out(animatedObject(formats::groupNameText((*names)[i]), kind, one ? &*one : nullptr));
+            const auto span = file.module->locateAt(type, i);
+            const auto one = span ? iconmod::listAnimation(file.module->file(), span->offset, span->size) : std::nullopt;
+            printAnimation(out, formats::groupNameText((*names)[i]), kind, one ? &*one : nullptr);
         }
     }
 }
@@ -142,7 +139,7 @@ int cmdList(const Args& args) {
     // A group that cannot be read is listed with no images; the core's boxes stay silent.
     const auto previous =
         platform::setMessageBoxHandler([](const std::string&, const std::string&, unsigned) { return platform::mb::IdOk; });
-    const auto ani = file->kind == FileKind::Ani ? iconmod::readAnimatedCursor(file->bytes) : std::nullopt;
+    const auto ani = file->kind == FileKind::Ani ? iconmod::listAnimation(*file->file, 0, file->file->size()) : std::nullopt;
     std::printf("{%s, \"kind\": \"%s\", \"icons\": [", json::textMember("file", path, "path_hex").c_str(),
                 kindName(file->kind));
     ArrayOut icons, cursors, animated;

@@ -20,7 +20,7 @@ struct AniStep {
     std::uint32_t jiffies = 0;
 };
 
-// Where one frame's file lies in the bytes that were read.
+// Where one frame's file lies in the bytes (or the source) that were read.
 struct AniFrame {
     std::size_t offset = 0;
     std::size_t size = 0;
@@ -42,6 +42,11 @@ bool isAni(ByteView head);
 // length is not trusted: chunks are read up to the smaller of it and the data's end, and
 // a chunk that runs past that end ends the reading.
 std::optional<AniFile> readAni(ByteView bytes);
+
+// The same for the animation at [begin, begin + size) of a source, reading its chunk
+// headers, "anih" and the steps' part of "rate" and "seq " alone; the frames' offsets are
+// the source's.
+std::optional<AniFile> readAni(ByteSource& source, std::uint64_t begin, std::uint64_t size);
 
 // A delay in jiffies as milliseconds, rounded.
 std::uint32_t jiffiesToMs(std::uint32_t jiffies);

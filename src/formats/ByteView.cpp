@@ -92,4 +92,10 @@ std::optional<Bytes> readZeroPadded(ByteSource& source, std::uint64_t offset, st
     return bytes;
 }
 
+std::optional<Bytes> ViewSource::read(std::uint64_t offset, std::uint64_t length) {
+    const auto range = bytes_.sub(offset, length);
+    if (!range) return std::nullopt;
+    return range->toBytes();
+}
+
 }  // namespace formats

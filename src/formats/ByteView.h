@@ -93,4 +93,16 @@ private:
     Bytes bytes_;
 };
 
+// Bytes held elsewhere (a file read whole, a resource loaded), read through the ByteSource
+// interface without a copy of the whole; the bytes must outlive the source.
+class ViewSource final : public ByteSource {
+public:
+    explicit ViewSource(ByteView bytes) : bytes_(bytes) {}
+    std::uint64_t size() const override { return bytes_.size(); }
+    std::optional<Bytes> read(std::uint64_t offset, std::uint64_t length) override;
+
+private:
+    ByteView bytes_;
+};
+
 }  // namespace formats

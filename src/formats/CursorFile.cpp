@@ -1,5 +1,7 @@
 #include "formats/CursorFile.h"
 
+#include <algorithm>
+
 #include "formats/AniFile.h"
 #include "formats/IconDecode.h"
 #include "formats/IconFile.h"
@@ -10,6 +12,18 @@ namespace {
 constexpr std::size_t kMaxTries = 4;
 constexpr std::uint64_t kHotspotSize = 4;
 
+// The directory at the start of `directory` (an icon or a cursor file's first bytes, at
+// least its header and entries) with every entry's image inside a file of fileSize bytes.
+std::optional<std::vector<IconDirEntry>> checkedDirectory(ByteView directory, std::uint64_t fileSize, bool* isCursor) {
+    const bool cursor = curImageCount(directory).has_value();
+    auto entries = cursor ? readCurDirectory(directory) : readIcoDirectory(directory);
+    if (!entries) return std::nullopt;
+    for (const IconDirEntry& e : *entries)
+        if (e.imageOffset > fileSize || e.bytesInRes > fileSize - e.imageOffset) return std::nullopt;
+    if (isCursor) *isCursor = cursor;
+    return entries;
+}
+
 }  // namespace
 
 std::optional<CursorResource> splitCursorResource(ByteView data) {
@@ -19,13 +33,20 @@ std::optional<CursorResource> splitCursorResource(ByteView data) {
 }
 
 std::optional<std::vector<IconDirEntry>> readImageFileDirectory(ByteView file, bool* isCursor) {
-    const bool cursor = curImageCount(file).has_value();
-    auto entries = cursor ? readCurDirectory(file) : readIcoDirectory(file);
-    if (!entries) return std::nullopt;
-    for (const IconDirEntry& e : *entries)
-        if (!file.fits(e.imageOffset, e.bytesInRes)) return std::nullopt;
-    if (isCursor) *isCursor = cursor;
-    return entries;
+    return checkedDirectory(file, file.size(), isCursor);
+}
+
+std::optional<std::vector<IconDirEntry>> readImageFileDirectory(ByteSource& source, std::uint64_t begin, std::uint64_t size,
+                                                                bool* isCursor) {
+    if (!source.fits(begin, size)) return std::nullopt;
+    const auto header = source.read(begin, std::min(size, kIconDirHeaderSize));
+    if (!header) return std::nullopt;
+    auto count = curImageCount(*header);
+    if (!count) count = icoImageCount(*header);
+    if (!count) return std::nullopt;
+    const auto directory = source.read(begin, std::min(size, kIconDirHeaderSize + kIcoEntrySize * *count));
+    if (!directory) return std::nullopt;
+    return checkedDirectory(*directory, size, isCursor);
 }
 
 bool isCursorFile(ByteView head) { return curImageCount(head).has_value() || isAni(head); }

@@ -27,6 +27,11 @@ std::optional<CursorResource> splitCursorResource(ByteView data);
 // hotspot (0, 0); *isCursor tells which it was.
 std::optional<std::vector<IconDirEntry>> readImageFileDirectory(ByteView file, bool* isCursor = nullptr);
 
+// The same for an icon or cursor file that lies at [begin, begin + size) of a source,
+// reading its directory alone; entries' offsets stay relative to begin.
+std::optional<std::vector<IconDirEntry>> readImageFileDirectory(ByteSource& source, std::uint64_t begin, std::uint64_t size,
+                                                                bool* isCursor = nullptr);
+
 // The largest .cur or .ani file read for a picture; cursor files are a few KiB.
 inline constexpr std::uint64_t kMaxCursorFileSize = 64ull << 20;
 

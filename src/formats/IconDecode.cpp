@@ -57,26 +57,29 @@ std::optional<std::int64_t> dibRowSize(ByteView header) {
     return ((rowBits + 31) >> 5) * 4;
 }
 
-std::optional<ImageInfo> iconImageInfo(ByteView data) {
-    if (isPng(data)) {
-        const auto png = readPngInfo(data);
+std::optional<ImageInfo> iconImageInfo(ByteView data) { return iconImageInfo(data, data.size()); }
+
+std::optional<ImageInfo> iconImageInfo(ByteView head, std::uint64_t size) {
+    if (head.size() > size) head = *head.sub(0, size);
+    if (isPng(head)) {
+        const auto png = readPngInfo(head);
         if (!png) return std::nullopt;
         return ImageInfo{png->width, png->height, png->colorBits, true};
     }
-    const auto headerSize = data.u32(0);
-    if (!headerSize || *headerSize != kBitmapHeaderSize || !data.fits(0, kBitmapHeaderSize)) return std::nullopt;
-    const std::int32_t width = *data.s32(4);
-    const std::int32_t height = *data.s32(8) / 2;
+    const auto headerSize = head.u32(0);
+    if (!headerSize || *headerSize != kBitmapHeaderSize || !head.fits(0, kBitmapHeaderSize)) return std::nullopt;
+    const std::int32_t width = *head.s32(4);
+    const std::int32_t height = *head.s32(8) / 2;
     // Planes x bits in 64 bits: two 16-bit fields can multiply past a 32-bit int.
-    const std::int64_t colorBits = std::int64_t{*data.u16(12)} * *data.u16(14);
+    const std::int64_t colorBits = std::int64_t{*head.u16(12)} * *head.u16(14);
     if (width <= 0 || height <= 0 || colorBits <= 0 || colorBits > 32) return std::nullopt;
     // The header, the channel masks, the colour table and the colour rows must lie in the
     // data. A single row is checked first so that the product below cannot overflow.
-    const std::int64_t rowSize = *dibRowSize(data);
-    if (rowSize <= 0 || static_cast<std::uint64_t>(rowSize) > data.size()) return std::nullopt;
+    const std::int64_t rowSize = *dibRowSize(head);
+    if (rowSize <= 0 || static_cast<std::uint64_t>(rowSize) > size) return std::nullopt;
     const std::uint64_t rows = static_cast<std::uint64_t>(rowSize) * static_cast<std::uint64_t>(height);
-    const std::uint64_t needed = kBitmapHeaderSize + maskBytes(data) + dibPaletteSize(data) + rows;
-    if (needed > data.size()) return std::nullopt;
+    const std::uint64_t needed = kBitmapHeaderSize + maskBytes(head) + dibPaletteSize(head) + rows;
+    if (needed > size) return std::nullopt;
     return ImageInfo{width, height, static_cast<int>(colorBits), false};
 }
 

@@ -62,6 +62,14 @@ struct ImageInfo {
 // past the data, or a PNG without IHDR.
 std::optional<ImageInfo> iconImageInfo(ByteView data);
 
+// The bytes of an image's start that describe it: a bitmap's 40-byte header (a PNG's IHDR
+// ends sooner).
+inline constexpr std::uint64_t kImageHeadSize = 40;
+
+// The same answer from the image's first bytes alone (at least min(size, kImageHeadSize)
+// of them) and its whole length, so that a listing need not read image data.
+std::optional<ImageInfo> iconImageInfo(ByteView head, std::uint64_t size);
+
 // Decodes the image at its own size into premultiplied ARGB.
 // DIB: 1, 4, 8, 16 (BI_RGB 5-5-5 or BI_BITFIELDS), 24 and 32 bits (BI_RGB or BI_BITFIELDS),
 // 40-byte headers (and 12-byte core headers, and longer V4/V5 headers). The AND mask gives

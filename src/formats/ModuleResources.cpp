@@ -74,6 +74,16 @@ std::optional<ResourceName> parseGroupName(std::string_view text) {
     return ResourceName::fromId(static_cast<std::uint16_t>(value));
 }
 
+std::optional<Bytes> ResourceModule::load(std::uint16_t type, const ResourceName& name) {
+    const auto span = locate(type, name);
+    return span ? file().read(span->offset, span->size) : std::nullopt;
+}
+
+std::optional<Bytes> ResourceModule::loadAt(std::uint16_t type, std::size_t index) {
+    const auto span = locateAt(type, index);
+    return span ? file().read(span->offset, span->size) : std::nullopt;
+}
+
 std::unique_ptr<ResourceModule> ResourceModule::open(std::unique_ptr<ByteSource> source) {
     if (!source) return nullptr;
     // Headers may overlap and run past the end of a small file, whose missing bytes the

@@ -43,6 +43,12 @@ std::string groupNameText(const ResourceName& name);
 // value does not fit 16 bits); anything else non-empty is a string name; empty: nullopt.
 std::optional<ResourceName> parseGroupName(std::string_view text);
 
+// Where a resource's bytes lie in the module's file.
+struct ResourceSpan {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+
 class ResourceModule {
 public:
     enum class Format { Pe32, Pe32Plus, Ne };
@@ -71,15 +77,22 @@ public:
     // still match loadAt(); it is never found by name.
     virtual std::optional<std::vector<ResourceName>> names(std::uint16_t type) = 0;
 
-    // The bytes of the resource of that type and name: the first language entry under the
-    // name. String names compare without regard to ASCII case. nullopt when absent or when
-    // its data does not lie inside the file. NE lengths are whole alignment units, so the
-    // bytes may end in padding; a resource cut short by the end of the file gives the
-    // bytes up to the end.
-    virtual std::optional<Bytes> load(std::uint16_t type, const ResourceName& name) = 0;
+    // Where the bytes of the resource of that type and name lie in the module's file: the
+    // first language entry under the name. String names compare without regard to ASCII
+    // case. nullopt when absent or when its data does not lie inside the file. NE lengths
+    // are whole alignment units, so the bytes may end in padding; a resource cut short by
+    // the end of the file spans the bytes up to the end.
+    virtual std::optional<ResourceSpan> locate(std::uint16_t type, const ResourceName& name) = 0;
 
-    // The bytes of the index-th resource of the type in directory order.
-    virtual std::optional<Bytes> loadAt(std::uint16_t type, std::size_t index) = 0;
+    // Where the bytes of the index-th resource of the type in directory order lie.
+    virtual std::optional<ResourceSpan> locateAt(std::uint16_t type, std::size_t index) = 0;
+
+    // The module's file, for reading part of a resource (an image's header) without the rest.
+    virtual ByteSource& file() = 0;
+
+    // The bytes of the resource that locate() finds, or of the index-th one.
+    std::optional<Bytes> load(std::uint16_t type, const ResourceName& name);
+    std::optional<Bytes> loadAt(std::uint16_t type, std::size_t index);
 
     // The language id of the entry loadAt() reads for the index-th resource of the type
     // (PE: the first language under the name). nullopt where the module keeps none (NE)

@@ -39,14 +39,15 @@ public:
     std::uint64_t fileSize() const override { return source_->size(); }
     std::size_t count(std::uint16_t type) override;
     std::optional<std::vector<ResourceName>> names(std::uint16_t type) override;
-    std::optional<Bytes> load(std::uint16_t type, const ResourceName& name) override;
-    std::optional<Bytes> loadAt(std::uint16_t type, std::size_t index) override;
+    std::optional<ResourceSpan> locate(std::uint16_t type, const ResourceName& name) override;
+    std::optional<ResourceSpan> locateAt(std::uint16_t type, std::size_t index) override;
+    ByteSource& file() override { return *source_; }
 
 private:
     void parseTable();
     const TypeInfo* findType(std::uint16_t type) const;
     std::optional<std::string> tableString(std::uint16_t offset) const;
-    std::optional<Bytes> loadData(const NameInfo& info);
+    std::optional<ResourceSpan> dataSpan(const NameInfo& info) const;
 
     std::unique_ptr<ByteSource> source_;
     Bytes table_;
@@ -93,16 +94,16 @@ std::optional<std::string> NeModule::tableString(std::uint16_t offset) const {
     return std::string(chars->data(), chars->data() + chars->size());
 }
 
-// The bytes of a resource: offset and length are both in alignment units. The length is
-// rounded up to the alignment, so a resource at the end of a file may claim bytes past
-// it; it then gets what the file holds.
-std::optional<Bytes> NeModule::loadData(const NameInfo& info) {
+// Where a resource's bytes lie: offset and length are both in alignment units. The length
+// is rounded up to the alignment, so a resource at the end of a file may claim bytes past
+// it; it then spans what the file holds.
+std::optional<ResourceSpan> NeModule::dataSpan(const NameInfo& info) const {
     if (shift_ > kMaxShift) return std::nullopt;
     const std::uint64_t offset = std::uint64_t{info.offset} << shift_;
     const std::uint64_t length = std::uint64_t{info.length} << shift_;
     const std::uint64_t fileSize = source_->size();
     if (offset >= fileSize) return std::nullopt;
-    return source_->read(offset, std::min(length, fileSize - offset));
+    return ResourceSpan{offset, std::min(length, fileSize - offset)};
 }
 
 std::size_t NeModule::count(std::uint16_t type) {
@@ -129,7 +130,7 @@ std::optional<std::vector<ResourceName>> NeModule::names(std::uint16_t type) {
     return out;
 }
 
-std::optional<Bytes> NeModule::load(std::uint16_t type, const ResourceName& name) {
+std::optional<ResourceSpan> NeModule::locate(std::uint16_t type, const ResourceName& name) {
     const TypeInfo* info = findType(type);
     if (!info) return std::nullopt;
     for (const NameInfo& n : info->names) {
@@ -140,15 +141,15 @@ std::optional<Bytes> NeModule::load(std::uint16_t type, const ResourceName& name
             const auto text = tableString(n.id);
             match = text && compareIgnoreCase(*text, name.text) == 0;
         }
-        if (match) return loadData(n);
+        if (match) return dataSpan(n);
     }
     return std::nullopt;
 }
 
-std::optional<Bytes> NeModule::loadAt(std::uint16_t type, std::size_t index) {
+std::optional<ResourceSpan> NeModule::locateAt(std::uint16_t type, std::size_t index) {
     const TypeInfo* info = findType(type);
     if (!info || index >= info->names.size()) return std::nullopt;
-    return loadData(info->names[index]);
+    return dataSpan(info->names[index]);
 }
 
 }  // namespace

@@ -75,8 +75,9 @@ public:
     std::uint64_t fileSize() const override { return source_->size(); }
     std::size_t count(std::uint16_t type) override;
     std::optional<std::vector<ResourceName>> names(std::uint16_t type) override;
-    std::optional<Bytes> load(std::uint16_t type, const ResourceName& name) override;
-    std::optional<Bytes> loadAt(std::uint16_t type, std::size_t index) override;
+    std::optional<ResourceSpan> locate(std::uint16_t type, const ResourceName& name) override;
+    std::optional<ResourceSpan> locateAt(std::uint16_t type, std::size_t index) override;
+    ByteSource& file() override { return *source_; }
     std::optional<std::uint16_t> languageAt(std::uint16_t type, std::size_t index) override;
 
 private:
@@ -86,7 +87,7 @@ private:
     std::optional<std::uint64_t> typeDirectoryOffset(std::uint16_t type);
     Directory* typeDirectory(std::uint16_t type);
     std::optional<std::string> entryString(const DirEntry& entry, std::uint64_t maxUnits, std::uint64_t* fileBytes = nullptr);
-    std::optional<Bytes> loadName(const DirEntry& nameEntry, std::uint64_t typeOffset);
+    std::optional<ResourceSpan> locateName(const DirEntry& nameEntry, std::uint64_t typeOffset);
 
     std::unique_ptr<ByteSource> source_;
     bool plus_;
@@ -217,10 +218,10 @@ std::optional<std::string> PeModule::entryString(const DirEntry& entry, std::uin
     return utf16leToUtf8(ByteView(*units));
 }
 
-// The data of the first language entry under a name entry of the type directory at
-// typeOffset. The name must lead to a directory that is neither the root nor the type's
+// Where the data of the first language entry under a name entry of the type directory at
+// typeOffset lies. The name must lead to a directory that is neither the root nor the type's
 // own, and its first entry must be a data entry.
-std::optional<Bytes> PeModule::loadName(const DirEntry& nameEntry, std::uint64_t typeOffset) {
+std::optional<ResourceSpan> PeModule::locateName(const DirEntry& nameEntry, std::uint64_t typeOffset) {
     if (!nameEntry.isSubdirectory()) return std::nullopt;
     const std::uint64_t languages = nameEntry.targetOffset();
     if (languages == 0 || languages == typeOffset) return std::nullopt;
@@ -233,7 +234,7 @@ std::optional<Bytes> PeModule::loadName(const DirEntry& nameEntry, std::uint64_t
     const auto offset = rvaToOffset(*entryView.u32(0));
     const std::uint32_t size = *entryView.u32(4);
     if (!offset || !source_->fits(*offset, size)) return std::nullopt;
-    return source_->read(*offset, size);
+    return ResourceSpan{*offset, size};
 }
 
 std::size_t PeModule::count(std::uint16_t type) {
@@ -269,27 +270,27 @@ std::optional<std::vector<ResourceName>> PeModule::names(std::uint16_t type) {
     return out;
 }
 
-std::optional<Bytes> PeModule::load(std::uint16_t type, const ResourceName& name) {
+std::optional<ResourceSpan> PeModule::locate(std::uint16_t type, const ResourceName& name) {
     Directory* dir = typeDirectory(type);
     if (!dir) return std::nullopt;
     if (name.id) {
         const DirEntry* e = dir->findId(*name.id);
-        return e ? loadName(*e, dir->offset) : std::nullopt;
+        return e ? locateName(*e, dir->offset) : std::nullopt;
     }
     if (name.text.empty()) return std::nullopt;
     for (const DirEntry& e : dir->entries) {
         if (!e.isNamed()) continue;
         // Every UTF-16 unit gives at least one UTF-8 byte, so a longer string cannot match.
         const auto text = entryString(e, name.text.size());
-        if (text && compareIgnoreCase(*text, name.text) == 0) return loadName(e, dir->offset);
+        if (text && compareIgnoreCase(*text, name.text) == 0) return locateName(e, dir->offset);
     }
     return std::nullopt;
 }
 
-std::optional<Bytes> PeModule::loadAt(std::uint16_t type, std::size_t index) {
+std::optional<ResourceSpan> PeModule::locateAt(std::uint16_t type, std::size_t index) {
     const Directory* dir = typeDirectory(type);
     if (!dir || index >= dir->entries.size()) return std::nullopt;
-    return loadName(dir->entries[index], dir->offset);
+    return locateName(dir->entries[index], dir->offset);
 }
 
 std::optional<std::uint16_t> PeModule::languageAt(std::uint16_t type, std::size_t index) {

@@ -13,16 +13,6 @@ namespace {
 
 constexpr std::uint64_t kHotspotSize = 4;
 
-// An image of the set: its bytes and what they say of themselves.
-std::optional<CursorImage> makeImage(SharedBytes data, std::uint16_t x, std::uint16_t y) {
-    CursorImage c;
-    c.Image.Data = std::move(data);
-    if (!QIconMod::fnParseImage(&c.Image)) return std::nullopt;
-    c.HotspotX = x;
-    c.HotspotY = y;
-    return c;
-}
-
 }  // namespace
 
 std::uint64_t CursorSet::curFileSize() const {
@@ -31,92 +21,132 @@ std::uint64_t CursorSet::curFileSize() const {
     return total;
 }
 
-int chooseCursorImage(const CursorSet& set, int size) {
+int chooseCursorImage(const ImageEntries& images, int size) {
     int best = -1;
-    auto better = [size](const IconImage& a, const IconImage& b) {
+    auto better = [size](const ImageEntry& a, const ImageEntry& b) {
         const bool aFits = a.Width <= size;
         const bool bFits = b.Width <= size;
         if (aFits != bFits) return aFits;
         if (a.Width != b.Width) return aFits ? a.Width > b.Width : a.Width < b.Width;
         return a.ColorBits > b.ColorBits;
     };
-    for (std::size_t i = 0; i < set.Images.size(); ++i)
-        if (best < 0 || better(set.Images[i].Image, set.Images[static_cast<std::size_t>(best)].Image))
-            best = static_cast<int>(i);
+    for (std::size_t i = 0; i < images.size(); ++i)
+        if (best < 0 || better(images[i], images[static_cast<std::size_t>(best)])) best = static_cast<int>(i);
     return best;
 }
 
-std::optional<CursorSet> loadCursorGroup(formats::ResourceModule& module, const formats::ResourceName& name) {
+std::optional<ImageEntries> listCursorGroup(formats::ResourceModule& module, const formats::ResourceName& name) {
     try {
         const auto group = module.load(formats::kRtGroupCursor, name);
         const auto entries = group ? formats::readCursorGroupDirectory(*group) : std::nullopt;
         if (!entries) return std::nullopt;
-        CursorSet set;
-        set.Images.reserve(entries->size());
-        // Each RT_CURSOR is read once however often the group names it, and the distinct
+        ImageEntries images;
+        images.reserve(entries->size());
+        // Each RT_CURSOR is looked at once however often the group names it, and the distinct
         // resources of a sound module cannot together hold more bytes than its file.
-        std::map<std::uint16_t, SharedBytes> loaded;
+        std::map<std::uint16_t, ImageEntry> listed;
         std::uint64_t held = 0;
         for (const formats::IconDirEntry& e : *entries) {
-            auto it = loaded.find(e.id);
-            if (it == loaded.end()) {
-                auto data = module.load(formats::kRtCursor, formats::ResourceName::fromId(e.id));
-                if (!data || data->size() < kHotspotSize) return std::nullopt;
-                held += data->size();
+            auto it = listed.find(e.id);
+            if (it == listed.end()) {
+                const auto span = module.locate(formats::kRtCursor, formats::ResourceName::fromId(e.id));
+                if (!span || span->size < kHotspotSize) return std::nullopt;
+                held += span->size;
                 if (held > module.fileSize()) return std::nullopt;
-                it = loaded.emplace(e.id, SharedBytes(std::move(*data))).first;
+                const auto hotspot = module.file().read(span->offset, kHotspotSize);
+                auto image = readImageEntry(module.file(), span->offset + kHotspotSize, span->size - kHotspotSize);
+                if (!hotspot || !image) return std::nullopt;
+                const auto parts = formats::splitCursorResource(*hotspot);
+                image->HotspotX = parts->hotspotX;
+                image->HotspotY = parts->hotspotY;
+                it = listed.emplace(e.id, *image).first;
             }
-            const SharedBytes& resource = it->second;
-            const auto parts = formats::splitCursorResource(resource.view());
-            auto image = makeImage(resource.sub(kHotspotSize, resource.size() - kHotspotSize), parts->hotspotX,
-                                   parts->hotspotY);
-            if (!image) return std::nullopt;
-            set.Images.push_back(std::move(*image));
+            images.push_back(it->second);
         }
-        if (set.curFileSize() > IconImageSet::kMaxIcoFileSize) return std::nullopt;
+        if (imageFileSize(images) > IconImageSet::kMaxIcoFileSize) return std::nullopt;
+        return images;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+std::optional<CursorSet> loadCursorGroup(formats::ResourceModule& module, const formats::ResourceName& name) {
+    try {
+        const auto images = listCursorGroup(module, name);
+        const auto data = images ? readImageData(module.file(), *images) : std::nullopt;
+        if (!data) return std::nullopt;
+        CursorSet set;
+        set.Images.resize(images->size());
+        for (std::size_t i = 0; i < images->size(); ++i) {
+            const ImageEntry& e = (*images)[i];
+            static_cast<ImageHead&>(set.Images[i].Image) = e;
+            set.Images[i].Image.Data = (*data)[i];
+            set.Images[i].HotspotX = e.HotspotX;
+            set.Images[i].HotspotY = e.HotspotY;
+        }
         return set;
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+}
+
+std::optional<ImageEntries> listCursorFile(formats::ByteSource& source, std::uint64_t begin, std::uint64_t size,
+                                           bool iconsToo) {
+    try {
+        bool cursor = false;
+        const auto entries = formats::readImageFileDirectory(source, begin, size, &cursor);
+        if (!entries || (!cursor && !iconsToo)) return std::nullopt;
+        ImageEntries images;
+        images.reserve(entries->size());
+        for (const formats::IconDirEntry& e : *entries) {
+            auto image = readImageEntry(source, begin + e.imageOffset, e.bytesInRes);
+            if (!image) return std::nullopt;
+            image->HotspotX = cursor ? e.hotspotX : static_cast<std::uint16_t>(image->Width / 2);
+            image->HotspotY = cursor ? e.hotspotY : static_cast<std::uint16_t>(image->Height / 2);
+            images.push_back(*image);
+        }
+        if (imageFileSize(images) > IconImageSet::kMaxIcoFileSize) return std::nullopt;
+        return images;
+    } catch (const std::bad_alloc&) {
+        return std::nullopt;
+    }
+}
+
+CursorSet cursorSetOf(const ImageEntries& images, const SharedBytes& file) {
+    CursorSet set;
+    set.Images.resize(images.size());
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const ImageEntry& e = images[i];
+        static_cast<ImageHead&>(set.Images[i].Image) = e;
+        set.Images[i].Image.Data = file.sub(e.Offset, e.Size);
+        set.Images[i].HotspotX = e.HotspotX;
+        set.Images[i].HotspotY = e.HotspotY;
+    }
+    return set;
 }
 
 std::optional<CursorSet> readCursorSet(const SharedBytes& file, bool iconsToo) {
     try {
-        bool cursor = false;
-        const auto entries = formats::readImageFileDirectory(file.view(), &cursor);
-        if (!entries || (!cursor && !iconsToo)) return std::nullopt;
-        CursorSet set;
-        set.Images.reserve(entries->size());
-        for (const formats::IconDirEntry& e : *entries) {
-            auto image = makeImage(file.sub(e.imageOffset, e.bytesInRes), e.hotspotX, e.hotspotY);
-            if (!image) return std::nullopt;
-            if (!cursor) {
-                image->HotspotX = static_cast<std::uint16_t>(image->Image.Width / 2);
-                image->HotspotY = static_cast<std::uint16_t>(image->Image.Height / 2);
-            }
-            set.Images.push_back(std::move(*image));
-        }
-        if (set.curFileSize() > IconImageSet::kMaxIcoFileSize) return std::nullopt;
-        return set;
+        formats::ViewSource source(file.view());
+        const auto images = listCursorFile(source, 0, file.size(), iconsToo);
+        if (!images) return std::nullopt;
+        return cursorSetOf(*images, file);
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
 }
 
-std::optional<AnimatedCursor> readAnimatedCursor(const SharedBytes& bytes) {
+std::optional<AnimationEntries> listAnimation(formats::ByteSource& source, std::uint64_t begin, std::uint64_t size) {
     try {
-        auto ani = formats::readAni(bytes.view());
+        auto ani = formats::readAni(source, begin, size);
         if (!ani) return std::nullopt;
-        AnimatedCursor out;
+        AnimationEntries out;
         out.Steps = std::move(ani->steps);
-        out.IconFrames = true;
         out.Frames.reserve(ani->frames.size());
         for (const formats::AniFrame& f : ani->frames) {
-            const SharedBytes frame = bytes.sub(f.offset, f.size);
-            auto set = readCursorSet(frame, true);
-            if (!set || set->Images.empty()) return std::nullopt;
-            if (formats::curImageCount(frame.view())) out.IconFrames = false;
-            out.Frames.push_back(std::move(*set));
+            auto images = listCursorFile(source, f.offset, f.size, true);
+            if (!images || images->empty()) return std::nullopt;
+            out.Frames.push_back(std::move(*images));
         }
         return out;
     } catch (const std::bad_alloc&) {

@@ -1,8 +1,10 @@
-// Cursors taken whole: the images of a cursor group of a module (RT_GROUP_CURSOR and its
-// RT_CURSOR resources), of a .cur file, and the frames and steps of an animation (.ani
-// files, RT_ANICURSOR and RT_ANIICON resources); and the exact .cur file of a set. Each
-// image is held as the bytes stored (without the hotspot words of a resource), once
-// however often a directory names it, beside its hotspot.
+// Cursors: the images of a cursor group of a module (RT_GROUP_CURSOR and its RT_CURSOR
+// resources), of a .cur file, and the frames and steps of an animation (.ani files,
+// RT_ANICURSOR and RT_ANIICON resources); and the exact .cur file of a set. They are listed
+// from their directories and image headers, the image data left in the file (what a listing
+// shows, and where to read an image when one is needed), or taken whole with each image held
+// as the bytes stored (without the hotspot words of a resource), once however often a
+// directory names it, beside its hotspot.
 #pragma once
 
 #include <cstdint>
@@ -28,31 +30,43 @@ struct CursorSet {
     std::uint64_t curFileSize() const;
 };
 
-// The frames of an animation, each a set, and the steps that show them.
-struct AnimatedCursor {
-    std::vector<CursorSet> Frames;
+// The frames of an animation, each a list of images, and the steps that show them.
+struct AnimationEntries {
+    std::vector<ImageEntries> Frames;
     std::vector<formats::AniStep> Steps;
-    bool IconFrames = false;  // every frame is an icon file (type 1), not a cursor file
 };
 
-// The image of the set to show at `size` pixels, by its width: the largest not larger than
-// the size (the deepest among equals, then the earlier), else the smallest larger one.
-// -1 for an empty set.
-int chooseCursorImage(const CursorSet& set, int size);
+// The image to show at `size` pixels, by its width: the largest not larger than the size
+// (the deepest among equals, then the earlier), else the smallest larger one. -1 for none.
+int chooseCursorImage(const ImageEntries& images, int size);
 
-// The cursor group `name` of the module; nullopt when it or one of its images is missing
-// or malformed, or when its images together claim more bytes than the module's file.
+// The images of the cursor group `name` of the module, each with the hotspot its RT_CURSOR
+// starts with, their offsets the module file's; nullopt when the group or one of its images
+// is missing or malformed, when its images together claim more bytes than the module's
+// file, or when its .cur file would need offsets past 4 GiB.
+std::optional<ImageEntries> listCursorGroup(formats::ResourceModule& module, const formats::ResourceName& name);
+
+// The same group with its images' bytes (each RT_CURSOR read once).
 std::optional<CursorSet> loadCursorGroup(formats::ResourceModule& module, const formats::ResourceName& name);
 
-// The images of a .cur file (type 2) held whole in `file`, each with the hotspot of its
-// entry. With `iconsToo`, an .ico file (type 1) is read as well, each image's hotspot its
-// centre (the frames of an animation may be icons). nullopt for anything else, or when an
-// image lies outside the file or is malformed.
+// The images of the .cur file (type 2) at [begin, begin + size) of the source, each with the
+// hotspot of its entry. With `iconsToo`, an .ico file (type 1) is read as well, each image's
+// hotspot its centre (the frames of an animation may be icons). nullopt for anything else,
+// when an image lies outside the file or is malformed, or when the set's .cur file would
+// need offsets past 4 GiB.
+std::optional<ImageEntries> listCursorFile(formats::ByteSource& source, std::uint64_t begin, std::uint64_t size,
+                                           bool iconsToo = false);
+
+// The same for a file held whole in `file`, each image a range of its bytes.
 std::optional<CursorSet> readCursorSet(const SharedBytes& file, bool iconsToo = false);
 
-// The animation held in `bytes` (an .ani file or an animated resource); nullopt when it is
-// not one or a frame cannot be read.
-std::optional<AnimatedCursor> readAnimatedCursor(const SharedBytes& bytes);
+// The listed images with their bytes, each a range of `file` (the bytes they were listed from).
+CursorSet cursorSetOf(const ImageEntries& images, const SharedBytes& file);
+
+// The animation at [begin, begin + size) of the source (an .ani file or an animated
+// resource), its frames listed as listCursorFile lists them; nullopt when it is not one or a
+// frame cannot be read or holds no image.
+std::optional<AnimationEntries> listAnimation(formats::ByteSource& source, std::uint64_t begin, std::uint64_t size);
 
 // Writes the set as a .cur file exactly as stored: per entry bWidth and bHeight from the
 // image (256 as 0), bColorCount as an icon file's, the hotspot in place of planes and

@@ -24,6 +24,59 @@ bool fnListGroupNames(QIconMod& source, TextList& list) {
     return true;
 }
 
+namespace {
+
+// Shows the message, titled with the source's path; answers nothing.
+std::nullopt_t showFailure(const QIconMod& source, const char* message) {
+    platform::messageBox(message, source.Path);
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<ImageEntries> fnListGroupImages(QIconMod& source) {
+    const auto name = formats::parseGroupName(source.GroupName);
+    if (!name) return std::nullopt;
+    return fnListGroupImages(source, *name);
+}
+
+std::optional<ImageEntries> fnListGroupImages(QIconMod& source, const formats::ResourceName& name) {
+    if (!source.Module) return std::nullopt;
+    const auto group = source.Module->load(formats::kRtGroupIcon, name);
+    if (!group) return std::nullopt;
+    const auto entries = formats::readGroupDirectory(*group);
+    if (!entries) return showFailure(source, text::kGroupFormatFailed);
+
+    try {
+        ImageEntries images;
+        images.reserve(entries->size());
+        // Each RT_ICON is looked at once however often the group names it. The distinct
+        // images of a sound module are distinct parts of its file, so together they hold no
+        // more bytes than the file; a group that claims more (resources whose data overlap)
+        // is refused like a set that cannot be allocated.
+        std::map<std::uint16_t, ImageEntry> listed;
+        std::uint64_t held = 0;
+        for (const formats::IconDirEntry& e : *entries) {
+            auto it = listed.find(e.id);
+            if (it == listed.end()) {
+                const auto span = source.Module->locate(formats::kRtIcon, formats::ResourceName::fromId(e.id));
+                if (!span) return std::nullopt;
+                held += span->size;
+                if (held > source.Module->fileSize()) return showFailure(source, text::kGroupMemoryFailed);
+                const auto image = readImageEntry(source.Module->file(), span->offset, span->size);
+                if (!image) return showFailure(source, text::kGroupFormatFailed);
+                it = listed.emplace(e.id, *image).first;
+            }
+            images.push_back(it->second);
+        }
+        // Its ICO file must be writable with 32-bit offsets.
+        if (imageFileSize(images) > IconImageSet::kMaxIcoFileSize) return showFailure(source, text::kGroupMemoryFailed);
+        return images;
+    } catch (const std::bad_alloc&) {
+        return showFailure(source, text::kGroupMemoryFailed);
+    }
+}
+
 bool fnLoadGroup(QIconMod& source) {
     const auto name = formats::parseGroupName(source.GroupName);
     if (!name) {
@@ -34,51 +87,23 @@ bool fnLoadGroup(QIconMod& source) {
 }
 
 bool fnLoadGroup(QIconMod& source, const formats::ResourceName& name) {
-    if (!source.Module) return false;
     source.subFreeImages();
-    const auto group = source.Module->load(formats::kRtGroupIcon, name);
-    if (!group) return false;
-
-    auto formatFailed = [&source]() {
-        platform::messageBox(text::kGroupFormatFailed, source.Path);
-        return false;
-    };
-    auto memoryFailed = [&source]() {
-        platform::messageBox(text::kGroupMemoryFailed, source.Path);
-        return false;
-    };
-    const auto entries = formats::readGroupDirectory(*group);
-    if (!entries) return formatFailed();
-
+    const auto entries = fnListGroupImages(source, name);
+    if (!entries) return false;
     try {
+        const auto data = readImageData(source.Module->file(), *entries);
+        if (!data) return false;
         auto set = std::make_unique<IconImageSet>();
         set->Images.resize(entries->size());
-        // Each RT_ICON is read once however often the group names it. The distinct images
-        // of a sound module are distinct parts of its file, so together they hold no more
-        // bytes than the file; a group that claims more (resources whose data overlap) is
-        // refused like a set that cannot be allocated.
-        std::map<std::uint16_t, SharedBytes> loaded;
-        std::uint64_t held = 0;
         for (std::size_t i = 0; i < entries->size(); ++i) {
-            const std::uint16_t id = (*entries)[i].id;
-            auto it = loaded.find(id);
-            if (it == loaded.end()) {
-                auto data = source.Module->load(formats::kRtIcon, formats::ResourceName::fromId(id));
-                if (!data) return false;
-                held += data->size();
-                if (held > source.Module->fileSize()) return memoryFailed();
-                it = loaded.emplace(id, SharedBytes(std::move(*data))).first;
-            }
-            IconImage& image = set->Images[i];
-            image.Data = it->second;
-            if (!QIconMod::fnParseImage(&image)) return formatFailed();
+            static_cast<ImageHead&>(set->Images[i]) = (*entries)[i];
+            set->Images[i].Data = (*data)[i];
         }
-        // Its ICO file must be writable with 32-bit offsets.
-        if (set->icoFileSize() > IconImageSet::kMaxIcoFileSize) return memoryFailed();
         source.Images = std::move(set);
         return true;
     } catch (const std::bad_alloc&) {
-        return memoryFailed();
+        showFailure(source, text::kGroupMemoryFailed);
+        return false;
     }
 }
 
@@ -98,7 +123,7 @@ void subListImages(QIconMod& source, TextList& combo) {
     if (combo.count() > 0) combo.setSelected(0);
 }
 
-std::string imageLineText(const IconImage& image) {
+std::string imageLineText(const ImageHead& image) {
     std::string line = std::to_string(image.Width) + "x" + std::to_string(image.Height) + ", ";
     if (image.ColorBits < 24) {
         const long long colours = image.ColorBits <= 0 ? 2 : 1LL << image.ColorBits;

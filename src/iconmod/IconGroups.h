@@ -60,6 +60,13 @@ bool fnLoadGroup(QIconMod& source);
 // text names the integer id 12).
 bool fnLoadGroup(QIconMod& source, const formats::ResourceName& name);
 
+// The images of the group named source.GroupName as fnLoadGroup would load them, from the
+// group's directory and each image's header, their data left in the module's file (for a
+// listing); nullopt, after the same message, where fnLoadGroup fails. The image set is not
+// touched.
+std::optional<ImageEntries> fnListGroupImages(QIconMod& source);
+std::optional<ImageEntries> fnListGroupImages(QIconMod& source, const formats::ResourceName& name);
+
 // Loads icon `index` as the icon strip numbers a file's icons: the index-th group of a
 // module, 16-bit ones included (in the order fnListGroupNames lists them), or for index 0
 // an icon file's images. The file is opened by its content. False when there is no such
@@ -71,6 +78,6 @@ bool fnLoadIconAt(QIconMod& source, int index);
 void subListImages(QIconMod& source, TextList& combo);
 
 // "32x32, 16色", "48x48, True Color (24bit)", ...
-std::string imageLineText(const IconImage& image);
+std::string imageLineText(const ImageHead& image);
 
 }  // namespace iconmod

@@ -43,16 +43,38 @@ private:
     std::size_t size_ = 0;
 };
 
-struct IconImage {
+// What an image's own header (BITMAPINFOHEADER or PNG IHDR) says of it.
+struct ImageHead {
     std::int32_t Width = 0;      // biWidth, or the PNG's IHDR width
     std::int32_t Height = 0;     // biHeight / 2, or the PNG's IHDR height
     std::int32_t ColorBits = 0;  // biPlanes x biBitCount, or the PNG's depth (32 RGBA, 24 RGB, ...)
     bool IsPng = false;          // the data is a PNG image, not a bitmap
-    SharedBytes Data;            // the image's bytes exactly as stored
+};
+
+struct IconImage : ImageHead {
+    SharedBytes Data;  // the image's bytes exactly as stored
 
     std::uint32_t DataSize() const { return static_cast<std::uint32_t>(Data.size()); }
     formats::ByteView view() const { return Data.view(); }
 };
+
+// An image as its directory entry and its header describe it, its data left in the file:
+// all a listing shows, and where to read the data when it is needed.
+struct ImageEntry : ImageHead {
+    std::uint64_t Offset = 0;    // where the image's bytes start in the file
+    std::uint32_t Size = 0;      // how many bytes the image stores
+    std::uint16_t HotspotX = 0;  // a cursor image's hotspot (0, 0 for an icon)
+    std::uint16_t HotspotY = 0;
+};
+using ImageEntries = std::vector<ImageEntry>;
+
+// Bytes of the ICO or .cur file that holds the images (header, directory, each image's data
+// as often as the list names it).
+inline std::uint64_t imageFileSize(const ImageEntries& entries) {
+    std::uint64_t total = 6 + 16ull * entries.size();
+    for (const ImageEntry& e : entries) total += e.Size;
+    return total;
+}
 
 // The images of one icon in the order of the file's (or group's) directory.
 struct IconImageSet {

@@ -1,5 +1,7 @@
 #include "iconmod/Iconmod.h"
 
+#include <algorithm>
+#include <map>
 #include <new>
 
 #include "formats/IconDecode.h"
@@ -21,6 +23,37 @@ std::uint8_t entryColorCount(const IconImage& image) {
     const formats::ByteView header = image.view();
     const std::uint32_t p = std::uint32_t{header.u16(12).value_or(0)} * header.u16(14).value_or(0);
     return p < 8 ? static_cast<std::uint8_t>(1u << p) : 0;
+}
+
+std::optional<ImageEntry> readImageEntry(formats::ByteSource& file, std::uint64_t offset, std::uint64_t size) {
+    if (!file.fits(offset, size)) return std::nullopt;
+    const auto head = file.read(offset, std::min(size, formats::kImageHeadSize));
+    const auto info = head ? formats::iconImageInfo(*head, size) : std::nullopt;
+    if (!info) return std::nullopt;
+    ImageEntry entry;
+    entry.Width = info->width;
+    entry.Height = info->height;
+    entry.ColorBits = info->colorBits;
+    entry.IsPng = info->isPng;
+    entry.Offset = offset;
+    entry.Size = static_cast<std::uint32_t>(size);  // a directory's or a resource's length: 32 bits
+    return entry;
+}
+
+std::optional<std::vector<SharedBytes>> readImageData(formats::ByteSource& file, const ImageEntries& entries) {
+    std::map<std::pair<std::uint64_t, std::uint32_t>, SharedBytes> read;
+    std::vector<SharedBytes> data;
+    data.reserve(entries.size());
+    for (const ImageEntry& e : entries) {
+        auto it = read.find({e.Offset, e.Size});
+        if (it == read.end()) {
+            auto bytes = file.read(e.Offset, e.Size);
+            if (!bytes) return std::nullopt;
+            it = read.emplace(std::pair{e.Offset, e.Size}, SharedBytes(std::move(*bytes))).first;
+        }
+        data.push_back(it->second);
+    }
+    return data;
 }
 
 QIconMod::QIconMod(std::string path) : Path(std::move(path)) {
@@ -51,14 +84,14 @@ bool QIconMod::fnOpenAnyModule() {
     return Module != nullptr;
 }
 
-bool QIconMod::fnOpenByContent() {
+bool QIconMod::fnOpenByContent(bool readIcoFile) {
     if (!IsIcoFile) {
         if (fnOpenAnyModule()) return true;
         auto file = platform::FileSource::open(Path);
         if (!file || fnReadIcoHeader(*file) <= 0) return false;
         IsIcoFile = true;
     }
-    return fnOpen();
+    return readIcoFile ? fnOpen() : true;
 }
 
 bool QIconMod::fnParseImage(IconImage* image) {
@@ -81,6 +114,49 @@ std::int32_t QIconMod::fnReadIcoHeader(formats::ByteSource& file) {
     return count ? *count : -1;
 }
 
+namespace {
+
+// The images of the ICO file `file` (at `path`) from its directory and their headers;
+// nullopt after the failing step's message.
+std::optional<ImageEntries> listIco(formats::ByteSource& file, const std::string& path) {
+    auto fail = [&path](const char* message) -> std::optional<ImageEntries> {
+        platform::messageBox(message, path);
+        return std::nullopt;
+    };
+    const std::int32_t count = QIconMod::fnReadIcoHeader(file);
+    if (count < 0) return fail(text::kIcoHeaderReadFailed);
+    try {
+        const auto directory = file.read(0, std::min(file.size(), formats::kIconDirHeaderSize + formats::kIcoEntrySize * static_cast<std::uint64_t>(count)));
+        const auto entries = directory ? formats::readIcoDirectory(*directory) : std::nullopt;
+        if (!entries) return fail(text::kIcoDataReadFailed);
+        ImageEntries images;
+        images.reserve(entries->size());
+        // Entry by entry, so that the first entry that fails gives its step's message.
+        for (const formats::IconDirEntry& e : *entries) {
+            if (!file.fits(e.imageOffset, e.bytesInRes)) return fail(text::kIcoDataReadFailed);
+            auto image = readImageEntry(file, e.imageOffset, e.bytesInRes);
+            if (!image) return fail(text::kIcoFormatFailed);
+            images.push_back(*image);
+        }
+        // A set whose own ICO file would need offsets past 4 GiB could not be saved.
+        if (imageFileSize(images) > IconImageSet::kMaxIcoFileSize) return fail(text::kIcoDataReadFailed);
+        return images;
+    } catch (const std::bad_alloc&) {
+        return fail(text::kMemoryFailed);
+    }
+}
+
+}  // namespace
+
+std::optional<ImageEntries> QIconMod::fnListIcoFile(const std::string& path) {
+    auto file = platform::FileSource::open(path);
+    if (!file) {
+        platform::messageBox(text::kIcoReadFailed, path);
+        return std::nullopt;
+    }
+    return listIco(*file, path);
+}
+
 std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
     subFreeImages();
     auto fail = [&path](const char* message) -> std::unique_ptr<IconImageSet> {
@@ -89,8 +165,8 @@ std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
     };
     auto file = platform::FileSource::open(path);
     if (!file) return fail(text::kIcoReadFailed);
-    const std::int32_t count = fnReadIcoHeader(*file);
-    if (count < 0) return fail(text::kIcoHeaderReadFailed);
+    const auto entries = listIco(*file, path);
+    if (!entries) return nullptr;
 
     try {
         // The file is read once, whole, and every image is a range of it: a directory that
@@ -98,21 +174,14 @@ std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
         auto whole = file->read(0, file->size());
         if (!whole) return fail(text::kIcoDataReadFailed);
         const auto bytes = std::make_shared<const formats::Bytes>(std::move(*whole));
-        const formats::ByteView all(*bytes);
-        const auto entries = formats::readIcoDirectory(all);
-        if (!entries) return fail(text::kIcoDataReadFailed);
-
         auto set = std::make_unique<IconImageSet>();
         set->Images.resize(entries->size());
         for (std::size_t i = 0; i < entries->size(); ++i) {
-            const formats::IconDirEntry& e = (*entries)[i];
-            if (!all.fits(e.imageOffset, e.bytesInRes)) return fail(text::kIcoDataReadFailed);
+            const ImageEntry& e = (*entries)[i];
             IconImage& image = set->Images[i];
-            image.Data = SharedBytes(bytes, e.imageOffset, e.bytesInRes);
-            if (!fnParseImage(&image)) return fail(text::kIcoFormatFailed);
+            static_cast<ImageHead&>(image) = e;
+            image.Data = SharedBytes(bytes, e.Offset, e.Size);
         }
-        // A set whose own ICO file would need offsets past 4 GiB could not be saved.
-        if (set->icoFileSize() > IconImageSet::kMaxIcoFileSize) return fail(text::kIcoDataReadFailed);
         return set;
     } catch (const std::bad_alloc&) {
         return fail(text::kMemoryFailed);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "iconmod/IconImage.h"
 #include "formats/ArgbImage.h"
@@ -43,6 +44,15 @@ std::optional<std::int64_t> fnRowSize(formats::ByteView header);
 // 8 bits, else 0 (PNG images 0).
 std::uint8_t entryColorCount(const IconImage& image);
 
+// An image whose `size` bytes start at `offset` of the file, described by its header alone
+// (the bytes iconImageInfo reads); nullopt when they cannot be read or do not describe an
+// image that fits that size (fnParseImage's refusals).
+std::optional<ImageEntry> readImageEntry(formats::ByteSource& file, std::uint64_t offset, std::uint64_t size);
+
+// The data of each listed image read from the file, each distinct range once however often
+// the list names it; nullopt when a range cannot be read.
+std::optional<std::vector<SharedBytes>> readImageData(formats::ByteSource& file, const ImageEntries& entries);
+
 class QIconMod {
 public:
     explicit QIconMod(std::string path);
@@ -59,8 +69,9 @@ public:
     bool fnOpenAnyModule();
     // Opens the file by its content, whatever its name: a module of any kind for its icon
     // groups, else an icon file read whole. False when it is neither, or when an icon file
-    // cannot be read (after its message).
-    bool fnOpenByContent();
+    // cannot be read (after its message). With readIcoFile false an icon file is only told
+    // apart (IsIcoFile), for fnListIcoFile to list it.
+    bool fnOpenByContent(bool readIcoFile = true);
     void subFreeImages();
 
     // Fills Width, Height, ColorBits and IsPng of an image from its Data. False when there
@@ -72,6 +83,11 @@ public:
     // (titled with the path). Releases the current set first. The images share the file's
     // bytes; a set whose ICO file would exceed 4 GiB is refused with the data message.
     std::unique_ptr<IconImageSet> fnReadIcoFile(const std::string& path);
+
+    // The images of an ICO file as fnReadIcoFile would read them, from its directory and each
+    // image's header, their data left in the file; nullopt after the same message where
+    // fnReadIcoFile would fail (except that memory is never short).
+    static std::optional<ImageEntries> fnListIcoFile(const std::string& path);
 
     // The image count of an ICO header (reserved 0, type 1), or -1.
     static std::int32_t fnReadIcoHeader(formats::ByteSource& file);

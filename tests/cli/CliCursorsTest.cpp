@@ -4,7 +4,9 @@
 
 #include <X11/Xcursor/Xcursor.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
 #include <memory>
 #include <set>
 
@@ -31,17 +33,29 @@ std::ostream& operator<<(std::ostream& o, const LoadedImage& i) {
              << std::hex << i.centre << std::dec;
 }
 
-std::vector<LoadedImage> loadXcursor(const std::string& path) {
+std::vector<LoadedImage> loadImages(XcursorImages* raw) {
     std::vector<LoadedImage> out;
-    std::unique_ptr<XcursorImages, void (*)(XcursorImages*)> images(XcursorFilenameLoadAllImages(path.c_str()),
-                                                                     XcursorImagesDestroy);
-    if (!images) return out;
-    for (int i = 0; i < images->nimage; ++i) {
+    std::unique_ptr<XcursorImages, void (*)(XcursorImages*)> images(raw, XcursorImagesDestroy);
+    for (int i = 0; images && i < images->nimage; ++i) {
         const XcursorImage* m = images->images[i];
         out.push_back({m->size, m->width, m->height, m->xhot, m->yhot, m->delay,
                        m->pixels[(m->height / 2) * m->width + m->width / 2]});
     }
     return out;
+}
+
+// Every image of the file as libXcursor loads them all; a loader asking for one size gets
+// the images of that size in the same order.
+std::vector<LoadedImage> loadXcursor(const std::string& path) {
+    const auto all = loadImages(XcursorFilenameLoadAllImages(path.c_str()));
+    std::set<unsigned> sizes;
+    for (const LoadedImage& image : all) sizes.insert(image.size);
+    for (unsigned size : sizes) {
+        std::vector<LoadedImage> ofSize;
+        std::copy_if(all.begin(), all.end(), std::back_inserter(ofSize), [size](const LoadedImage& i) { return i.size == size; });
+        EXPECT_EQ(loadImages(XcursorFilenameLoadImages(path.c_str(), static_cast<int>(size))), ofSize) << path << " " << size;
+    }
+    return all;
 }
 
 constexpr std::uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF;
@@ -123,10 +137,25 @@ TEST(CliCursors, XcursorFilesReadBackWithLibXcursor) {
                                                             .rate = {3, 6, 60},
                                                             .sequence = {1, 0, 1},
                                                             .steps = 3})));
+    // One 64-pixel frame shown by 1,000 steps of one delay, and a 16-pixel frame by 10 steps
+    // of two delays: a chunk for each delay, however many steps repeat it.
+    const std::string repeated = dir.file("repeated.ani"), twoDelays = dir.file("two.ani");
+    ASSERT_TRUE(fixtures::writeFile(repeated, fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::solidDib(64, kBlue), 5, 6}})},
+                                                                 .sequence = std::vector<std::uint32_t>(1000, 0),
+                                                                 .steps = 1000,
+                                                                 .defaultRate = 6})));
+    ASSERT_TRUE(fixtures::writeFile(twoDelays, fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::solidDib(16, kRed), 1, 1}})},
+                                                                  .rate = {6, 12, 6, 12, 6, 12, 6, 12, 6, 12},
+                                                                  .sequence = std::vector<std::uint32_t>(10, 0),
+                                                                  .steps = 10})));
     using Images = std::vector<LoadedImage>;
+    Images alternating;
+    for (int i = 0; i < 10; ++i) alternating.push_back({16, 16, 16, 1, 1, i % 2 ? 200u : 100u, kRed});
+    auto chunk = [](std::uint64_t side) { return 36 + 4 * side * side; };
     struct Case {
         std::string what, file, group;
         Images expected;
+        std::uint64_t fileSize = 0;  // header, entries and the chunks written; 0: not checked
     } cases[] = {
         {"one image a width, the deepest of equal ones", module, "HAND",
          {{32, 32, 32, 4, 2, 0, kRed}, {48, 48, 48, 47, 0, 0, kGreen}}},
@@ -136,21 +165,53 @@ TEST(CliCursors, XcursorFilesReadBackWithLibXcursor) {
           {24, 24, 24, 12, 12, 50, kGreen}, {24, 24, 24, 3, 3, 100, kRed}, {24, 24, 24, 12, 12, 1000, kGreen}}},
         {"an animated resource, an icon frame's hotspot its centre", module, "BUSY",
          {{16, 16, 16, 1, 1, 100, kRed}, {16, 16, 16, 8, 8, 200, kBlue}}},
+        {"steps repeating a frame share its chunk", repeated, "-", Images(1000, {64, 64, 64, 5, 6, 100, kBlue}),
+         16 + 12 * 1000 + chunk(64)},
+        {"a frame shown for two delays has a chunk for each", twoDelays, "-", alternating, 16 + 12 * 10 + 2 * chunk(16)},
     };
     for (const auto& c : cases) {
         const std::string out = dir.file("out.xcursor");
         const auto r = runVexilCli({"xcursor", c.file, c.group, out});
         ASSERT_EQ(r.status, 0) << c.what << r.err;
         EXPECT_EQ(loadXcursor(out), c.expected) << c.what;
+        if (c.fileSize) {
+            EXPECT_EQ(fixtures::readFile(out).size(), c.fileSize) << c.what;
+        }
     }
-    // Failures leave nothing behind.
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {"xcursor", module, "#99", dir.file("x.xcursor")},
-             {"xcursor", ani, "#1", dir.file("x.xcursor")},
-             {"xcursor", dir.file("missing.cur"), "-", dir.file("x.xcursor")}}) {
-        EXPECT_EQ(runVexilCli(args).status, 1) << args[2];
+
+    // 300 steps of one 256-pixel frame, each for a delay of its own, need 300 chunks (75 MiB);
+    // 70,000 steps need more entries than a loader takes. Both are refused before anything
+    // is made.
+    std::vector<std::uint32_t> delays(300);
+    for (std::uint32_t i = 0; i < delays.size(); ++i) delays[i] = i + 1;
+    const std::string large = dir.file("large.ani"), longer = dir.file("long.ani");
+    ASSERT_TRUE(fixtures::writeFile(large, fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::solidDib(256, kRed), 0, 0}})},
+                                                              .rate = delays,
+                                                              .sequence = std::vector<std::uint32_t>(300, 0),
+                                                              .steps = 300})));
+    ASSERT_TRUE(fixtures::writeFile(longer, fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::solidDib(16, kRed), 0, 0}})},
+                                                               .sequence = std::vector<std::uint32_t>(70000, 0),
+                                                               .steps = 70000})));
+    // Failures leave nothing behind, each on one line that says why.
+    const std::string x = dir.file("x.xcursor");
+    struct Failure {
+        std::vector<std::string> args;
+        std::string says;
+    } failures[] = {
+        {{"xcursor", module, "#99", x}, "no cursor group #99"},
+        {{"xcursor", ani, "#1", x}, "GROUP must be -"},
+        {{"xcursor", dir.file("missing.cur"), "-", x}, "cannot be read"},
+        {{"xcursor", large, "-", x}, x + ": the Xcursor file would take " + std::to_string(16 + 12 * 300 + 300 * chunk(256)) +
+                                      " bytes, more than 64 MiB; nothing was written"},
+        {{"xcursor", longer, "-", x}, x + ": the Xcursor file would hold 70000 images, more than the 65536 a loader takes"},
+    };
+    for (const auto& f : failures) {
+        const auto r = runVexilCli(f.args);
+        EXPECT_EQ(r.status, 1) << f.args[1];
+        EXPECT_NE(r.err.find(f.says), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
     }
-    EXPECT_TRUE(fixtures::readFile(dir.file("x.xcursor")).empty());
+    EXPECT_FALSE(std::filesystem::exists(x));
 }
 
 TEST(CliCursors, ExtractWritesCursorsBesideIconsWhenAsked) {

@@ -2,6 +2,8 @@
 // checked whole, and that it is JSON a parser takes.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include "formats/ModuleResources.h"
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
@@ -128,4 +130,48 @@ TEST(CliList, GroupsThatShareOneLargeDirectoryCostOneGroupOfMemory) {
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_GT(std::stoull(run.out), 90ull * kGroups * kEntries);  // every image listed
     EXPECT_LT(run.maxRssKiB - floorKiB, 30 * 1024);
+}
+
+TEST(CliList, ListingsReadHeadersNotImageData) {
+    // An .ico and a .cur of 3 GiB that hold one 16384 x 16384 bitmap, made of holes after
+    // its header (ftruncate), and an .ani of a million steps: each listing reads directories
+    // and headers, so its peak stays that of a small file.
+    constexpr std::uint64_t kSize = 3ull << 30;
+    constexpr int kSide = 16384, kSteps = 1000000;
+    Bytes header;
+    for (std::uint32_t v : {40u, std::uint32_t{kSide}, 2u * kSide}) fixtures::appendU32(header, v);
+    fixtures::appendU16(header, 1);
+    fixtures::appendU16(header, 32);
+    header.resize(40, 0);
+    const fixtures::IcoEntry image{header, {}, {}, {}, std::uint16_t{5}, std::uint16_t{7}, std::uint32_t{kSize - 22}};
+    fixtures::TempDir dir;
+    const std::string ico = dir.file("huge.ico"), cur = dir.file("huge.cur"), ani = dir.file("long.ani");
+    for (const auto& [path, type] : {std::pair{ico, 1}, std::pair{cur, 2}}) {
+        ASSERT_TRUE(fixtures::writeFile(path, fixtures::makeIco({image}, static_cast<std::uint16_t>(type))));
+        ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kSize)), 0);
+    }
+    ASSERT_TRUE(fixtures::writeFile(ani, fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::patternDib(16, 4), 1, 2}})},
+                                                            .sequence = std::vector<std::uint32_t>(kSteps, 0),
+                                                            .steps = kSteps})));
+    const std::string bitmap = "\"width\": 16384, \"height\": 16384, \"bits\": 32, \"format\": \"dib\", \"bytes\": " +
+                               std::to_string(kSize - 22);
+    struct Case {
+        std::string command;
+        std::string expected;  // what the output holds
+    } cases[] = {
+        {"images " + ico, "16384x16384, True Color (32bit)\n"},
+        {"images " + cur + " - --cursors", "16384x16384, True Color (32bit), hotspot 5,7\n"},
+        {"list " + ico + " --json", "\"images\": [{" + bitmap + "}]"},
+        {"list " + cur + " --json", "\"images\": [{" + bitmap + ", \"hotspot\": [5, 7]}]"},
+        {"list " + ani + " --json | tail -c 100", "{\"frame\": 0, \"delay_ms\": 167}]}]}\n"},
+    };
+    // A spawned program's peak counts the spawning runner's own at the time, so it is
+    // measured above what /bin/true reaches the same way.
+    const long floorKiB = fixtures::runProgram({"/bin/true"}).maxRssKiB;
+    for (const auto& c : cases) {
+        const auto run = fixtures::runProgram({"/bin/sh", "-c", std::string("exec ") + VEXIL_CLI_PATH + " " + c.command});
+        ASSERT_EQ(run.status, 0) << c.command << run.err;
+        EXPECT_NE(run.out.find(c.expected), std::string::npos) << c.command << ": " << run.out.substr(0, 300);
+        EXPECT_LT(run.maxRssKiB - floorKiB, 64 * 1024) << c.command;
+    }
 }

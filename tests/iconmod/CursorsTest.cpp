@@ -1,9 +1,16 @@
-// Cursor sets from modules and files, the image a size shows, and the exact .cur writer.
+// Cursor sets from modules and files (listed from headers and loaded whole), the image a
+// size shows, the exact .cur writer and the Xcursor writer (read back with libXcursor).
 #include <gtest/gtest.h>
+
+#include <X11/Xcursor/Xcursor.h>
+
+#include <memory>
 
 #include "formats/ModuleResources.h"
 #include "iconmod/Cursors.h"
+#include "iconmod/XcursorFile.h"
 #include "support/ImageFixtures.h"
+#include "support/ImageLines.h"
 #include "support/ModuleFixtures.h"
 
 using fixtures::Bytes;
@@ -76,12 +83,25 @@ TEST(Cursors, GroupsOfEveryModuleKindAndCursorFiles) {
         const auto set = iconmod::loadCursorGroup(*module, resId(7));
         ASSERT_TRUE(set) << c.what;
         expectImages(*set, kImages, c.what);
+        const auto listed = iconmod::listCursorGroup(*module, resId(7));
+        ASSERT_TRUE(listed) << c.what;
+        EXPECT_EQ(fixtures::imageLines(*listed), fixtures::imageLines(*set)) << c.what;
         EXPECT_FALSE(iconmod::loadCursorGroup(*module, resId(8))) << c.what;
+        EXPECT_FALSE(iconmod::listCursorGroup(*module, resId(8))) << c.what;
     }
     const Bytes cur = fixtures::makeCur(kImages);
     const auto set = iconmod::readCursorSet(iconmod::SharedBytes(cur));
     ASSERT_TRUE(set);
     expectImages(*set, kImages, ".cur");
+    // Listed where it lies inside a larger file (an animation's frame), offsets the file's.
+    Bytes inside(100, 0);
+    inside.insert(inside.end(), cur.begin(), cur.end());
+    formats::MemorySource source(inside);
+    const auto listed = iconmod::listCursorFile(source, 100, cur.size());
+    ASSERT_TRUE(listed);
+    EXPECT_EQ(fixtures::imageLines(*listed), fixtures::imageLines(*set));
+    EXPECT_EQ(listed->front().Offset, 100 + 6 + 16 * kImages.size());
+    EXPECT_FALSE(iconmod::listCursorFile(source, 100, cur.size() - 1));  // the last image cut short
 
     // An icon file is a cursor set only where icons are welcome (animation frames), each
     // image's hotspot its centre.
@@ -130,7 +150,10 @@ TEST(Cursors, DamagedOrRepeatingGroups) {
         ASSERT_TRUE(module) << c.what;
         const auto set = iconmod::loadCursorGroup(*module, resId(1));
         ASSERT_EQ(set.has_value(), c.images != 0) << c.what;
+        const auto listed = iconmod::listCursorGroup(*module, resId(1));
+        ASSERT_EQ(listed.has_value(), c.images != 0) << c.what;
         if (!set) continue;
+        EXPECT_EQ(fixtures::imageLines(*listed), fixtures::imageLines(*set)) << c.what;
         ASSERT_EQ(set->Images.size(), c.images) << c.what;
         EXPECT_TRUE(set->Images.front().Image.Data.sameAs(set->Images.back().Image.Data)) << c.what;
         EXPECT_EQ(set->Images.back().HotspotX, 3) << c.what;
@@ -138,12 +161,12 @@ TEST(Cursors, DamagedOrRepeatingGroups) {
 }
 
 TEST(Cursors, ImageForASize) {
-    iconmod::CursorSet set;
+    iconmod::ImageEntries set;
     for (auto [w, bits] : {std::pair{32, 4}, {48, 8}, {32, 32}, {16, 1}}) {
-        iconmod::CursorImage c;
-        c.Image.Width = c.Image.Height = w;
-        c.Image.ColorBits = bits;
-        set.Images.push_back(c);
+        iconmod::ImageEntry c;
+        c.Width = c.Height = w;
+        c.ColorBits = bits;
+        set.push_back(c);
     }
     struct Case {
         int size, chosen;
@@ -182,4 +205,113 @@ TEST(Cursors, SavedCurFileIsTheStoredBytes) {
 
     EXPECT_FALSE(iconmod::saveCur(dir.file("empty.cur"), {}));
     EXPECT_FALSE(iconmod::saveCur(dir.file("no/such/dir.cur"), *set));
+}
+
+namespace {
+
+struct LoadedImage {
+    unsigned size, width, height, xhot, yhot, delay;
+    std::uint32_t pixel;
+    bool operator==(const LoadedImage&) const = default;
+};
+std::ostream& operator<<(std::ostream& o, const LoadedImage& i) {
+    return o << i.size << " " << i.width << "x" << i.height << " @" << i.xhot << "," << i.yhot << " " << i.delay << "ms "
+             << std::hex << i.pixel << std::dec;
+}
+
+using XcursorImagesPtr = std::unique_ptr<XcursorImages, void (*)(XcursorImages*)>;
+
+std::vector<LoadedImage> loaded(XcursorImages* raw) {
+    XcursorImagesPtr images(raw, XcursorImagesDestroy);
+    std::vector<LoadedImage> out;
+    for (int i = 0; images && i < images->nimage; ++i) {
+        const XcursorImage* m = images->images[i];
+        out.push_back({m->size, m->width, m->height, m->xhot, m->yhot, m->delay, m->pixels[m->width * m->height - 1]});
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(Cursors, XcursorFilesShareRepeatedChunksAndRefuseWhatALoaderCannotTakeOrIsTooLarge) {
+    using iconmod::XcursorResult;
+    const std::uint32_t colours[] = {0xFFFF0000, 0x8000FF00, 0xFF0000FF};
+    // Chunk i is filled with colour i.
+    auto solid = [&](std::size_t chunk, const iconmod::XcursorImageInfo& c) {
+        return formats::ArgbImage(static_cast<int>(c.width), static_cast<int>(c.height), colours[chunk % 3]);
+    };
+    const iconmod::XcursorImageInfo a{16, 16, 16, 3, 4, 100}, b{16, 16, 16, 40, 0, 50}, c{24, 24, 20, 5, 5, 100};
+    struct Case {
+        const char* what;
+        iconmod::XcursorLayout layout;
+        XcursorResult result;
+        bool wrongPicture = false;  // the pixels made are not of the chunk's size
+    } cases[] = {
+        {"still, one image a size", {{a, c}, {0, 1}}, XcursorResult::Written},
+        {"an animation whose steps repeat chunks", {{a, b, c}, {0, 1, 0, 0, 2, 2}}, XcursorResult::Written},
+        {"an entry naming no chunk", {{a}, {0, 1}}, XcursorResult::BadImage},
+        {"no entry", {{a}, {}}, XcursorResult::BadImage},
+        {"an image wider than 32767", {{{1, 32768, 1, 0, 0, 0}}, {0}}, XcursorResult::BadImage},
+        {"more entries than a loader takes", {{a}, std::vector<std::size_t>(iconmod::kMaxXcursorEntries + 1, 0)},
+         XcursorResult::TooManyEntries},
+        {"a file past 64 MiB", {{{256, 4096, 4096, 0, 0, 0}}, {0}}, XcursorResult::TooLarge},
+        {"a picture not of its chunk's size", {{a}, {0}}, XcursorResult::BadImage, true},
+    };
+    fixtures::TempDir dir;
+    for (const auto& t : cases) {
+        const std::string path = dir.file("out.xcursor");
+        ASSERT_TRUE(fixtures::writeFile(path, Bytes{'o', 'l', 'd'}));
+        std::size_t made = 0;
+        const auto result = iconmod::writeXcursor(path, t.layout, [&](std::size_t i) {
+            ++made;
+            return std::optional(t.wrongPicture ? formats::ArgbImage(1, 1) : solid(i, t.layout.chunks[i]));
+        });
+        EXPECT_EQ(result, t.result) << t.what;
+        if (result != XcursorResult::Written) {
+            // Refused before anything was made, or at the picture that failed; the old file kept.
+            EXPECT_EQ(made, t.wrongPicture ? 1u : 0u) << t.what;
+            EXPECT_EQ(fixtures::readFile(path), (Bytes{'o', 'l', 'd'})) << t.what;
+            continue;
+        }
+        // Each chunk is written once, however many entries name it.
+        EXPECT_EQ(made, t.layout.chunks.size()) << t.what;
+        EXPECT_EQ(fixtures::readFile(path).size(), t.layout.fileSize()) << t.what;
+        std::uint64_t chunkBytes = 0;
+        for (const auto& chunk : t.layout.chunks) chunkBytes += 36 + 4ull * chunk.width * chunk.height;
+        EXPECT_EQ(t.layout.fileSize(), 16 + 12 * t.layout.entries.size() + chunkBytes) << t.what;
+
+        // libXcursor reads every entry, and every size as a loader asking for it gets it:
+        // the entries of that size in order, each with its chunk's hotspot (kept inside the
+        // image), delay and pixels.
+        std::vector<LoadedImage> expected;
+        for (std::size_t chunk : t.layout.entries) {
+            const auto& info = t.layout.chunks[chunk];
+            expected.push_back({info.nominalSize, info.width, info.height, std::min(info.hotspotX, info.width - 1),
+                                std::min(info.hotspotY, info.height - 1), info.delayMs, colours[chunk % 3]});
+        }
+        EXPECT_EQ(loaded(XcursorFilenameLoadAllImages(path.c_str())), expected) << t.what;
+        for (unsigned size : {16u, 24u}) {
+            std::vector<LoadedImage> ofSize;
+            for (const LoadedImage& image : expected)
+                if (image.size == size) ofSize.push_back(image);
+            EXPECT_EQ(loaded(XcursorFilenameLoadImages(path.c_str(), static_cast<int>(size))), ofSize) << t.what << size;
+        }
+        // Where no chunk repeats, the file is the one libXcursor's own writer makes.
+        if (t.layout.chunks.size() != t.layout.entries.size()) continue;
+        XcursorImagesPtr images(XcursorImagesCreate(static_cast<int>(t.layout.chunks.size())), XcursorImagesDestroy);
+        for (std::size_t i = 0; i < t.layout.chunks.size(); ++i) {
+            const auto& info = t.layout.chunks[i];
+            XcursorImage* image = XcursorImageCreate(static_cast<int>(info.width), static_cast<int>(info.height));
+            images->images[images->nimage++] = image;
+            image->size = info.nominalSize;
+            image->xhot = std::min(info.hotspotX, info.width - 1);
+            image->yhot = std::min(info.hotspotY, info.height - 1);
+            image->delay = info.delayMs;
+            const auto picture = solid(i, info);
+            std::copy(picture.pixels.begin(), picture.pixels.end(), image->pixels);
+        }
+        const std::string theirs = dir.file("theirs.xcursor");
+        ASSERT_EQ(XcursorFilenameSaveImages(theirs.c_str(), images.get()), XcursorTrue);
+        EXPECT_EQ(fixtures::readFile(path), fixtures::readFile(theirs)) << t.what;
+    }
 }

@@ -3,6 +3,7 @@
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "support/ImageFixtures.h"
+#include "support/ImageLines.h"
 #include "support/MessageRecorder.h"
 #include "support/ModuleFixtures.h"
 
@@ -190,8 +191,18 @@ TEST(IconGroups, DamagedGroupsFailWithTheFormatMessageWhenTheirDataIsMalformed) 
         QIconMod m(f.path);
         ASSERT_TRUE(m.fnOpen());
         m.GroupName = c.group;
+        // Listed from headers alone (for `images` and `list`), the group gives the images
+        // the load holds, or the same message.
+        const auto listed = iconmod::fnListGroupImages(m);
+        const auto listMessages = rec.texts();
+        rec.clear();
         EXPECT_EQ(iconmod::fnLoadGroup(m), c.loads) << c.what;
         EXPECT_EQ(m.Images != nullptr, c.loads) << c.what;
+        EXPECT_EQ(listMessages, rec.texts()) << c.what;
+        ASSERT_EQ(listed.has_value(), c.loads) << c.what;
+        if (listed) {
+            EXPECT_EQ(fixtures::imageLines(*listed), fixtures::imageLines(*m.Images)) << c.what;
+        }
         if (!c.message) {
             EXPECT_TRUE(rec.messages().empty()) << c.what;
             continue;

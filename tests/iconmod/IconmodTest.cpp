@@ -5,6 +5,7 @@
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "support/ImageFixtures.h"
+#include "support/ImageLines.h"
 #include "support/MessageRecorder.h"
 
 using fixtures::Bytes;
@@ -28,6 +29,19 @@ Bytes solidDib(int w, int h, int bits, std::uint32_t clrUsed = 0) {
 
 Bytes redPng(int size) {
     return fixtures::makePng(size, size, [](int, int) { return 0xFFFF0000u; });
+}
+
+// Listing the file from its headers alone gives what `m` read of it, or the messages `rec`
+// recorded when that failed.
+void expectListingAgrees(const std::string& path, const QIconMod& m, fixtures::MessageRecorder& rec, const std::string& what) {
+    const auto messages = rec.texts();
+    rec.clear();
+    const auto listed = QIconMod::fnListIcoFile(path);
+    EXPECT_EQ(rec.texts(), messages) << what;
+    ASSERT_EQ(listed.has_value(), m.Images != nullptr) << what;
+    if (listed) {
+        EXPECT_EQ(fixtures::imageLines(*listed), fixtures::imageLines(*m.Images)) << what;
+    }
 }
 
 struct IcoFile {
@@ -79,6 +93,8 @@ TEST(QIconMod, ReadsImagesFromTheirOwnHeadersNotTheDirectory) {
     EXPECT_EQ(m.Images.get(), before);
 }
 
+// The listing an .ico file gives from its headers (for `images` and `list`) succeeds and
+// fails with it.
 TEST(QIconMod, RefusesBrokenIcoFilesWithTheFailingStepsMessage) {
     const Bytes good = fixtures::makeIco({{solidDib(32, 32, 4)}});
     auto withU16 = [&](std::size_t at, std::uint16_t v) { Bytes b = good; fixtures::putU16(b, at, v); return b; };
@@ -108,6 +124,10 @@ TEST(QIconMod, RefusesBrokenIcoFilesWithTheFailingStepsMessage) {
         {"header cut short", fixtures::makeIco({{Bytes(good.begin() + 22, good.begin() + 50)}}), text::kIcoFormatFailed},
         {"huge dimensions", fixtures::makeIco({{wideDib}}), text::kIcoFormatFailed},
         {"not an image", fixtures::makeIco({{Bytes(200, 0x41)}}), text::kIcoFormatFailed},
+        {"not an image, then one past the end",
+         fixtures::makeIco({{Bytes(200, 0x41)}, {solidDib(16, 16, 4), {}, {}, {}, {}, {}, {}, 0x7FFFFFFFu}}), text::kIcoFormatFailed},
+        {"past the end, then not an image",
+         fixtures::makeIco({{solidDib(16, 16, 4), {}, {}, {}, {}, {}, {}, 0x7FFFFFFFu}, {Bytes(200, 0x41)}}), text::kIcoDataReadFailed},
         {"mask missing", fixtures::makeIco({{noMask}}), nullptr},
         {"no images", fixtures::makeIco({}), nullptr},
     };
@@ -116,6 +136,7 @@ TEST(QIconMod, RefusesBrokenIcoFilesWithTheFailingStepsMessage) {
         fixtures::MessageRecorder rec;
         QIconMod m(f.path);
         const bool opened = m.fnOpen();
+        expectListingAgrees(f.path, m, rec, c.what);
         if (!c.message) {
             EXPECT_TRUE(opened) << c.what;
             EXPECT_TRUE(rec.messages().empty()) << c.what;
@@ -123,7 +144,7 @@ TEST(QIconMod, RefusesBrokenIcoFilesWithTheFailingStepsMessage) {
         }
         EXPECT_FALSE(opened) << c.what;
         EXPECT_FALSE(m.Images) << c.what;
-        ASSERT_EQ(rec.messages().size(), 1u) << c.what;
+        ASSERT_EQ(rec.messages().size(), 1u) << c.what;  // the listing's, the same as the read's
         EXPECT_EQ(rec.messages()[0].text, c.message) << c.what;
         EXPECT_EQ(rec.messages()[0].title, f.path) << c.what;
     }
@@ -140,6 +161,7 @@ TEST(QIconMod, EveryTruncationOfAnIcoFileIsRefusedWithOneMessage) {
         fixtures::MessageRecorder rec;
         QIconMod m(path);
         EXPECT_FALSE(m.fnOpen()) << length;
+        expectListingAgrees(path, m, rec, std::to_string(length));
         ASSERT_EQ(rec.messages().size(), 1u) << length;
         const std::string& message = rec.messages()[0].text;
         const char* expected = length < 6 ? text::kIcoHeaderReadFailed : text::kIcoDataReadFailed;
@@ -154,6 +176,7 @@ TEST(QIconMod, MissingFileOrDirectoryCannotBeRead) {
         fixtures::MessageRecorder rec;
         QIconMod m(path);
         EXPECT_FALSE(m.fnOpen());
+        expectListingAgrees(path, m, rec, path);
         EXPECT_EQ(rec.texts(), std::vector<std::string>{text::kIcoReadFailed}) << path;
     }
 }

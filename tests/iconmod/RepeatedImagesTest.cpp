@@ -1,10 +1,11 @@
 // Directories that name one image many times: the image is held once, a set that can be
-// written is saved exactly, one whose ICO file would pass 4 GiB is refused.
+// written is saved exactly, one whose ICO file would pass 4 GiB is refused (its listing too).
 #include <gtest/gtest.h>
 
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "support/ImageFixtures.h"
+#include "support/ImageLines.h"
 #include "support/MessageRecorder.h"
 #include "support/ModuleFixtures.h"
 
@@ -47,21 +48,29 @@ TEST(RepeatedImages, HeldOnceSavedExactlyOrRefusedPast4GiB) {
         ASSERT_TRUE(fixtures::writeFile(path, c.ico ? fixtures::icoRepeatingOneImage(c.image, c.count) : fixtures::moduleRepeatingOneImage(c.image, c.count)));
         fixtures::MessageRecorder rec;
         QIconMod source(path);
-        bool loaded = source.fnOpen();
-        if (!c.ico) {
-            ASSERT_TRUE(loaded);
+        // The listing `images` prints comes from headers alone and refuses what a load refuses.
+        std::optional<iconmod::ImageEntries> listed;
+        bool loaded = false;
+        if (c.ico) {
+            listed = QIconMod::fnListIcoFile(path);
+            loaded = source.fnOpen();
+        } else {
+            ASSERT_TRUE(source.fnOpen());
             source.GroupName = "#1";
+            listed = iconmod::fnListGroupImages(source);
             loaded = iconmod::fnLoadGroup(source);
         }
         ASSERT_EQ(loaded, c.loads);
+        ASSERT_EQ(listed.has_value(), c.loads);
         if (!c.loads) {
             EXPECT_EQ(source.Images, nullptr);
-            ASSERT_EQ(rec.messages().size(), 1u);
-            EXPECT_EQ(rec.messages()[0].text, c.ico ? text::kIcoDataReadFailed : text::kGroupMemoryFailed);
+            const std::string expected = c.ico ? text::kIcoDataReadFailed : text::kGroupMemoryFailed;
+            EXPECT_EQ(rec.texts(), std::vector<std::string>(2, expected));
             EXPECT_EQ(rec.messages()[0].title, path);
             continue;
         }
         ASSERT_EQ(source.Images->Count(), static_cast<std::uint32_t>(c.count));
+        EXPECT_EQ(fixtures::imageLines(*listed), fixtures::imageLines(*source.Images));
         EXPECT_TRUE(allShareTheFirst(*source.Images));
 
         // Written as often as named, each entry with its own offset.
@@ -98,8 +107,8 @@ TEST(RepeatedImages, OverlappingResourcesBeyondTheFileAreRefused) {
     QIconMod source(dir.file("overlap.dll"));
     ASSERT_TRUE(source.fnOpen());
     source.GroupName = "#1";
+    EXPECT_FALSE(iconmod::fnListGroupImages(source));
     EXPECT_FALSE(iconmod::fnLoadGroup(source));
     EXPECT_EQ(source.Images, nullptr);
-    ASSERT_EQ(rec.messages().size(), 1u);
-    EXPECT_EQ(rec.messages()[0].text, text::kGroupMemoryFailed);
+    EXPECT_EQ(rec.texts(), std::vector<std::string>(2, text::kGroupMemoryFailed));  // listed, then loaded
 }
