@@ -27,7 +27,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Pictures of a size of their own, as thumbnails and HiDPI cells take them: never
         // larger than asked, and a PNG passed on only when it is whole.
         if (const auto picture = file->scaledDown(i, 48)) FUZZ_CHECK(picture->width <= 48 && picture->height <= 48);
-        if (const auto png = file->wholePngOfSize(i, 256)) FUZZ_CHECK(formats::wholePngLength(*png) == png->size());
+        if (const auto picture = file->picture(i, 256, formats::PictureUse::PngFile)) {
+            if (picture->png) FUZZ_CHECK(formats::wholePngLength(*picture->png) == picture->png->size());
+            else FUZZ_CHECK(picture->pixels.width <= 256 && picture->pixels.height <= 256);
+        }
+        if (const auto largest = file->largestImage(i)) FUZZ_CHECK(!largest->isNull());
     }
     FUZZ_CHECK(!file->icon(count, 32));  // one past the last icon: nothing
     return 0;

@@ -120,6 +120,9 @@ public:
     // row selected once the listing ends. A missing path or a file without icons opens the
     // directory that holds it, if any, and says so.
     void openPath(const std::string& path);
+    // File, Open: Qt's own dialog on the listed folder; a file chosen, or the folder shown
+    // (its extra button), opens as `vexil PATH` does.
+    void mnuOpenClick();
 
     // ---- PNG with transparency (Unit1Png.cpp) ----
     static const char* const kSavePngTitle;    // the PNG save's dialog title
@@ -173,6 +176,8 @@ private:
     void mnuSavePngClick();
     void mnuCopyPngClick();
     void FormDestroy();
+    // Accessible names and descriptions of the window's parts.
+    void nameForScreenReaders();
     // Window shortcuts, kept off the menu entries: Ctrl+C, Ctrl+Shift+C, Ctrl+S, F5, Ctrl+Q.
     void createShortcuts();
     void copyShortcut();
@@ -205,6 +210,11 @@ public:
     // tests put a recorder here so that no menu blocks them.
     static void popupAt(QMenu* menu, QPoint globalPos);
     std::function<void(QMenu* menu, QPoint globalPos)> popupMenu = &TForm1::popupAt;
+    // The Menu key or Shift+F10 on the strip: its pop-up menu over the current cell.
+    void DrawGrid1MenuRequested();
+    // What a screen reader says for strip cell col: its group's name and its images' sizes
+    // (read from the file when asked), or (description) "ｱｲｺﾝ 2 / 5".
+    QString stripCellText(int col, bool description) const;
 
 signals:
     // A scan added a row; rowCount is the number of rows now listed.

@@ -1,14 +1,21 @@
 // TForm1: `vexil PATH`, the window opened on what the user points at (a file manager's
 // "Open With", a terminal); without a path the start is the usual one, the current drive's
-// root. And the drive box following the drives that come and go while the window is open.
+// root; File, Open does the same for what the user chooses. And the drive box following the drives that come and go while the window is open.
 #include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QPushButton>
 #include <QTimer>
 #include <cstdlib>
 
+#include "app/ModalDialog.h"
 #include "app/Unit1.h"
+#include "app/WindowTexts.h"
+#include "qtshared/CenterDialog.h"
 #include "platform/Drives.h"
 #include "platform/IconExtract.h"
 #include "platform/MbText.h"
@@ -89,4 +96,24 @@ void TForm1::applyDriveChange() {
     DriveCombo* box = ui->Drive1;
     box->BuildList();
     if (!box->listed(ui->TreeDir1->CurrentDrive)) box->setDrive("/");
+}
+
+void TForm1::mnuOpenClick() {
+    QFileDialog dialog(this, QString::fromUtf8(wtext::kOpenCaption), QFile::decodeName(QByteArray::fromStdString(CurrentDir)));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Qt's dialog takes a file or a folder, not either: a button of its own takes the folder
+    // it shows.
+    QString folder;
+    auto* openFolder = new QPushButton(QString::fromUtf8(wtext::kOpenFolder), &dialog);
+    connect(openFolder, &QPushButton::clicked, &dialog, [&dialog, &folder] {
+        folder = dialog.directory().absolutePath();
+        static_cast<QDialog&>(dialog).done(QDialog::Accepted);
+    });
+    if (auto* grid = qobject_cast<QGridLayout*>(dialog.layout())) grid->addWidget(openFolder, grid->rowCount(), 0, 1, -1, Qt::AlignLeft);
+    CenterDialog(&dialog, this);
+    if (runModal(dialog) != QDialog::Accepted) return;
+    const QString chosen = !folder.isEmpty() ? folder : dialog.selectedFiles().value(0);
+    if (!chosen.isEmpty()) openPath(QFile::encodeName(chosen).toStdString());
 }

@@ -1,7 +1,8 @@
 // vexil-cli extract: writes every icon group of every input file into one directory, as
 // an exact .ico (the group's images as the module stores them) or as a .png of the group's
-// largest image. The work is that of the icon save dialog, file after file: a QIconMod
-// per file, its groups listed and loaded, each saved; all writes go through AtomicFile.
+// largest image (iconmod::largestPng: a whole PNG image as it is). The work is that of the
+// icon save dialog, file after file: a QIconMod per file, its groups listed and loaded, each
+// saved; all writes go through AtomicFile.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,7 +15,8 @@
 #include "formats/CursorFile.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
-#include "iconmod/PngExport.h"
+#include "iconmod/SizedPng.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSource.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
@@ -238,24 +240,12 @@ void Extractor::extractIco(const Input& input, const std::string& readPath) {
     if (!save(source, input, std::nullopt)) skip(input, Skip::Damaged);
 }
 
-// The largest image by area; on equal areas the deeper one, then the earlier one.
-std::size_t largestImage(const iconmod::IconImageSet& set) {
-    std::size_t best = 0;
-    auto area = [](const iconmod::IconImage& image) { return std::int64_t{image.Width} * image.Height; };
-    for (std::size_t i = 1; i < set.Images.size(); ++i) {
-        const iconmod::IconImage& a = set.Images[i];
-        const iconmod::IconImage& b = set.Images[best];
-        if (area(a) > area(b) || (area(a) == area(b) && a.ColorBits > b.ColorBits)) best = i;
-    }
-    return best;
-}
-
 bool Extractor::save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group) {
     if (!source.Images || source.Images->Count() == 0) return false;
     if (options_.format == Format::Png) {
-        const auto picture = iconmod::QIconMod::fnMakeIcon(&source.Images->Images[largestImage(*source.Images)]);
-        if (!picture) return false;
-        output(input, group, ".png", [&picture](const std::string& path) { return iconmod::writePng(path, *picture); });
+        const auto png = iconmod::largestPng(*source.Images);
+        if (!png) return false;
+        output(input, group, ".png", [&png](const std::string& path) { return platform::AtomicFile::writeWhole(path, *png); });
     } else {
         output(input, group, ".ico", [&source](const std::string& path) { return source.fnSaveIco(path, -1); });
     }

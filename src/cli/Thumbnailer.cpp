@@ -23,6 +23,7 @@
 
 #include "formats/IconFile.h"
 #include "iconmod/PngExport.h"
+#include "iconmod/SizedPng.h"
 #include "platform/AtomicFile.h"
 #include "platform/Confine.h"
 #include "platform/FileSource.h"
@@ -89,10 +90,9 @@ bool writeAll(int fd, formats::ByteView bytes) {
 // that size goes out as it is (up to IEND); any other picture is drawn (decoded, shrunk when
 // larger) and encoded.
 std::optional<formats::Bytes> thumbnailPng(formats::IconFile& file, int size) {
-    if (auto png = file.wholePngOfSize(0, size)) return png;
-    const auto picture = file.scaledDown(0, size);
+    auto picture = file.picture(0, size, formats::PictureUse::PngFile);
     if (!picture) return std::nullopt;
-    return iconmod::encodePng(*picture, iconmod::PngCompression::Fast);
+    return iconmod::pngFile(std::move(*picture), iconmod::PngCompression::Fast);
 }
 
 // The confined child's work: the PNG of INPUT (inputs[0]) at `size`.

@@ -4,12 +4,11 @@
 
 #include "formats/AniFile.h"
 #include "formats/IconDecode.h"
-#include "formats/IconFile.h"
+#include "formats/PictureAtSize.h"
 
 namespace formats {
 namespace {
 
-constexpr std::size_t kMaxTries = 4;
 constexpr std::uint64_t kHotspotSize = 4;
 
 // The directory at the start of `directory` (an icon or a cursor file's first bytes, at
@@ -66,12 +65,10 @@ std::optional<ArgbImage> cursorFilePicture(ByteSource& source, int size) {
     }
     const auto entries = readImageFileDirectory(file);
     if (!entries) return std::nullopt;
-    auto order = scaleDownOrder(*entries, size);
-    if (order.size() > kMaxTries) order.resize(kMaxTries);
-    for (std::size_t i : order) {
-        const IconDirEntry& e = (*entries)[i];
-        if (auto image = decodeIconImage(*file.sub(e.imageOffset, e.bytesInRes))) return shrinkToFit(*image, size);
-    }
+    std::vector<ByteView> images;
+    images.reserve(entries->size());
+    for (const IconDirEntry& e : *entries) images.push_back(*file.sub(e.imageOffset, e.bytesInRes));
+    if (auto picture = pictureAtSize(images, size)) return std::move(picture->pixels);
     return std::nullopt;
 }
 

@@ -35,11 +35,9 @@ std::optional<std::vector<IconDirEntry>> readImageFileDirectory(ByteSource& sour
 // The largest .cur or .ani file read for a picture; cursor files are a few KiB.
 inline constexpr std::uint64_t kMaxCursorFileSize = 64ull << 20;
 
-// The picture of a .cur file, or of an .ani file's first step, for size x size pixels by
-// the scale-down rule (chooseScaleDownEntry): the image of that size as it is, else the
-// smallest larger one shrunk, else the largest, not enlarged; when the chosen image
-// cannot be decoded the next few in the rule's order are tried. nullopt for any other
-// file, a file larger than kMaxCursorFileSize, or when no image decodes.
+// The picture of a .cur file, or of an .ani file's first step, for size x size pixels:
+// pictureAtSize over its images (formats/PictureAtSize.h), by the scale-down rule. nullopt
+// for any other file, a file larger than kMaxCursorFileSize, or when no image decodes.
 std::optional<ArgbImage> cursorFilePicture(ByteSource& source, int size);
 
 // True when the file's first bytes are those of a .cur or an .ani file.

@@ -1,6 +1,6 @@
-// Icon bitmaps: a header (40 bytes or longer, or a 12-byte core header), the colour table,
-// the colour (XOR) rows and the 1-bit AND mask rows, both stored bottom row first. The
-// header's height counts both halves, so the image is half as tall.
+// Icon bitmaps: a header (read by readBitmapHeader: 40 bytes or longer, or a 12-byte core
+// header), the colour table, the colour (XOR) rows and the 1-bit AND mask rows, both stored
+// bottom row first. The header's height counts both halves, so the image is half as tall.
 //
 // What is refused: header sizes other than 12 and 40 or more (or longer than the data), a
 // width or height of 0 or above kMaxImageSide, a negative (top-down) height (icon images
@@ -13,19 +13,13 @@
 #include <cstdint>
 #include <vector>
 
+#include "formats/BitmapHeader.h"
 #include "formats/IconDecodeParts.h"
 
 namespace formats::decode {
 
 namespace {
 
-constexpr std::uint32_t kBiRgb = 0;
-constexpr std::uint32_t kBiBitfields = 3;
-constexpr std::uint32_t kCoreHeaderSize = 12;
-constexpr std::uint32_t kInfoHeaderSize = 40;
-// Headers at least this long (V4, V5) hold the three colour masks at offset 40 themselves;
-// after a shorter one the masks follow the header.
-constexpr std::uint32_t kMasksInHeaderEnd = 52;
 constexpr std::uint64_t kMaxTableEntries = 256;
 
 // A colour field of a 16-, 24- or 32-bit pixel: its lowest bit and its width in bits.
@@ -70,50 +64,27 @@ bool supportedDepth(std::uint32_t bitCount) {
 }
 
 std::optional<DibLayout> readLayout(ByteView data) {
-    const auto headerSize = data.u32(0);
-    if (!headerSize) return std::nullopt;
-
-    std::int64_t width = 0, doubleHeight = 0;
-    std::uint32_t bitCount = 0, compression = kBiRgb, clrUsed = 0;
+    const auto header = readBitmapHeader(data);
+    if (!header) return std::nullopt;
+    const BitmapHeader& h = *header;
     DibLayout l;
-    if (*headerSize == kCoreHeaderSize) {
-        const auto w = data.u16(4), h = data.u16(6), bpp = data.u16(10);
-        if (!w || !h || !bpp) return std::nullopt;
-        width = *w;
-        doubleHeight = *h;
-        bitCount = *bpp;
-        l.entrySize = 3;
-    } else if (*headerSize >= kInfoHeaderSize && data.fits(0, *headerSize)) {
-        width = *data.s32(4);
-        doubleHeight = *data.s32(8);
-        bitCount = *data.u16(14);
-        compression = *data.u32(16);
-        clrUsed = *data.u32(32);
-    } else {
-        return std::nullopt;
-    }
+    l.entrySize = h.tableEntrySize;
 
-    const std::int64_t height = doubleHeight / 2;
+    const std::int64_t width = h.width;
+    const std::int64_t height = h.imageHeight();
     if (width <= 0 || height <= 0 || width > kMaxImageSide || height > kMaxImageSide) return std::nullopt;
-    if (!supportedDepth(bitCount)) return std::nullopt;
+    if (!supportedDepth(h.bitCount)) return std::nullopt;
     l.width = static_cast<int>(width);
     l.height = static_cast<int>(height);
-    l.bitCount = static_cast<int>(bitCount);
+    l.bitCount = h.bitCount;
 
-    std::uint64_t tableOffset = *headerSize;
     std::uint32_t masks[3] = {0x7C00, 0x03E0, 0x001F};  // BI_RGB at 16 bits: 5-5-5
-    if (compression == kBiBitfields) {
-        if (bitCount != 16 && bitCount != 32) return std::nullopt;
-        const std::uint64_t masksAt = *headerSize >= kMasksInHeaderEnd ? kInfoHeaderSize : *headerSize;
-        for (int i = 0; i < 3; ++i) {
-            const auto m = data.u32(masksAt + 4 * static_cast<std::uint64_t>(i));
-            if (!m) return std::nullopt;
-            masks[i] = *m;
-        }
-        if (*headerSize < kMasksInHeaderEnd) tableOffset += 12;
-    } else if (compression != kBiRgb) {
+    if (h.compression == kBiBitfields) {
+        if (h.bitCount != 16 && h.bitCount != 32) return std::nullopt;
+        for (int i = 0; i < 3; ++i) masks[i] = h.masks[i];
+    } else if (h.compression != kBiRgb) {
         return std::nullopt;  // RLE, JPEG, PNG and anything else
-    } else if (bitCount == 24 || bitCount == 32) {
+    } else if (h.bitCount == 24 || h.bitCount == 32) {
         masks[0] = 0xFF0000;
         masks[1] = 0x00FF00;
         masks[2] = 0x0000FF;
@@ -121,18 +92,18 @@ std::optional<DibLayout> readLayout(ByteView data) {
     l.red = fieldOf(masks[0]);
     l.green = fieldOf(masks[1]);
     l.blue = fieldOf(masks[2]);
-    l.alphaByte = bitCount == 32 && ((masks[0] | masks[1] | masks[2]) & 0xFF000000u) == 0;
+    l.alphaByte = h.bitCount == 32 && ((masks[0] | masks[1] | masks[2]) & 0xFF000000u) == 0;
 
     // A core header's table always has 2^bpp entries. Otherwise biClrUsed counts them
     // (at most 256; 0 means 2^bpp up to 8 bits); a deeper image skips such a table.
-    std::uint64_t entries = l.entrySize == 3 ? 0 : std::min<std::uint64_t>(clrUsed, kMaxTableEntries);
-    if (entries == 0 && bitCount <= 8) entries = std::uint64_t{1} << bitCount;
-    l.tableOffset = tableOffset;
+    std::uint64_t entries = h.isCore() ? 0 : std::min<std::uint64_t>(h.clrUsed, kMaxTableEntries);
+    if (entries == 0 && h.bitCount <= 8) entries = std::uint64_t{1} << h.bitCount;
+    l.tableOffset = h.tableOffset;
     l.tableEntries = entries;
     if (!data.fits(l.tableOffset, entries * l.entrySize)) return std::nullopt;
 
     l.rowsOffset = l.tableOffset + entries * l.entrySize;
-    l.stride = (static_cast<std::uint64_t>(width) * bitCount + 31) / 32 * 4;
+    l.stride = (static_cast<std::uint64_t>(width) * h.bitCount + 31) / 32 * 4;
     l.maskStride = (static_cast<std::uint64_t>(width) + 31) / 32 * 4;
     return l;
 }

@@ -21,13 +21,19 @@ bool isPng(ByteView data);
 // The CRC-32 a PNG chunk ends in, computed over its type and data.
 std::uint32_t pngChunkCrc(ByteView typeAndData);
 
-// What a PNG image's IHDR says: size, and a colour depth as the program reports it (32 for
-// RGBA, 24 for RGB, otherwise bit depth x channels). nullopt when the data is not a PNG
-// with IHDR as its first chunk.
+// What a PNG image's IHDR says: size, a colour depth as the program reports it (32 for
+// RGBA, 24 for RGB, otherwise bit depth x channels), and its fields as stored. nullopt when
+// the data is not a PNG with IHDR as its first chunk, or when IHDR holds a size of 0 or
+// above 2^31 - 1, a bit depth that does not exist or a colour type that does not exist.
 struct PngInfo {
     int width = 0;
     int height = 0;
     int colorBits = 0;
+    int bitDepth = 0;
+    int colourType = 0;
+    int compression = 0;
+    int filterMethod = 0;
+    int interlace = 0;
 };
 std::optional<PngInfo> readPngInfo(ByteView data);
 
@@ -39,13 +45,15 @@ std::optional<PngInfo> readPngInfo(ByteView data);
 // unchanged when a reader will take it as it is, at the cost of its picture.
 std::optional<std::size_t> wholePngLength(ByteView data);
 
-// Sizes derived from a bitmap image's 40-byte header.
+struct BitmapHeader;
+// Sizes derived from a bitmap image's header (readBitmapHeader), by the arithmetic of the
+// icon save dialog's check.
 // Number of colour-table entries: the low 16 bits of biClrUsed, else 2/16/256 for 1/4/8 bits.
-std::uint16_t dibPaletteCount(ByteView header);
+std::uint16_t dibPaletteCount(const BitmapHeader& header);
 // Colour-table bytes: 4 per entry, modulo 65536.
-std::uint16_t dibPaletteSize(ByteView header);
-// Bytes per colour row, padded to 4; computed in 64 bits (nullopt when the header is short).
-std::optional<std::int64_t> dibRowSize(ByteView header);
+std::uint16_t dibPaletteSize(const BitmapHeader& header);
+// Bytes per colour row, padded to 4: planes x width x depth bits, computed in 64 bits.
+std::int64_t dibRowSize(const BitmapHeader& header);
 
 // What an icon or cursor image says of itself: its size (a bitmap's visible height, half
 // of biHeight), its depth (planes x bits, or the PNG's as readPngInfo gives it) and
@@ -57,22 +65,37 @@ struct ImageInfo {
     bool isPng = false;
 };
 
-// The image's own description, or nullopt when its data cannot hold what its header
-// describes: a bitmap whose 40-byte header, channel masks, colour table or colour rows run
-// past the data, or a PNG without IHDR.
+// What the image's header says, and nothing more: a PNG's IHDR, or a bitmap header's width,
+// half its height and planes x depth (capped at the largest int). nullopt when there is no
+// header to read or its width or height is not positive. This is the size the scale-down
+// rule knows an image by, whatever its directory entry says.
+std::optional<ImageInfo> imageHeaderInfo(ByteView data);
+
+// The image's description as the icon save dialog and the command line take it: the header
+// as imageHeaderInfo reads it, where a bitmap must also have a header of 40 bytes or more
+// (40, V4, V5; a 12-byte core header is refused), a depth of planes x bits from 1 to 32, and
+// its header, channel masks, colour table (dibPaletteSize) and colour rows (dibRowSize) inside
+// the data. nullopt otherwise, and for a PNG without IHDR.
 std::optional<ImageInfo> iconImageInfo(ByteView data);
 
-// The bytes of an image's start that describe it: a bitmap's 40-byte header (a PNG's IHDR
-// ends sooner).
+// The fewest bytes of an image's start that describe it: a 40-byte bitmap header (a PNG's
+// IHDR ends sooner).
 inline constexpr std::uint64_t kImageHeadSize = 40;
 
-// The same answer from the image's first bytes alone (at least min(size, kImageHeadSize)
-// of them) and its whole length, so that a listing need not read image data.
+// How many bytes of an image's start describe it, judged from its first four: a bitmap's
+// header with the channel masks that may follow it, at least kImageHeadSize. A header that
+// claims more than 4 KiB is read no further (nothing that long is an icon's header), so a
+// listing's reads stay small whatever the file claims.
+std::uint64_t imageHeadSize(ByteView start);
+
+// The same answer as iconImageInfo(data) from the image's first imageHeadSize bytes alone (or
+// all of them, when fewer) and its whole length, so that a listing need not read image data.
 std::optional<ImageInfo> iconImageInfo(ByteView head, std::uint64_t size);
 
 // Decodes the image at its own size into premultiplied ARGB.
 // DIB: 1, 4, 8, 16 (BI_RGB 5-5-5 or BI_BITFIELDS), 24 and 32 bits (BI_RGB or BI_BITFIELDS),
-// 40-byte headers (and 12-byte core headers, and longer V4/V5 headers). The AND mask gives
+// every header readBitmapHeader reads (40 bytes, V4, V5 and other lengths of 40 or more,
+// and 12-byte core headers). The AND mask gives
 // transparency; a 32-bit image with any non-zero alpha byte uses its alpha alone (the mask
 // is not applied), one whose alpha bytes are all 0 uses the mask. An AND mask that does
 // not fit in the data counts as absent. Mask bit 1 over a colour C (which the system XORs

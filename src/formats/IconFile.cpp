@@ -43,22 +43,6 @@ std::vector<std::size_t> preferenceOrder(const std::vector<IconDirEntry>& entrie
     return order;
 }
 
-// The largest images first: by area, then depth, then directory order; at most kMaxTries.
-std::vector<std::size_t> largestFirst(const std::vector<IconDirEntry>& entries) {
-    auto rank = [&entries](std::size_t i) {
-        const IconDirEntry& e = entries[i];
-        const std::int64_t area = std::int64_t{sizeOf(e.width, e.height)} * sizeOf(e.height, e.width);
-        return std::pair<std::int64_t, int>(area, e.bitCount);
-    };
-    std::vector<std::size_t> order(entries.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    const std::size_t keep = std::min(order.size(), kMaxTries);
-    std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(keep), order.end(),
-                      [&rank](std::size_t a, std::size_t b) { return rank(a) > rank(b) || (rank(a) == rank(b) && a < b); });
-    order.resize(keep);
-    return order;
-}
-
 }  // namespace
 
 int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int height) {
@@ -88,30 +72,6 @@ int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int hei
         }
     }
     return chosen;
-}
-
-std::vector<std::size_t> scaleDownOrder(const std::vector<IconDirEntry>& entries, int size) {
-    // Rank: 0 exact, 1 larger, 2 smaller; then the distance from the size (larger ones
-    // nearest first, smaller ones largest first); then the deeper image.
-    auto rank = [&entries, size](std::size_t i) {
-        const IconDirEntry& e = entries[i];
-        const int w = sizeOf(e.width, e.height);
-        const int h = sizeOf(e.height, e.width);
-        const int side = std::max(w, h);
-        const int group = (w == size && h == size) ? 0 : (side > size ? 1 : 2);
-        const std::int64_t area = std::int64_t{w} * h;
-        const std::int64_t distance = group == 1 ? area : -area;
-        return std::tuple<int, std::int64_t, int>(group, distance, -e.bitCount);
-    };
-    std::vector<std::size_t> order(entries.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&rank](std::size_t a, std::size_t b) { return rank(a) < rank(b); });
-    return order;
-}
-
-int chooseScaleDownEntry(const std::vector<IconDirEntry>& entries, int size) {
-    const auto order = scaleDownOrder(entries, size);
-    return order.empty() ? -1 : static_cast<int>(order.front());
 }
 
 std::unique_ptr<IconFile> IconFile::fromSource(std::unique_ptr<ByteSource> source) {
@@ -147,44 +107,38 @@ std::optional<ArgbImage> IconFile::icon(int index, int size) {
 }
 
 std::optional<ArgbImage> IconFile::largestImage(int index) {
-    if (index < 0 || index >= count_) return std::nullopt;
-    const auto images = imagesOf(index);
-    const ArgbImage* image = firstDecoded(index, images, largestFirst(images));
-    if (!image) return std::nullopt;
-    return *image;
+    auto picture = groupPicture(index, 0, PictureUse::Pixels);
+    if (!picture) return std::nullopt;
+    return std::move(picture->pixels);
+}
+
+std::optional<PictureAtSize> IconFile::picture(int index, int size, PictureUse use) {
+    if (size <= 0) return std::nullopt;
+    return groupPicture(index, size, use);
 }
 
 std::optional<ArgbImage> IconFile::scaledDown(int index, int size) {
-    if (index < 0 || index >= count_ || size <= 0) return std::nullopt;
-    const auto images = imagesOf(index);
-    auto order = scaleDownOrder(images, size);
-    if (order.size() > kMaxTries) order.resize(kMaxTries);
-    const ArgbImage* image = firstDecoded(index, images, order);
-    if (!image) return std::nullopt;
-    return shrinkToFit(*image, size);
+    auto picture = this->picture(index, size);
+    if (!picture) return std::nullopt;
+    return std::move(picture->pixels);
+}
+
+std::optional<PictureAtSize> IconFile::groupPicture(int index, int size, PictureUse use) {
+    if (index < 0 || index >= count_) return std::nullopt;
+    const auto images = readGroupImages(*this, index);
+    std::vector<ByteView> views;
+    views.reserve(images.size());
+    for (const auto& image : images) views.push_back(image ? ByteView(*image) : ByteView());
+    if (size == 0) size = largestImageSide(views);
+    // The strip asks for an icon's pictures one after the other: an image it decoded for
+    // its own rule is not decoded again here.
+    return pictureAtSize(views, size, use,
+                         [this, index, &views](std::size_t entry) { return decodedImage(index, entry, views[entry]); });
 }
 
 std::optional<ArgbImage> IconFile::cursorPicture(int size) {
     if (kind_ != Kind::None || !source_) return std::nullopt;
     return cursorFilePicture(*source_, size);
-}
-
-std::optional<Bytes> IconFile::wholePngOfSize(int index, int size) {
-    if (index < 0 || index >= count_ || size <= 0) return std::nullopt;
-    const auto images = imagesOf(index);
-    const int chosen = chooseScaleDownEntry(images, size);
-    if (chosen < 0) return std::nullopt;
-    // Only an image the directory lists at that size is read here; any other is drawn.
-    const IconDirEntry& e = images[static_cast<std::size_t>(chosen)];
-    if (sizeOf(e.width, e.height) != size || sizeOf(e.height, e.width) != size) return std::nullopt;
-    auto data = imageData(e);
-    if (!data) return std::nullopt;
-    const auto info = readPngInfo(*data);
-    if (!info || info->width != size || info->height != size) return std::nullopt;
-    const auto length = wholePngLength(*data);
-    if (!length) return std::nullopt;
-    data->resize(*length);
-    return data;
 }
 
 std::optional<Bytes> IconFile::imageData(const IconDirEntry& e) {
@@ -193,20 +147,38 @@ std::optional<Bytes> IconFile::imageData(const IconDirEntry& e) {
     return std::nullopt;
 }
 
+std::uint64_t IconFile::fileSize() const {
+    if (kind_ == Kind::Module) return module_->fileSize();
+    return source_ ? source_->size() : 0;
+}
+
+const ArgbImage* IconFile::decodedImage(int index, std::size_t entry, ByteView data) {
+    if (!decoded_ || decodedIndex_ != index || decodedEntry_ != entry) {
+        decoded_ = decodeIconImage(data);
+        decodedIndex_ = index;
+        decodedEntry_ = entry;
+    }
+    return decoded_ ? &*decoded_ : nullptr;
+}
+
 const ArgbImage* IconFile::firstDecoded(int index, const std::vector<IconDirEntry>& images,
                                         const std::vector<std::size_t>& order) {
     // The large and the small picture of an icon often come from the same image (a group
     // holding one 48-pixel or 256-pixel image): it is read and decoded once for both.
     for (std::size_t i : order) {
-        if (!decoded_ || decodedIndex_ != index || decodedEntry_ != i) {
-            const auto data = imageData(images[i]);
-            decoded_ = data ? decodeIconImage(*data) : std::nullopt;
-            decodedIndex_ = index;
-            decodedEntry_ = i;
-        }
-        if (decoded_) return &*decoded_;
+        if (decoded_ && decodedIndex_ == index && decodedEntry_ == i) return &*decoded_;
+        const auto data = imageData(images[i]);
+        if (!data) continue;
+        if (const ArgbImage* image = decodedImage(index, i, *data)) return image;
     }
     return nullptr;
+}
+
+std::optional<ResourceName> IconFile::groupName(int index) {
+    if (kind_ != Kind::Module || index < 0) return std::nullopt;
+    const auto names = module_->names(kRtGroupIcon);
+    if (!names || static_cast<std::size_t>(index) >= names->size()) return std::nullopt;
+    return (*names)[static_cast<std::size_t>(index)];
 }
 
 std::vector<IconDirEntry> IconFile::imagesOf(int index) {

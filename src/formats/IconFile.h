@@ -17,10 +17,10 @@
 #include "formats/ArgbImage.h"
 #include "formats/ByteView.h"
 #include "formats/IconDirectory.h"
+#include "formats/ModuleResources.h"
+#include "formats/PictureAtSize.h"
 
 namespace formats {
-
-class ResourceModule;
 
 // One opened file, for counting and extracting with a single open.
 class IconFile {
@@ -33,37 +33,41 @@ public:
     // Icon `index` at size x size pixels; nullopt when it cannot be extracted.
     std::optional<ArgbImage> icon(int index, int size);
 
-    // The largest image of icon `index` at its own size: the entry with the largest area
-    // by the directory's sizes (0 meaning 256), then the greatest depth, then the earlier
-    // entry. When that image cannot be decoded, the next few in that order are tried.
-    // nullopt when none of them decodes.
+    // The largest image of icon `index` at its own size: pictureAtSize's picture at the side
+    // of the group's largest image by the images' headers (largestImageSide). nullopt when
+    // no image decodes.
     std::optional<ArgbImage> largestImage(int index);
 
-    // Icon `index` as a picture of its own for size x size pixels, by the scale-down rule
-    // (chooseScaleDownEntry): the image of exactly that size as it is, else the smallest
-    // larger one shrunk by area averaging, else the largest one, not enlarged. When the
-    // chosen image cannot be decoded, the next few in the rule's order are tried.
+    // Icon `index` as a picture of its own for size x size pixels: pictureAtSize (formats/
+    // PictureAtSize.h) over the group's images, by the scale-down rule and the sizes the
+    // images' headers give. nullopt when no image can be used.
+    std::optional<PictureAtSize> picture(int index, int size, PictureUse use = PictureUse::Pixels);
+    // The same picture's pixels.
     std::optional<ArgbImage> scaledDown(int index, int size);
 
     // For a .cur or .ani file (which holds no icons): its picture for size x size pixels,
     // as cursorFilePicture (formats/CursorFile.h) makes it. nullopt for any other file.
     std::optional<ArgbImage> cursorPicture(int size);
 
-    // The bytes of the PNG image the scale-down rule picks for icon `index` at size x size,
-    // when that image is a whole PNG (formats::wholePngLength) of exactly that size, up to
-    // its IEND: a picture that can be passed on unchanged. nullopt otherwise.
-    std::optional<Bytes> wholePngOfSize(int index, int size);
-
+    // The resource name of icon `index`'s group; nullopt for an ICO file (its one icon has
+    // none) and when there is no such group.
+    std::optional<ResourceName> groupName(int index);
     // The directory entries of icon `index`, in directory order (empty when unreadable).
     std::vector<IconDirEntry> imagesOf(int index);
     // The stored bytes of one of those entries (a DIB or a whole PNG), or nullopt.
     std::optional<Bytes> imageData(const IconDirEntry& entry);
+    // The size of the file in bytes.
+    std::uint64_t fileSize() const;
 
 private:
     enum class Kind { None, Module, Ico };
     IconFile() = default;
     // The first of `order` that decodes (taken from the last decode when it was that image).
     const ArgbImage* firstDecoded(int index, const std::vector<IconDirEntry>& images, const std::vector<std::size_t>& order);
+    // Image `entry` of icon `index` decoded from `data`, or the last decode when it was that image.
+    const ArgbImage* decodedImage(int index, std::size_t entry, ByteView data);
+    // pictureAtSize over icon `index`'s images; size 0: at the side of its largest image.
+    std::optional<PictureAtSize> groupPicture(int index, int size, PictureUse use);
 
     std::unique_ptr<ByteSource> source_;
     std::unique_ptr<ResourceModule> module_;
@@ -78,15 +82,5 @@ private:
 // among entries at exactly that distance, the depth closest to 32 bits (earlier entries
 // win ties). -1 for an empty directory.
 int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int height);
-
-// Windows' scale-down rule, for pictures made at a size of their own (thumbnails, PNG saves,
-// icon sets, drawing on HiDPI screens): the entries in the order they should be tried for a
-// picture of size x size pixels. First the entries of exactly that size (by the directory's
-// sizes, 0 meaning 256), deepest first; then the larger ones, smallest first; then the
-// smaller ones, largest first; among equal sizes the deeper, then the earlier entry.
-std::vector<std::size_t> scaleDownOrder(const std::vector<IconDirEntry>& entries, int size);
-
-// The first entry of scaleDownOrder, or -1 for an empty directory.
-int chooseScaleDownEntry(const std::vector<IconDirEntry>& entries, int size);
 
 }  // namespace formats

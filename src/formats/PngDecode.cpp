@@ -18,6 +18,7 @@
 
 #include "formats/IconDecode.h"
 #include "formats/IconDecodeParts.h"
+#include "formats/PngChunks.h"
 
 namespace formats::decode {
 
@@ -105,17 +106,15 @@ bool readPixels(png_structp png, png_infop info, ByteView data, Progress& progre
                                 static_cast<int>(sizeof(kIgnoredChunks) / 5));
     png_set_progressive_read_fn(png, &progress, onInfo, onRow, nullptr);
     hand(png, info, *data.sub(0, kPngSignature.size()), handed);
-    std::uint64_t at = kPngSignature.size();
-    while (at < data.size() && !progress.complete) {
-        // A chunk: length, type, data, CRC. One that runs past the data is handed as far as
-        // it goes; libpng then waits for the rest.
-        const auto length = data.u32be(at);
-        const std::uint64_t end = length && data.fits(at, 12ull + *length) ? at + 12 + *length : data.size();
-        const auto type = data.sub(at + 4, 4);
-        const std::uint64_t step = type && type->startsWith("IDAT") ? kImageDataSlice : end - at;
-        for (std::uint64_t from = at; from < end && !progress.complete; from += step)
-            hand(png, info, *data.sub(from, std::min(step, end - from)), handed);
-        at = end;
+    // A chunk that runs past the data is handed as far as it goes; libpng then waits for
+    // the rest. The walk stops at anything that is no chunk, which libpng would refuse.
+    PngChunks chunks(data);
+    while (!progress.complete) {
+        const auto chunk = chunks.next();
+        if (!chunk) break;
+        const std::uint64_t step = chunk->is("IDAT") ? kImageDataSlice : chunk->end - chunk->offset;
+        for (std::uint64_t from = chunk->offset; from < chunk->end && !progress.complete; from += step)
+            hand(png, info, *data.sub(from, std::min(step, chunk->end - from)), handed);
     }
     return progress.complete;
 }

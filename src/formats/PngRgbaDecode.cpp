@@ -23,19 +23,16 @@
 #include <memory>
 
 #include "formats/IconDecodeParts.h"
+#include "formats/PngChunks.h"
 
 namespace formats::decode {
 
 namespace {
 
-constexpr std::uint64_t kFirstChunkAt = 8;  // after the signature
-constexpr std::uint64_t kChunkFrame = 12;   // length, type, CRC
 // libpng refuses ancillary chunks above a size of its own configuration (8 MB by
 // default); far below that, none is left to it by mistake.
 constexpr std::uint32_t kMaxAncillaryChunk = 1u << 20;
 constexpr int kBytesPerPixel = 4;
-
-bool isLetter(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
 // The IDAT chunks' data, joined; nullopt when the chunk layout is not one this path takes.
 // More data than libpng expects for the rows is left to libpng, so that nothing here copies
@@ -43,31 +40,23 @@ bool isLetter(std::uint8_t c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c 
 std::optional<Bytes> joinedImageData(ByteView data, std::uint64_t maxCompressed) {
     Bytes joined;
     bool inRun = false;
-    std::uint64_t at = kFirstChunkAt;
     bool first = true;
-    while (at < data.size()) {
-        const auto length = data.u32be(at);
-        const auto type = data.sub(at + 4, 4);
-        if (!length || !type || *length > 0x7FFFFFFFu) return std::nullopt;
-        for (std::size_t i = 0; i < 4; ++i)
-            if (!isLetter(type->data()[i])) return std::nullopt;
-        const bool isIdat = type->startsWith("IDAT");
+    PngChunks chunks(data);
+    while (const auto chunk = chunks.next()) {
+        const bool isIdat = chunk->is("IDAT");
         if (inRun && !isIdat) return joined;
-        const bool critical = (type->data()[0] & 0x20) == 0;
-        if (first ? !type->startsWith("IHDR") : critical && !isIdat) return std::nullopt;
-        const auto body = data.sub(at + 8, *length);
-        if (!body || !data.fits(at + 8 + *length, 4)) return std::nullopt;
+        if (first ? !chunk->is("IHDR") : chunk->critical() && !isIdat) return std::nullopt;
+        if (!chunk->whole) return std::nullopt;
         if (isIdat) {
-            if (joined.size() + *length > maxCompressed) return std::nullopt;
-            joined.insert(joined.end(), body->data(), body->data() + body->size());
+            if (joined.size() + chunk->length > maxCompressed) return std::nullopt;
+            joined.insert(joined.end(), chunk->data.data(), chunk->data.data() + chunk->data.size());
             inRun = true;
-        } else if (!first && *length > kMaxAncillaryChunk) {
+        } else if (!first && chunk->length > kMaxAncillaryChunk) {
             return std::nullopt;
         }
         first = false;
-        at += kChunkFrame + *length;
     }
-    if (!inRun) return std::nullopt;
+    if (!inRun || chunks.stopped() != PngChunks::Stop::End) return std::nullopt;
     return joined;
 }
 
@@ -177,9 +166,8 @@ std::optional<RgbaImageData> rgbaImageData(ByteView data) {
     const auto info = checkedPngInfo(data);
     if (!info) return std::nullopt;
     // IHDR: 8-bit RGBA, compression, filter and interlace methods 0.
-    const auto bitDepth = data.u8(24), colourType = data.u8(25), compression = data.u8(26), filterMethod = data.u8(27),
-               interlace = data.u8(28);
-    if (bitDepth != 8 || colourType != 6 || compression != 0 || filterMethod != 0 || interlace != 0)
+    if (info->bitDepth != 8 || info->colourType != 6 || info->compression != 0 || info->filterMethod != 0 ||
+        info->interlace != 0)
         return std::nullopt;
     const auto size = pngImageDataSize(data);
     auto compressed = size ? joinedImageData(data, size->maxCompressed) : std::nullopt;

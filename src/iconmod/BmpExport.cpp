@@ -2,6 +2,7 @@
 #include <new>
 
 #include "iconmod/Iconmod.h"
+#include "formats/BitmapHeader.h"
 #include "formats/IconDecode.h"
 #include "platform/MessageBox.h"
 
@@ -17,15 +18,17 @@ formats::Bytes fileHeader(std::uint32_t offBits, std::uint32_t pixelBytes) {
     return h;
 }
 
-// The colour bitmap of a bitmap image: its header with biHeight set to the image's height,
-// its channel masks and colour table, and its colour rows, all as stored.
+// The colour bitmap of a bitmap image: its header (as long as it is stored) with biHeight
+// set to the image's height, its channel masks and colour table, and its colour rows, all
+// as stored.
 bool bitmapParts(const IconImage& image, formats::Bytes* header, formats::Bytes* body) {
     const formats::ByteView data = image.view();
-    const std::uint32_t masks = data.u32(16).value_or(0) == 3 ? 12u : 0u;
-    const auto rowSize = fnRowSize(data);
-    if (!rowSize || *rowSize <= 0) return false;
-    const std::uint64_t pixels = static_cast<std::uint64_t>(*rowSize) * static_cast<std::uint64_t>(image.Height);
-    const std::uint64_t length = 40 + masks + fnPaletteSize(data) + pixels;
+    const auto h = formats::readBitmapHeader(data);
+    if (!h || h->isCore()) return false;
+    const std::int64_t rowSize = formats::dibRowSize(*h);
+    if (rowSize <= 0) return false;
+    const std::uint64_t pixels = static_cast<std::uint64_t>(rowSize) * static_cast<std::uint64_t>(image.Height);
+    const std::uint64_t length = h->tableOffset + formats::dibPaletteSize(*h) + pixels;
     const auto part = data.sub(0, length);
     if (!part) return false;
     *body = part->toBytes();

@@ -11,9 +11,10 @@
 
 namespace iconmod {
 
-// The images of icon `index` of `file`. An image whose data cannot be read or whose header
-// does not fit its data is left out; nullopt when none is left. Each stored image is read
-// once, however often the directory names it, so memory follows the file.
+// The images of icon `index` of `file` (formats::readGroupImages). An image whose data
+// cannot be read or whose header does not fit its data is left out; nullopt when none is
+// left. Each stored image is read once, however often the directory names it, and no more
+// bytes than the file holds are read, so memory follows the file.
 std::optional<IconImageSet> groupImageSet(formats::IconFile& file, int index);
 
 }  // namespace iconmod

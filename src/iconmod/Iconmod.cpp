@@ -4,6 +4,7 @@
 #include <map>
 #include <new>
 
+#include "formats/BitmapHeader.h"
 #include "formats/IconDecode.h"
 #include "formats/IconDirectory.h"
 #include "platform/FileSource.h"
@@ -12,22 +13,30 @@
 #include "platform/MessageBox.h"
 
 namespace iconmod {
-std::uint16_t fnPaletteCount(formats::ByteView header) { return formats::dibPaletteCount(header); }
+std::uint16_t fnPaletteCount(formats::ByteView header) {
+    const auto h = formats::readBitmapHeader(header);
+    return h ? formats::dibPaletteCount(*h) : 0;
+}
 
-std::uint16_t fnPaletteSize(formats::ByteView header) { return formats::dibPaletteSize(header); }
+std::uint16_t fnPaletteSize(formats::ByteView header) { return static_cast<std::uint16_t>(4u * fnPaletteCount(header)); }
 
-std::optional<std::int64_t> fnRowSize(formats::ByteView header) { return formats::dibRowSize(header); }
+std::optional<std::int64_t> fnRowSize(formats::ByteView header) {
+    const auto h = formats::readBitmapHeader(header);
+    if (!h) return std::nullopt;
+    return formats::dibRowSize(*h);
+}
 
 std::uint8_t entryColorCount(const IconImage& image) {
     if (image.IsPng) return 0;
-    const formats::ByteView header = image.view();
-    const std::uint32_t p = std::uint32_t{header.u16(12).value_or(0)} * header.u16(14).value_or(0);
+    const auto header = formats::readBitmapHeader(image.view());
+    const std::uint32_t p = header ? std::uint32_t{header->planes} * header->bitCount : 0;
     return p < 8 ? static_cast<std::uint8_t>(1u << p) : 0;
 }
 
 std::optional<ImageEntry> readImageEntry(formats::ByteSource& file, std::uint64_t offset, std::uint64_t size) {
     if (!file.fits(offset, size)) return std::nullopt;
-    const auto head = file.read(offset, std::min(size, formats::kImageHeadSize));
+    const auto start = file.read(offset, std::min<std::uint64_t>(size, 4));
+    const auto head = start ? file.read(offset, std::min(size, formats::imageHeadSize(*start))) : std::nullopt;
     const auto info = head ? formats::iconImageInfo(*head, size) : std::nullopt;
     if (!info) return std::nullopt;
     ImageEntry entry;
@@ -233,9 +242,10 @@ bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
             formats::putU16(entry, 4, 1);
             formats::putU16(entry, 6, static_cast<std::uint16_t>(image.ColorBits));
         } else {
-            const formats::ByteView header = image.view();
-            formats::putU16(entry, 4, *header.u16(12));
-            formats::putU16(entry, 6, *header.u16(14));
+            const auto header = formats::readBitmapHeader(image.view());
+            if (!header) return false;
+            formats::putU16(entry, 4, header->planes);
+            formats::putU16(entry, 6, header->bitCount);
         }
         formats::putU32(entry, 8, image.DataSize());
         formats::putU32(entry, 12, static_cast<std::uint32_t>(fnImageOffset(*Images, i, selection)));

@@ -32,12 +32,13 @@ inline constexpr const char* kBmpSaveFailed = "ﾋﾞｯﾄﾏｯﾌﾟの保存
 inline constexpr const char* kErrorTitle = "ｴﾗｰ";
 }  // namespace text
 
-// Sizes derived from a bitmap image's header.
-// Number of colour-table entries: the low 16 bits of biClrUsed, else 2/16/256 for 1/4/8 bits.
+// Sizes derived from a bitmap image's header (formats::readBitmapHeader).
+// Number of colour-table entries: the low 16 bits of biClrUsed, else 2/16/256 for 1/4/8 bits
+// (0 when there is no header to read).
 std::uint16_t fnPaletteCount(formats::ByteView header);
 // Colour-table bytes: 4 per entry, modulo 65536.
 std::uint16_t fnPaletteSize(formats::ByteView header);
-// Bytes per colour row, padded to 4; computed in 64 bits (nullopt when the header is short).
+// Bytes per colour row, padded to 4; computed in 64 bits (nullopt when there is no header).
 std::optional<std::int64_t> fnRowSize(formats::ByteView header);
 
 // The bColorCount an icon or cursor file's entry gives an image: 2^(planes x bits) below
@@ -75,8 +76,9 @@ public:
     void subFreeImages();
 
     // Fills Width, Height, ColorBits and IsPng of an image from its Data. False when there
-    // is no image, or when its data cannot hold what its header describes (a bitmap whose
-    // 40-byte header, colour table or colour rows run past the data, or a PNG without IHDR).
+    // is no image, or when formats::iconImageInfo refuses it (a bitmap whose header is not
+    // one of 40 bytes or more, or whose header, colour table or colour rows run past the
+    // data; a PNG without IHDR).
     static bool fnParseImage(IconImage* image);
 
     // Reads an ICO file into a new set; nullptr after showing the failing step's message

@@ -2,27 +2,14 @@
 
 #include <algorithm>
 
-#include "formats/IconDecode.h"
-#include "formats/IconDirectory.h"
-#include "formats/IconFile.h"
-
 namespace iconmod {
 namespace {
 
-// Images tried before giving up, so that one broken image does not hide the picture.
-constexpr std::size_t kMaxTries = 4;
-
-std::vector<formats::IconDirEntry> entriesOf(const IconImageSet& set) {
-    std::vector<formats::IconDirEntry> entries;
-    entries.reserve(set.Images.size());
-    for (const IconImage& image : set.Images) {
-        formats::IconDirEntry e;
-        e.width = image.Width;
-        e.height = image.Height;
-        e.bitCount = image.ColorBits;
-        entries.push_back(e);
-    }
-    return entries;
+std::vector<formats::ByteView> viewsOf(const IconImageSet& set) {
+    std::vector<formats::ByteView> views;
+    views.reserve(set.Images.size());
+    for (const IconImage& image : set.Images) views.push_back(image.view());
+    return views;
 }
 
 }  // namespace
@@ -47,21 +34,19 @@ std::vector<int> offeredSizes(const IconImageSet& set, const std::vector<int>& s
     return sizes;
 }
 
+std::optional<formats::Bytes> pngFile(formats::PictureAtSize picture, PngCompression compression) {
+    if (picture.png) return std::move(picture.png);
+    return encodePng(picture.pixels, compression);
+}
+
 std::optional<formats::Bytes> sizedPng(const IconImageSet& set, int size, PngCompression compression) {
-    if (size <= 0) return std::nullopt;
-    auto order = formats::scaleDownOrder(entriesOf(set), size);
-    if (order.size() > kMaxTries) order.resize(kMaxTries);
-    for (std::size_t i : order) {
-        const IconImage& image = set.Images[i];
-        if (image.IsPng && image.Width == size && image.Height == size) {
-            if (const auto length = formats::wholePngLength(image.view()))
-                return formats::Bytes(image.Data.begin(), image.Data.begin() + *length);
-        }
-        const auto picture = formats::decodeIconImage(image.view());
-        if (!picture) continue;
-        return encodePng(formats::shrinkToFit(*picture, size), compression);
-    }
-    return std::nullopt;
+    auto picture = formats::pictureAtSize(viewsOf(set), size, formats::PictureUse::PngFile);
+    if (!picture) return std::nullopt;
+    return pngFile(std::move(*picture), compression);
+}
+
+std::optional<formats::Bytes> largestPng(const IconImageSet& set, PngCompression compression) {
+    return sizedPng(set, formats::largestImageSide(viewsOf(set)), compression);
 }
 
 }  // namespace iconmod

@@ -1,13 +1,15 @@
 // An icon group as a PNG picture of a size of its own: what the window's PNG save, icon sets
-// for launchers and the thumbnailer write. The picture comes from the group by the scale-down
-// rule (formats::scaleDownOrder): an image of exactly the size (the deepest) as it is, else
-// the smallest larger image shrunk by area averaging, else the largest, not enlarged.
+// for launchers, PNG extraction and the thumbnailer write. The picture is the group's
+// formats::pictureAtSize (formats/PictureAtSize.h): an image of exactly the size (the
+// deepest) as it is, else the smallest larger image shrunk by area averaging, else the
+// largest, not enlarged; each image's size as its own header gives it.
 #pragma once
 
 #include <optional>
 #include <vector>
 
 #include "formats/ByteView.h"
+#include "formats/PictureAtSize.h"
 #include "iconmod/IconImage.h"
 #include "iconmod/PngExport.h"
 
@@ -20,12 +22,18 @@ std::vector<int> heldSizes(const IconImageSet& set);
 // that it lacks but that are smaller than its largest image; ascending.
 std::vector<int> offeredSizes(const IconImageSet& set, const std::vector<int>& standard);
 
-// The PNG file of the set at size x size. When the image the rule picks is a whole PNG of
-// exactly that size, its bytes are returned unchanged (without padding after IEND);
-// otherwise the image is decoded, shrunk when larger and encoded. An image smaller than
-// the size stays at its own size. When the picked image cannot be decoded, the next few
-// in the rule's order are tried. nullopt when none decodes or encoding fails.
+// The PNG file of a picture: a whole PNG image passed on is its bytes as they are; other
+// pictures are encoded. nullopt when encoding fails.
+std::optional<formats::Bytes> pngFile(formats::PictureAtSize picture, PngCompression compression);
+
+// The PNG file of the set at size x size (pictureAtSize for a PNG file): a whole PNG image of
+// exactly that size unchanged (without padding after IEND); otherwise the image decoded,
+// shrunk when larger and encoded. nullopt when no image decodes or encoding fails.
 std::optional<formats::Bytes> sizedPng(const IconImageSet& set, int size,
                                        PngCompression compression = PngCompression::Small);
+
+// The PNG file of the set's largest image, as it is: sizedPng at the side of its largest
+// image (formats::largestImageSide).
+std::optional<formats::Bytes> largestPng(const IconImageSet& set, PngCompression compression = PngCompression::Small);
 
 }  // namespace iconmod

@@ -121,32 +121,7 @@ bool WildcardMask::matches(std::string_view name) const {
 
 bool matchMask(std::string_view name, std::string_view mask) { return WildcardMask(mask).matches(name); }
 
-bool nameOrderLess(std::string_view a, std::string_view b) {
-    const auto fold = [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return u >= 'a' && u <= 'z' ? u - 0x20 : u;
-    };
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto fa = fold(a[i]), fb = fold(b[i]);
-        if (fa != fb) return fa < fb;
-    }
-    if (a.size() != b.size()) return a.size() < b.size();
-    // Equal when folded: the bytes decide (upper-case letters first).
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                        [](char x, char y) { return static_cast<unsigned char>(x) < static_cast<unsigned char>(y); });
-}
-
-struct DirEnum::DirHandle {
-    DIR* dir = nullptr;
-    ~DirHandle() {
-        if (dir) closedir(dir);
-    }
-};
-
-DirEnum::DirEnum(std::unique_ptr<DirHandle> dir) : dir_(std::move(dir)) {}
-
-DirEnum::~DirEnum() = default;
+DirEnum::~DirEnum() { ::close(fd_); }
 
 std::unique_ptr<DirEnum> DirEnum::start(const std::string& pattern) {
     const std::size_t slash = findLastChar(pattern, kPathSeparator);
@@ -161,18 +136,13 @@ std::unique_ptr<DirEnum> DirEnum::start(const std::string& pattern) {
     }
     if (mask.empty()) return nullptr;
 
-    auto handle = std::make_unique<DirHandle>();
-    handle->dir = opendir(dir.c_str());
-    if (!handle->dir) return nullptr;
-    std::unique_ptr<DirEnum> search(new DirEnum(std::move(handle)));
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    std::unique_ptr<DirEnum> search(new DirEnum(fd));
     const WildcardMask compiled(mask);
     try {
-        while (const dirent* d = readdir(search->dir_->dir)) {
-            const std::string_view name = d->d_name;
-            if (compiled.matches(name)) search->found_.push_back({std::string(name), d->d_type});
-        }
-        std::sort(search->found_.begin(), search->found_.end(),
-                  [](const Found& a, const Found& b) { return nameOrderLess(a.name, b.name); });
+        listDirectory(fd, NameOrder::IgnoringAsciiCase, [&compiled](std::string_view name) { return compiled.matches(name); },
+                      &search->found_);
     } catch (const std::bad_alloc&) {
         return nullptr;
     }
@@ -182,23 +152,17 @@ std::unique_ptr<DirEnum> DirEnum::start(const std::string& pattern) {
 
 bool DirEnum::next() {
     if (nextIndex_ >= found_.size()) return false;
-    Found& f = found_[nextIndex_++];
-    const int fd = dirfd(dir_->dir);
-    bool isDir = f.type == DT_DIR;
-    bool isFile = f.type == DT_REG;
-    if (f.type == DT_LNK || f.type == DT_UNKNOWN) {
-        // Links count as what they point to; a broken or looping link is nothing.
-        struct stat st {};
-        if (fstatat(fd, f.name.c_str(), &st, 0) == 0) {
-            isDir = S_ISDIR(st.st_mode);
-            isFile = S_ISREG(st.st_mode);
-        }
-    }
+    ListedName& f = found_[nextIndex_++];
+    // Links count as what they point to; a broken or looping link is nothing.
+    Target target = f.type == DT_DIR ? Target::Directory : f.type == DT_REG ? Target::File : Target::Other;
+    if (f.type == DT_LNK || f.type == DT_UNKNOWN) target = targetOf(fd_, f.name);
+    const bool isDir = target == Target::Directory;
+    const bool isFile = target == Target::File;
     std::uint32_t a = 0;
     if (f.name.front() == '.') a |= attr::Hidden;
     if (isDir) a |= attr::Directory;
     if (isFile) a |= attr::Normal;
-    if ((isDir || isFile) && faccessat(fd, f.name.c_str(), W_OK, AT_EACCESS) != 0) a |= attr::ReadOnly;
+    if ((isDir || isFile) && faccessat(fd_, f.name.c_str(), W_OK, AT_EACCESS) != 0) a |= attr::ReadOnly;
 
     entry_.name = std::move(f.name);
     entry_.attributes = a;

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/DirListing.h"
+
 namespace platform {
 
 namespace attr {
@@ -51,17 +53,12 @@ private:
 // Shorthand for one-off matches (tests, single names).
 bool matchMask(std::string_view name, std::string_view mask);
 
-// Orders names as the file systems of the system we re-create list a directory: ASCII
-// letters compared regardless of case, names equal so compared ordered by their bytes.
-// True when a goes before b.
-bool nameOrderLess(std::string_view a, std::string_view b);
-
 // One search over one directory. start() answers nullptr when the directory cannot be
 // read (missing, not a directory, no permission) or when no entry matches; otherwise
 // entry() is the first matching entry and next() moves on, answering false at the end.
 // Entries come in nameOrderLess order: start() reads the matching names and sorts them
-// (memory in proportion to the directory); each entry's attributes are read when next()
-// reaches it. The directory is closed when the object goes.
+// (platform::listDirectory, memory in proportion to the directory); each entry's attributes
+// are read when next() reaches it. The directory is closed when the object goes.
 class DirEnum {
 public:
     static std::unique_ptr<DirEnum> start(const std::string& pattern);
@@ -73,15 +70,10 @@ public:
     bool next();
 
 private:
-    struct DirHandle;
-    struct Found {
-        std::string name;
-        unsigned char type;  // the directory entry's d_type
-    };
-    explicit DirEnum(std::unique_ptr<DirHandle> dir);
+    explicit DirEnum(int fd) : fd_(fd) {}
 
-    std::unique_ptr<DirHandle> dir_;
-    std::vector<Found> found_;
+    int fd_;  // the directory, for the attributes of its entries
+    std::vector<ListedName> found_;
     std::size_t nextIndex_ = 0;
     DirEntry entry_;
 };

@@ -1,6 +1,5 @@
 #include "platform/DirWalk.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -62,7 +61,7 @@ bool DirWalk::next(Entry* entry) {
             frames_.pop_back();
             continue;
         }
-        std::string name = std::move(frame.names[frame.next++]);
+        std::string name = std::move(frame.names[frame.next++].name);
         const DirId dir = frame.dir;
         const int fd = directory(dir);
         if (fd < 0) {
@@ -79,11 +78,10 @@ bool DirWalk::next(Entry* entry) {
             pending_ = Pending{dir, name};
         } else {
             // A link is looked at through: a directory is reported, a file is a file.
-            struct stat target = st;
-            const bool link = S_ISLNK(st.st_mode);
-            const bool dangling = link && ::fstatat(fd, name.c_str(), &target, 0) != 0;
-            if (link && !dangling && S_ISDIR(target.st_mode)) e.kind = Kind::DirectoryLink;
-            else e.kind = !dangling && S_ISREG(target.st_mode) ? Kind::File : Kind::Special;
+            const Target target = S_ISLNK(st.st_mode) ? targetOf(fd, name)
+                                  : S_ISREG(st.st_mode) ? Target::File
+                                                        : Target::Other;
+            e.kind = target == Target::Directory ? Kind::DirectoryLink : target == Target::File ? Kind::File : Kind::Special;
         }
         e.name = std::move(name);
         *entry = std::move(e);
@@ -125,26 +123,12 @@ bool DirWalk::enter(const Pending& what, Entry* failure) {
     return true;
 }
 
-// Reads the names of the directory through a descriptor of its own (the walk's stays
-// for the *at calls), sorted bytewise.
+// Reads the names of the directory, sorted bytewise; the walk's descriptor stays for the
+// *at calls.
 void DirWalk::list(int fd, Frame& frame) {
-    const int listFd = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-    count(1);
-    DIR* dir = listFd < 0 ? nullptr : ::fdopendir(listFd);
-    if (!dir) {
-        frame.listError = errno;
-        if (listFd >= 0) closeKeepingErrno(listFd);
-        return;
-    }
-    errno = 0;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string_view n = e->d_name;
-        if (n != "." && n != "..") frame.names.emplace_back(n);
-        errno = 0;
-    }
-    frame.listError = errno;
-    ::closedir(dir);
-    std::sort(frame.names.begin(), frame.names.end());
+    count(1);  // the listing's own descriptor
+    frame.listError = listDirectory(fd, NameOrder::Bytewise, [](std::string_view n) { return n != "." && n != ".."; },
+                                    &frame.names);
 }
 
 DirWalk::Held* DirWalk::find(DirId dir) {

@@ -13,10 +13,12 @@
 #include <utility>
 #include <vector>
 
+#include "platform/DirListing.h"
+
 namespace platform {
 
 // One walk over one or more trees, depth first: a directory's entries come in bytewise
-// name order, a subdirectory is walked where its name falls. The walk keeps one record per
+// name order (platform::listDirectory), a subdirectory is walked where its name falls. The walk keeps one record per
 // directory it entered (name, parent, device, inode) and the names still to come in the
 // directories it is inside; no path is kept whole. It holds at most `maxDescriptors`
 // descriptors at once: a directory it has let go is opened again from a neighbour (from a
@@ -87,7 +89,7 @@ private:
     };
     struct Frame {
         DirId dir;
-        std::vector<std::string> names;
+        std::vector<ListedName> names;
         std::size_t next = 0;
         int listError = 0;
     };

@@ -265,60 +265,6 @@ TEST(Thumbnailer, ReadsOnlyWhatItNeedsOfALargeProgram) {
     EXPECT_EQ(image->width, 256);
 }
 
-TEST(Thumbnailer, TakesTheImageWindowsWouldPickAndPassesAWholePngOn) {
-    // One group: a 256-pixel PNG (with padding after IEND, as modules keep), a hand-drawn
-    // 128-pixel bitmap, 48 pixels at 8 and at 32 bits, and 16 pixels.
-    fixtures::TempDir dir;
-    const Bytes png = fixtures::detailedPng(5);
-    Bytes padded = png;
-    padded.insert(padded.end(), {0, 0, 0, 0});
-    const Bytes drawn128 = fixtures::patternDib(128, 32), deep48 = fixtures::patternDib(48, 32);
-    const std::string in = dir.file("app.exe");
-    ASSERT_TRUE(fixtures::writeFile(in, fixtures::makePe({{resId(1),
-        {fixtures::patternDib(16, 4), fixtures::patternDib(48, 8), deep48, drawn128, padded}}})));
-    // A PNG whose CRC is broken is never passed on as it is (the decoder reads it all the same).
-    Bytes broken = png;
-    broken[29] ^= 0xFF;  // inside IHDR's CRC
-    const std::string brokenIn = dir.file("broken.ico");
-    ASSERT_TRUE(fixtures::writeFile(brokenIn, fixtures::makeIco({{broken}, {fixtures::patternDib(32, 32)}})));
-
-    auto decoded = [](const Bytes& image, int size) {
-        const auto picture = formats::decodeIconImage(image);
-        return picture ? formats::shrinkToFit(*picture, size) : ArgbImage{};
-    };
-    const struct Case {
-        std::string input;
-        int size;
-        std::optional<Bytes> exactBytes;  // passed on unchanged
-        ArgbImage picture;                // else: the pixels expected
-    } cases[] = {
-        {in, 256, png, {}},
-        {in, 128, std::nullopt, decoded(drawn128, 128)},  // drawn at 128, not the PNG shrunk
-        {in, 48, std::nullopt, decoded(deep48, 48)},      // the deepest of the 48-pixel ones
-        {in, 100, std::nullopt, decoded(drawn128, 100)},  // the smallest larger one, shrunk
-        {in, 512, std::nullopt, decoded(png, 256)},       // the largest, never enlarged
-        {in, 1024, std::nullopt, decoded(png, 256)},
-        {brokenIn, 256, std::nullopt, decoded(broken, 256)},
-    };
-    for (const Case& c : cases) {
-        const std::string what = c.input + " at " + std::to_string(c.size);
-        const std::string out = dir.file("out.png");
-        const auto run = thumbnail({"-s", std::to_string(c.size), c.input, out});
-        ASSERT_EQ(run.status, 0) << what << run.err;
-        if (c.exactBytes) {
-            EXPECT_EQ(fixtures::readFile(out), *c.exactBytes) << what;
-            continue;
-        }
-        const Bytes written = fixtures::readFile(out);
-        EXPECT_NE(written, png) << what;
-        EXPECT_NE(written, broken) << what;
-        const auto image = readPng(out);
-        ASSERT_TRUE(image) << what;
-        EXPECT_EQ(std::make_pair(image->width, image->height), std::make_pair(c.picture.width, c.picture.height)) << what;
-        EXPECT_EQ(image->pixels, c.picture.pixels) << what;
-    }
-}
-
 TEST(Thumbnailer, NeverWritesOverItsInputOrAReadOnlyFile) {
     fixtures::TempDir dir;
     const std::string in = dir.file("app.exe");

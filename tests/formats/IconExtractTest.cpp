@@ -81,27 +81,6 @@ TEST(IconExtract, ChoosesTheClosestSizeThenTheDepthClosestTo32Bits) {
     for (const auto& c : cases) EXPECT_EQ(formats::chooseIconEntry(c.entries, c.size, c.size), c.expected) << c.what;
 }
 
-TEST(IconExtract, ScaleDownRuleTakesTheExactSizeElseTheNextLargerElseTheLargest) {
-    struct Case {
-        const char* what;
-        std::vector<IconDirEntry> entries;
-        int size;
-        std::vector<std::size_t> expected;
-    } cases[] = {
-        {"empty directory", {}, 128, {}},
-        {"the exact size, deepest first, then larger, then smaller",
-         {{16, 16, 32}, {128, 128, 8}, {0, 0, 32}, {128, 128, 32}, {48, 48, 32}}, 128, {3, 1, 2, 4, 0}},
-        {"a hand-drawn 48 beats a shrunk 256", {{0, 0, 32}, {48, 48, 32}}, 48, {1, 0}},
-        {"the smallest larger, not the largest", {{0, 0, 32}, {64, 64, 4}, {96, 96, 8}}, 48, {1, 2, 0}},
-        {"nothing as large: the largest, never enlarged", {{16, 16, 32}, {48, 48, 8}, {32, 32, 32}}, 256, {1, 2, 0}},
-        {"equal size and depth keep directory order", {{64, 64, 32}, {64, 64, 32}}, 32, {0, 1}},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(formats::scaleDownOrder(c.entries, c.size), c.expected) << c.what;
-        EXPECT_EQ(formats::chooseScaleDownEntry(c.entries, c.size), c.expected.empty() ? -1 : static_cast<int>(c.expected[0])) << c.what;
-    }
-}
-
 TEST(IconExtract, ModuleIconsUseTheChosenImageAtEachSize) {
     fixtures::TempDir dir;
     // Icon 0 offers every kind of choice; icon 1 has only a 48-pixel image.

@@ -16,12 +16,13 @@ namespace text = iconmod::text;
 
 namespace {
 
-Bytes solidDib(int w, int h, int bits, std::uint32_t clrUsed = 0) {
+Bytes solidDib(int w, int h, int bits, std::uint32_t clrUsed = 0, std::uint32_t headerSize = 40) {
     fixtures::DibSpec s;
     s.width = w;
     s.height = h;
     s.bitCount = bits;
     s.clrUsed = clrUsed;
+    s.headerSize = headerSize;
     s.sizeImage = 1234;  // a non-zero biSizeImage, which saved files must carry as 0
     s.pixel = [](int x, int y) { return static_cast<std::uint32_t>(x + y); };
     return makeDib(s);
@@ -263,16 +264,20 @@ TEST(QIconMod, BitmapExportWritesTheColourRowsWithTheirOwnTable) {
         int w, h, bits;
         std::uint32_t clrUsed;
         std::uint32_t offBits, rowBytes;
+        std::uint32_t headerSize = 40;
     } cases[] = {
         {32, 32, 4, 0, 118, 16},
         {32, 32, 32, 0, 54, 128},
         {16, 16, 1, 0, 62, 4},
         {16, 16, 8, 20, 134, 16},     // biClrUsed 20: a table of 20 entries
         {48, 48, 24, 0, 54, 144},
+        // V5 and V4 headers are kept whole, the table after them.
+        {32, 32, 4, 0, 14 + 124 + 64, 16, 124},
+        {16, 16, 32, 0, 14 + 108, 64, 108},
     };
     fixtures::TempDir dir;
     for (const auto& c : cases) {
-        IcoFile f(fixtures::makeIco({{solidDib(c.w, c.h, c.bits, c.clrUsed)}}));
+        IcoFile f(fixtures::makeIco({{solidDib(c.w, c.h, c.bits, c.clrUsed, c.headerSize)}}));
         QIconMod m(f.path);
         ASSERT_TRUE(m.fnOpen());
         const auto& image = m.Images->Images[0];

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "formats/IconDecode.h"
 #include "iconmod/Iconmod.h"
 #include "iconmod/SizedPng.h"
 #include "support/ImageFixtures.h"
@@ -34,49 +33,9 @@ iconmod::IconImageSet setOf(const std::vector<Bytes>& images) {
     return set;
 }
 
-constexpr Argb kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kGrey = 0xFF808080;
+constexpr Argb kRed = 0xFFFF0000, kGreen = 0xFF00FF00;
 
 }  // namespace
-
-TEST(SizedPng, PicksTheImageWindowsWouldAndPassesAWholePngOnUnchanged) {
-    const Bytes png256 = solidPng(256, kRed);
-    Bytes padded = png256;
-    padded.insert(padded.end(), {0, 0, 0, 0});
-    Bytes badCrc = png256;
-    badCrc[30] ^= 0xFF;  // a byte of IHDR's CRC: the chunk no longer checks
-    const Bytes dib48deep = solidDib(48, 32, kGreen);
-    const Bytes dib48flat = solidDib(48, 8, kGrey);
-    const Bytes dib16 = solidDib(16, 32, kBlue);
-
-    struct Case {
-        const char* what;
-        std::vector<Bytes> images;
-        int size;
-        int side;         // the picture's size
-        Argb centre;      // its centre pixel
-        const Bytes* exact;  // when set: the output is exactly these bytes
-    } cases[] = {
-        {"a whole PNG of the size, byte for byte", {dib16, png256, dib48flat}, 256, 256, kRed, &png256},
-        {"padding after IEND is not copied", {padded}, 256, 256, kRed, &png256},
-        {"a PNG whose CRC fails is decoded and encoded again", {badCrc}, 256, 256, kRed, nullptr},
-        {"the deepest image of the size, not a shrunk larger one", {png256, dib48flat, dib48deep}, 48, 48, kGreen, nullptr},
-        {"the smallest larger image, shrunk", {png256, dib48deep, dib16}, 32, 32, kGreen, nullptr},
-        {"nothing as large: the largest, never enlarged", {dib16, dib48deep}, 128, 48, kGreen, nullptr},
-    };
-    for (const auto& c : cases) {
-        const auto set = setOf(c.images);
-        const auto out = iconmod::sizedPng(set, c.size);
-        ASSERT_TRUE(out) << c.what;
-        if (c.exact) {
-            EXPECT_EQ(*out, *c.exact) << c.what;
-        }
-        const auto picture = formats::decodeIconImage(*out);
-        ASSERT_TRUE(picture) << c.what;
-        EXPECT_EQ(picture->width, c.side) << c.what;
-        EXPECT_EQ(picture->height, c.side) << c.what;
-        EXPECT_EQ(formats::straightArgb(picture->pixels[static_cast<std::size_t>(c.side / 2 * c.side + c.side / 2)]), c.centre) << c.what;
-    }
-}
 
 TEST(SizedPng, OffersTheHeldSizesAndTheSmallerStandardOnes) {
     const std::vector<int> standard{16, 24, 32, 48, 64, 128, 256};

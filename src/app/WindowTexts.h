@@ -1,0 +1,23 @@
+// The texts the window shows beyond its menus and dialogs of old (menu entries live in the
+// forms): names and descriptions read out by screen readers, captions and buttons of the
+// dialogs it gained. Half-width katakana as the menus write them.
+#pragma once
+
+namespace wtext {
+
+// Accessible names of the main window's parts (the toolbar buttons use their tool tips).
+inline constexpr char kDriveBox[] = "ﾄﾞﾗｲﾌﾞ";
+inline constexpr char kFolderTree[] = "ﾌｫﾙﾀﾞ";
+inline constexpr char kFileList[] = "ﾌｧｲﾙ一覧";
+inline constexpr char kFileListHelp[] = "ｱｲｺﾝを持つﾌｧｲﾙとｱｲｺﾝ数";
+inline constexpr char kFileType[] = "検索ﾌｧｲﾙﾀｲﾌﾟ";
+inline constexpr char kStrip[] = "ｱｲｺﾝ";
+inline constexpr char kStripHelp[] = "選んだﾌｧｲﾙのｱｲｺﾝ。ﾒﾆｭｰｷｰで保存とｺﾋﾟｰのﾒﾆｭｰ";
+// A strip cell's description (its name is its group's name and its images' sizes).
+inline constexpr char kCellFormat[] = "ｱｲｺﾝ %1 / %2";
+
+// The Open command's dialog: its caption, and the button that opens the folder shown.
+inline constexpr char kOpenCaption[] = "ﾌｧｲﾙを開く";
+inline constexpr char kOpenFolder[] = "ﾌｫﾙﾀﾞを開く(&D)";
+
+}  // namespace wtext
