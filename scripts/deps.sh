@@ -36,9 +36,11 @@ VEXIL_DEB_PACKAGES=(dpkg-dev file)
 # Debian 12) and libclang-rt-dev, which brings libclang-rt-14-dev with libFuzzer and the
 # sanitizer runtimes.
 VEXIL_FUZZ_PACKAGES=(clang libclang-rt-dev)
-# Extra packages for the thumbnailer benchmark only (bench/ThumbnailerBench.cpp), which
-# times icoextract's thumbnailer beside ours: icoextract and the imaging library it needs.
-VEXIL_BENCH_PACKAGES=(icoextract python3-pil)
+# Extra packages for the benchmarks only: icoextract and the imaging library it needs are
+# the peer the thumbnailer and `extract --format png` are timed beside
+# (bench/ThumbnailerBench.cpp, bench/ExtractRunBench.cpp); eatmydata runs `extract` with
+# flushing turned off, the floor its durable writes are measured against.
+VEXIL_BENCH_PACKAGES=(icoextract python3-pil eatmydata)
 
 vexil_missing_packages() {
   local missing=() p

@@ -31,9 +31,6 @@ bool isUserInput(QEvent::Type type) {
         case QEvent::TabletPress:
         case QEvent::TabletMove:
         case QEvent::TabletRelease:
-        case QEvent::DragEnter:
-        case QEvent::DragMove:
-        case QEvent::Drop:
             return true;
         default:
             return false;

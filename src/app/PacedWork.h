@@ -1,8 +1,9 @@
 // Long work of a window (listing a directory, filling the icon strip), done on the window's
 // thread in steps run from the event loop. Between slices of steps the window repaints and
-// ESC is read from the key events; while the work is pending every other key, mouse, wheel,
-// touch and drag event of the application is dropped, so the user cannot act on a window
-// whose contents are still being built.
+// ESC is read from the key events; while the work is pending every other key, mouse, wheel
+// and touch event of the application is dropped, so the user cannot act on a window whose
+// contents are still being built. Drops still arrive (their sender is another program that
+// waits for an answer): the window keeps a drop until the work ends.
 //
 // The work never handles events itself: a slice is started by the event loop, runs steps
 // for a bounded time and returns to the loop. So no event is ever handled inside a window's

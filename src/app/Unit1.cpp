@@ -79,6 +79,7 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
 
     connectHandlers();
     nameForScreenReaders();
+    setAcceptDrops(true);
     FormCreate(windowScreenHeight(this, screenHeight));
 
     if (const QScreen* s = screenOf(this)) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));

@@ -141,6 +141,11 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // Files or folders dropped on the window: the first local one opens as `vexil PATH`
+    // does, once no listing or strip fill is under way.
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void FormCreate(int screenHeight);
@@ -236,6 +241,8 @@ private:
     QTimer* drivesRetry_ = nullptr;
     std::string pendingDir_;   // the directory whose listing selects pendingFile_
     std::string pendingFile_;
+    std::optional<std::string> droppedPath_;  // a drop waiting for the window to be idle
+    void applyDrop();
 
     PacedWork scanWork_;
     std::unique_ptr<platform::DirEnum> scanSearch_;  // the pending scan's directory search

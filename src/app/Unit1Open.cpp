@@ -5,6 +5,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -116,4 +119,45 @@ void TForm1::mnuOpenClick() {
     if (runModal(dialog) != QDialog::Accepted) return;
     const QString chosen = !folder.isEmpty() ? folder : dialog.selectedFiles().value(0);
     if (!chosen.isEmpty()) openPath(QFile::encodeName(chosen).toStdString());
+}
+
+namespace {
+
+std::optional<std::string> droppedPathOf(const QMimeData* data) {
+    if (!data || !data->hasFormat(QStringLiteral("text/uri-list"))) return std::nullopt;
+    const QByteArray list = data->data(QStringLiteral("text/uri-list"));
+    return platform::firstLocalPath(std::string_view(list.constData(), static_cast<std::size_t>(list.size())));
+}
+
+}  // namespace
+
+void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedPathOf(event->mimeData()) || !(event->possibleActions() & Qt::CopyAction)) return event->ignore();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void TForm1::dragMoveEvent(QDragMoveEvent* event) {
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
+void TForm1::dropEvent(QDropEvent* event) {
+    droppedPath_ = droppedPathOf(event->mimeData());
+    if (!droppedPath_) return event->ignore();
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    // Opened from the event loop, after the drag source has heard the drop was taken.
+    QTimer::singleShot(0, this, &TForm1::applyDrop);
+}
+
+void TForm1::applyDrop() {
+    if (!droppedPath_) return;
+    if (busy() || QApplication::activeModalWidget() || QApplication::activePopupWidget()) {
+        QTimer::singleShot(drivesRetry_->interval(), this, &TForm1::applyDrop);
+        return;
+    }
+    const std::string path = *droppedPath_;
+    droppedPath_.reset();
+    openPath(path);
 }

@@ -1,8 +1,10 @@
 // vexil-cli extract: writes every icon group of every input file into one directory, as
 // an exact .ico (the group's images as the module stores them) or as a .png of the group's
-// largest image (iconmod::largestPng: a whole PNG image as it is). The work is that of the
-// icon save dialog, file after file: a QIconMod per file, its groups listed and loaded, each
-// saved; all writes go through AtomicFile.
+// largest image (iconmod::largestPng: a whole PNG image with every CRC right copied as it is,
+// any other picture encoded quickly). The work is that of the icon save dialog, file after
+// file: a QIconMod per file, its groups listed and loaded, each saved. New files are written
+// under temporary names and named in batches after one sync (platform::FileBatch); a file
+// replaced (--force) is flushed on its own before it takes the old one's place.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,6 +19,7 @@
 #include "iconmod/Iconmod.h"
 #include "iconmod/SizedPng.h"
 #include "platform/AtomicFile.h"
+#include "platform/FileBatch.h"
 #include "platform/FileSource.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
@@ -122,6 +125,8 @@ public:
         : options_(options), walk_(walk), tally_(tally), progress_(progress) {}
 
     void run(const Input& input);
+    // Names the files still waiting in the batch.
+    void finish();
 
 private:
     enum class Kind { None, Module, Ico, Cursor };
@@ -137,13 +142,16 @@ private:
     void note(const std::string& path, const std::string& what, bool failure);
     // Names the output, keeps an existing one unless --force, writes it and counts it.
     void output(const Input& input, std::optional<std::string_view> group, std::string_view extension,
-                const std::function<bool(const std::string& path)>& write);
+                const OutputWriter& write);
+    void flushBatch();
+    static bool isCursor(std::string_view extension) { return extension == ".cur" || extension == ".ani"; }
 
     const Options& options_;
     platform::DirWalk& walk_;
     Tally& tally_;
     Progress& progress_;
     NameBook names_;
+    platform::FileBatch batch_;
 };
 
 void Extractor::note(const std::string& path, const std::string& what, bool failure) {
@@ -243,32 +251,51 @@ void Extractor::extractIco(const Input& input, const std::string& readPath) {
 bool Extractor::save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group) {
     if (!source.Images || source.Images->Count() == 0) return false;
     if (options_.format == Format::Png) {
-        const auto png = iconmod::largestPng(*source.Images);
+        const auto png = iconmod::largestPng(*source.Images, iconmod::PngCompression::Fast);
         if (!png) return false;
-        output(input, group, ".png", [&png](const std::string& path) { return platform::AtomicFile::writeWhole(path, *png); });
+        output(input, group, ".png",
+               [&png](platform::AtomicFile& file, const std::string& path) { return file.create(path) && file.write(*png); });
     } else {
-        output(input, group, ".ico", [&source](const std::string& path) { return source.fnSaveIco(path, -1); });
+        output(input, group, ".ico",
+               [&source](platform::AtomicFile& file, const std::string& path) { return source.fnWriteIco(file, path, -1); });
     }
     return true;
 }
 
 void Extractor::output(const Input& input, std::optional<std::string_view> group, std::string_view extension,
-                       const std::function<bool(const std::string& path)>& write) {
+                       const OutputWriter& write) {
     const std::string name = names_.take(input.name, group, extension);
     const std::string path = platform::joinPath(options_.outDir, name);
     struct stat st {};
-    if (!options_.force && ::lstat(path.c_str(), &st) == 0) {
+    const bool exists = ::lstat(path.c_str(), &st) == 0;
+    if (exists && !options_.force) {
         ++tally_.existing;
         return;
     }
-    if (write(path)) {
-        ++(extension == ".cur" || extension == ".ani" ? tally_.cursorsWritten : tally_.written);
-    } else {
+    auto file = std::make_unique<platform::AtomicFile>();
+    // A new name waits for the batch's sync; a file replaced is flushed before the rename.
+    const bool written = write(*file, path) && (exists ? file->commit() : file->prepare(platform::AtomicFile::Durability::Unflushed));
+    if (!written) {
         ++tally_.notWritten;
-        const std::string reason = platform::AtomicFile::lastError();
+        const std::string reason = file->error().empty() ? platform::AtomicFile::lastError() : file->error();
         note(path, reason.empty() ? "cannot be written" : "cannot be written: " + reason, true);
+        return;
+    }
+    ++(isCursor(extension) ? tally_.cursorsWritten : tally_.written);
+    if (exists) return;
+    batch_.add(std::move(file));
+    if (batch_.full()) flushBatch();
+}
+
+void Extractor::flushBatch() {
+    for (const platform::FileBatch::Failure& failure : batch_.flush()) {
+        --(isCursor(platform::extensionOf(failure.path)) ? tally_.cursorsWritten : tally_.written);
+        ++tally_.notWritten;
+        note(failure.path, "cannot be written: " + failure.reason, true);
     }
 }
+
+void Extractor::finish() { flushBatch(); }
 
 }  // namespace
 
@@ -353,6 +380,7 @@ int cmdExtract(const Args& args) {
         progress.show(i, inputs[i].name);
         extractor.run(inputs[i]);
     }
+    extractor.finish();
     progress.show(inputs.size(), "");
     progress.clear();
     platform::setMessageBoxHandler(previous);

@@ -14,6 +14,7 @@
 
 #include "cli/Cli.h"
 #include "formats/ModuleResources.h"
+#include "platform/AtomicFile.h"
 #include "platform/DirWalk.h"
 #include "platform/FileSource.h"
 
@@ -72,12 +73,17 @@ std::string inputPath(const Input& input, const platform::DirWalk& walk);
 std::unique_ptr<platform::FileSource> openInput(const Input& input, platform::DirWalk& walk,
                                                 platform::FileSource::OpenError* error, int* systemError);
 
+// Writes one output file's bytes into `file`, which it creates for `path` and leaves
+// uncommitted: the caller decides how it is made to last (platform::FileBatch for a new
+// name, AtomicFile::commit() for a file replaced).
+using OutputWriter = std::function<bool(platform::AtomicFile& file, const std::string& path)>;
+
 // One cursor file to write for an input: `group` names it beside the input's name (none:
-// the input's own name), `write` writes it to a path.
+// the input's own name), `write` writes it.
 struct CursorOutput {
     std::optional<std::string> group;
     std::string extension;
-    std::function<bool(const std::string& path)> write;
+    OutputWriter write;
 };
 
 // The cursors of a module, one at a time, each read only when its turn comes: each

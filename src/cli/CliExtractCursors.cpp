@@ -10,7 +10,7 @@ namespace {
 
 CursorOutput bytesOutput(std::optional<std::string> group, std::string extension, iconmod::SharedBytes bytes) {
     return {std::move(group), std::move(extension),
-            [bytes](const std::string& path) { return platform::AtomicFile::writeWhole(path, bytes.view()); }};
+            [bytes](platform::AtomicFile& file, const std::string& path) { return file.create(path) && file.write(bytes.view()); }};
 }
 
 }  // namespace
@@ -25,7 +25,7 @@ std::size_t forEachModuleCursor(formats::ResourceModule& module, const std::func
                 *damaged = true;
                 continue;
             }
-            each({formats::groupNameText(name), ".cur", [&set](const std::string& path) { return iconmod::saveCur(path, *set); }});
+            each({formats::groupNameText(name), ".cur", [&set](platform::AtomicFile& file, const std::string& path) { return iconmod::writeCur(file, path, *set); }});
             ++handed;
         }
     }

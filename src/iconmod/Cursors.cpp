@@ -155,9 +155,13 @@ std::optional<AnimationEntries> listAnimation(formats::ByteSource& source, std::
 }
 
 bool saveCur(const std::string& path, const CursorSet& set) {
+    platform::AtomicFile file;
+    return writeCur(file, path, set) && file.commit();
+}
+
+bool writeCur(platform::AtomicFile& file, const std::string& path, const CursorSet& set) {
     if (set.Images.empty() || set.Images.size() > 0xFFFF || set.curFileSize() > IconImageSet::kMaxIcoFileSize)
         return false;
-    platform::AtomicFile file;
     if (!file.create(path)) return false;
     if (!QIconMod::fnWriteIcoHeader(file, static_cast<std::uint16_t>(set.Images.size()), formats::kCurType)) return false;
     std::uint64_t offset = formats::kIconDirHeaderSize + formats::kIcoEntrySize * set.Images.size();
@@ -175,7 +179,7 @@ bool saveCur(const std::string& path, const CursorSet& set) {
     }
     for (const CursorImage& c : set.Images)
         if (!file.write(c.Image.view())) return false;
-    return file.commit();
+    return true;
 }
 
 }  // namespace iconmod

@@ -15,6 +15,7 @@
 #include "formats/AniFile.h"
 #include "formats/ModuleResources.h"
 #include "iconmod/IconImage.h"
+#include "platform/AtomicFile.h"
 
 namespace iconmod {
 
@@ -74,5 +75,7 @@ std::optional<AnimationEntries> listAnimation(formats::ByteSource& source, std::
 // The file is replaced only when everything was written. False when the set is empty,
 // would need offsets past 4 GiB, or cannot be written.
 bool saveCur(const std::string& path, const CursorSet& set);
+// The same written into `file`, created here for `path` and left uncommitted.
+bool writeCur(platform::AtomicFile& file, const std::string& path, const CursorSet& set);
 
 }  // namespace iconmod

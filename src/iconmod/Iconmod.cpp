@@ -214,12 +214,16 @@ std::uint64_t QIconMod::fnImageOffset(const IconImageSet& set, std::uint32_t ind
 }
 
 bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
+    platform::AtomicFile file;
+    return fnWriteIco(file, path, selection) && file.commit();
+}
+
+bool QIconMod::fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection) {
     if (!Images || selection < -1 || (selection >= 0 && static_cast<std::uint32_t>(selection) >= Images->Count())) {
         platform::messageBox(text::kNoIconData, text::kErrorTitle);
         return false;
     }
     // Offsets are 32 bits: a set that repeats a large image too often cannot be written.
-    platform::AtomicFile file;
     if ((selection < 0 && Images->icoFileSize() > IconImageSet::kMaxIcoFileSize) || !file.create(path)) {
         platform::messageBox(text::kIcoCreateFailed, path);
         return false;
@@ -265,7 +269,7 @@ bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
         if (data.size() < 24 || !file.write(data.data(), 20) || !file.write(kZero, 4) || !file.write(data.data() + 24, data.size() - 24))
             return false;
     }
-    return file.commit();
+    return true;
 }
 
 std::optional<formats::ArgbImage> QIconMod::fnMakeIcon(const IconImage* image) {

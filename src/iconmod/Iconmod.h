@@ -102,6 +102,9 @@ public:
     // Writes all images (selection -1) or image `selection` as an ICO file. The file is
     // replaced only when everything was written.
     bool fnSaveIco(const std::string& path, std::int32_t selection);
+    // The same written into `file`, created here for `path` and left uncommitted, for a
+    // caller that decides how the file is made to last (vexil-cli extract's batches).
+    bool fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection);
 
     // Writes one image's colour bitmap as a BMP file (a PNG image as a 32-bit bitmap).
     bool fnSaveBmp(const std::string& path, const IconImage& image);

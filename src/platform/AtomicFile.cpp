@@ -68,6 +68,8 @@ AtomicFile::~AtomicFile() { discard(); }
 
 std::string AtomicFile::lastError() { return lastFailure; }
 
+std::string AtomicFile::folder() const { return directoryOf(target_); }
+
 bool AtomicFile::fail(const std::string& reason) {
     error_ = reason;
     lastFailure = reason;

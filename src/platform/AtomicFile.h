@@ -51,6 +51,10 @@ public:
     void discard();
 
     bool isOpen() const { return fd_ >= 0; }
+    // The file that publish() replaces or creates (through links, the file they point to);
+    // its temporary file lies in the same folder.
+    const std::string& target() const { return target_; }
+    std::string folder() const;
 
     // Why the last create(), write() or commit() failed, in the system's words
     // ("Permission denied", "No space left on device"); empty after success.

@@ -67,4 +67,57 @@ int filterIndexForFile(const std::string& fileName) {
     return 2;
 }
 
+namespace {
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+// The path of one file: URI, or nullopt for another URI or a file on another host.
+std::optional<std::string> localPathOf(std::string_view uri) {
+    constexpr std::string_view kScheme = "file:";
+    if (uri.size() < kScheme.size()) return std::nullopt;
+    for (std::size_t i = 0; i < kScheme.size(); ++i)
+        if ((uri[i] | 0x20) != kScheme[i] && uri[i] != kScheme[i]) return std::nullopt;
+    uri.remove_prefix(kScheme.size());
+    if (uri.substr(0, 2) == "//") {
+        uri.remove_prefix(2);
+        const std::size_t slash = uri.find('/');
+        if (slash == std::string_view::npos) return std::nullopt;
+        const std::string_view host = uri.substr(0, slash);
+        if (!host.empty() && host != "localhost") return std::nullopt;
+        uri.remove_prefix(slash);
+    }
+    if (uri.empty() || uri.front() != '/') return std::nullopt;
+    std::string path;
+    for (std::size_t i = 0; i < uri.size(); ++i) {
+        const int high = uri[i] == '%' && i + 2 < uri.size() ? hexValue(uri[i + 1]) : -1;
+        const int low = high >= 0 ? hexValue(uri[i + 2]) : -1;
+        if (low >= 0) {
+            path += static_cast<char>(high * 16 + low);
+            i += 2;
+        } else {
+            path += uri[i];
+        }
+    }
+    return path;
+}
+
+}  // namespace
+
+std::optional<std::string> firstLocalPath(std::string_view uriList) {
+    while (!uriList.empty()) {
+        const std::size_t end = uriList.find('\n');
+        std::string_view line = uriList.substr(0, end);
+        uriList.remove_prefix(end == std::string_view::npos ? uriList.size() : end + 1);
+        while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+        if (line.empty() || line.front() == '#') continue;
+        if (auto path = localPathOf(line)) return path;
+    }
+    return std::nullopt;
+}
+
 }  // namespace platform

@@ -2,7 +2,9 @@
 // Toolkit-free.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -26,5 +28,11 @@ StartTarget resolveStartPath(const std::string& path, const std::string& cwd);
 // The filter entry that lists a file (0 programs, 1 DLLs, 2 all files) by its extension,
 // ignoring case.
 int filterIndexForFile(const std::string& fileName);
+
+// The path of the first local file a text/uri-list names (a drop on the window): its first
+// `file:` URI with no host or "localhost", percent escapes decoded to the bytes they stand
+// for (a name that is not UTF-8 stays the bytes it is). Comment lines and other URIs are
+// passed over; nullopt when none is left.
+std::optional<std::string> firstLocalPath(std::string_view uriList);
 
 }  // namespace platform

@@ -5,6 +5,9 @@
 
 #include <fcntl.h>
 #include <linux/magic.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
 #include <unistd.h>
@@ -23,6 +26,8 @@
 #include "support/MessageRecorder.h"
 #include "support/ModuleFixtures.h"
 #include "support/RunProgram.h"
+
+extern char** environ;
 
 namespace {
 
@@ -127,26 +132,37 @@ TEST(CliExtract, WritesEveryGroupExactlyAsStoredForEachModuleKind) {
     }
 }
 
-TEST(CliExtract, PngHoldsTheLargestImageDecoded) {
+// The largest image of each group: a stored PNG whose chunks are whole with every CRC right is
+// copied byte for byte; a bitmap, or a PNG with a CRC that does not match, is decoded and
+// encoded again, into a PNG whose CRCs are right.
+TEST(CliExtract, PngHoldsTheLargestImageCopiedOrEncoded) {
     fixtures::TempDir in, out;
     const Bytes big = sizedDib(48, 8);
     const Bytes bigPng = fixtures::makePng(64, 64, [](int x, int y) { return 0xFF000000u | (x * 4u << 16) | (y * 4u); });
+    Bytes badCrc = bigPng;
+    badCrc[badCrc.size() - 1] ^= 0x55;  // IEND's CRC
     ASSERT_TRUE(fixtures::writeFile(in.file("app.exe"), fixtures::makePe({{resId(1), {sizedDib(16, 4), big, sizedDib(32, 32)}, {}}})));
     ASSERT_TRUE(fixtures::writeFile(in.file("icons.ico"), fixtures::makeIco({{sizedDib(32, 4)}, {bigPng}, {sizedDib(16, 8)}})));
+    ASSERT_TRUE(fixtures::writeFile(in.file("odd.ico"), fixtures::makeIco({{sizedDib(32, 4)}, {badCrc}})));
     const CliRun run = extract({in.path(), "-o", out.path(), "--format", "png"});
     EXPECT_EQ(run.status, 0);
     expectSummaryOnly(run);
 
-    const struct { const char* name; const Bytes& source; int size; } cases[] = {
-        {"app.exe-#1.png", big, 48},
-        {"icons.ico.png", bigPng, 64},
+    const struct { const char* name; const Bytes& source; int size; bool copied; } cases[] = {
+        {"app.exe-#1.png", big, 48, false},
+        {"icons.ico.png", bigPng, 64, true},
+        {"odd.ico.png", bigPng, 64, false},
     };
     for (const auto& c : cases) {
-        const auto written = formats::decodeIconImage(fixtures::readFile(out.file(c.name)));
-        ASSERT_TRUE(written) << c.name;
+        SCOPED_TRACE(c.name);
+        const Bytes file = fixtures::readFile(out.file(c.name));
+        EXPECT_EQ(formats::wholePngLength(file), file.size());  // every CRC right, IEND last
+        EXPECT_EQ(file == c.source, c.copied);
+        const auto written = formats::decodeIconImage(file);
+        ASSERT_TRUE(written);
         EXPECT_EQ(written->width, c.size);
         EXPECT_EQ(written->height, c.size);
-        EXPECT_EQ(written->pixels, formats::decodeIconImage(c.source)->pixels) << c.name;
+        EXPECT_EQ(written->pixels, formats::decodeIconImage(c.source)->pixels);
     }
 }
 
@@ -444,6 +460,48 @@ TEST(CliExtract, TreesOfAnyDepthInBoundedMemoryAndDescriptors) {
         ASSERT_EQ(stored.size(), 1u) << name;
         EXPECT_EQ(stored[0], images[image]) << name;
     }
+}
+
+// A run killed at any moment leaves no empty or partial file under a final name: every
+// file that has its name is a whole PNG, whatever was cut short lies under a temporary
+// (hidden) name. The run is killed after 1, 2, 4, ... ms until one finishes.
+TEST(CliExtract, AKilledRunLeavesOnlyWholeFilesUnderFinalNames) {
+    fixtures::TempDir in;
+    for (int i = 0; i < 120; ++i)
+        ASSERT_TRUE(fixtures::writeFile(in.file("m" + std::to_string(i) + ".dll"),
+                                        fixtures::makePe({fixtures::modernIcon(resId(1), fixtures::detailedPng(i))})));
+    bool finished = false, cutShort = false;
+    for (int delayMs = 1; !finished && delayMs < 60000; delayMs *= 2) {
+        fixtures::TempDir out;
+        const std::vector<std::string> args = {VEXIL_CLI_PATH, "extract", in.path(), "-o", out.path(), "--format", "png"};
+        std::vector<char*> argv;
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        posix_spawn_file_actions_t quiet;
+        posix_spawn_file_actions_init(&quiet);
+        posix_spawn_file_actions_addopen(&quiet, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ), 0);
+        posix_spawn_file_actions_destroy(&quiet);
+        ::usleep(static_cast<useconds_t>(delayMs) * 1000);
+        ::kill(pid, SIGKILL);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        finished = WIFEXITED(status);
+        for (const std::string& name : filesIn(out.path())) {
+            if (name[0] == '.') {
+                cutShort = true;
+                continue;
+            }
+            const Bytes file = fixtures::readFile(out.file(name));
+            EXPECT_EQ(formats::wholePngLength(file), file.size()) << name << " after " << delayMs << " ms";
+        }
+        if (finished) {
+            EXPECT_EQ(filesIn(out.path()).size(), 120u);
+        }
+    }
+    EXPECT_TRUE(finished);
+    EXPECT_TRUE(cutShort) << "no run was killed while it wrote";
 }
 
 TEST(CliExtract, AnOutputFolderLeftEmptyIsRemoved) {

@@ -1,13 +1,16 @@
 // The atomic writer's rules for what it may replace: read-only files never, and through
-// symbolic links the file they name, also one that does not exist yet.
+// symbolic links the file they name, also one that does not exist yet; and batches of new
+// files named together after one sync.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <memory>
 
 #include "platform/AtomicFile.h"
+#include "platform/FileBatch.h"
 #include "support/ImageFixtures.h"
 
 TEST(AtomicFile, RefusesReadOnlyFilesAndReplacesWhatALinkNames) {
@@ -111,4 +114,47 @@ TEST(AtomicFile, FollowsLinksOnlyWhereTheKernelWould) {
     for (const Folder& f : folders)
         for (const auto& e : std::filesystem::directory_iterator(dir.file(f.name)))
             EXPECT_NE(e.path().filename().string().rfind(".vexil-", 0), 0u) << e.path();
+}
+
+// A batch of new files: none has its name before flush(), each then holds its bytes and no
+// temporary file stays; a batch dropped unflushed leaves neither names nor temporaries. Files
+// in two folders are named in both; a folder that is gone by the flush fails its files only.
+TEST(FileBatch, NamesAppearOnlyWholeAtTheFlush) {
+    for (const bool flushed : {true, false}) {
+        SCOPED_TRACE(flushed ? "flushed" : "dropped");
+        fixtures::TempDir dir;
+        ASSERT_EQ(::mkdir(dir.file("sub").c_str(), 0700), 0);
+        ASSERT_EQ(::mkdir(dir.file("gone").c_str(), 0700), 0);
+        const std::vector<std::string> names = {"a.png", "b.ico", "sub/c.cur", "gone/d.png"};
+        std::vector<platform::FileBatch::Failure> failures;
+        {
+            platform::FileBatch batch(names.size());
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                auto file = std::make_unique<platform::AtomicFile>();
+                const fixtures::Bytes bytes(1000 + i, static_cast<std::uint8_t>(i + 1));
+                ASSERT_TRUE(file->create(dir.file(names[i])) && file->write(bytes) &&
+                            file->prepare(platform::AtomicFile::Durability::Unflushed));
+                EXPECT_FALSE(batch.full());
+                batch.add(std::move(file));
+            }
+            EXPECT_TRUE(batch.full());
+            for (const std::string& name : names) EXPECT_FALSE(std::filesystem::exists(dir.file(name))) << name;
+            // The last folder's temporary file goes with its folder: its file cannot be named.
+            std::filesystem::remove_all(dir.file("gone"));
+            if (flushed) failures = batch.flush();
+            EXPECT_EQ(batch.size(), flushed ? 0u : names.size());
+        }
+        if (flushed) {
+            ASSERT_EQ(failures.size(), 1u);
+            EXPECT_EQ(failures[0].path, dir.file("gone/d.png"));
+            EXPECT_EQ(failures[0].reason, "No such file or directory");
+        }
+        for (std::size_t i = 0; i + 1 < names.size(); ++i)
+            EXPECT_EQ(fixtures::readFile(dir.file(names[i])),
+                      flushed ? fixtures::Bytes(1000 + i, static_cast<std::uint8_t>(i + 1)) : fixtures::Bytes{})
+                << names[i];
+        std::size_t left = 0;
+        for (const auto& e : std::filesystem::recursive_directory_iterator(dir.path())) left += e.is_regular_file();
+        EXPECT_EQ(left, flushed ? names.size() - 1 : 0u);
+    }
 }

@@ -8,6 +8,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
+#include "platform/StartPath.h"
 #include "support/ImageFixtures.h"
 #include "support/MessageRecorder.h"
 
@@ -117,4 +118,23 @@ TEST(AtomicFile, KeepsTheModeOfAReplacedFileAndWritesThroughSymlinks) {
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     ASSERT_EQ(stat(real.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
+}
+
+// What a drop on the window opens: the first local file of the uri-list, its bytes as named.
+TEST(StartPath, FirstLocalPathOfADroppedUriList) {
+    const struct {
+        const char* list;
+        std::optional<std::string> path;
+    } cases[] = {
+        {"file:///home/u/app.exe\r\n", "/home/u/app.exe"},
+        {"# a comment\r\nhttps://example.invalid/x.exe\r\nfile:///a%20b/c%2Cd.ico\r\nfile:///second\r\n", "/a b/c,d.ico"},
+        {"file://localhost/tmp/x", "/tmp/x"},
+        {"FILE:/tmp/y", "/tmp/y"},
+        {"file:///tmp/%FF%fename%", "/tmp/\xff\xfename%"},  // not UTF-8, and a stray %
+        {"file://otherhost/tmp/x\nfile:///tmp/local", "/tmp/local"},
+        {"http://a/b\r\n\r\n", std::nullopt},
+        {"file:relative/path", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::firstLocalPath(c.list), c.path) << c.list;
 }

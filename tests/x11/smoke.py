@@ -233,6 +233,20 @@ def click(x, y, button=1):
     xdo("click", str(button))
 
 
+def drag_to(x, y, window):
+    """Presses at x, y and moves, in steps, to the middle of window, then releases."""
+    wx, wy = window_position(window)
+    geometry = run("xdotool", "getwindowgeometry", window).stdout
+    w, h = (int(v) for v in geometry.split("Geometry:")[1].split()[0].split("x"))
+    xdo("mousemove", "--sync", str(x), str(y))
+    xdo("mousedown", "1")
+    for i in range(1, 11):
+        xdo("mousemove", str(x + (wx + w // 2 - x) * i // 10), str(y + (wy + h // 2 - y) * i // 10))
+        time.sleep(0.05)
+    time.sleep(0.2)
+    xdo("mouseup", "1")
+
+
 def window_named(name):
     pattern = "".join("\\" + c if c in "()[]{}.*+?^$|\\" else c for c in name)
     result = run("xdotool", "search", "--onlyvisible", "--name", f"^{pattern}$")
@@ -536,6 +550,15 @@ def directory_run(session, ui, vexil, env, mount):
     window = wait_for(f'the window "Vexil - {mount}/"', lambda: window_named(f"Vexil - {mount}/"))
     wait_for("setup00.exe's strip", lambda: ui.status_texts()[1:] == ["setup00.exe"])
     print(f"File, Open: {ui.status_texts()}")
+
+    # A folder dropped on the window from another program opens as `vexil PATH` does.
+    source = session.start([os.environ["VEXIL_DRAG_SOURCE"], "drag", f"file://{mount}/art"], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    wait_for("the drag source", lambda: window_named("drag source"))
+    drag_to(60, 40, window)
+    wait_for(f'the window "{caption}" after the drop', lambda: window_named(caption))
+    print(f"dropped {mount}/art: {caption}; the source saw {source.stdout.readline().strip()!r}")
+    source.terminate()
     xdo("windowfocus", "--sync", window)
     key("ctrl+q")
     wait_exit(program, "Ctrl+Q")
