@@ -1,5 +1,6 @@
 // vexil-cli extract: writes every icon group of every input file into one directory, as
-// an exact .ico (the group's images as the module stores them) or as a .png of the group's
+// an .ico as save-ico writes it (the group's images as the module stores them, a bitmap's
+// biSizeImage as 0 unless --exact) or as a .png of the group's
 // largest image (iconmod::largestPng: a whole PNG image as it is). The work is that of the
 // icon save dialog, file after file: a QIconMod per file, its groups listed and loaded, each
 // saved; all writes go through AtomicFile.
@@ -11,6 +12,7 @@
 #include <filesystem>
 
 #include "cli/CliExtract.h"
+#include "cli/Commands.h"
 #include "cli/LineText.h"
 #include "formats/CursorFile.h"
 #include "iconmod/IconGroups.h"
@@ -24,9 +26,6 @@
 namespace cli::extract {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: vexil-cli extract PATH... -o OUTDIR [--recursive] [--filter MASK] [--format ico|png] [--force] "
-    "[--verbose] [--cursors]";
 constexpr int kProgressWidth = 30;
 constexpr std::size_t kProgressNameBytes = 40;
 
@@ -247,7 +246,8 @@ bool Extractor::save(iconmod::QIconMod& source, const Input& input, std::optiona
         if (!png) return false;
         output(input, group, ".png", [&png](const std::string& path) { return platform::AtomicFile::writeWhole(path, *png); });
     } else {
-        output(input, group, ".ico", [&source](const std::string& path) { return source.fnSaveIco(path, -1); });
+        output(input, group, ".ico",
+               [&source, this](const std::string& path) { return source.fnSaveIco(path, -1, options_.exact); });
     }
     return true;
 }
@@ -272,47 +272,27 @@ void Extractor::output(const Input& input, std::optional<std::string_view> group
 
 }  // namespace
 
-std::optional<Options> parseOptions(const Args& args, std::string* error) {
-    Options o;
-    bool outGiven = false;
-    bool onlyPaths = false;
+std::optional<Options> parseOptions(const Arguments& args, std::string* error) {
     auto fail = [error](const std::string& message) -> std::optional<Options> {
         *error = message;
         return std::nullopt;
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (onlyPaths || a.empty() || a[0] != '-' || a == "-") {
-            o.paths.push_back(a);
-            continue;
-        }
-        const bool takesValue = a == "-o" || a == "--output" || a == "--filter" || a == "--format";
-        if (takesValue && i + 1 >= args.size()) return fail(a + " needs a value");
-        if (a == "--") {
-            onlyPaths = true;
-        } else if (a == "-o" || a == "--output") {
-            o.outDir = args[++i];
-            outGiven = true;
-        } else if (a == "--filter") {
-            o.mask = args[++i];
-        } else if (a == "--format") {
-            const std::string& f = args[++i];
-            if (f != "ico" && f != "png") return fail("--format must be ico or png");
-            o.format = f == "png" ? Format::Png : Format::Ico;
-        } else if (a == "-r" || a == "--recursive") {
-            o.recursive = true;
-        } else if (a == "-f" || a == "--force") {
-            o.force = true;
-        } else if (a == "-v" || a == "--verbose") {
-            o.verbose = true;
-        } else if (a == "--cursors") {
-            o.cursors = true;
-        } else {
-            return fail("unknown option " + a);
-        }
+    Options o;
+    o.paths = args.words;
+    const std::string* out = args.value("--output");
+    if (out) o.outDir = *out;
+    if (const std::string* mask = args.value("--filter")) o.mask = *mask;
+    if (const std::string* format = args.value("--format")) {
+        if (*format != "ico" && *format != "png") return fail("--format must be ico or png");
+        o.format = *format == "png" ? Format::Png : Format::Ico;
     }
+    o.recursive = args.has("--recursive");
+    o.exact = args.has("--exact");
+    o.force = args.has("--force");
+    o.verbose = args.has("--verbose");
+    o.cursors = args.has("--cursors");
     if (o.paths.empty()) return fail("no PATH given");
-    if (!outGiven || o.outDir.empty()) return fail("-o OUTDIR is required");
+    if (!out || o.outDir.empty()) return fail("-o OUTDIR is required");
     if (o.mask.empty()) return fail("--filter needs a mask such as *.dll");
     return o;
 }
@@ -321,11 +301,11 @@ std::optional<Options> parseOptions(const Args& args, std::string* error) {
 
 namespace cli {
 
-int cmdExtract(const Args& args) {
+int cmdExtract(const Arguments& args) {
     using namespace extract;
     std::string error;
     const auto options = parseOptions(args, &error);
-    if (!options) return usage(error + "\n" + kUsage);
+    if (!options) return usage(error + "\n" + usageLine(*findCommand("extract")));
 
     // The directories this run makes for OUTDIR, deepest first: those it leaves empty go again.
     std::vector<std::string> made;
