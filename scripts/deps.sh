@@ -13,6 +13,7 @@ VEXIL_PACKAGES=(
   desktop-file-utils appstream groff-base
   xvfb xdotool xclip at-spi2-core python3-pyatspi
   bubblewrap
+  qt6-wayland qt6-gtk-platformtheme
 )
 # libdeflate-dev: PNG image data is inflated and deflated through libdeflate, which is quicker
 # than zlib (libpng still reads the PNG images that are not 8-bit RGBA).
@@ -25,7 +26,9 @@ VEXIL_PACKAGES=(
 # desktop entry, metainfo and man pages. xvfb, xdotool, xclip, at-spi2-core and
 # python3-pyatspi run the real program on an X server and read its texts back.
 # libseccomp-dev builds the thumbnailer's seccomp filter; bubblewrap runs the thumbnailer
-# in the sandbox GNOME puts every thumbnailer in.
+# in the sandbox GNOME puts every thumbnailer in. qt6-wayland lets the window open on a
+# Wayland session; qt6-gtk-platformtheme is there for the window test to prove that the GTK
+# theme a GNOME desktop would give Qt is never loaded.
 # Extra packages for building and checking the Debian package (scripts/check-deb.sh):
 # dpkg-shlibdeps finds the package's dependencies, and CPack needs `file` for it.
 VEXIL_DEB_PACKAGES=(dpkg-dev file)

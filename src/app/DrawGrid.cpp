@@ -1,5 +1,7 @@
 #include "app/DrawGrid.h"
 
+#include <QAccessible>
+#include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -7,12 +9,21 @@
 #include <QStyleOptionFocusRect>
 #include <algorithm>
 
+#include "app/DrawGridAccessible.h"
+
 DrawGrid::DrawGrid(QWidget* parent) : QAbstractScrollArea(parent) {
     setFocusPolicy(Qt::StrongFocus);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     viewport()->setBackgroundRole(QPalette::Base);
     updateScrollBar();
+    static const bool factoryInstalled = (QAccessible::installFactory(&DrawGridAccessible::factory), true);
+    (void)factoryInstalled;
+}
+
+void DrawGrid::setCellTexts(std::function<int()> shown, std::function<QString(int, bool)> text) {
+    shown_ = std::move(shown);
+    text_ = std::move(text);
 }
 
 void DrawGrid::setColCount(int count) {
@@ -30,6 +41,11 @@ bool DrawGrid::setCol(int col) {
     col_ = col;
     scrollToCol(col);
     viewport()->update();
+    if (QAccessible::isActive() && col < shownCells()) {
+        QAccessibleEvent focus(this, hasFocus() ? QAccessible::Focus : QAccessible::Selection);
+        focus.setChild(col);
+        QAccessible::updateAccessibility(&focus);
+    }
     return true;
 }
 
@@ -115,6 +131,11 @@ void DrawGrid::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void DrawGrid::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        emit MenuRequested();
+        event->accept();
+        return;
+    }
     int target = -1;
     switch (event->key()) {
         case Qt::Key_Left: target = col_ - 1; break;
@@ -124,5 +145,12 @@ void DrawGrid::keyPressEvent(QKeyEvent* event) {
         default: QAbstractScrollArea::keyPressEvent(event); return;
     }
     if (target >= 0 && target < colCount_ && target != col_) setCol(target);
+    event->accept();
+}
+
+// The Menu key arrives as a context-menu event of the keyboard; a right click is MouseUp's.
+void DrawGrid::contextMenuEvent(QContextMenuEvent* event) {
+    if (event->reason() == QContextMenuEvent::Mouse) return event->ignore();
+    emit MenuRequested();
     event->accept();
 }

@@ -2,10 +2,13 @@
 // the background, the current cell's highlight and the grid lines, then raises DrawCell
 // for every visible cell; Left/Right/Home/End and a left click move the current column, each
 // move asked first through SelectCell. The row scrolls sideways when its cells do not fit.
+// The Menu key and Shift+F10 ask for the current cell's menu (MenuRequested); screen readers
+// see the cells that show something as list items, named by the owner when asked.
 #pragma once
 
 #include <QAbstractScrollArea>
 #include <QPainter>
+#include <functional>
 
 class DrawGrid : public QAbstractScrollArea {
     Q_OBJECT
@@ -30,18 +33,28 @@ public:
     // The cell's rectangle in viewport coordinates (without its grid line).
     QRect CellRect(int col) const;
 
+    // What screen readers are told: how many cells show something, and a cell's name or
+    // (description true) its description, asked for only when a reader asks.
+    void setCellTexts(std::function<int()> shown, std::function<QString(int col, bool description)> text);
+    int shownCells() const { return shown_ ? shown_() : 0; }
+    QString cellName(int col) const { return text_ ? text_(col, false) : QString(); }
+    QString cellDescription(int col) const { return text_ ? text_(col, true) : QString(); }
+
 signals:
     // Draw the contents of cell col inside rect (background and highlight are painted).
     void DrawCell(QPainter* painter, int col, const QRect& rect, bool selected);
     // The current column is about to become col; clear *canSelect to refuse.
     void SelectCell(int col, bool* canSelect);
     void MouseUp(Qt::MouseButton button, QPoint viewportPos);
+    // The Menu key or Shift+F10: the current cell's menu is wanted.
+    void MenuRequested();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     QSize viewportSizeHint() const override;
 
@@ -54,4 +67,6 @@ private:
     int col_ = 0;
     int cellWidth_ = 34;
     int cellHeight_ = 34;
+    std::function<int()> shown_;
+    std::function<QString(int, bool)> text_;
 };

@@ -1,6 +1,7 @@
 // TForm1: start-up, layout, state, menus, the view-style buttons and the step from a
 // chosen directory to the file list.
 #include "app/Unit1.h"
+#include "app/WindowTexts.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -9,7 +10,9 @@
 #include <QMenu>
 #include <QScreen>
 #include <QShortcut>
+#include <QListView>
 #include <QStatusBar>
+#include <QTreeView>
 #include <QTimer>
 
 #include "qtshared/Looks.h"
@@ -75,12 +78,31 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
     resize(kDesignWidth, kDesignHeight + menuBar()->sizeHint().height());
 
     connectHandlers();
+    nameForScreenReaders();
     FormCreate(windowScreenHeight(this, screenHeight));
 
     if (const QScreen* s = screenOf(this)) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 }
 
 TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::nameForScreenReaders() {
+    for (QToolButton* button : {ui->BtnExeFilter, ui->BtnLargeIcon, ui->BtnSmallIcon, ui->BtnListIcon, ui->BtnReportIcon})
+        button->setAccessibleName(button->toolTip());
+    ui->Drive1->setAccessibleName(QString::fromUtf8(wtext::kDriveBox));
+    ui->TreeDir1->setAccessibleName(QString::fromUtf8(wtext::kFolderTree));
+    // The file list is one of two views at a time (icons, or rows with columns).
+    for (QWidget* list : {static_cast<QWidget*>(ui->ListView1), static_cast<QWidget*>(ui->ListView1->listView()),
+                          static_cast<QWidget*>(ui->ListView1->detailsView())}) {
+        list->setAccessibleName(QString::fromUtf8(wtext::kFileList));
+        list->setAccessibleDescription(QString::fromUtf8(wtext::kFileListHelp));
+    }
+    ui->ComboBox1->setAccessibleName(QString::fromUtf8(wtext::kFileType));
+    ui->DrawGrid1->setAccessibleName(QString::fromUtf8(wtext::kStrip));
+    ui->DrawGrid1->setAccessibleDescription(QString::fromUtf8(wtext::kStripHelp));
+    ui->DrawGrid1->setCellTexts([this] { return ImageList32A.Count(); },
+                                [this](int col, bool description) { return stripCellText(col, description); });
+}
 
 void TForm1::connectHandlers() {
     connect(ui->Drive1, &DriveCombo::OnChange, this, &TForm1::Drive1Change);
@@ -95,6 +117,7 @@ void TForm1::connectHandlers() {
     connect(ui->DrawGrid1, &DrawGrid::DrawCell, this, &TForm1::DrawGrid1DrawCell);
     connect(ui->DrawGrid1, &DrawGrid::SelectCell, this, &TForm1::DrawGrid1SelectCell);
     connect(ui->DrawGrid1, &DrawGrid::MouseUp, this, &TForm1::DrawGrid1MouseUp);
+    connect(ui->DrawGrid1, &DrawGrid::MenuRequested, this, &TForm1::DrawGrid1MenuRequested);
     connect(ui->mnuFile, &QMenu::aboutToShow, this, &TForm1::mnuFileClick);
     connect(ui->mnuEdit, &QMenu::aboutToShow, this, &TForm1::mnuEditClick);
     connect(ui->mnuSaveIcon, &QAction::triggered, this, &TForm1::mnuSaveIconClick);

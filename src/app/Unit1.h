@@ -173,6 +173,8 @@ private:
     void mnuSavePngClick();
     void mnuCopyPngClick();
     void FormDestroy();
+    // Accessible names and descriptions of the window's parts.
+    void nameForScreenReaders();
     // Window shortcuts, kept off the menu entries: Ctrl+C, Ctrl+Shift+C, Ctrl+S, F5, Ctrl+Q.
     void createShortcuts();
     void copyShortcut();
@@ -205,6 +207,11 @@ public:
     // tests put a recorder here so that no menu blocks them.
     static void popupAt(QMenu* menu, QPoint globalPos);
     std::function<void(QMenu* menu, QPoint globalPos)> popupMenu = &TForm1::popupAt;
+    // The Menu key or Shift+F10 on the strip: its pop-up menu over the current cell.
+    void DrawGrid1MenuRequested();
+    // What a screen reader says for strip cell col: its group's name and its images' sizes
+    // (read from the file when asked), or (description) "ｱｲｺﾝ 2 / 5".
+    QString stripCellText(int col, bool description) const;
 
 signals:
     // A scan added a row; rowCount is the number of rows now listed.

@@ -1,5 +1,6 @@
 // TForm1: the strip's current icon as an icon set for desktop entries, in a folder and under
-// a name the user picks.
+// a name the user picks; a set of that name already there is replaced only after the
+// overwrite question.
 #include <exception>
 #include <memory>
 
@@ -9,6 +10,7 @@
 #include "iconmod/IconGroups.h"
 #include "iconmod/IconTheme.h"
 #include "iconmod/Iconmod.h"
+#include "iconmod/SaveName.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
 #include "qtshared/CenterDialog.h"
@@ -31,6 +33,12 @@ void TForm1::MakeIconSet() {
                             iconmod::suggestIconThemeName(platform::baseName(CurrentFile)));
         CenterDialog(&dialog, this);
         if (runModal(dialog) != QDialog::Accepted) return;
+        // A set of that name is replaced only when the user says so, as a save replaces a file.
+        if (const auto existing = iconmod::existingIconTheme(dialog.folder(), dialog.name())) {
+            const int answer = platform::messageBox(*existing + savename::kOverwriteQuestion, savename::kOverwriteTitle,
+                                                    platform::mb::YesNo | platform::mb::IconQuestion);
+            if (answer != platform::mb::IdYes) return;
+        }
         TWaitCursor wait;
         iconmod::writeIconTheme(*source.Images, dialog.folder(), dialog.name());
     } catch (const std::exception&) {

@@ -1,13 +1,15 @@
 // TForm1: the icon strip. Selecting a file in the list shows every icon of it, one cell
 // each, at 32 pixels; the strip's image lists hold each icon at 32 and at 16 pixels for
 // saving and copying. The current cell is the icon those commands act on, and a right
-// click on an icon makes it current and opens the pop-up menu.
+// click on an icon (or the Menu key, Shift+F10) makes it current and opens the pop-up menu.
 #include <QMenu>
 #include <new>
 
 #include "app/Unit1.h"
+#include "app/WindowTexts.h"
 #include "iconmod/DevicePicture.h"
 #include "platform/IconExtract.h"
+#include "platform/MbText.h"
 #include "ui_Unit1.h"
 
 const char* const TForm1::kFirstPositionFormat = "1 / %d";
@@ -101,4 +103,28 @@ void TForm1::DrawGrid1MouseUp(Qt::MouseButton button, QPoint pos) {
     if (col < 0 || col >= ImageList32A.Count()) return;
     grid->setCol(col);
     popupMenu(ui->PopupMenu1, grid->viewport()->mapToGlobal(pos));
+}
+
+void TForm1::DrawGrid1MenuRequested() {
+    DrawGrid* grid = ui->DrawGrid1;
+    const int col = grid->Col();
+    if (busy() || col < 0 || col >= ImageList32A.Count()) return;
+    popupMenu(ui->PopupMenu1, grid->viewport()->mapToGlobal(grid->CellRect(col).center()));
+}
+
+QString TForm1::stripCellText(int col, bool description) const {
+    const int count = ImageList32A.Count();
+    if (col < 0 || col >= count) return {};
+    if (description) return QString::fromUtf8(wtext::kCellFormat).arg(col + 1).arg(count);
+    auto file = platform::openIconFile(CurrentFile);
+    if (!file) return {};
+    const auto group = file->groupName(col);
+    QString name = group ? QString::fromUtf8(formats::groupNameText(*group)) : QString::fromLocal8Bit(platform::baseName(CurrentFile).data(), static_cast<qsizetype>(platform::baseName(CurrentFile).size()));
+    QStringList sizes;
+    for (const formats::IconDirEntry& entry : file->imagesOf(col)) {
+        const auto image = file->imageData(entry);
+        const auto info = image ? formats::imageHeaderInfo(*image) : std::nullopt;
+        if (info) sizes << QStringLiteral("%1x%2").arg(info->width).arg(info->height);
+    }
+    return sizes.isEmpty() ? name : name + QStringLiteral(": ") + sizes.join(QStringLiteral(", "));
 }

@@ -1,4 +1,5 @@
-// Program entry: the application with its title and font, Qt's texts in Japanese, no
+// Program entry: --version and --help answered without a window; the application with its
+// title, desktop name and font, Qt's texts in Japanese, no
 // settings kept, the message boxes on screen, the main window; returns 0 however the
 // program ends.
 #include <QApplication>
@@ -11,9 +12,12 @@
 #include "app/Unit1.h"
 
 int main(int argc, char** argv) {
+    if (answerWithoutWindow(argc, argv)) return 0;
+    chooseQtParts();
     QApplication app(argc, argv);
     try {
         QApplication::setApplicationName(QStringLiteral("Vexil"));
+        QGuiApplication::setDesktopFileName(QString::fromLatin1(kDesktopFileName));
         QApplication::setFont(japaneseFont(12));
         QApplication::setWindowIcon(programIcon());
         speakJapanese(app);

@@ -1,8 +1,6 @@
 // The commands that work on an icon source as the icon save dialog does: an .ico file read
 // whole, or a module's icon groups. `images` lists them from directories and image headers;
 // save-png and theme make pictures at a size (iconmod/SizedPng).
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <optional>
 
@@ -213,12 +211,8 @@ int cmdTheme(const Arguments& args) {
     }
     // An existing set of that name (at any of hicolor's sizes) is replaced only when asked.
     if (!args.has("--force")) {
-        for (int size : iconmod::kHicolorSizes) {
-            const std::string path = iconmod::iconThemeFile(dir, size, name);
-            struct stat st {};
-            if (::lstat(path.c_str(), &st) == 0)
-                return fail(path + ": an icon set of that name exists; --force replaces it");
-        }
+        if (const auto existing = iconmod::existingIconTheme(dir, name))
+            return fail(*existing + ": an icon set of that name exists; --force replaces it");
     }
     iconmod::QIconMod source(args.words[0]);
     if (auto status = openGroup(source, args.words[1])) return *status;

@@ -174,6 +174,13 @@ const ArgbImage* IconFile::firstDecoded(int index, const std::vector<IconDirEntr
     return nullptr;
 }
 
+std::optional<ResourceName> IconFile::groupName(int index) {
+    if (kind_ != Kind::Module || index < 0) return std::nullopt;
+    const auto names = module_->names(kRtGroupIcon);
+    if (!names || static_cast<std::size_t>(index) >= names->size()) return std::nullopt;
+    return (*names)[static_cast<std::size_t>(index)];
+}
+
 std::vector<IconDirEntry> IconFile::imagesOf(int index) {
     std::optional<std::vector<IconDirEntry>> entries;
     if (kind_ == Kind::Ico) {

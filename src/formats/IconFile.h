@@ -17,11 +17,10 @@
 #include "formats/ArgbImage.h"
 #include "formats/ByteView.h"
 #include "formats/IconDirectory.h"
+#include "formats/ModuleResources.h"
 #include "formats/PictureAtSize.h"
 
 namespace formats {
-
-class ResourceModule;
 
 // One opened file, for counting and extracting with a single open.
 class IconFile {
@@ -50,6 +49,9 @@ public:
     // as cursorFilePicture (formats/CursorFile.h) makes it. nullopt for any other file.
     std::optional<ArgbImage> cursorPicture(int size);
 
+    // The resource name of icon `index`'s group; nullopt for an ICO file (its one icon has
+    // none) and when there is no such group.
+    std::optional<ResourceName> groupName(int index);
     // The directory entries of icon `index`, in directory order (empty when unreadable).
     std::vector<IconDirEntry> imagesOf(int index);
     // The stored bytes of one of those entries (a DIB or a whole PNG), or nullopt.

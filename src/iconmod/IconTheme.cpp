@@ -65,6 +65,15 @@ std::string iconThemeFile(const std::string& dir, int size, const std::string& n
     return platform::joinPath(dir, "hicolor/" + n + "x" + n + "/apps/" + name + ".png");
 }
 
+std::optional<std::string> existingIconTheme(const std::string& dir, const std::string& name) {
+    for (int size : kHicolorSizes) {
+        std::string path = iconThemeFile(dir, size, name);
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0) return path;
+    }
+    return std::nullopt;
+}
+
 namespace {
 
 // Makes `folder` and any missing folder above it; `made` receives those it made, deepest

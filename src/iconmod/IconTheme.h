@@ -42,6 +42,10 @@ std::vector<int> iconThemeSizes(const IconImageSet& set);
 // dir/hicolor/<size>x<size>/apps/name.png
 std::string iconThemeFile(const std::string& dir, int size, const std::string& name);
 
+// The first file of a set called name under dir, at any of hicolor's sizes (whatever the
+// sizes a new set would have): a set of that name is there. nullopt when there is none.
+std::optional<std::string> existingIconTheme(const std::string& dir, const std::string& name);
+
 // Writes the set as hicolor/<N>x<N>/apps/NAME.png under dir, making the folders it needs;
 // at a size the set holds, its deepest image of that size (a PNG image byte for byte),
 // otherwise the picture of the scale-down rule. The set is replaced whole or not at all:

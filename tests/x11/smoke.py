@@ -17,7 +17,9 @@ giving image/png alone with its transparency, Ctrl+C the picture on white, and t
 (File, N) with Japanese buttons writing the group's largest image byte for byte. Vexil runs
 with a private HOME, which must hold nothing afterwards but the icon set the first run writes
 through its dialog (File, T). Widget texts are read through the accessibility bus (AT-SPI),
-as a screen reader reads them.
+as a screen reader reads them. Every run says it is on a GNOME desktop, whose GTK platform
+theme Qt would load: it must not be loaded. The directory run's window class must be the
+one the menu entry names; `vexil --version` answers without any display.
 
 Exit status: 0 passed, 1 failed, 77 skipped (no X server, tools or mount namespace here).
 """
@@ -394,6 +396,28 @@ def first_run(session, ui, vexil, env, mount, expected):
     key("Escape")
     wait_for("the pop-up menu to close", lambda: not (visible_windows() & popup))
 
+    # From the keyboard: Shift+F10 and the Menu key open it over the current cell.
+    for keys in ("shift+F10", "Menu"):
+        before = visible_windows()
+        key(keys)
+        popup = wait_for(f"the pop-up menu from {keys}", lambda: (visible_windows() - before) or None)
+        key("Escape")
+        wait_for("the pop-up menu to close", lambda: not (visible_windows() & popup))
+    print("pop-up menu: opened by Shift+F10 and the Menu key")
+
+    # Screen readers: the strip's cells, the toolbar buttons and the lists have names.
+    cells = [strip.getChildAtIndex(i) for i in range(strip.childCount)]
+    if len(cells) != icons or not all(ui.role(c) == "list item" for c in cells):
+        fail(f"the strip shows {icons} icons but {[ui.role(c) for c in cells]} on the accessibility bus")
+    if "x" not in cells[0].name or cells[0].description != f"ｱｲｺﾝ 1 / {icons}":
+        fail(f"strip cell 1: {cells[0].name!r}, {cells[0].description!r}")
+    buttons = {a.name for a in ui.all(lambda a: ui.role(a) in ("push button", "toggle button", "check box", "radio button"))}
+    missing = {"大きいアイコン", "小さいアイコン", "リスト", "明細", "検索ﾀｲﾌﾟの実行"} - buttons
+    named = {strip.name, ui.file_list().name}
+    if missing or named != {"ｱｲｺﾝ", "ﾌｧｲﾙ一覧"}:
+        fail(f"accessible names: buttons lacking {missing}, strip and list {named}")
+    print(f"accessible: strip cell 1 {cells[0].name!r} ({cells[0].description}), buttons and lists named")
+
     # Edit, 32-pixel copy: a 32 x 32 picture of icon 0 on the clipboard.
     xdo("windowfocus", "--sync", main_window)
     key("alt+e", "p")
@@ -443,11 +467,54 @@ def first_run(session, ui, vexil, env, mount, expected):
         fail(f"icon set picture {width}x{height}, centre {centre}, expected 32x32 {colour}")
     print(f"icon set: {icon}")
 
+    # The same name again: the overwrite question; No keeps the set as it is.
+    before = os.stat(icon).st_mtime_ns
+    xdo("windowfocus", "--sync", main_window)
+    key("alt+f", "t")
+    dialog = wait_for("the icon set dialog", lambda: window_named("ｱｲｺﾝｾｯﾄの作成"))
+    xdo("windowfocus", "--sync", dialog)
+    key("ctrl+a")
+    xdo("type", "--delay", "40", "smoke-icon")
+    key("Return")
+    question = wait_for("the overwrite question", lambda: window_named("Vexil"))
+    text = " ".join(ui.names("label"))
+    if "上書きしますか" not in text:
+        fail(f"replacing an icon set asked {text!r}")
+    xdo("windowfocus", "--sync", question)
+    key("n")
+    wait_for("the question to close", lambda: not window_named("Vexil"))
+    if os.stat(icon).st_mtime_ns != before:
+        fail("the icon set was replaced after No")
+    print("icon set of the same name: the overwrite question, No kept it")
+
     # File, Exit closes the window and ends the program with status 0.
     xdo("windowfocus", "--sync", main_window)  # no window manager gives it back
     key("alt+f", "x")
     wait_exit(program, "File, Exit")
     print("exit status: 0")
+
+
+DESKTOP_ENTRY = os.path.join(os.path.dirname(os.path.abspath(__file__)), "../../res/desktop/org.vexil.vexil.desktop")
+GTK_THEME = "/usr/lib/x86_64-linux-gnu/qt6/plugins/platformthemes/libqgtk3.so"
+
+
+def check_desktop_habits(vexil, program, window):
+    """The window class the menu entry names, no GTK theme loaded, --version without X."""
+    with open(DESKTOP_ENTRY) as f:
+        named = [line.split("=", 1)[1].strip() for line in f if line.startswith("StartupWMClass=")]
+    wm_class = run("xprop", "-id", window, "WM_CLASS").stdout.strip()
+    if not named or not wm_class.endswith(f'"{named[0]}"'):
+        fail(f"the window's {wm_class!r} is not the menu entry's StartupWMClass {named}")
+    with open(f"/proc/{program.pid}/maps") as f:
+        gtk = [line.split()[-1] for line in f if "libqgtk3" in line or "libgtk-3" in line]
+    if gtk:
+        fail(f"the GTK platform theme was loaded: {sorted(set(gtk))}")
+    quiet = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+    version = run(vexil, "--version", env=quiet)
+    if version.returncode != 0 or not version.stdout.startswith("vexil ") or version.stderr:
+        fail(f"vexil --version without a display: {version.returncode} {version.stdout!r} {version.stderr!r}")
+    theme = "present" if os.path.exists(GTK_THEME) else "absent here"
+    print(f"{wm_class}; no GTK theme loaded (its plugin {theme}); {version.stdout.strip()} without a display")
 
 
 def directory_run(session, ui, vexil, env, mount):
@@ -457,6 +524,7 @@ def directory_run(session, ui, vexil, env, mount):
     window = wait_for(f'the window "{caption}"', lambda: window_named(caption))
     wait_for("the listing of art", lambda: rows_of(ui)[1] == {"setup01.exe": "2"} and ui.status_texts()[1:] == [""])
     print(f"vexil art: {caption}, rows {rows_of(ui)[1]}")
+    check_desktop_habits(vexil, program, window)
     xdo("windowfocus", "--sync", window)
     key("ctrl+q")
     wait_exit(program, "Ctrl+Q")
@@ -569,7 +637,8 @@ def inside(vexil, programs):
         import pyatspi
         ui = Ui(pyatspi)
 
-        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", HOME=home)
+        env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", HOME=home,
+                   XDG_CURRENT_DESKTOP="GNOME")
         for name in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"):
             env.pop(name, None)
         first_run(session, ui, vexil, env, mount, {n: v for n, v in expected.items()})
