@@ -7,7 +7,8 @@
 namespace cli {
 
 // Prints "vexil-cli: <message>" to stderr and returns 1 (failure) or 2 (usage). A failure
-// line also carries the message the core last showed, after ": ", so that each failure is
+// line is written as lineText writes it; a usage message as it is (it may end in a usage
+// line), so its caller escapes any word it quotes. A failure line also carries the message the core last showed, after ": ", so that each failure is
 // one line.
 int fail(const std::string& message);
 int usage(const std::string& message);

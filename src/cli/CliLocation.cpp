@@ -15,7 +15,7 @@ std::optional<int> takeLocation(const Command& command, Arguments& args) {
     args.values.erase("--location");
     const bool byIndex = command.location == Location::Icon;
     const auto text = iconmod::parseLocation(given);
-    if (!text) return usage("--location needs PATH,N (N a number, negative for a group id): " + given);
+    if (!text) return usage("--location needs PATH,N (N a number, negative for a group id): " + lineText(given));
 
     const bool cursors = command.location == Location::CursorGroup || args.has("--cursors");
     const std::uint16_t type = cursors ? formats::kRtGroupCursor : formats::kRtGroupIcon;

@@ -187,12 +187,12 @@ std::string helpText() {
 
 int runCommand(const std::string& name, const std::vector<std::string>& given) {
     const Command* command = findCommand(name);
-    if (!command) return usage("unknown command: " + name + " (see vexil-cli --help)");
+    if (!command) return usage("unknown command: " + lineText(name) + " (see vexil-cli --help)");
     std::vector<Option> options = command->options;
     options.push_back(kLocation);
     std::string error;
     auto args = parseArguments(given, options, &error);
-    if (!args) return usage(error + "\n" + usageLine(*command));
+    if (!args) return usage(lineText(error) + "\n" + usageLine(*command));
     if (args->value("--location")) {
         if (command->location == Location::None) return usage(std::string("--location does not apply to ") + name);
         if (auto status = takeLocation(*command, *args)) return *status;

@@ -161,6 +161,9 @@ TEST(CliCommandTable, EachCommandsUsageRuns) {
         EXPECT_NE(flat.find(wanted), std::string::npos);
     }
     EXPECT_EQ(runVexilCli({"groups", "--location", "a,0"}).err, "vexil-cli: --location does not apply to groups\n");
+    // Words quoted in usage messages are escaped as every line is.
+    EXPECT_EQ(runVexilCli({"count", "--a\nb"}).err, "vexil-cli: unknown option --a\\x0Ab\nusage: vexil-cli count FILE...\n");
+    EXPECT_EQ(runVexilCli({"frob\x01"}).err, "vexil-cli: unknown command: frob\\x01 (see vexil-cli --help)\n");
 }
 
 }  // namespace
