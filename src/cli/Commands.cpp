@@ -25,7 +25,7 @@ const std::vector<Command>& commands() {
          "order (nothing for an .ico file); with\n"
          "--cursors cursor group names (nothing\n"
          "for a .cur or .ani file)",
-         {kCursors}, 1, kSeveral, Location::None, true},
+         {kCursors}, 1, Location::None, true},
         {"images", cmdImages, "images FILE... [--group GROUP] [--cursors]",
          "the images of a group (or of an .ico\n"
          "file): size and colours, one a line;\n"
@@ -34,26 +34,26 @@ const std::vector<Command>& commands() {
          "with --cursors a cursor group's (or a\n"
          ".cur file's), each line ending in its\n"
          "hotspot",
-         {{"--group", "a group"}, kCursors}, 1, kSeveral, Location::Group, true},
+         {{"--group", "a group"}, kCursors}, 1, Location::Group, true},
         {"save-ico", cmdSaveIco, "save-ico FILE GROUP OUT [--image K] [--exact]",
          "all images of the group (or image K\n"
          "alone) as .ico, each image's bytes as\n"
          "stored but a bitmap's biSizeImage\n"
          "written as 0 (as the save dialog does);\n"
          "--exact keeps biSizeImage as stored",
-         {kImage, {"--exact"}}, 3, 3, Location::Group},
+         {kImage, {"--exact"}}, 3, Location::Group},
         {"save-png", cmdSavePng, "save-png FILE GROUP OUT [--size N]",
          "the group as a PNG of N x N pixels\n"
          "(default: its largest image): the image\n"
          "of that size, else the smallest larger\n"
          "one shrunk, else the largest as it is",
-         {{"--size", "a size"}}, 3, 3, Location::Group},
-        {"save-bmp", cmdSaveBmp, "save-bmp FILE GROUP K OUT", "image K of the group as .bmp", {}, 4, 4, Location::Group},
+         {{"--size", "a size"}}, 3, Location::Group},
+        {"save-bmp", cmdSaveBmp, "save-bmp FILE GROUP K OUT", "image K of the group as .bmp", {}, 4, Location::Group},
         {"count", cmdCount, "count FILE...",
          "the number of icons of each file: count,\n"
          "tab, path (a path that is no readable\n"
          "file: a line on stderr, exit status 1)",
-         {}, 1, kSeveral, Location::None, true},
+         {}, 1, Location::None, true},
         {"theme", cmdTheme, "theme FILE GROUP NAME [--prefix DIR] [--force]",
          "the group as an icon set for desktop\n"
          "entries (Icon=NAME): DIR/hicolor/<N>x<N>/\n"
@@ -62,13 +62,13 @@ const std::vector<Command>& commands() {
          "to $XDG_DATA_HOME/icons, else\n"
          "~/.local/share/icons. An existing set of\n"
          "that NAME is replaced only with --force",
-         {{"--prefix", "a directory"}, {"--force"}}, 3, 3, Location::Group},
+         {{"--prefix", "a directory"}, {"--force"}}, 3, Location::Group},
         {"render", cmdRender, "render FILE I --size 32|16 OUT",
          "icon I as the icon strip shows it; OUT's\n"
          "extension chooses .ico (16 colours), .bmp\n"
          "or .jpg (on white) or .png (with its\n"
          "transparency)",
-         {{"--size", "32 or 16"}}, 3, 3, Location::Icon},
+         {{"--size", "32 or 16"}}, 3, Location::Icon},
         {"extract", cmdExtract,
          "extract PATH... -o OUTDIR [--recursive] [--filter MASK] [--format ico|png] [--exact] [--force] "
          "[--verbose] [--cursors]",
@@ -95,23 +95,23 @@ const std::vector<Command>& commands() {
           {"--force", nullptr, "-f"},
           {"--verbose", nullptr, "-v"},
           kCursors},
-         0, kSeveral, Location::None, true},
+         0, Location::None, true},
         {"save-cur", cmdSaveCur, "save-cur FILE GROUP OUT [--image K]",
          "a cursor group (or a .cur file) as .cur,\n"
          "exactly as stored, or image K alone",
-         {kImage}, 3, 3, Location::CursorGroup},
+         {kImage}, 3, Location::CursorGroup},
         {"xcursor", cmdXcursor, "xcursor FILE GROUP OUT",
          "a cursor as an Xcursor file, one image a\n"
          "size; an .ani file (GROUP -) or animated\n"
          "resource animated",
-         {}, 3, 3, Location::CursorGroup},
+         {}, 3, Location::CursorGroup},
         {"list", cmdList, "list FILE... [--json]",
          "the file's kind, icon and cursor groups,\n"
          "images and animations as one JSON\n"
          "object; several files: a JSON array of\n"
          "them (--json is accepted and changes\n"
          "nothing)",
-         {{"--json"}}, 1, kSeveral, Location::None, true},
+         {{"--json"}}, 1, Location::None, true},
     };
     return table;
 }
@@ -197,7 +197,7 @@ int runCommand(const std::string& name, const std::vector<std::string>& given) {
         if (command->location == Location::None) return usage(std::string("--location does not apply to ") + name);
         if (auto status = takeLocation(*command, *args)) return *status;
     }
-    if (args->words.size() < command->minWords || args->words.size() > command->maxWords)
+    if (args->words.size() < command->words || (!command->severalFiles && args->words.size() > command->words))
         return usage(usageLine(*command));
     return command->run(*args);
 }

@@ -21,13 +21,10 @@ struct Command {
     const char* usage;         // after "vexil-cli ": "save-ico FILE GROUP OUT [--image K]"
     const char* help;          // what it does, for --help: lines of at most 42 characters
     std::vector<Option> options;
-    std::size_t minWords;      // the words (no options) it needs, after --location put its two in
-    std::size_t maxWords;      // kSeveral: any number
+    std::size_t words;          // the words (no options) it needs, after --location put its two in
     Location location = Location::None;
-    bool severalFiles = false;  // FILE... : each file in turn
+    bool severalFiles = false;  // FILE... (PATH...): `words` at least, any number more
 };
-
-inline constexpr std::size_t kSeveral = static_cast<std::size_t>(-1);
 
 const std::vector<Command>& commands();
 

@@ -133,8 +133,8 @@ TEST(CliCommandTable, ManPageShowsEachCommandsUsageLine) {
     EXPECT_EQ(entries, usages);
 }
 
-// Each command run with no words says its usage line (exit status 2), refuses an option
-// it does not take, and --help shows every usage line.
+// Each command run with no words, or one word too many, says its usage line (exit status
+// 2), refuses an option it does not take, and --help shows every usage line.
 TEST(CliCommandTable, EachCommandsUsageRuns) {
     const auto help = runVexilCli({"--help"});
     ASSERT_EQ(help.status, 0);
@@ -144,6 +144,12 @@ TEST(CliCommandTable, EachCommandsUsageRuns) {
         const auto bare = runVexilCli({command.name});
         EXPECT_EQ(bare.status, 2);
         EXPECT_NE(bare.err.find(usage + "\n"), std::string::npos) << bare.err;
+        // One word too many for a command of fixed words; any number of files for the others.
+        std::vector<std::string> extra = {command.name};
+        extra.insert(extra.end(), command.words + 1, "word");
+        if (!command.severalFiles) {
+            EXPECT_EQ(runVexilCli(extra).err, "vexil-cli: " + usage + "\n");
+        }
         const auto unknown = runVexilCli({command.name, "a", "--no-such-option"});
         EXPECT_EQ(unknown.status, 2);
         EXPECT_EQ(unknown.err, "vexil-cli: unknown option --no-such-option\n" + usage + "\n");
