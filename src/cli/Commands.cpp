@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 #include "cli/Cli.h"
 #include "cli/LineText.h"
@@ -15,6 +16,27 @@ constexpr std::size_t kLineWidth = 80;
 const Option kCursors{"--cursors"};
 const Option kLocation{"--location", "PATH,N"};
 const Option kImage{"--image", "an image number"};
+
+// A usage line as --help shows it: indented, broken between its parts (never inside
+// brackets) where it would pass the line width, the rest indented further.
+std::vector<std::string> usageLines(const std::string& usage) {
+    std::vector<std::string> lines = {"  "};
+    std::size_t depth = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= usage.size(); ++i) {
+        if (i < usage.size()) {
+            if (usage[i] == '[') ++depth;
+            if (usage[i] == ']' && depth > 0) --depth;
+            if (usage[i] != ' ' || depth > 0) continue;
+        }
+        const std::string part = usage.substr(start, i - start);
+        start = i + 1;
+        std::string& line = lines.back();
+        if (line.size() > 2 && line.size() + 1 + part.size() > kLineWidth) lines.push_back("          " + part);
+        else line += (line.size() > 2 ? " " : "") + part;
+    }
+    return lines;
+}
 
 }  // namespace
 
@@ -134,43 +156,19 @@ std::string helpText() {
         "\n"
         "commands:\n";
     for (const Command& command : commands()) {
-        // The usage line, broken between bracketed parts where it passes the line width.
-        std::string line = "  ";
-        std::size_t depth = 0;
-        const std::string usage = command.usage;
-        std::size_t wordStart = 0;
-        for (std::size_t i = 0; i <= usage.size(); ++i) {
-            if (i < usage.size() && (usage[i] != ' ' || depth > 0)) {
-                depth += usage[i] == '[' ? 1 : 0;
-                depth -= usage[i] == ']' && depth > 0 ? 1 : 0;
-                continue;
-            }
-            const std::string word = usage.substr(wordStart, i - wordStart);
-            if (line.size() + 1 + word.size() > kLineWidth && line.find_first_not_of(' ') != std::string::npos) {
-                text += line + "\n";
-                line = "          ";
-            } else if (line.find_first_not_of(' ') != std::string::npos) {
-                line += " ";
-            }
-            line += word;
-            wordStart = i + 1;
-        }
-        std::string help = command.help;
-        std::size_t at = 0;
+        std::vector<std::string> lines = usageLines(command.usage);
+        std::istringstream help(command.help);
         bool first = true;
-        while (at <= help.size()) {
-            const std::size_t end = std::min(help.find('\n', at), help.size());
-            const std::string part = help.substr(at, end - at);
-            if (first && line.size() < kHelpColumn) {
-                line.resize(kHelpColumn, ' ');
-                text += line + part + "\n";
+        for (std::string part; std::getline(help, part); first = false) {
+            // The first line of help goes beside the usage where it fits.
+            if (first && lines.back().size() < kHelpColumn) {
+                lines.back().resize(kHelpColumn, ' ');
+                lines.back() += part;
             } else {
-                if (first) text += line + "\n";
-                text += std::string(kHelpColumn, ' ') + part + "\n";
+                lines.push_back(std::string(kHelpColumn, ' ') + part);
             }
-            first = false;
-            at = end + 1;
         }
+        for (const std::string& line : lines) text += line + "\n";
     }
     text +=
         "\n"
