@@ -22,13 +22,6 @@ namespace {
 
 constexpr std::uint64_t kHeadSize = 12;
 
-bool takeFlag(Args& args, const std::string& flag) {
-    const auto it = std::find(args.begin(), args.end(), flag);
-    if (it == args.end()) return false;
-    args.erase(it);
-    return true;
-}
-
 bool isDash(const std::string& group) { return group.empty() || group == "-"; }
 
 // What a cursor command works on, listed from directories and image headers: a still set's
@@ -59,7 +52,7 @@ std::optional<int> listCursors(const std::string& path, const std::string& group
             name = names.front();
         } else {
             name = groupFromLineText(group);
-            if (!name) return fail(path + ": no cursor group " + group);
+            if (!name) return fail(path + ": no cursor group " + group + bareNumberHint(group));
         }
         out->file = &file.module->file();
         if (file.module->locate(formats::kRtGroupCursor, *name)) {
@@ -77,7 +70,7 @@ std::optional<int> listCursors(const std::string& path, const std::string& group
                 return std::nullopt;
             }
         }
-        return fail(path + ": no cursor group " + group);
+        return fail(path + ": no cursor group " + group + bareNumberHint(group));
     }
     if (!isDash(group)) return fail(path + ": GROUP must be - for a cursor file");
     out->file = file.file.get();
@@ -93,50 +86,6 @@ std::optional<int> listCursors(const std::string& path, const std::string& group
     }
     return fail(path + (animations ? ": not a .cur, .ani file or a module with cursor resources"
                                    : ": not a .cur file or a module with cursor groups"));
-}
-
-int cmdCursorGroups(const Args& args) {
-    if (args.size() != 1) return usage("usage: vexil-cli groups FILE --cursors");
-    std::string error;
-    auto file = openFile(args[0], &error);
-    if (!file) return fail(error);
-    if (file->kind == FileKind::Cur || file->kind == FileKind::Ani) return 0;
-    if (!file->module) return fail(args[0] + ": not a cursor file or a module with cursor resources");
-    const auto names = namesOf(*file->module, formats::kRtGroupCursor);
-    if (names.empty()) return fail(args[0] + ": no cursor groups");
-    for (const formats::ResourceName& name : names) std::printf("%s\n", groupLineText(name).c_str());
-    return 0;
-}
-
-int cmdCursorImages(const Args& args) {
-    if (args.empty() || args.size() > 2) return usage("usage: vexil-cli images FILE [GROUP] --cursors");
-    std::string error;
-    auto file = openFile(args[0], &error);
-    if (!file) return fail(error);
-    CursorListing listing;
-    if (auto status = listCursors(args[0], args.size() > 1 ? args[1] : "", false, *file, &listing)) return *status;
-    for (const iconmod::ImageEntry& e : *listing.still)
-        std::printf("%s, hotspot %u,%u\n", iconmod::imageLineText(e).c_str(), e.HotspotX, e.HotspotY);
-    return 0;
-}
-
-int cmdSaveCur(const Args& args) {
-    if (args.size() != 3) return usage("usage: vexil-cli save-cur FILE GROUP OUT");
-    std::string error;
-    auto file = openFile(args[0], &error);
-    if (!file) return fail(error);
-    CursorListing listing;
-    if (auto status = listCursors(args[0], args[1], false, *file, &listing)) return *status;
-    // The copy holds every image's bytes: a group's resources, or the .cur file read whole.
-    std::optional<iconmod::CursorSet> set;
-    if (file->module) {
-        set = iconmod::loadCursorGroup(*file->module, *listing.group);
-    } else if (const auto whole = file->readWhole()) {
-        set = iconmod::readCursorSet(*whole);
-    }
-    if (!set) return fail(args[0] + ": cannot be read");
-    if (!iconmod::saveCur(args[2], *set)) return failWriting(args[2], "cannot be written");
-    return 0;
 }
 
 // The Xcursor image of a cursor image at `size` pixels wide: its own size, or scaled to that
@@ -208,51 +157,6 @@ XcursorPlan animatedPlan(const iconmod::AnimationEntries& ani, const std::vector
     return plan;
 }
 
-int cmdXcursor(const Args& args) {
-    if (args.size() != 3) return usage("usage: vexil-cli xcursor FILE GROUP OUT");
-    const std::string& out = args[2];
-    std::string error;
-    auto file = openFile(args[0], &error);
-    if (!file) return fail(error);
-    CursorListing listing;
-    if (auto status = listCursors(args[0], args[1], true, *file, &listing)) return *status;
-    const auto tooMany = [&out](std::uint64_t entries) {
-        return fail(out + ": the Xcursor file would hold " + std::to_string(entries) + " images, more than the " +
-                    std::to_string(iconmod::kMaxXcursorEntries) + " a loader takes; nothing was written");
-    };
-    XcursorPlan plan;
-    if (listing.still) {
-        plan = stillPlan(*listing.still);
-    } else {
-        // The entries are counted before any is made: a long animation costs nothing.
-        const std::vector<int> widths = widthsOf(listing.animated->Frames);
-        const std::uint64_t entries = std::uint64_t{widths.size()} * listing.animated->Steps.size();
-        if (entries > iconmod::kMaxXcursorEntries) return tooMany(entries);
-        plan = animatedPlan(*listing.animated, widths);
-    }
-    // Each chunk's image is read and decoded only as the chunk is written.
-    formats::ByteSource& source = *listing.file;
-    const auto picture = [&](std::size_t chunk) -> std::optional<formats::ArgbImage> {
-        const iconmod::ImageEntry& image = *plan.images[chunk];
-        const iconmod::XcursorImageInfo& info = plan.layout.chunks[chunk];
-        const auto data = source.read(image.Offset, image.Size);
-        auto decoded = data ? formats::decodeIconImage(*data) : std::nullopt;
-        if (decoded && (decoded->width != static_cast<int>(info.width) || decoded->height != static_cast<int>(info.height)))
-            *decoded = formats::scaleImage(*decoded, static_cast<int>(info.width), static_cast<int>(info.height));
-        return decoded;
-    };
-    switch (iconmod::writeXcursor(out, plan.layout, picture)) {
-    case iconmod::XcursorResult::Written: return 0;
-    case iconmod::XcursorResult::TooManyEntries: return tooMany(plan.layout.entries.size());
-    case iconmod::XcursorResult::TooLarge:
-        return fail(out + ": the Xcursor file would take " + std::to_string(plan.layout.fileSize()) +
-                    " bytes, more than 64 MiB; nothing was written");
-    case iconmod::XcursorResult::BadImage: return fail(args[0] + ": a cursor image cannot be decoded");
-    case iconmod::XcursorResult::NotWritten: break;
-    }
-    return failWriting(out, "cannot be written");
-}
-
 }  // namespace
 
 std::optional<OpenedFile> openFile(const std::string& path, std::string* error) {
@@ -308,14 +212,100 @@ const char* kindName(FileKind kind) {
     return "other";
 }
 
-std::optional<int> runCursorCommand(const std::string& command, const Args& given) {
-    Args args = given;
-    if (command == "save-cur") return cmdSaveCur(args);
-    if (command == "xcursor") return cmdXcursor(args);
-    if (command == "list") return cmdList(args);
-    if (command != "groups" && command != "images") return std::nullopt;
-    if (!takeFlag(args, "--cursors")) return std::nullopt;
-    return command == "groups" ? cmdCursorGroups(args) : cmdCursorImages(args);
+int cursorGroupsOfFile(const std::string& path, const Arguments&) {
+    std::string error;
+    auto file = openFile(path, &error);
+    if (!file) return fail(error);
+    if (file->kind == FileKind::Cur || file->kind == FileKind::Ani) return 0;
+    if (!file->module) return fail(path + ": not a cursor file or a module with cursor resources");
+    const auto names = namesOf(*file->module, formats::kRtGroupCursor);
+    if (names.empty()) return fail(path + ": no cursor groups");
+    for (const formats::ResourceName& name : names) std::printf("%s\n", groupLineText(name).c_str());
+    return 0;
+}
+
+int cursorImagesOfFile(const std::string& path, const Arguments& args) {
+    std::string error;
+    auto file = openFile(path, &error);
+    if (!file) return fail(error);
+    CursorListing listing;
+    const std::string* group = args.value("--group");
+    if (auto status = listCursors(path, group ? *group : "", false, *file, &listing)) return *status;
+    for (const iconmod::ImageEntry& e : *listing.still)
+        std::printf("%s, hotspot %u,%u\n", iconmod::imageLineText(e).c_str(), e.HotspotX, e.HotspotY);
+    return 0;
+}
+
+int cmdSaveCur(const Arguments& args) {
+    std::optional<std::uint32_t> one;
+    if (const std::string* k = args.value("--image")) {
+        one = parseNumber(*k, 0, 999999999);
+        if (!one) return usage("--image needs an image number (0, 1, ...)");
+    }
+    const std::string& path = args.words[0];
+    std::string error;
+    auto file = openFile(path, &error);
+    if (!file) return fail(error);
+    CursorListing listing;
+    if (auto status = listCursors(path, args.words[1], false, *file, &listing)) return *status;
+    if (one && *one >= listing.still->size())
+        return fail("image " + *args.value("--image") + " does not exist (the group has " +
+                    std::to_string(listing.still->size()) + " images)");
+    // The copy holds every image's bytes: a group's resources, or the .cur file read whole.
+    std::optional<iconmod::CursorSet> set;
+    if (file->module) {
+        set = iconmod::loadCursorGroup(*file->module, *listing.group);
+    } else if (const auto whole = file->readWhole()) {
+        set = iconmod::readCursorSet(*whole);
+    }
+    if (!set || (one && *one >= set->Images.size())) return fail(path + ": cannot be read");
+    if (one) set->Images = {set->Images[*one]};
+    if (!iconmod::saveCur(args.words[2], *set)) return failWriting(args.words[2], "cannot be written");
+    return 0;
+}
+
+int cmdXcursor(const Arguments& args) {
+    const std::string& out = args.words[2];
+    std::string error;
+    auto file = openFile(args.words[0], &error);
+    if (!file) return fail(error);
+    CursorListing listing;
+    if (auto status = listCursors(args.words[0], args.words[1], true, *file, &listing)) return *status;
+    const auto tooMany = [&out](std::uint64_t entries) {
+        return fail(out + ": the Xcursor file would hold " + std::to_string(entries) + " images, more than the " +
+                    std::to_string(iconmod::kMaxXcursorEntries) + " a loader takes; nothing was written");
+    };
+    XcursorPlan plan;
+    if (listing.still) {
+        plan = stillPlan(*listing.still);
+    } else {
+        // The entries are counted before any is made: a long animation costs nothing.
+        const std::vector<int> widths = widthsOf(listing.animated->Frames);
+        const std::uint64_t entries = std::uint64_t{widths.size()} * listing.animated->Steps.size();
+        if (entries > iconmod::kMaxXcursorEntries) return tooMany(entries);
+        plan = animatedPlan(*listing.animated, widths);
+    }
+    // Each chunk's image is read and decoded only as the chunk is written.
+    formats::ByteSource& source = *listing.file;
+    const auto picture = [&](std::size_t chunk) -> std::optional<formats::ArgbImage> {
+        const iconmod::ImageEntry& image = *plan.images[chunk];
+        const iconmod::XcursorImageInfo& info = plan.layout.chunks[chunk];
+        const auto data = source.read(image.Offset, image.Size);
+        auto decoded = data ? formats::decodeIconImage(*data) : std::nullopt;
+        if (decoded && (decoded->width != static_cast<int>(info.width) || decoded->height != static_cast<int>(info.height)))
+            *decoded = formats::scaleImage(*decoded, static_cast<int>(info.width), static_cast<int>(info.height));
+        return decoded;
+    };
+    switch (iconmod::writeXcursor(out, plan.layout, picture)) {
+    case iconmod::XcursorResult::Written: return 0;
+    case iconmod::XcursorResult::TooManyEntries: return tooMany(plan.layout.entries.size());
+    case iconmod::XcursorResult::TooLarge:
+        return fail(out + ": the Xcursor file would take " + std::to_string(plan.layout.fileSize()) +
+                    " bytes, more than 64 MiB; nothing was written");
+    case iconmod::XcursorResult::BadImage: return fail(args.words[0] + ": a cursor image cannot be decoded");
+    case iconmod::XcursorResult::NotWritten: break;
+    }
+    return failWriting(out, "cannot be written");
 }
 
 }  // namespace cli

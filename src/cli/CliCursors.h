@@ -32,10 +32,9 @@ std::optional<OpenedFile> openFile(const std::string& path, std::string* error);
 // The JSON name of a kind: "PE32", "PE32+", "NE", "ICO", "CUR", "ANI", "other".
 const char* kindName(FileKind kind);
 
-// The commands. Each returns the exit status, or nullopt when the command line is not one
-// of them (`groups` and `images` without --cursors).
-std::optional<int> runCursorCommand(const std::string& command, const Args& args);
-
-int cmdList(const Args& args);
+// One file's cursor group names, and the images of its cursor group --group (its first
+// without), for `groups` and `images` with --cursors.
+int cursorGroupsOfFile(const std::string& path, const Arguments& args);
+int cursorImagesOfFile(const std::string& path, const Arguments& args);
 
 }  // namespace cli

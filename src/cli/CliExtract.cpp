@@ -1,9 +1,10 @@
 // vexil-cli extract: writes every icon group of every input file into one directory, as
-// an exact .ico (the group's images as the module stores them) or as a .png of the group's
-// largest image (iconmod::largestPng: a whole PNG image with every CRC right copied as it is,
-// any other picture encoded quickly). The work is that of the icon save dialog, file after
-// file: a QIconMod per file, its groups listed and loaded, each saved. New files are written
-// under temporary names and named in batches after one sync (platform::FileBatch); a file
+// an .ico as save-ico writes it (the group's images as the module stores them, a bitmap's
+// biSizeImage as 0 unless --exact) or as a .png of the group's largest image
+// (iconmod::largestPng: a whole PNG image with every CRC right copied as it is, any other
+// picture encoded quickly). The work is that of the icon save dialog, file after file: a
+// QIconMod per file, its groups listed and loaded, each saved. New files are written under
+// temporary names and named in batches after one sync (platform::FileBatch); a file
 // replaced (--force) is flushed on its own before it takes the old one's place.
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <filesystem>
 
 #include "cli/CliExtract.h"
+#include "cli/Commands.h"
 #include "cli/LineText.h"
 #include "formats/CursorFile.h"
 #include "iconmod/IconGroups.h"
@@ -27,9 +29,6 @@
 namespace cli::extract {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: vexil-cli extract PATH... -o OUTDIR [--recursive] [--filter MASK] [--format ico|png] [--force] "
-    "[--verbose] [--cursors]";
 constexpr int kProgressWidth = 30;
 constexpr std::size_t kProgressNameBytes = 40;
 
@@ -257,7 +256,7 @@ bool Extractor::save(iconmod::QIconMod& source, const Input& input, std::optiona
                [&png](platform::AtomicFile& file, const std::string& path) { return file.create(path) && file.write(*png); });
     } else {
         output(input, group, ".ico",
-               [&source](platform::AtomicFile& file, const std::string& path) { return source.fnWriteIco(file, path, -1); });
+               [&source, this](platform::AtomicFile& file, const std::string& path) { return source.fnWriteIco(file, path, -1, options_.exact); });
     }
     return true;
 }
@@ -299,47 +298,27 @@ void Extractor::finish() { flushBatch(); }
 
 }  // namespace
 
-std::optional<Options> parseOptions(const Args& args, std::string* error) {
-    Options o;
-    bool outGiven = false;
-    bool onlyPaths = false;
+std::optional<Options> parseOptions(const Arguments& args, std::string* error) {
     auto fail = [error](const std::string& message) -> std::optional<Options> {
         *error = message;
         return std::nullopt;
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (onlyPaths || a.empty() || a[0] != '-' || a == "-") {
-            o.paths.push_back(a);
-            continue;
-        }
-        const bool takesValue = a == "-o" || a == "--output" || a == "--filter" || a == "--format";
-        if (takesValue && i + 1 >= args.size()) return fail(a + " needs a value");
-        if (a == "--") {
-            onlyPaths = true;
-        } else if (a == "-o" || a == "--output") {
-            o.outDir = args[++i];
-            outGiven = true;
-        } else if (a == "--filter") {
-            o.mask = args[++i];
-        } else if (a == "--format") {
-            const std::string& f = args[++i];
-            if (f != "ico" && f != "png") return fail("--format must be ico or png");
-            o.format = f == "png" ? Format::Png : Format::Ico;
-        } else if (a == "-r" || a == "--recursive") {
-            o.recursive = true;
-        } else if (a == "-f" || a == "--force") {
-            o.force = true;
-        } else if (a == "-v" || a == "--verbose") {
-            o.verbose = true;
-        } else if (a == "--cursors") {
-            o.cursors = true;
-        } else {
-            return fail("unknown option " + a);
-        }
+    Options o;
+    o.paths = args.words;
+    const std::string* out = args.value("--output");
+    if (out) o.outDir = *out;
+    if (const std::string* mask = args.value("--filter")) o.mask = *mask;
+    if (const std::string* format = args.value("--format")) {
+        if (*format != "ico" && *format != "png") return fail("--format must be ico or png");
+        o.format = *format == "png" ? Format::Png : Format::Ico;
     }
+    o.recursive = args.has("--recursive");
+    o.exact = args.has("--exact");
+    o.force = args.has("--force");
+    o.verbose = args.has("--verbose");
+    o.cursors = args.has("--cursors");
     if (o.paths.empty()) return fail("no PATH given");
-    if (!outGiven || o.outDir.empty()) return fail("-o OUTDIR is required");
+    if (!out || o.outDir.empty()) return fail("-o OUTDIR is required");
     if (o.mask.empty()) return fail("--filter needs a mask such as *.dll");
     return o;
 }
@@ -348,11 +327,11 @@ std::optional<Options> parseOptions(const Args& args, std::string* error) {
 
 namespace cli {
 
-int cmdExtract(const Args& args) {
+int cmdExtract(const Arguments& args) {
     using namespace extract;
     std::string error;
     const auto options = parseOptions(args, &error);
-    if (!options) return usage(error + "\n" + kUsage);
+    if (!options) return usage(error + "\n" + usageLine(*findCommand("extract")));
 
     // The directories this run makes for OUTDIR, deepest first: those it leaves empty go again.
     std::vector<std::string> made;

@@ -28,13 +28,14 @@ struct Options {
     bool recursive = false;
     std::string mask = "*";
     Format format = Format::Ico;
+    bool exact = false;   // bitmaps with biSizeImage as stored (save-ico --exact)
     bool force = false;
     bool verbose = false;
     bool cursors = false;  // also cursor groups (.cur), animated resources and files (.ani)
 };
 
 // The options of `extract`; nullopt with *error set when they are not usable.
-std::optional<Options> parseOptions(const Args& args, std::string* error);
+std::optional<Options> parseOptions(const Arguments& args, std::string* error);
 
 // Why a file gives no icons. The first two are expected in any directory; the rest fail
 // the run. DirectoryLink is no file: a link to a directory that a walk passed by.

@@ -1,5 +1,6 @@
-// vexil-cli list FILE --json: everything the file holds of icons and cursors as one JSON
-// object, for scripts. It reads directories and image headers, never image data.
+// vexil-cli list FILE...: everything a file holds of icons and cursors as one JSON object
+// (several files: an array of them), for scripts. It reads directories and image headers, never image data.
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/CliCursors.h"
@@ -127,11 +128,9 @@ void animations(const OpenedFile& file, const std::optional<iconmod::AnimationEn
     }
 }
 
-}  // namespace
-
-int cmdList(const Args& args) {
-    if (args.size() != 2 || args[1] != "--json") return usage("usage: vexil-cli list FILE --json");
-    const std::string& path = args[0];
+// Prints the JSON object of one file, after `before` ("" or the separator of an array);
+// the exit status.
+int listFile(const std::string& path, const char* before) {
     std::string error;
     auto file = openFile(path, &error);
     if (!file) return fail(error);
@@ -140,7 +139,7 @@ int cmdList(const Args& args) {
     const auto previous =
         platform::setMessageBoxHandler([](const std::string&, const std::string&, unsigned) { return platform::mb::IdOk; });
     const auto ani = file->kind == FileKind::Ani ? iconmod::listAnimation(*file->file, 0, file->file->size()) : std::nullopt;
-    std::printf("{%s, \"kind\": \"%s\", \"icons\": [", json::textMember("file", path, "path_hex").c_str(),
+    std::printf("%s{%s, \"kind\": \"%s\", \"icons\": [", before, json::textMember("file", path, "path_hex").c_str(),
                 kindName(file->kind));
     ArrayOut icons, cursors, animated;
     iconGroups(path, *file, icons);
@@ -148,9 +147,32 @@ int cmdList(const Args& args) {
     cursorGroups(*file, ani, cursors);
     std::fputs("], \"animated\": [", stdout);
     animations(*file, ani, animated);
-    std::fputs("]}\n", stdout);
+    std::fputs("]}", stdout);
+    std::fflush(stdout);
     platform::setMessageBoxHandler(previous);
     return 0;
+}
+
+}  // namespace
+
+int cmdList(const Arguments& args) {
+    if (args.words.size() == 1) {
+        const int status = listFile(args.words[0], "");
+        if (status == 0) std::fputs("\n", stdout);
+        return status;
+    }
+    // Several files: one array of their objects; a file that cannot be read is left out
+    // (its failure line on stderr) and the others are still listed.
+    int status = 0;
+    bool first = true;
+    std::fputs("[", stdout);
+    for (const std::string& path : args.words) {
+        const int one = listFile(path, first ? "" : ", ");
+        if (one == 0) first = false;
+        status = std::max(status, one);
+    }
+    std::fputs("]\n", stdout);
+    return status;
 }
 
 }  // namespace cli

@@ -213,12 +213,12 @@ std::uint64_t QIconMod::fnImageOffset(const IconImageSet& set, std::uint32_t ind
     return offset;
 }
 
-bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
+bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection, bool exact) {
     platform::AtomicFile file;
-    return fnWriteIco(file, path, selection) && file.commit();
+    return fnWriteIco(file, path, selection, exact) && file.commit();
 }
 
-bool QIconMod::fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection) {
+bool QIconMod::fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection, bool exact) {
     if (!Images || selection < -1 || (selection >= 0 && static_cast<std::uint32_t>(selection) >= Images->Count())) {
         platform::messageBox(text::kNoIconData, text::kErrorTitle);
         return false;
@@ -258,8 +258,9 @@ bool QIconMod::fnWriteIco(platform::AtomicFile& file, const std::string& path, s
     for (std::uint32_t i = 0; i < Images->Count(); ++i) {
         if (!selected(i)) continue;
         const IconImage& image = Images->Images[i];
-        if (image.IsPng) {
-            // A PNG is written as it is: its offset 20 is part of its header.
+        if (image.IsPng || exact) {
+            // A PNG is written as it is (its offset 20 is part of its header); so is any
+            // image when the exact bytes are asked for.
             if (!file.write(image.view())) return false;
             continue;
         }

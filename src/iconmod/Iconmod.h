@@ -100,11 +100,12 @@ public:
     static std::uint64_t fnImageOffset(const IconImageSet& set, std::uint32_t index, std::int32_t selection);
 
     // Writes all images (selection -1) or image `selection` as an ICO file. The file is
-    // replaced only when everything was written.
-    bool fnSaveIco(const std::string& path, std::int32_t selection);
+    // replaced only when everything was written. Each image's bytes are written as stored,
+    // but a bitmap's biSizeImage is written as 0 (the save dialog's rule) unless `exact`.
+    bool fnSaveIco(const std::string& path, std::int32_t selection, bool exact = false);
     // The same written into `file`, created here for `path` and left uncommitted, for a
     // caller that decides how the file is made to last (vexil-cli extract's batches).
-    bool fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection);
+    bool fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection, bool exact = false);
 
     // Writes one image's colour bitmap as a BMP file (a PNG image as a 32-bit bitmap).
     bool fnSaveBmp(const std::string& path, const IconImage& image);
