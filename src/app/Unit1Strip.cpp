@@ -14,7 +14,7 @@ const char* const TForm1::kFirstPositionFormat = "1 / %d";
 const char* const TForm1::kPositionFormat = "%d / %d";
 
 // On a HiDPI screen, the picture for the list's cells in device pixels (see ImageList).
-std::optional<formats::ArgbImage> TForm1::devicePictureOf(formats::IconFile& file, int index, const ImageList& list) {
+std::optional<formats::ArgbImage> TForm1::devicePictureOf(formats::OpenedFile& file, int index, const ImageList& list) {
     if (list.DevicePixelRatio() <= 1) return std::nullopt;
     return iconmod::devicePicture(file, index, list.Width(), list.DeviceSize());
 }
@@ -39,7 +39,7 @@ void TForm1::ListView1SelectItem(int, bool) {
     const FileListView::Row item = ui->ListView1->row(selected);
     CurrentFile = FilePath(item.name);
 
-    auto file = platform::openIconFile(CurrentFile);
+    auto file = platform::openFile(CurrentFile).file;
     const int n = file ? file->count() : 0;
     if (n <= 0) return;
     if (grid->Col() != 0) grid->setColCount(1);  // column 0 becomes current

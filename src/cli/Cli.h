@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "iconmod/Iconmod.h"
+#include "platform/FileSource.h"
+
 namespace cli {
 
 using Args = std::vector<std::string>;
@@ -26,8 +29,11 @@ int cmdTheme(const Args& args);
 // such option); otherwise the exit status after the failure line.
 std::optional<int> takeLocation(const std::string& command, Args& args);
 
-// The reason a file gives no icon groups: the system's when it cannot be opened.
-std::string whyNoGroups(const std::string& path);
+// "PATH: why" for a file that could not be opened: "no such file", the system's words for
+// one that is not regular, "cannot be opened: " and the system's reason.
+std::string whyNotOpened(const std::string& path, platform::FileSource::OpenError error, int systemError);
+// "PATH: why" for a file that gives no icon groups, from the icon core's error value.
+std::string whyNoIcons(const std::string& path, const iconmod::SourceError& error);
 
 // Prints "vexil-cli: <message>" to stderr and returns 1 (failure) or 2 (usage). A failure
 // line also carries the message the core last showed, after ": ", so that each failure is

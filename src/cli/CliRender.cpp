@@ -20,16 +20,13 @@ int cmdCount(const Args& args) {
     // unreadable) gets a line on stderr instead of a count; the rest are still counted.
     bool failed = false;
     for (const std::string& path : args) {
-        platform::FileSource::OpenError why{};
-        int systemError = 0;
-        auto source = platform::FileSource::open(path, &why, &systemError);
-        if (!source) {
-            fail(path + ": cannot be read: " + platform::FileSource::describe(why, systemError));
+        const auto opened = platform::openFile(path);
+        if (!opened) {
+            fail(path + ": cannot be read: " + opened.reason());
             failed = true;
             continue;
         }
-        const auto file = formats::IconFile::fromSource(std::move(source));
-        std::printf("%d\t%s\n", file ? file->count() : 0, lineText(path).c_str());
+        std::printf("%d\t%s\n", opened.file->count(), lineText(path).c_str());
     }
     return failed ? 1 : 0;
 }
@@ -53,8 +50,9 @@ int cmdRender(const Args& args) {
     else if (ext == ".png") writer = iconmod::writePng;
     else return usage("OUT must end in .ico, .bmp, .jpg, .jpeg or .png");
 
-    const auto file = platform::openIconFile(path);
-    if (!file) return fail(whyNoGroups(path));
+    const auto opened = platform::openFile(path);
+    if (!opened) return fail(whyNotOpened(path, opened.error, opened.systemError));
+    formats::OpenedFile* file = opened.file.get();
     if (file->count() == 0) return fail(path + ": holds no icons");
     if (index >= file->count()) {
         return fail(path + ": has " + std::to_string(file->count()) + " icons; there is no icon " + args[1]);
