@@ -19,6 +19,7 @@
 #include <set>
 
 #include "cli/Cli.h"
+#include "cli/Commands.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "formats/IconDecode.h"
@@ -553,7 +554,7 @@ TEST(CliExtract, EachInputIsOpenedOnce) {
     for (const char* format : {"ico", "png"}) {
         fixtures::TempDir outDir;
         const std::uint64_t before = platform::filesOpened();
-        EXPECT_EQ(cli::cmdExtract({in.path(), "-o", outDir.path(), "--format", format, "--cursors"}), 0) << format;
+        EXPECT_EQ(cli::runCommand("extract", {in.path(), "-o", outDir.path(), "--format", format, "--cursors"}), 0) << format;
         EXPECT_EQ(platform::filesOpened() - before, 5u) << format;
         EXPECT_EQ(filesIn(outDir.path()).size(), 5u) << format;  // 2 + 1 + 1 icons, 1 cursor
     }
