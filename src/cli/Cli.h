@@ -9,6 +9,9 @@
 #include "cli/Arguments.h"
 #include "cli/CliFailure.h"
 
+#include "iconmod/Iconmod.h"
+#include "platform/FileSource.h"
+
 namespace cli {
 
 struct Command;
@@ -31,8 +34,11 @@ int cmdList(const Arguments& args);
 // else an icon group. nullopt when done; otherwise the exit status after the failure line.
 std::optional<int> takeLocation(const Command& command, Arguments& args);
 
-// The reason a file gives no icon groups: the system's when it cannot be opened.
-std::string whyNoGroups(const std::string& path);
+// "PATH: why" for a file that could not be opened: "no such file", the system's words for
+// one that is not regular, "cannot be opened: " and the system's reason.
+std::string whyNotOpened(const std::string& path, platform::FileSource::OpenError error, int systemError);
+// "PATH: why" for a file that gives no icon groups, from the icon core's error value.
+std::string whyNoIcons(const std::string& path, const iconmod::SourceError& error);
 
 // "cannot load icon group GROUP" and, for a GROUP that is a bare number, the hint that
 // "#N" names the group with that id.

@@ -3,8 +3,8 @@
 
 #include "cli/Cli.h"
 #include "cli/LineText.h"
-#include "formats/IconFile.h"
-#include "platform/FileSource.h"
+#include "formats/OpenedFile.h"
+#include "platform/IconExtract.h"
 
 namespace cli {
 
@@ -13,16 +13,13 @@ int cmdCount(const Arguments& args) {
     // unreadable) gets a line on stderr instead of a count; the rest are still counted.
     bool failed = false;
     for (const std::string& path : args.words) {
-        platform::FileSource::OpenError why{};
-        int systemError = 0;
-        auto source = platform::FileSource::open(path, &why, &systemError);
-        if (!source) {
-            fail(path + ": cannot be read: " + platform::FileSource::describe(why, systemError));
+        const auto opened = platform::openFile(path);
+        if (!opened) {
+            fail(path + ": cannot be read: " + opened.reason());
             failed = true;
             continue;
         }
-        const auto file = formats::IconFile::fromSource(std::move(source));
-        std::printf("%d\t%s\n", file ? file->count() : 0, lineText(path).c_str());
+        std::printf("%d\t%s\n", opened.file->count(), lineText(path).c_str());
     }
     return failed ? 1 : 0;
 }

@@ -128,12 +128,10 @@ public:
     void finish();
 
 private:
-    enum class Kind { None, Module, Ico, Cursor };
-    static std::optional<Kind> detect(platform::FileSource& file);
     void skip(const Input& input, Skip why, const std::string& reason = {});
-    void extractModule(const Input& input, const std::string& readPath);
-    void extractIco(const Input& input, const std::string& readPath);
-    void copyCursorFile(const Input& input, const std::string& readPath);
+    void extractModule(const Input& input, iconmod::QIconMod& source);
+    void extractIco(const Input& input, iconmod::QIconMod& source);
+    void copyCursorFile(const Input& input, formats::OpenedFile& file);
     // Writes the source's current image set; false when the set cannot be turned into
     // the output (no image, or a .png whose image does not decode).
     bool save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group);
@@ -174,47 +172,30 @@ void Extractor::skip(const Input& input, Skip why, const std::string& reason) {
     }
 }
 
-// Modules start with "MZ"; icon files with reserved 0 and type 1. nullopt: unreadable.
-std::optional<Extractor::Kind> Extractor::detect(platform::FileSource& file) {
-    const auto head = file.read(0, std::min<std::uint64_t>(12, file.size()));
-    if (!head) return std::nullopt;
-    const formats::ByteView h(*head);
-    if (h.startsWith("MZ")) return Kind::Module;
-    if (h.u16(0) == 0 && h.u16(2) == 1) return Kind::Ico;
-    if (formats::isCursorFile(h)) return Kind::Cursor;
-    return Kind::None;
-}
-
-// The name under which the icon core reads an open file: /proc's name for the descriptor
-// where there is one (a path of any depth, and the very file the walk found), else its
-// path (which fails where it is longer than the system takes).
-std::string readablePath(int fd, const Input& input, const platform::DirWalk& walk) {
-    static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
-    return procFds ? "/proc/self/fd/" + std::to_string(fd) : inputPath(input, walk);
-}
-
 void Extractor::run(const Input& input) {
     if (input.skip == Skip::DirectoryLink) return skip(input, Skip::DirectoryLink);
     ++tally_.files;
     if (input.skip) return skip(input, *input.skip, input.reason);
     platform::FileSource::OpenError why{};
     int systemError = 0;
-    const auto file = openInput(input, walk_, &why, &systemError);
+    auto file = openInput(input, walk_, &why, &systemError);
     if (!file) {
         if (why == platform::FileSource::OpenError::NotRegular) return skip(input, Skip::NotRegular);
         return skip(input, Skip::Unreadable, platform::FileSource::describe(why, systemError));
     }
-    const auto kind = detect(*file);
-    if (!kind) return skip(input, Skip::Unreadable);
-    const std::string readPath = readablePath(file->descriptor(), input, walk_);
-    if (*kind == Kind::Module) extractModule(input, readPath);
-    else if (*kind == Kind::Ico) extractIco(input, readPath);
-    else if (*kind == Kind::Cursor && options_.cursors) copyCursorFile(input, readPath);
+    // The file is read through this one opening: its kind, its resources, its images.
+    // The icon core names it by its name alone, in messages this run does not show.
+    iconmod::QIconMod source(input.name, formats::OpenedFile::fromSource(std::move(file)));
+    const formats::FileKind kind = source.File->kind();
+    if (kind == formats::FileKind::Pe32 || kind == formats::FileKind::Pe32Plus || kind == formats::FileKind::Ne)
+        extractModule(input, source);
+    else if (kind == formats::FileKind::Ico) extractIco(input, source);
+    else if ((kind == formats::FileKind::Cur || kind == formats::FileKind::Ani) && options_.cursors)
+        copyCursorFile(input, *source.File);
     else skip(input, Skip::NoIcons);
 }
 
-void Extractor::extractModule(const Input& input, const std::string& readPath) {
-    iconmod::QIconMod source(readPath);
+void Extractor::extractModule(const Input& input, iconmod::QIconMod& source) {
     const bool opened = source.fnOpenAnyModule();
     const auto groups = opened ? iconmod::fnGroupNames(source) : std::nullopt;
     const bool icons = groups.has_value();
@@ -233,15 +214,14 @@ void Extractor::extractModule(const Input& input, const std::string& readPath) {
     else if (!icons && cursors == 0) skip(input, Skip::NoIcons);
 }
 
-void Extractor::copyCursorFile(const Input& input, const std::string& readPath) {
-    const auto copy = cursorFileCopy(readPath);
+void Extractor::copyCursorFile(const Input& input, formats::OpenedFile& file) {
+    const auto copy = cursorFileCopy(file);
     if (!copy) return skip(input, Skip::Unreadable);
     output(input, copy->group, copy->extension, copy->write);
 }
 
-void Extractor::extractIco(const Input& input, const std::string& readPath) {
-    iconmod::QIconMod source(readPath);
-    source.Images = source.fnReadIcoFile(readPath);
+void Extractor::extractIco(const Input& input, iconmod::QIconMod& source) {
+    source.Images = source.readIco().set;
     if (!source.Images) return skip(input, Skip::Damaged);
     if (source.Images->Count() == 0) return skip(input, Skip::NoIcons);
     if (!save(source, input, std::nullopt)) skip(input, Skip::Damaged);

@@ -14,6 +14,7 @@
 
 #include "cli/Cli.h"
 #include "formats/ModuleResources.h"
+#include "formats/OpenedFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/DirWalk.h"
 #include "platform/FileSource.h"
@@ -95,7 +96,7 @@ std::size_t forEachModuleCursor(formats::ResourceModule& module, const std::func
                                 bool* damaged);
 
 // A .cur or .ani file copied as found; nullopt for any other file.
-std::optional<CursorOutput> cursorFileCopy(const std::string& path);
+std::optional<CursorOutput> cursorFileCopy(formats::OpenedFile& file);
 
 // The output file names of one run: `<file>-<group>.<ext>` for a module's group,
 // `<file>.<ext>` for an icon file, made safe for the file system. Names are unique within

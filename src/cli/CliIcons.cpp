@@ -8,6 +8,7 @@
 #include "cli/CliCursors.h"
 #include "cli/Commands.h"
 #include "cli/LineText.h"
+#include "formats/FileKind.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/IconTheme.h"
 #include "iconmod/Iconmod.h"
@@ -19,20 +20,27 @@
 namespace cli {
 namespace {
 
-// A file that cannot be opened says why, whatever its name.
-int failOpening(const iconmod::QIconMod& source) {
-    if (source.IsIcoFile && platform::FileSource::open(source.Path)) return fail(source.Path + ": cannot read the icon file");
-    return fail(whyNoGroups(source.Path));
+// One line for a message box's text: its line breaks and the blanks around them become
+// one blank.
+std::string flatText(const std::string& text) {
+    std::string flat;
+    for (char c : text) {
+        const bool blank = c == '\n' || c == '\r' || c == ' ';
+        if (blank && (flat.empty() || flat.back() == ' ')) continue;
+        flat.push_back(blank ? ' ' : c);
+    }
+    while (!flat.empty() && flat.back() == ' ') flat.pop_back();
+    return flat;
 }
 
 // Opens FILE by its content for its icon groups: a module of any kind (16-bit ones too) or
 // an icon file, whatever its name; with readIcoFile false an icon file is only told apart.
-// Returns the exit status on failure.
+// Returns the exit status on failure, after the line that says why.
 std::optional<int> openSource(iconmod::QIconMod& source, bool readIcoFile = true) {
-    if (source.fnOpenByContent(readIcoFile)) return std::nullopt;
-    return failOpening(source);
+    const iconmod::SourceError error = source.openByContent(readIcoFile);
+    if (!error) return std::nullopt;
+    return fail(whyNoIcons(source.Path, error));
 }
-
 // Names GROUP of the opened module ("-" or empty: its first group; otherwise a name as
 // `groups` writes it), also in source.GroupName. Returns the exit status on failure.
 std::optional<int> nameGroup(iconmod::QIconMod& source, const std::string& group, formats::ResourceName* name) {
@@ -66,9 +74,14 @@ std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group
 std::optional<int> listGroup(iconmod::QIconMod& source, const std::string& group, iconmod::ImageEntries* images) {
     if (auto status = openSource(source, false)) return status;
     if (source.IsIcoFile) {
-        auto listed = iconmod::QIconMod::fnListIcoFile(source.Path);
-        if (!listed) return failOpening(source);
-        *images = std::move(*listed);
+        iconmod::IcoListing listed = source.listIco();
+        if (!listed.images) {
+            iconmod::SourceError error;
+            error.why = iconmod::SourceError::Why::IcoUnreadable;
+            error.message = listed.message;
+            return fail(whyNoIcons(source.Path, error));
+        }
+        *images = std::move(*listed.images);
         return std::nullopt;
     }
     formats::ResourceName name;
@@ -81,22 +94,27 @@ std::optional<int> listGroup(iconmod::QIconMod& source, const std::string& group
 
 }  // namespace
 
-std::string whyNoGroups(const std::string& path) {
-    platform::FileSource::OpenError error = platform::FileSource::OpenError::None;
-    int code = 0;
-    auto file = platform::FileSource::open(path, &error, &code);
+std::string whyNotOpened(const std::string& path, platform::FileSource::OpenError error, int systemError) {
     switch (error) {
     case platform::FileSource::OpenError::NotFound: return path + ": no such file";
-    case platform::FileSource::OpenError::NotRegular: return path + ": " + platform::FileSource::describe(error, code);
-    case platform::FileSource::OpenError::Unreadable:
-        return path + ": cannot be opened: " + platform::FileSource::describe(error, code);
-    default: return path + ": neither an icon file nor a Windows module";
+    case platform::FileSource::OpenError::NotRegular: return path + ": " + platform::FileSource::describe(error, systemError);
+    default: return path + ": cannot be opened: " + platform::FileSource::describe(error, systemError);
     }
 }
 
 std::string bareNumberHint(const std::string& group) {
     if (group.empty() || group.size() > 5 || !parseNumber(group, 0, 65535)) return "";
     return " (\"#" + group + "\" names the group with id " + group + ")";
+}
+
+std::string whyNoIcons(const std::string& path, const iconmod::SourceError& error) {
+    switch (error.why) {
+    case iconmod::SourceError::Why::Unopened: return whyNotOpened(path, error.openError, error.systemError);
+    case iconmod::SourceError::Why::IcoUnreadable: return path + ": cannot read the icon file: " + flatText(error.message);
+    default: break;
+    }
+    const bool generic = error.problem.empty() || error.problem == formats::kNoKnownKind;
+    return path + ": neither an icon file nor a Windows module" + (generic ? "" : ": " + error.problem);
 }
 
 std::string cannotLoadGroup(const std::string& path, const std::string& group, const char* noun) {

@@ -23,10 +23,11 @@ std::optional<int> takeLocation(const Command& command, Arguments& args) {
 
     iconmod::LocationError error = iconmod::LocationError::None;
     std::string path;
-    const auto found = iconmod::resolveLocation(*text, type, &error, &path);
+    platform::Opened unopened;
+    const auto found = iconmod::resolveLocation(*text, type, &error, &path, &unopened);
     if (!found) {
         switch (error) {
-        case iconmod::LocationError::Unreadable: return fail(whyNoGroups(path));
+        case iconmod::LocationError::Unreadable: return fail(whyNotOpened(path, unopened.error, unopened.systemError));
         case iconmod::LocationError::NoGroups: return fail(path + ": holds no " + noun + "s");
         default:
             return fail(path + ": holds no " + noun +

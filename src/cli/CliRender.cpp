@@ -31,8 +31,9 @@ int cmdRender(const Arguments& args) {
     else if (ext == ".png") writer = iconmod::writePng;
     else return usage("OUT must end in .ico, .bmp, .jpg, .jpeg or .png");
 
-    const auto file = platform::openIconFile(path);
-    if (!file) return fail(whyNoGroups(path));
+    const auto opened = platform::openFile(path);
+    if (!opened) return fail(whyNotOpened(path, opened.error, opened.systemError));
+    formats::OpenedFile* file = opened.file.get();
     if (file->count() == 0) return fail(path + ": holds no icons");
     if (index >= file->count()) {
         return fail(path + ": has " + std::to_string(file->count()) + " icons; there is no icon " + args.words[1]);

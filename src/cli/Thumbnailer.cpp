@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "cli/Arguments.h"
-#include "formats/IconFile.h"
+#include "formats/OpenedFile.h"
 #include "iconmod/PngExport.h"
 #include "iconmod/SizedPng.h"
 #include "platform/AtomicFile.h"
@@ -78,7 +78,7 @@ bool writeAll(int fd, formats::ByteView bytes) {
 // The thumbnail of icon 0 at `size`, by the scale-down rule: a whole PNG image of exactly
 // that size goes out as it is (up to IEND); any other picture is drawn (decoded, shrunk when
 // larger) and encoded.
-std::optional<formats::Bytes> thumbnailPng(formats::IconFile& file, int size) {
+std::optional<formats::Bytes> thumbnailPng(formats::OpenedFile& file, int size) {
     auto picture = file.picture(0, size, formats::PictureUse::PngFile);
     if (!picture) return std::nullopt;
     return iconmod::pngFile(std::move(*picture), iconmod::PngCompression::Fast);
@@ -86,7 +86,7 @@ std::optional<formats::Bytes> thumbnailPng(formats::IconFile& file, int size) {
 
 // The confined child's work: the PNG of INPUT (inputs[0]) at `size`.
 int makeThumbnail(platform::ConfinedInputs& inputs, int size, formats::Bytes& png) {
-    auto file = formats::IconFile::fromSource(std::move(inputs[0]));
+    auto file = formats::OpenedFile::fromSource(std::move(inputs[0]));
     if (!file) return kNoIcons;
     std::optional<formats::Bytes> made;
     if (file->count() > 0) {
