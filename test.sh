@@ -77,15 +77,18 @@ declare -A MAX_LEN=(
   [pe_resources]=32768 [ne_resources]=32768 [ico_read]=1048576 [icon_groups]=1048576
   [dib_decode]=16384 [png_decode]=16384 [icon_extract]=32768
   [cursor_read]=1048576 [cursor_groups]=1048576 [ani_read]=1048576 [inf_read]=65536 [cursor_pack]=262144
+  [lnk_read]=16384 [ini_read]=8192 [msi_read]=262144 [reg_read]=65536
 )
 declare -A MEMORY=(
   [ico_read]="-malloc_limit_mb=80 -rss_limit_mb=512" [icon_groups]="-malloc_limit_mb=80 -rss_limit_mb=512"
   [cursor_read]="-malloc_limit_mb=80 -rss_limit_mb=512" [cursor_groups]="-malloc_limit_mb=80 -rss_limit_mb=512"
   [ani_read]="-malloc_limit_mb=80 -rss_limit_mb=512" [cursor_pack]="-malloc_limit_mb=300 -rss_limit_mb=1024"
+  [lnk_read]="-malloc_limit_mb=16 -rss_limit_mb=512" [ini_read]="-malloc_limit_mb=16 -rss_limit_mb=512"
+  [msi_read]="-malloc_limit_mb=16 -rss_limit_mb=512" [reg_read]="-malloc_limit_mb=16 -rss_limit_mb=512"
 )
 if [ ${#fuzz_names[@]} -eq 0 ]; then
   fuzz_names=(pe_resources ne_resources ico_read icon_groups dib_decode png_decode icon_extract
-              cursor_read cursor_groups ani_read inf_read cursor_pack)
+              cursor_read cursor_groups ani_read inf_read cursor_pack lnk_read ini_read msi_read reg_read)
 fi
 for name in "${fuzz_names[@]}"; do
   [ -n "${MAX_LEN[$name]:-}" ] || { echo "unknown harness: $name" >&2; exit 2; }

@@ -91,7 +91,7 @@ void BM_CountAndFirstIcon(benchmark::State& state) {
     const auto& files = corpus().modules;
     for (auto _ : state) {
         for (const std::string& path : files) {
-            auto file = platform::openIconFile(path);
+            auto file = platform::openFile(path).file;
             benchmark::DoNotOptimize(file->count());
             benchmark::DoNotOptimize(file->icon(0, 32));
             benchmark::DoNotOptimize(file->icon(0, 16));
@@ -105,7 +105,7 @@ void BM_CountAndFirstIcon(benchmark::State& state) {
 void everyIcon(benchmark::State& state, const std::string& path) {
     const bool hiDpi = state.range(0) == 2;
     for (auto _ : state) {
-        auto file = platform::openIconFile(path);
+        auto file = platform::openFile(path).file;
         for (int i = 0; i < file->count(); ++i) {
             benchmark::DoNotOptimize(file->icon(i, 32));
             benchmark::DoNotOptimize(file->icon(i, 16));

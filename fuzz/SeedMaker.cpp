@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "formats/ShellLink.h"
 #include "support/ImageFixtures.h"
 #include "support/InfFixtures.h"
+#include "support/LinkFixtures.h"
 #include "support/ModuleFixtures.h"
 #include "support/PackFixtures.h"
 
@@ -208,6 +210,80 @@ std::vector<Seed> packSeeds() {
             {"pack-inf", fixtures::utf8Text(fixtures::templateInf("Seed"))}};
 }
 
+std::vector<Seed> lnkSeeds() {
+    fixtures::LinkInfoSpec local;
+    local.localBasePath = "C:\\Program Files\\Game\\game.exe";
+    fixtures::LinkInfoSpec wide = local;
+    wide.unicode = true;
+    wide.localBasePathUnicode = "C:\\Spiel\u00e9\\";
+    wide.commonPathSuffixUnicode = "g.exe";
+    fixtures::LinkInfoSpec share;
+    share.netName = "\\\\server\\share";
+    share.deviceName = "Z:";
+    share.commonPathSuffix = "x.exe";
+    const auto block = [](std::uint32_t signature) { return fixtures::environmentBlock(signature, "%WINDIR%\\a.exe", "%WINDIR%\\w.exe"); };
+    std::vector<Seed> seeds;
+    seeds.push_back({"lnk-icon-location", fixtures::makeLink({.iconIndex = -3, .idList = Bytes{4, 0, 1, 2, 0, 0}, .linkInfo = local,
+                                                              .name = "Game", .workingDir = "C:\\Game", .arguments = "-w",
+                                                              .iconLocation = "%SystemRoot%\\system32\\shell32.dll"})});
+    seeds.push_back({"lnk-unicode-linkinfo", fixtures::makeLink({.linkInfo = wide, .relativePath = "..\\g.exe"})});
+    seeds.push_back({"lnk-network-ansi", fixtures::makeLink({.unicode = false, .linkInfo = share, .iconLocation = "\\\\s\\i.ico"})});
+    seeds.push_back({"lnk-blocks", fixtures::makeLink({.iconIndex = 2, .extraBlocks = {block(formats::kIconEnvironmentBlockSignature),
+                                                                                      block(formats::kEnvironmentBlockSignature)}})});
+    return seeds;
+}
+
+std::vector<Seed> iniSeeds() {
+    using fixtures::TextEncoding;
+    std::vector<Seed> seeds;
+    seeds.push_back({"desktop-ini-utf16", fixtures::iniText({"[.ShellClassInfo]", "IconResource=C:\\x.dll,-3", "IconFile=a.ico", "IconIndex=2"},
+                                                            TextEncoding::Utf16Bom)});
+    seeds.push_back({"url-utf8", fixtures::iniText({"[InternetShortcut]", "URL=https://example.org/", "IconFile=\"C:\\i.ico\"", "IconIndex=-1"},
+                                                   TextEncoding::Utf8Bom)});
+    seeds.push_back({"autorun-ansi", fixtures::iniText({"; medium", "[autorun]", "open=setup.exe", "icon=setup.exe,1"}, TextEncoding::Ansi, false)});
+    return seeds;
+}
+
+std::vector<Seed> msiSeeds() {
+    fixtures::MsiSpec spec;
+    spec.icons = {{"small.ico", fixtures::makeIco({{fixtures::patternDib(16, 4)}})}, {"big.exe", Bytes(5000, 0x5A)}};
+    spec.properties = {{"ProductName", "Seed"}, {"ARPPRODUCTICON", "big.exe"}};
+    std::vector<Seed> seeds;
+    seeds.push_back({"msi-512", fixtures::makeMsi(spec)});
+    spec.longStringRefs = true;
+    spec.codePage = 65001;
+    seeds.push_back({"msi-long-refs-utf8", fixtures::makeMsi(spec)});
+    spec.sectorShift = 12;
+    spec.icons.resize(1);
+    seeds.push_back({"msi-4096", fixtures::makeMsi(spec)});
+    return seeds;
+}
+
+std::vector<Seed> regSeeds() {
+    const std::string text = fixtures::wineRegistryText(
+        "REGISTRY\\\\Machine",
+        {{"Software\\\\Microsoft\\\\Windows\\\\CurrentVersion",
+          {"\"ProgramFilesDir\"=\"C:\\\\Program Files\"", "\"P\"=str(2):\"%ProgramFiles%\\\\x\\xe9\"", "@=dword:00000001"}},
+         {"System\\\\CurrentControlSet", {"#link", "\"SymbolicLinkValue\"=hex(6):5c,00,52,00,45,00,47,00,49,00,53,00,54,00,52,00,59,00,\\",
+                                          "  5c,00,4d,00,61,00,63,00,68,00,69,00,6e,00,65,00,5c,00,53,00,31,00"}},
+         {"S1\\\\Control\\\\Nls\\\\CodePage", {"\"ACP\"=\"1252\""}},
+         {"Environment", {"\"TEMP\"=\"C:\\\\users\\\\a\\\\Temp\"", "\"M\"=str(7):\"a\\0b\\0\""}}});
+    return {{"system-reg", Bytes(text.begin(), text.end())}};
+}
+
+// The files real writers made (tests/data), as seeds beside the made ones.
+std::vector<Seed> dataSeeds(const char* extension) {
+    std::vector<Seed> seeds;
+#ifdef VEXIL_SOURCE_DIR
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string(VEXIL_SOURCE_DIR) + "/tests/data/linkfiles", ec))
+        if (entry.path().extension() == extension) seeds.push_back({"data-" + entry.path().filename().string(), fixtures::readFile(entry.path().string())});
+#else
+    (void)extension;
+#endif
+    return seeds;
+}
+
 bool writeAll(const std::filesystem::path& dir, const std::vector<Seed>& seeds) {
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
@@ -238,7 +314,9 @@ int main(int argc, char** argv) {
                     writeAll(out / "icon_extract", join({pe, ne, ico})) &&
                     writeAll(out / "cursor_read", join({curSeeds(), aniSeeds(), ico})) &&
                     writeAll(out / "cursor_groups", cursorModuleSeeds()) && writeAll(out / "ani_read", aniSeeds()) &&
-                    writeAll(out / "inf_read", infSeeds()) && writeAll(out / "cursor_pack", packSeeds());
+                    writeAll(out / "inf_read", infSeeds()) && writeAll(out / "cursor_pack", packSeeds()) &&
+                    writeAll(out / "lnk_read", join({lnkSeeds(), dataSeeds(".lnk")})) && writeAll(out / "ini_read", iniSeeds()) &&
+                    writeAll(out / "msi_read", join({msiSeeds(), dataSeeds(".msi")})) && writeAll(out / "reg_read", regSeeds());
     if (!ok) {
         std::fprintf(stderr, "fuzz_seeds: cannot write into %s\n", argv[1]);
         return 1;

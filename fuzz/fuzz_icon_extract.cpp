@@ -6,7 +6,7 @@
 
 #include "FuzzCommon.h"
 #include "formats/IconDecode.h"
-#include "formats/IconFile.h"
+#include "formats/OpenedFile.h"
 
 namespace {
 constexpr int kMaxIcons = 4;
@@ -15,7 +15,7 @@ constexpr int kSizes[] = {32, 16, 23};
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzz::setUp();
-    auto file = formats::IconFile::fromSource(std::make_unique<formats::MemorySource>(formats::Bytes(data, data + size)));
+    auto file = formats::OpenedFile::fromSource(std::make_unique<formats::MemorySource>(formats::Bytes(data, data + size)));
     FUZZ_CHECK(file != nullptr);
     const int count = file->count();
     FUZZ_CHECK(count >= 0 && count <= 0xFFFF);

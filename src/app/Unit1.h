@@ -22,7 +22,7 @@ namespace Ui {
 class TForm1;
 }
 namespace formats {
-class IconFile;
+class OpenedFile;
 }
 namespace platform {
 class DirEnum;
@@ -227,7 +227,7 @@ signals:
 
 private:
     static bool qualifiesForScan(std::uint32_t attributes, const std::string& name);
-    static std::optional<formats::ArgbImage> devicePictureOf(formats::IconFile& file, int index, const ImageList& list);
+    static std::optional<formats::ArgbImage> devicePictureOf(formats::OpenedFile& file, int index, const ImageList& list);
     bool scanStep();
     bool stripStep();
 
@@ -248,5 +248,5 @@ private:
     std::unique_ptr<platform::DirEnum> scanSearch_;  // the pending scan's directory search
     std::optional<TWaitCursor> scanCursor_;
     PacedWork stripWork_;
-    std::unique_ptr<formats::IconFile> stripFile_;  // the file whose icons the strip is taking
+    std::unique_ptr<formats::OpenedFile> stripFile_;  // the file whose icons the strip is taking
 };

@@ -33,7 +33,7 @@ void TForm1::mnuCopyPngClick() { CopyIconPng(); }
 void TForm1::SavePngFile(int column) {
     std::optional<iconmod::IconImageSet> set;
     try {
-        if (auto file = platform::openIconFile(CurrentFile)) set = iconmod::groupImageSet(*file, column);
+        if (auto file = platform::openFile(CurrentFile).file) set = iconmod::groupImageSet(*file, column);
     } catch (const std::bad_alloc&) {
         set.reset();
     }

@@ -124,7 +124,7 @@ bool TForm1::scanStep() {
 // One open of the file gives its icon count and its first icon at both sizes. The two
 // image lists take the icon together or not at all.
 void TForm1::AddFileEntry(const std::string& fileName) {
-    const auto file = platform::openIconFile(FilePath(fileName));
+    const auto file = platform::openFile(FilePath(fileName)).file;
     if (!file) return;
     const int n = file->count();
     if (n <= 0) return;

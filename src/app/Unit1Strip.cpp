@@ -16,7 +16,7 @@ const char* const TForm1::kFirstPositionFormat = "1 / %d";
 const char* const TForm1::kPositionFormat = "%d / %d";
 
 // On a HiDPI screen, the picture for the list's cells in device pixels (see ImageList).
-std::optional<formats::ArgbImage> TForm1::devicePictureOf(formats::IconFile& file, int index, const ImageList& list) {
+std::optional<formats::ArgbImage> TForm1::devicePictureOf(formats::OpenedFile& file, int index, const ImageList& list) {
     if (list.DevicePixelRatio() <= 1) return std::nullopt;
     return iconmod::devicePicture(file, index, list.Width(), list.DeviceSize());
 }
@@ -41,7 +41,7 @@ void TForm1::ListView1SelectItem(int, bool) {
     const FileListView::Row item = ui->ListView1->row(selected);
     CurrentFile = FilePath(item.name);
 
-    auto file = platform::openIconFile(CurrentFile);
+    auto file = platform::openFile(CurrentFile).file;
     const int n = file ? file->count() : 0;
     if (n <= 0) return;
     if (grid->Col() != 0) grid->setColCount(1);  // column 0 becomes current
@@ -116,7 +116,7 @@ QString TForm1::stripCellText(int col, bool description) const {
     const int count = ImageList32A.Count();
     if (col < 0 || col >= count) return {};
     if (description) return QString::fromUtf8(wtext::kCellFormat).arg(col + 1).arg(count);
-    auto file = platform::openIconFile(CurrentFile);
+    auto file = platform::openFile(CurrentFile).file;
     if (!file) return {};
     const auto group = file->groupName(col);
     QString name = group ? QString::fromUtf8(formats::groupNameText(*group)) : QString::fromLocal8Bit(platform::baseName(CurrentFile).data(), static_cast<qsizetype>(platform::baseName(CurrentFile).size()));

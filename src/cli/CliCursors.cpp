@@ -15,19 +15,11 @@
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "iconmod/XcursorFile.h"
-#include "platform/FileSource.h"
+#include "platform/IconExtract.h"
 
 namespace cli {
 namespace {
 
-constexpr std::uint64_t kHeadSize = 12;
-
-bool takeFlag(Args& args, const std::string& flag) {
-    const auto it = std::find(args.begin(), args.end(), flag);
-    if (it == args.end()) return false;
-    args.erase(it);
-    return true;
-}
 
 bool isDash(const std::string& group) { return group.empty() || group == "-"; }
 
@@ -49,94 +41,57 @@ std::vector<formats::ResourceName> namesOf(formats::ResourceModule& module, std:
 // Lists GROUP of the opened FILE: a cursor group of a module (its first for "-"), or with
 // `animations` also an RT_ANICURSOR or RT_ANIICON resource of that name; a .cur file's
 // images for "-", and with `animations` an .ani file's. Returns the exit status on failure.
-std::optional<int> listCursors(const std::string& path, const std::string& group, bool animations, OpenedFile& file,
+std::optional<int> listCursors(const std::string& path, const std::string& group, bool animations, formats::OpenedFile& file,
                                CursorListing* out) {
-    if (file.module) {
+    if (file.module()) {
         std::optional<formats::ResourceName> name;
         if (isDash(group)) {
-            const auto names = namesOf(*file.module, formats::kRtGroupCursor);
+            const auto names = namesOf(*file.module(), formats::kRtGroupCursor);
             if (names.empty()) return fail(path + ": no cursor groups");
             name = names.front();
         } else {
             name = groupFromLineText(group);
-            if (!name) return fail(path + ": no cursor group " + group);
+            if (!name) return fail(path + ": no cursor group " + group + bareNumberHint(group));
         }
-        out->file = &file.module->file();
-        if (file.module->locate(formats::kRtGroupCursor, *name)) {
-            out->still = iconmod::listCursorGroup(*file.module, *name);
+        out->file = &file.module()->file();
+        if (file.module()->locate(formats::kRtGroupCursor, *name)) {
+            out->still = iconmod::listCursorGroup(*file.module(), *name);
             if (!out->still) return fail(path + ": damaged cursor group " + group);
             out->group = name;
             return std::nullopt;
         }
         if (animations) {
             for (std::uint16_t type : {formats::kRtAniCursor, formats::kRtAniIcon}) {
-                const auto span = file.module->locate(type, *name);
+                const auto span = file.module()->locate(type, *name);
                 if (!span) continue;
                 out->animated = iconmod::listAnimation(*out->file, span->offset, span->size);
                 if (!out->animated) return fail(path + ": damaged animated cursor " + group);
                 return std::nullopt;
             }
         }
-        return fail(path + ": no cursor group " + group);
+        return fail(path + ": no cursor group " + group + bareNumberHint(group));
     }
     if (!isDash(group)) return fail(path + ": GROUP must be - for a cursor file");
-    out->file = file.file.get();
-    if (file.kind == FileKind::Cur) {
-        out->still = iconmod::listCursorFile(*file.file, 0, file.file->size());
+    out->file = &file.source();
+    if (file.kind() == formats::FileKind::Cur) {
+        out->still = iconmod::listCursorFile(file.source(), 0, file.source().size());
         if (!out->still) return fail(path + ": damaged cursor data, or more image data than a .cur file can hold");
         return std::nullopt;
     }
-    if (file.kind == FileKind::Ani && animations) {
-        out->animated = iconmod::listAnimation(*file.file, 0, file.file->size());
+    if (file.kind() == formats::FileKind::Ani) {
+        out->animated = iconmod::listAnimation(file.source(), 0, file.source().size());
         if (!out->animated) return fail(path + ": damaged animated cursor");
+        // Where a still cursor is asked for, an animation gives its first frame, the
+        // picture it shows before it moves.
+        if (!animations) {
+            if (out->animated->Frames.empty()) return fail(path + ": damaged animated cursor");
+            out->still = std::move(out->animated->Frames.front());
+            out->animated.reset();
+        }
         return std::nullopt;
     }
     return fail(path + (animations ? ": not a .cur, .ani file or a module with cursor resources"
-                                   : ": not a .cur file or a module with cursor groups"));
-}
-
-int cmdCursorGroups(const Args& args) {
-    if (args.size() != 1) return usage("usage: vexil-cli groups FILE --cursors");
-    std::string error;
-    auto file = openFile(args[0], &error);
-    if (!file) return fail(error);
-    if (file->kind == FileKind::Cur || file->kind == FileKind::Ani) return 0;
-    if (!file->module) return fail(args[0] + ": not a cursor file or a module with cursor resources");
-    const auto names = namesOf(*file->module, formats::kRtGroupCursor);
-    if (names.empty()) return fail(args[0] + ": no cursor groups");
-    for (const formats::ResourceName& name : names) std::printf("%s\n", groupLineText(name).c_str());
-    return 0;
-}
-
-int cmdCursorImages(const Args& args) {
-    if (args.empty() || args.size() > 2) return usage("usage: vexil-cli images FILE [GROUP] --cursors");
-    std::string error;
-    auto file = openFile(args[0], &error);
-    if (!file) return fail(error);
-    CursorListing listing;
-    if (auto status = listCursors(args[0], args.size() > 1 ? args[1] : "", false, *file, &listing)) return *status;
-    for (const iconmod::ImageEntry& e : *listing.still)
-        std::printf("%s, hotspot %u,%u\n", iconmod::imageLineText(e).c_str(), e.HotspotX, e.HotspotY);
-    return 0;
-}
-
-int cmdSaveCur(const Args& args) {
-    if (args.size() != 3) return usage("usage: vexil-cli save-cur FILE GROUP OUT");
-    std::string error;
-    auto file = openFile(args[0], &error);
-    if (!file) return fail(error);
-    CursorListing listing;
-    if (auto status = listCursors(args[0], args[1], false, *file, &listing)) return *status;
-    // The copy holds every image's bytes: a group's resources, or the .cur file read whole.
-    std::optional<iconmod::CursorSet> set;
-    if (file->module) {
-        set = iconmod::loadCursorGroup(*file->module, *listing.group);
-    } else if (const auto whole = file->readWhole()) {
-        set = iconmod::readCursorSet(*whole);
-    }
-    if (!set) return fail(args[0] + ": cannot be read");
-    if (!iconmod::saveCur(args[2], *set)) return failWriting(args[2], "cannot be written");
-    return 0;
+                                   : ": not a .cur, .ani file or a module with cursor groups"));
 }
 
 // The Xcursor image of a cursor image at `size` pixels wide: its own size, or scaled to that
@@ -208,14 +163,80 @@ XcursorPlan animatedPlan(const iconmod::AnimationEntries& ani, const std::vector
     return plan;
 }
 
-int cmdXcursor(const Args& args) {
-    if (args.size() != 3) return usage("usage: vexil-cli xcursor FILE GROUP OUT");
-    const std::string& out = args[2];
+}  // namespace
+
+std::unique_ptr<formats::OpenedFile> openFile(const std::string& path, std::string* error) {
+    auto opened = platform::openFile(path);
+    if (!opened) *error = path + ": cannot be read: " + opened.reason();
+    return std::move(opened.file);
+}
+
+std::optional<iconmod::SharedBytes> readWhole(formats::OpenedFile& file) {
+    if (file.module()) return std::nullopt;
+    auto whole = file.source().read(0, file.source().size());
+    if (!whole) return std::nullopt;
+    return iconmod::SharedBytes(std::move(*whole));
+}
+
+int cursorGroupsOfFile(const std::string& path, const Arguments&) {
     std::string error;
-    auto file = openFile(args[0], &error);
+    auto file = openFile(path, &error);
+    if (!file) return fail(error);
+    if (file->kind() == formats::FileKind::Cur || file->kind() == formats::FileKind::Ani) return 0;
+    if (!file->module()) return fail(path + ": not a cursor file or a module with cursor resources");
+    const auto names = namesOf(*file->module(), formats::kRtGroupCursor);
+    if (names.empty()) return fail(path + ": no cursor groups");
+    for (const formats::ResourceName& name : names) std::printf("%s\n", groupLineText(name).c_str());
+    return 0;
+}
+
+int cursorImagesOfFile(const std::string& path, const Arguments& args) {
+    std::string error;
+    auto file = openFile(path, &error);
     if (!file) return fail(error);
     CursorListing listing;
-    if (auto status = listCursors(args[0], args[1], true, *file, &listing)) return *status;
+    const std::string* group = args.value("--group");
+    if (auto status = listCursors(path, group ? *group : "", false, *file, &listing)) return *status;
+    for (const iconmod::ImageEntry& e : *listing.still)
+        std::printf("%s, hotspot %u,%u\n", iconmod::imageLineText(e).c_str(), e.HotspotX, e.HotspotY);
+    return 0;
+}
+
+int cmdSaveCur(const Arguments& args) {
+    std::optional<std::uint32_t> one;
+    if (const std::string* k = args.value("--image")) {
+        one = parseNumber(*k, 0, 999999999);
+        if (!one) return usage("--image needs an image number (0, 1, ...)");
+    }
+    const std::string& path = args.words[0];
+    std::string error;
+    auto file = openFile(path, &error);
+    if (!file) return fail(error);
+    CursorListing listing;
+    if (auto status = listCursors(path, args.words[1], false, *file, &listing)) return *status;
+    if (one && *one >= listing.still->size())
+        return fail("image " + *args.value("--image") + " does not exist (the group has " +
+                    std::to_string(listing.still->size()) + " images)");
+    // The copy holds every image's bytes: a group's resources, or the .cur file read whole.
+    std::optional<iconmod::CursorSet> set;
+    if (file->module()) {
+        set = iconmod::loadCursorGroup(*file->module(), *listing.group);
+    } else if (const auto whole = readWhole(*file)) {
+        set = iconmod::cursorSetOf(*listing.still, *whole);
+    }
+    if (!set || (one && *one >= set->Images.size())) return fail(path + ": cannot be read");
+    if (one) set->Images = {set->Images[*one]};
+    if (!iconmod::saveCur(args.words[2], *set)) return failWriting(args.words[2], "cannot be written");
+    return 0;
+}
+
+int cmdXcursor(const Arguments& args) {
+    const std::string& out = args.words[2];
+    std::string error;
+    auto file = openFile(args.words[0], &error);
+    if (!file) return fail(error);
+    CursorListing listing;
+    if (auto status = listCursors(args.words[0], args.words[1], true, *file, &listing)) return *status;
     const auto tooMany = [&out](std::uint64_t entries) {
         return fail(out + ": the Xcursor file would hold " + std::to_string(entries) + " images, more than the " +
                     std::to_string(iconmod::kMaxXcursorEntries) + " a loader takes; nothing was written");
@@ -247,75 +268,10 @@ int cmdXcursor(const Args& args) {
     case iconmod::XcursorResult::TooLarge:
         return fail(out + ": the Xcursor file would take " + std::to_string(plan.layout.fileSize()) +
                     " bytes, more than 64 MiB; nothing was written");
-    case iconmod::XcursorResult::BadImage: return fail(args[0] + ": a cursor image cannot be decoded");
+    case iconmod::XcursorResult::BadImage: return fail(args.words[0] + ": a cursor image cannot be decoded");
     case iconmod::XcursorResult::NotWritten: break;
     }
     return failWriting(out, "cannot be written");
-}
-
-}  // namespace
-
-std::optional<OpenedFile> openFile(const std::string& path, std::string* error) {
-    platform::FileSource::OpenError why{};
-    int systemError = 0;
-    auto source = platform::FileSource::open(path, &why, &systemError);
-    if (!source) {
-        *error = path + ": cannot be read: " + platform::FileSource::describe(why, systemError);
-        return std::nullopt;
-    }
-    const auto head = source->read(0, std::min<std::uint64_t>(kHeadSize, source->size()));
-    if (!head) {
-        *error = path + ": cannot be read";
-        return std::nullopt;
-    }
-    OpenedFile file;
-    const formats::ByteView h(*head);
-    if (h.startsWith("MZ")) {
-        file.module = formats::ResourceModule::open(std::move(source));
-        if (file.module) {
-            switch (file.module->format()) {
-            case formats::ResourceModule::Format::Pe32: file.kind = FileKind::Pe32; break;
-            case formats::ResourceModule::Format::Pe32Plus: file.kind = FileKind::Pe32Plus; break;
-            case formats::ResourceModule::Format::Ne: file.kind = FileKind::Ne; break;
-            }
-        }
-        return file;
-    }
-    if (formats::icoImageCount(h)) file.kind = FileKind::Ico;
-    else if (formats::curImageCount(h)) file.kind = FileKind::Cur;
-    else if (formats::isAni(h)) file.kind = FileKind::Ani;
-    file.file = std::move(source);
-    return file;
-}
-
-std::optional<iconmod::SharedBytes> OpenedFile::readWhole() const {
-    if (!file) return std::nullopt;
-    auto whole = file->read(0, file->size());
-    if (!whole) return std::nullopt;
-    return iconmod::SharedBytes(std::move(*whole));
-}
-
-const char* kindName(FileKind kind) {
-    switch (kind) {
-    case FileKind::Pe32: return "PE32";
-    case FileKind::Pe32Plus: return "PE32+";
-    case FileKind::Ne: return "NE";
-    case FileKind::Ico: return "ICO";
-    case FileKind::Cur: return "CUR";
-    case FileKind::Ani: return "ANI";
-    case FileKind::Other: break;
-    }
-    return "other";
-}
-
-std::optional<int> runCursorCommand(const std::string& command, const Args& given) {
-    Args args = given;
-    if (command == "save-cur") return cmdSaveCur(args);
-    if (command == "xcursor") return cmdXcursor(args);
-    if (command == "list") return cmdList(args);
-    if (command != "groups" && command != "images") return std::nullopt;
-    if (!takeFlag(args, "--cursors")) return std::nullopt;
-    return command == "groups" ? cmdCursorGroups(args) : cmdCursorImages(args);
 }
 
 }  // namespace cli

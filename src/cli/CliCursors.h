@@ -8,34 +8,22 @@
 
 #include "cli/Cli.h"
 #include "formats/ModuleResources.h"
+#include "formats/OpenedFile.h"
 #include "iconmod/Cursors.h"
 
 namespace cli {
 
-enum class FileKind { Other, Pe32, Pe32Plus, Ne, Ico, Cur, Ani };
+// Opens the file; nullptr with *error ("PATH: cannot be read: " and the system's reason)
+// when it cannot be read.
+std::unique_ptr<formats::OpenedFile> openFile(const std::string& path, std::string* error);
 
-// A file opened for its cursors and icons: a module's resources, or an .ico, .cur or .ani
-// file read on demand.
-struct OpenedFile {
-    FileKind kind = FileKind::Other;
-    std::unique_ptr<formats::ResourceModule> module;
-    std::unique_ptr<formats::ByteSource> file;  // the file itself when it is no module
+// The bytes of a file that is no module, read whole (for copies); nullopt when they cannot
+// be read.
+std::optional<iconmod::SharedBytes> readWhole(formats::OpenedFile& file);
 
-    // The bytes of a file that is no module, read whole (for copies); nullopt when they
-    // cannot be read.
-    std::optional<iconmod::SharedBytes> readWhole() const;
-};
-
-// Opens the file; nullopt (with *error set) when it cannot be read.
-std::optional<OpenedFile> openFile(const std::string& path, std::string* error);
-
-// The JSON name of a kind: "PE32", "PE32+", "NE", "ICO", "CUR", "ANI", "other".
-const char* kindName(FileKind kind);
-
-// The commands. Each returns the exit status, or nullopt when the command line is not one
-// of them (`groups` and `images` without --cursors).
-std::optional<int> runCursorCommand(const std::string& command, const Args& args);
-
-int cmdList(const Args& args);
+// One file's cursor group names, and the images of its cursor group --group (its first
+// without), for `groups` and `images` with --cursors.
+int cursorGroupsOfFile(const std::string& path, const Arguments& args);
+int cursorImagesOfFile(const std::string& path, const Arguments& args);
 
 }  // namespace cli

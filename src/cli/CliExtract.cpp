@@ -1,9 +1,10 @@
 // vexil-cli extract: writes every icon group of every input file into one directory, as
-// an exact .ico (the group's images as the module stores them) or as a .png of the group's
-// largest image (iconmod::largestPng: a whole PNG image with every CRC right copied as it is,
-// any other picture encoded quickly). The work is that of the icon save dialog, file after
-// file: a QIconMod per file, its groups listed and loaded, each saved. New files are written
-// under temporary names and named in batches after one sync (platform::FileBatch); a file
+// an .ico as save-ico writes it (the group's images as the module stores them, a bitmap's
+// biSizeImage as 0 unless --exact) or as a .png of the group's largest image
+// (iconmod::largestPng: a whole PNG image with every CRC right copied as it is, any other
+// picture encoded quickly). The work is that of the icon save dialog, file after file: a
+// QIconMod per file, its groups listed and loaded, each saved. New files are written under
+// temporary names and named in batches after one sync (platform::FileBatch); a file
 // replaced (--force) is flushed on its own before it takes the old one's place.
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,6 +14,7 @@
 #include <filesystem>
 
 #include "cli/CliExtract.h"
+#include "cli/Commands.h"
 #include "cli/LineText.h"
 #include "formats/CursorFile.h"
 #include "iconmod/IconGroups.h"
@@ -27,9 +29,6 @@
 namespace cli::extract {
 namespace {
 
-constexpr const char* kUsage =
-    "usage: vexil-cli extract PATH... -o OUTDIR [--recursive] [--filter MASK] [--format ico|png] [--force] "
-    "[--verbose] [--cursors]";
 constexpr int kProgressWidth = 30;
 constexpr std::size_t kProgressNameBytes = 40;
 
@@ -129,12 +128,10 @@ public:
     void finish();
 
 private:
-    enum class Kind { None, Module, Ico, Cursor };
-    static std::optional<Kind> detect(platform::FileSource& file);
     void skip(const Input& input, Skip why, const std::string& reason = {});
-    void extractModule(const Input& input, const std::string& readPath);
-    void extractIco(const Input& input, const std::string& readPath);
-    void copyCursorFile(const Input& input, const std::string& readPath);
+    void extractModule(const Input& input, iconmod::QIconMod& source);
+    void extractIco(const Input& input, iconmod::QIconMod& source);
+    void copyCursorFile(const Input& input, formats::OpenedFile& file);
     // Writes the source's current image set; false when the set cannot be turned into
     // the output (no image, or a .png whose image does not decode).
     bool save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group);
@@ -175,47 +172,30 @@ void Extractor::skip(const Input& input, Skip why, const std::string& reason) {
     }
 }
 
-// Modules start with "MZ"; icon files with reserved 0 and type 1. nullopt: unreadable.
-std::optional<Extractor::Kind> Extractor::detect(platform::FileSource& file) {
-    const auto head = file.read(0, std::min<std::uint64_t>(12, file.size()));
-    if (!head) return std::nullopt;
-    const formats::ByteView h(*head);
-    if (h.startsWith("MZ")) return Kind::Module;
-    if (h.u16(0) == 0 && h.u16(2) == 1) return Kind::Ico;
-    if (formats::isCursorFile(h)) return Kind::Cursor;
-    return Kind::None;
-}
-
-// The name under which the icon core reads an open file: /proc's name for the descriptor
-// where there is one (a path of any depth, and the very file the walk found), else its
-// path (which fails where it is longer than the system takes).
-std::string readablePath(int fd, const Input& input, const platform::DirWalk& walk) {
-    static const bool procFds = ::access("/proc/self/fd", X_OK) == 0;
-    return procFds ? "/proc/self/fd/" + std::to_string(fd) : inputPath(input, walk);
-}
-
 void Extractor::run(const Input& input) {
     if (input.skip == Skip::DirectoryLink) return skip(input, Skip::DirectoryLink);
     ++tally_.files;
     if (input.skip) return skip(input, *input.skip, input.reason);
     platform::FileSource::OpenError why{};
     int systemError = 0;
-    const auto file = openInput(input, walk_, &why, &systemError);
+    auto file = openInput(input, walk_, &why, &systemError);
     if (!file) {
         if (why == platform::FileSource::OpenError::NotRegular) return skip(input, Skip::NotRegular);
         return skip(input, Skip::Unreadable, platform::FileSource::describe(why, systemError));
     }
-    const auto kind = detect(*file);
-    if (!kind) return skip(input, Skip::Unreadable);
-    const std::string readPath = readablePath(file->descriptor(), input, walk_);
-    if (*kind == Kind::Module) extractModule(input, readPath);
-    else if (*kind == Kind::Ico) extractIco(input, readPath);
-    else if (*kind == Kind::Cursor && options_.cursors) copyCursorFile(input, readPath);
+    // The file is read through this one opening: its kind, its resources, its images.
+    // The icon core names it by its name alone, in messages this run does not show.
+    iconmod::QIconMod source(input.name, formats::OpenedFile::fromSource(std::move(file)));
+    const formats::FileKind kind = source.File->kind();
+    if (kind == formats::FileKind::Pe32 || kind == formats::FileKind::Pe32Plus || kind == formats::FileKind::Ne)
+        extractModule(input, source);
+    else if (kind == formats::FileKind::Ico) extractIco(input, source);
+    else if ((kind == formats::FileKind::Cur || kind == formats::FileKind::Ani) && options_.cursors)
+        copyCursorFile(input, *source.File);
     else skip(input, Skip::NoIcons);
 }
 
-void Extractor::extractModule(const Input& input, const std::string& readPath) {
-    iconmod::QIconMod source(readPath);
+void Extractor::extractModule(const Input& input, iconmod::QIconMod& source) {
     const bool opened = source.fnOpenAnyModule();
     const auto groups = opened ? iconmod::fnGroupNames(source) : std::nullopt;
     const bool icons = groups.has_value();
@@ -234,15 +214,14 @@ void Extractor::extractModule(const Input& input, const std::string& readPath) {
     else if (!icons && cursors == 0) skip(input, Skip::NoIcons);
 }
 
-void Extractor::copyCursorFile(const Input& input, const std::string& readPath) {
-    const auto copy = cursorFileCopy(readPath);
+void Extractor::copyCursorFile(const Input& input, formats::OpenedFile& file) {
+    const auto copy = cursorFileCopy(file);
     if (!copy) return skip(input, Skip::Unreadable);
     output(input, copy->group, copy->extension, copy->write);
 }
 
-void Extractor::extractIco(const Input& input, const std::string& readPath) {
-    iconmod::QIconMod source(readPath);
-    source.Images = source.fnReadIcoFile(readPath);
+void Extractor::extractIco(const Input& input, iconmod::QIconMod& source) {
+    source.Images = source.readIco().set;
     if (!source.Images) return skip(input, Skip::Damaged);
     if (source.Images->Count() == 0) return skip(input, Skip::NoIcons);
     if (!save(source, input, std::nullopt)) skip(input, Skip::Damaged);
@@ -257,7 +236,7 @@ bool Extractor::save(iconmod::QIconMod& source, const Input& input, std::optiona
                [&png](platform::AtomicFile& file, const std::string& path) { return file.create(path) && file.write(*png); });
     } else {
         output(input, group, ".ico",
-               [&source](platform::AtomicFile& file, const std::string& path) { return source.fnWriteIco(file, path, -1); });
+               [&source, this](platform::AtomicFile& file, const std::string& path) { return source.fnWriteIco(file, path, -1, options_.exact); });
     }
     return true;
 }
@@ -299,47 +278,27 @@ void Extractor::finish() { flushBatch(); }
 
 }  // namespace
 
-std::optional<Options> parseOptions(const Args& args, std::string* error) {
-    Options o;
-    bool outGiven = false;
-    bool onlyPaths = false;
+std::optional<Options> parseOptions(const Arguments& args, std::string* error) {
     auto fail = [error](const std::string& message) -> std::optional<Options> {
         *error = message;
         return std::nullopt;
     };
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        if (onlyPaths || a.empty() || a[0] != '-' || a == "-") {
-            o.paths.push_back(a);
-            continue;
-        }
-        const bool takesValue = a == "-o" || a == "--output" || a == "--filter" || a == "--format";
-        if (takesValue && i + 1 >= args.size()) return fail(a + " needs a value");
-        if (a == "--") {
-            onlyPaths = true;
-        } else if (a == "-o" || a == "--output") {
-            o.outDir = args[++i];
-            outGiven = true;
-        } else if (a == "--filter") {
-            o.mask = args[++i];
-        } else if (a == "--format") {
-            const std::string& f = args[++i];
-            if (f != "ico" && f != "png") return fail("--format must be ico or png");
-            o.format = f == "png" ? Format::Png : Format::Ico;
-        } else if (a == "-r" || a == "--recursive") {
-            o.recursive = true;
-        } else if (a == "-f" || a == "--force") {
-            o.force = true;
-        } else if (a == "-v" || a == "--verbose") {
-            o.verbose = true;
-        } else if (a == "--cursors") {
-            o.cursors = true;
-        } else {
-            return fail("unknown option " + a);
-        }
+    Options o;
+    o.paths = args.words;
+    const std::string* out = args.value("--output");
+    if (out) o.outDir = *out;
+    if (const std::string* mask = args.value("--filter")) o.mask = *mask;
+    if (const std::string* format = args.value("--format")) {
+        if (*format != "ico" && *format != "png") return fail("--format must be ico or png");
+        o.format = *format == "png" ? Format::Png : Format::Ico;
     }
+    o.recursive = args.has("--recursive");
+    o.exact = args.has("--exact");
+    o.force = args.has("--force");
+    o.verbose = args.has("--verbose");
+    o.cursors = args.has("--cursors");
     if (o.paths.empty()) return fail("no PATH given");
-    if (!outGiven || o.outDir.empty()) return fail("-o OUTDIR is required");
+    if (!out || o.outDir.empty()) return fail("-o OUTDIR is required");
     if (o.mask.empty()) return fail("--filter needs a mask such as *.dll");
     return o;
 }
@@ -348,11 +307,11 @@ std::optional<Options> parseOptions(const Args& args, std::string* error) {
 
 namespace cli {
 
-int cmdExtract(const Args& args) {
+int cmdExtract(const Arguments& args) {
     using namespace extract;
     std::string error;
     const auto options = parseOptions(args, &error);
-    if (!options) return usage(error + "\n" + kUsage);
+    if (!options) return usage(error + "\n" + usageLine(*findCommand("extract")));
 
     // The directories this run makes for OUTDIR, deepest first: those it leaves empty go again.
     std::vector<std::string> made;

@@ -14,6 +14,7 @@
 
 #include "cli/Cli.h"
 #include "formats/ModuleResources.h"
+#include "formats/OpenedFile.h"
 #include "platform/AtomicFile.h"
 #include "platform/DirWalk.h"
 #include "platform/FileSource.h"
@@ -28,13 +29,14 @@ struct Options {
     bool recursive = false;
     std::string mask = "*";
     Format format = Format::Ico;
+    bool exact = false;   // bitmaps with biSizeImage as stored (save-ico --exact)
     bool force = false;
     bool verbose = false;
     bool cursors = false;  // also cursor groups (.cur), animated resources and files (.ani)
 };
 
 // The options of `extract`; nullopt with *error set when they are not usable.
-std::optional<Options> parseOptions(const Args& args, std::string* error);
+std::optional<Options> parseOptions(const Arguments& args, std::string* error);
 
 // Why a file gives no icons. The first two are expected in any directory; the rest fail
 // the run. DirectoryLink is no file: a link to a directory that a walk passed by.
@@ -94,7 +96,7 @@ std::size_t forEachModuleCursor(formats::ResourceModule& module, const std::func
                                 bool* damaged);
 
 // A .cur or .ani file copied as found; nullopt for any other file.
-std::optional<CursorOutput> cursorFileCopy(const std::string& path);
+std::optional<CursorOutput> cursorFileCopy(formats::OpenedFile& file);
 
 // The output file names of one run: `<file>-<group>.<ext>` for a module's group,
 // `<file>.<ext>` for an icon file, made safe for the file system. Names are unique within

@@ -45,13 +45,11 @@ std::size_t forEachModuleCursor(formats::ResourceModule& module, const std::func
     return handed;
 }
 
-std::optional<CursorOutput> cursorFileCopy(const std::string& path) {
-    std::string error;
-    auto file = openFile(path, &error);
-    if (!file || (file->kind != FileKind::Cur && file->kind != FileKind::Ani)) return std::nullopt;
-    auto bytes = file->readWhole();
+std::optional<CursorOutput> cursorFileCopy(formats::OpenedFile& file) {
+    if (file.kind() != formats::FileKind::Cur && file.kind() != formats::FileKind::Ani) return std::nullopt;
+    auto bytes = readWhole(file);
     if (!bytes) return std::nullopt;
-    return bytesOutput(std::nullopt, file->kind == FileKind::Cur ? ".cur" : ".ani", std::move(*bytes));
+    return bytesOutput(std::nullopt, file.kind() == formats::FileKind::Cur ? ".cur" : ".ani", std::move(*bytes));
 }
 
 }  // namespace cli::extract

@@ -1,14 +1,18 @@
 // The commands that work on an icon source as the icon save dialog does: an .ico file read
-// whole, or a module's icon groups. `images` lists them from directories and image headers.
+// whole, or a module's icon groups. `images` lists them from directories and image headers;
+// save-png and theme make pictures at a size (iconmod/SizedPng).
 #include <cstdio>
-#include <cstdlib>
 #include <optional>
 
 #include "cli/Cli.h"
+#include "cli/CliCursors.h"
+#include "cli/Commands.h"
 #include "cli/LineText.h"
+#include "formats/FileKind.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/IconTheme.h"
 #include "iconmod/Iconmod.h"
+#include "iconmod/SizedPng.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileSource.h"
 #include "platform/MbText.h"
@@ -16,33 +20,27 @@
 namespace cli {
 namespace {
 
-// The last message the core showed and no failure line has carried yet.
-std::string& pendingMessage() {
-    static std::string message;
-    return message;
-}
-
-std::optional<int> parseIndex(const std::string& text) {
-    if (text.empty() || text.size() > 9) return std::nullopt;
-    for (char c : text)
-        if (c < '0' || c > '9') return std::nullopt;
-    return std::atoi(text.c_str());
-}
-
-// A file that cannot be opened says why, whatever its name.
-int failOpening(const iconmod::QIconMod& source) {
-    if (source.IsIcoFile && platform::FileSource::open(source.Path)) return fail(source.Path + ": cannot read the icon file");
-    return fail(whyNoGroups(source.Path));
+// One line for a message box's text: its line breaks and the blanks around them become
+// one blank.
+std::string flatText(const std::string& text) {
+    std::string flat;
+    for (char c : text) {
+        const bool blank = c == '\n' || c == '\r' || c == ' ';
+        if (blank && (flat.empty() || flat.back() == ' ')) continue;
+        flat.push_back(blank ? ' ' : c);
+    }
+    while (!flat.empty() && flat.back() == ' ') flat.pop_back();
+    return flat;
 }
 
 // Opens FILE by its content for its icon groups: a module of any kind (16-bit ones too) or
 // an icon file, whatever its name; with readIcoFile false an icon file is only told apart.
-// Returns the exit status on failure.
+// Returns the exit status on failure, after the line that says why.
 std::optional<int> openSource(iconmod::QIconMod& source, bool readIcoFile = true) {
-    if (source.fnOpenByContent(readIcoFile)) return std::nullopt;
-    return failOpening(source);
+    const iconmod::SourceError error = source.openByContent(readIcoFile);
+    if (!error) return std::nullopt;
+    return fail(whyNoIcons(source.Path, error));
 }
-
 // Names GROUP of the opened module ("-" or empty: its first group; otherwise a name as
 // `groups` writes it), also in source.GroupName. Returns the exit status on failure.
 std::optional<int> nameGroup(iconmod::QIconMod& source, const std::string& group, formats::ResourceName* name) {
@@ -54,14 +52,10 @@ std::optional<int> nameGroup(iconmod::QIconMod& source, const std::string& group
     } else {
         named = groupFromLineText(group);
     }
-    if (!named) return fail(source.Path + ": cannot load icon group " + group);
+    if (!named) return fail(cannotLoadGroup(source.Path, group));
     source.GroupName = formats::groupNameText(*named);
     *name = *named;
     return std::nullopt;
-}
-
-std::string cannotLoadGroup(const std::string& path, const std::string& group) {
-    return path + ": cannot load icon group " + group;
 }
 
 // Opens FILE and loads GROUP ("-" or empty: the .ico file's images, or a module's first
@@ -80,9 +74,14 @@ std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group
 std::optional<int> listGroup(iconmod::QIconMod& source, const std::string& group, iconmod::ImageEntries* images) {
     if (auto status = openSource(source, false)) return status;
     if (source.IsIcoFile) {
-        auto listed = iconmod::QIconMod::fnListIcoFile(source.Path);
-        if (!listed) return failOpening(source);
-        *images = std::move(*listed);
+        iconmod::IcoListing listed = source.listIco();
+        if (!listed.images) {
+            iconmod::SourceError error;
+            error.why = iconmod::SourceError::Why::IcoUnreadable;
+            error.message = listed.message;
+            return fail(whyNoIcons(source.Path, error));
+        }
+        *images = std::move(*listed.images);
         return std::nullopt;
     }
     formats::ResourceName name;
@@ -95,126 +94,148 @@ std::optional<int> listGroup(iconmod::QIconMod& source, const std::string& group
 
 }  // namespace
 
-std::string whyNoGroups(const std::string& path) {
-    platform::FileSource::OpenError error = platform::FileSource::OpenError::None;
-    int code = 0;
-    auto file = platform::FileSource::open(path, &error, &code);
+std::string whyNotOpened(const std::string& path, platform::FileSource::OpenError error, int systemError) {
     switch (error) {
     case platform::FileSource::OpenError::NotFound: return path + ": no such file";
-    case platform::FileSource::OpenError::NotRegular: return path + ": " + platform::FileSource::describe(error, code);
-    case platform::FileSource::OpenError::Unreadable:
-        return path + ": cannot be opened: " + platform::FileSource::describe(error, code);
-    default: return path + ": neither an icon file nor a Windows module";
+    case platform::FileSource::OpenError::NotRegular: return path + ": " + platform::FileSource::describe(error, systemError);
+    default: return path + ": cannot be opened: " + platform::FileSource::describe(error, systemError);
     }
 }
 
-void noteCoreMessage(const std::string& text) {
-    // One line: the message's line breaks and the blanks around them become one blank.
-    std::string flat;
-    for (char c : text) {
-        const bool blank = c == '\n' || c == '\r' || c == ' ';
-        if (blank && (flat.empty() || flat.back() == ' ')) continue;
-        flat.push_back(blank ? ' ' : c);
+std::string bareNumberHint(const std::string& group) {
+    if (group.empty() || group.size() > 5 || !parseNumber(group, 0, 65535)) return "";
+    return " (\"#" + group + "\" names the group with id " + group + ")";
+}
+
+std::string whyNoIcons(const std::string& path, const iconmod::SourceError& error) {
+    switch (error.why) {
+    case iconmod::SourceError::Why::Unopened: return whyNotOpened(path, error.openError, error.systemError);
+    case iconmod::SourceError::Why::IcoUnreadable: return path + ": cannot read the icon file: " + flatText(error.message);
+    default: break;
     }
-    while (!flat.empty() && flat.back() == ' ') flat.pop_back();
-    if (pendingMessage().empty()) pendingMessage() = flat;
+    const bool generic = error.problem.empty() || error.problem == formats::kNoKnownKind;
+    return path + ": neither an icon file nor a Windows module" + (generic ? "" : ": " + error.problem);
 }
 
-void flushCoreMessage() {
-    if (pendingMessage().empty()) return;
-    std::fprintf(stderr, "vexil-cli: %s\n", lineText(pendingMessage()).c_str());
-    pendingMessage().clear();
+std::string cannotLoadGroup(const std::string& path, const std::string& group, const char* noun) {
+    return path + ": cannot load " + noun + " " + group + bareNumberHint(group);
 }
 
-int fail(const std::string& message) {
-    std::string line = message;
-    if (!pendingMessage().empty()) line += ": " + pendingMessage();
-    pendingMessage().clear();
-    std::fprintf(stderr, "vexil-cli: %s\n", lineText(line).c_str());
-    return 1;
-}
+namespace {
 
-int failWriting(const std::string& path, const std::string& what) {
-    const std::string reason = platform::AtomicFile::lastError();
-    return fail(path + ": " + what + (reason.empty() ? "" : ": " + reason));
-}
-
-int usage(const std::string& message) {
-    std::fprintf(stderr, "vexil-cli: %s\n", message.c_str());
-    return 2;
-}
-
-int cmdGroups(const Args& args) {
-    if (args.size() != 1) return usage("usage: vexil-cli groups FILE");
-    iconmod::QIconMod source(args[0]);
+int groupsOfFile(const std::string& path, const Arguments&) {
+    iconmod::QIconMod source(path);
     if (auto status = openSource(source)) return *status;
     if (source.IsIcoFile) return 0;  // one group, which has no name
     const auto names = iconmod::fnGroupNames(source);
-    if (!names) return fail(args[0] + ": holds no icon groups");
+    if (!names) return fail(path + ": holds no icon groups");
     for (const formats::ResourceName& name : *names) std::printf("%s\n", groupLineText(name).c_str());
     return 0;
 }
 
-int cmdImages(const Args& args) {
-    if (args.empty() || args.size() > 2) return usage("usage: vexil-cli images FILE [GROUP]");
-    iconmod::QIconMod source(args[0]);
+int imagesOfFile(const std::string& path, const Arguments& args) {
+    iconmod::QIconMod source(path);
     iconmod::ImageEntries images;
-    if (auto status = listGroup(source, args.size() > 1 ? args[1] : "", &images)) return *status;
+    const std::string* group = args.value("--group");
+    if (auto status = listGroup(source, group ? *group : "", &images)) return *status;
     for (const iconmod::ImageEntry& image : images) std::printf("%s\n", iconmod::imageLineText(image).c_str());
     return 0;
 }
 
-int cmdSaveIco(const Args& args) {
-    const bool one = args.size() == 5 && args[3] == "--image";
-    if (args.size() != 3 && !one) return usage("usage: vexil-cli save-ico FILE GROUP OUT [--image K]");
-    std::int32_t selection = -1;
-    if (one) {
-        const auto k = parseIndex(args[4]);
-        if (!k) return usage("--image needs an image number (0, 1, ...)");
-        selection = *k;
+// The image number K of --image; nullopt after the usage line when it is none.
+std::optional<std::int32_t> imageOption(const Arguments& args, int* status) {
+    const std::string* text = args.value("--image");
+    if (!text) return -1;
+    const auto k = parseNumber(*text, 0, 999999999);
+    if (!k) {
+        *status = usage("--image needs an image number (0, 1, ...)");
+        return std::nullopt;
     }
-    iconmod::QIconMod source(args[0]);
-    if (auto status = openGroup(source, args[1])) return *status;
-    if (selection >= 0 && static_cast<std::uint32_t>(selection) >= source.Images->Count()) {
-        return fail("image " + args[4] + " does not exist (the group has " + std::to_string(source.Images->Count()) +
-                    " images)");
-    }
-    if (source.fnSaveIco(args[2], selection)) return 0;
-    return failWriting(args[2], "cannot save the icon file");
+    return static_cast<std::int32_t>(*k);
 }
 
-int cmdSaveBmp(const Args& args) {
-    if (args.size() != 4) return usage("usage: vexil-cli save-bmp FILE GROUP K OUT");
-    const auto k = parseIndex(args[2]);
+int noSuchImage(const std::string& k, std::size_t count) {
+    return fail("image " + k + " does not exist (the group has " + std::to_string(count) + " images)");
+}
+
+}  // namespace
+
+int cmdGroups(const Arguments& args) {
+    if (args.has("--cursors")) return forEachFile(args.words, cursorGroupsOfFile, args);
+    return forEachFile(args.words, groupsOfFile, args);
+}
+
+int cmdImages(const Arguments& given) {
+    // `images FILE GROUP`, as before --group: one file and its group.
+    Arguments args = given;
+    if (args.words.size() == 2 && !args.value("--group")) {
+        args.values["--group"] = args.words[1];
+        args.words.pop_back();
+    }
+    if (args.has("--cursors")) return forEachFile(args.words, cursorImagesOfFile, args);
+    return forEachFile(args.words, imagesOfFile, args);
+}
+
+int cmdSaveIco(const Arguments& args) {
+    int status = 0;
+    const auto selection = imageOption(args, &status);
+    if (!selection) return status;
+    iconmod::QIconMod source(args.words[0]);
+    if (auto opened = openGroup(source, args.words[1])) return *opened;
+    if (*selection >= 0 && static_cast<std::uint32_t>(*selection) >= source.Images->Count())
+        return noSuchImage(*args.value("--image"), source.Images->Count());
+    if (source.fnSaveIco(args.words[2], *selection, args.has("--exact"))) return 0;
+    return failWriting(args.words[2], "cannot save the icon file");
+}
+
+int cmdSavePng(const Arguments& args) {
+    int size = 0;  // the largest image's
+    if (const std::string* text = args.value("--size")) {
+        const auto n = parseNumber(*text, 1, 65535);
+        if (!n) return usage("--size needs a number of pixels from 1 to 65535");
+        size = static_cast<int>(*n);
+    }
+    iconmod::QIconMod source(args.words[0]);
+    if (auto status = openGroup(source, args.words[1])) return *status;
+    // As extract writes its PNGs: a stored PNG copied, another picture encoded quickly.
+    constexpr auto fast = iconmod::PngCompression::Fast;
+    const auto png = size > 0 ? iconmod::sizedPng(*source.Images, size, fast) : iconmod::largestPng(*source.Images, fast);
+    if (!png) return fail(source.Path + ": no image of the group can be decoded");
+    if (!platform::AtomicFile::writeWhole(args.words[2], *png)) return failWriting(args.words[2], "cannot be written");
+    return 0;
+}
+
+int cmdSaveBmp(const Arguments& args) {
+    const auto k = parseNumber(args.words[2], 0, 999999999);
     if (!k) return usage("K must be an image number (0, 1, ...)");
-    iconmod::QIconMod source(args[0]);
-    if (auto status = openGroup(source, args[1])) return *status;
-    if (static_cast<std::uint32_t>(*k) >= source.Images->Count()) {
-        return fail("image " + args[2] + " does not exist (the group has " + std::to_string(source.Images->Count()) +
-                    " images)");
-    }
-    return source.fnSaveBmp(args[3], source.Images->Images[static_cast<std::size_t>(*k)])
-               ? 0
-               : failWriting(args[3], "cannot save the bitmap");
+    iconmod::QIconMod source(args.words[0]);
+    if (auto status = openGroup(source, args.words[1])) return *status;
+    if (*k >= source.Images->Count()) return noSuchImage(args.words[2], source.Images->Count());
+    return source.fnSaveBmp(args.words[3], source.Images->Images[*k]) ? 0
+                                                                      : failWriting(args.words[3], "cannot save the bitmap");
 }
 
-int cmdTheme(const Args& args) {
-    static const char kUsage[] = "usage: vexil-cli theme FILE GROUP NAME [--prefix DIR]";
-    const bool prefixed = args.size() == 5 && args[3] == "--prefix";
-    if (args.size() != 3 && !prefixed) return usage(kUsage);
-    const std::string& name = args[2];
+int cmdTheme(const Arguments& args) {
+    const std::string& name = args.words[2];
     if (!iconmod::isIconThemeName(name)) return usage("NAME may hold letters, digits, '.', '_' and '-' only");
+    if (platform::asciiLower(name).ends_with(".png"))
+        return usage("NAME is the icon's name without .png (Icon=NAME): " + name.substr(0, name.size() - 4));
     std::string dir;
-    if (prefixed) {
-        dir = args[4];
+    if (const std::string* prefix = args.value("--prefix")) {
+        dir = *prefix;
         if (dir.empty()) return usage("--prefix needs a directory");
     } else if (const auto standard = iconmod::defaultIconThemeDir()) {
         dir = *standard;
     } else {
         return fail("neither XDG_DATA_HOME nor HOME is set: give --prefix DIR");
     }
-    iconmod::QIconMod source(args[0]);
-    if (auto status = openGroup(source, args[1])) return *status;
+    // An existing set of that name (at any of hicolor's sizes) is replaced only when asked.
+    if (!args.has("--force")) {
+        if (const auto existing = iconmod::existingIconTheme(dir, name))
+            return fail(*existing + ": an icon set of that name exists; --force replaces it");
+    }
+    iconmod::QIconMod source(args.words[0]);
+    if (auto status = openGroup(source, args.words[1])) return *status;
     if (iconmod::iconThemeSizes(*source.Images).empty()) return fail(source.Path + ": the group has no square image");
     std::string failure;
     if (!iconmod::writeIconTheme(*source.Images, dir, name, nullptr, &failure)) return fail(failure);

@@ -1,5 +1,6 @@
-// vexil-cli list FILE --json: everything the file holds of icons and cursors as one JSON
-// object, for scripts. It reads directories and image headers, never image data.
+// vexil-cli list FILE...: everything a file holds of icons and cursors as one JSON object
+// (several files: an array of them), for scripts. It reads directories and image headers, never image data.
+#include <algorithm>
 #include <cstdio>
 
 #include "cli/CliCursors.h"
@@ -84,73 +85,101 @@ void printAnimation(ArrayOut& out, const std::string& name, const char* type, co
     std::fputs("]}", stdout);
 }
 
-void iconGroups(const std::string& path, const OpenedFile& file, ArrayOut& out) {
-    if (file.kind == FileKind::Ico) return out(groupObject(0, nullptr, std::nullopt, imageArray(iconmod::QIconMod::fnListIcoFile(path), false)));
-    if (!file.module) return;
-    const auto names = file.module->names(formats::kRtGroupIcon);
+// The groups are read as the icon save dialog reads them, from the source's opened file.
+void iconGroups(iconmod::QIconMod& source, ArrayOut& out) {
+    const formats::OpenedFile& file = *source.File;
+    if (file.kind() == formats::FileKind::Ico) return out(groupObject(0, nullptr, std::nullopt, imageArray(source.listIco().images, false)));
+    if (!file.module()) return;
+    const auto names = file.module()->names(formats::kRtGroupIcon);
     if (!names) return;
-    // The groups are read as the icon save dialog reads them.
-    iconmod::QIconMod source(path);
     const bool opened = source.fnOpenAnyModule();
     for (std::size_t i = 0; i < names->size(); ++i) {
         const formats::ResourceName& name = (*names)[i];
         source.GroupName = formats::groupNameText(name);
         const auto images = opened ? iconmod::fnListGroupImages(source, name) : std::nullopt;
-        out(groupObject(i, &name, file.module->languageAt(formats::kRtGroupIcon, i), imageArray(images, false)));
+        out(groupObject(i, &name, file.module()->languageAt(formats::kRtGroupIcon, i), imageArray(images, false)));
     }
 }
 
-void cursorGroups(const OpenedFile& file, const std::optional<iconmod::AnimationEntries>& ani, ArrayOut& out) {
-    if (file.kind == FileKind::Cur)
-        return out(groupObject(0, nullptr, std::nullopt, imageArray(iconmod::listCursorFile(*file.file, 0, file.file->size()), true)));
+void cursorGroups(formats::OpenedFile& file, const std::optional<iconmod::AnimationEntries>& ani, ArrayOut& out) {
+    if (file.kind() == formats::FileKind::Cur)
+        return out(groupObject(0, nullptr, std::nullopt, imageArray(iconmod::listCursorFile(file.source(), 0, file.source().size()), true)));
     for (std::size_t i = 0; ani && i < ani->Frames.size(); ++i)
         out(groupObject(i, nullptr, std::nullopt, imageArray(ani->Frames[i], true)));
-    if (!file.module) return;
-    const auto names = file.module->names(formats::kRtGroupCursor);
+    if (!file.module()) return;
+    const auto names = file.module()->names(formats::kRtGroupCursor);
     for (std::size_t i = 0; names && i < names->size(); ++i) {
         const formats::ResourceName& name = (*names)[i];
-        const auto set = name.isId() || !name.text.empty() ? iconmod::listCursorGroup(*file.module, name) : std::nullopt;
-        out(groupObject(i, &name, file.module->languageAt(formats::kRtGroupCursor, i), imageArray(set, true)));
+        const auto set = name.isId() || !name.text.empty() ? iconmod::listCursorGroup(*file.module(), name) : std::nullopt;
+        out(groupObject(i, &name, file.module()->languageAt(formats::kRtGroupCursor, i), imageArray(set, true)));
     }
 }
 
-void animations(const OpenedFile& file, const std::optional<iconmod::AnimationEntries>& ani, ArrayOut& out) {
+void animations(formats::OpenedFile& file, const std::optional<iconmod::AnimationEntries>& ani, ArrayOut& out) {
     if (ani) printAnimation(out, "-", "cursor", &*ani);
-    if (!file.module) return;
+    if (!file.module()) return;
     for (const auto& [type, kind] : {std::pair{formats::kRtAniCursor, "cursor"}, std::pair{formats::kRtAniIcon, "icon"}}) {
-        const auto names = file.module->names(type);
+        const auto names = file.module()->names(type);
         for (std::size_t i = 0; names && i < names->size(); ++i) {
-            const auto span = file.module->locateAt(type, i);
-            const auto one = span ? iconmod::listAnimation(file.module->file(), span->offset, span->size) : std::nullopt;
+            const auto span = file.module()->locateAt(type, i);
+            const auto one = span ? iconmod::listAnimation(file.module()->file(), span->offset, span->size) : std::nullopt;
             printAnimation(out, formats::groupNameText((*names)[i]), kind, one ? &*one : nullptr);
         }
     }
 }
 
-}  // namespace
-
-int cmdList(const Args& args) {
-    if (args.size() != 2 || args[1] != "--json") return usage("usage: vexil-cli list FILE --json");
-    const std::string& path = args[0];
+// Prints the JSON object of one file, after `before` ("" or the separator of an array);
+// the exit status.
+int listFile(const std::string& path, const char* before) {
     std::string error;
-    auto file = openFile(path, &error);
-    if (!file) return fail(error);
+    auto opened = openFile(path, &error);
+    if (!opened) return fail(error);
+    iconmod::QIconMod source(path, std::move(opened));
+    formats::OpenedFile& file = *source.File;
 
     // A group that cannot be read is listed with no images; the core's boxes stay silent.
     const auto previous =
         platform::setMessageBoxHandler([](const std::string&, const std::string&, unsigned) { return platform::mb::IdOk; });
-    const auto ani = file->kind == FileKind::Ani ? iconmod::listAnimation(*file->file, 0, file->file->size()) : std::nullopt;
-    std::printf("{%s, \"kind\": \"%s\", \"icons\": [", json::textMember("file", path, "path_hex").c_str(),
-                kindName(file->kind));
+    const auto ani = file.kind() == formats::FileKind::Ani ? iconmod::listAnimation(file.source(), 0, file.source().size()) : std::nullopt;
+    // A module whose resources cannot be read is listed as a file of no known kind.
+    const formats::FileKind kind = file.module() || file.kind() == formats::FileKind::Ico || file.kind() == formats::FileKind::Cur ||
+                                           file.kind() == formats::FileKind::Ani
+                                       ? file.kind()
+                                       : formats::FileKind::Other;
+    std::printf("%s{%s, \"kind\": \"%s\", \"icons\": [", before, json::textMember("file", path, "path_hex").c_str(),
+                formats::kindName(kind));
     ArrayOut icons, cursors, animated;
-    iconGroups(path, *file, icons);
+    iconGroups(source, icons);
     std::fputs("], \"cursors\": [", stdout);
-    cursorGroups(*file, ani, cursors);
+    cursorGroups(file, ani, cursors);
     std::fputs("], \"animated\": [", stdout);
-    animations(*file, ani, animated);
-    std::fputs("]}\n", stdout);
+    animations(file, ani, animated);
+    std::fputs("]}", stdout);
+    std::fflush(stdout);
     platform::setMessageBoxHandler(previous);
     return 0;
+}
+
+}  // namespace
+
+int cmdList(const Arguments& args) {
+    if (args.words.size() == 1) {
+        const int status = listFile(args.words[0], "");
+        if (status == 0) std::fputs("\n", stdout);
+        return status;
+    }
+    // Several files: one array of their objects; a file that cannot be read is left out
+    // (its failure line on stderr) and the others are still listed.
+    int status = 0;
+    bool first = true;
+    std::fputs("[", stdout);
+    for (const std::string& path : args.words) {
+        const int one = listFile(path, first ? "" : ", ");
+        if (one == 0) first = false;
+        status = std::max(status, one);
+    }
+    std::fputs("]\n", stdout);
+    return status;
 }
 
 }  // namespace cli

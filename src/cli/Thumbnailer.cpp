@@ -21,7 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/IconFile.h"
+#include "cli/Arguments.h"
+#include "formats/OpenedFile.h"
 #include "iconmod/PngExport.h"
 #include "iconmod/SizedPng.h"
 #include "platform/AtomicFile.h"
@@ -63,18 +64,6 @@ int failure(const std::string& path, const std::string& what) {
     return 1;
 }
 
-std::optional<int> parseSize(const char* text) {
-    const std::size_t n = std::strlen(text);
-    if (n == 0 || n > 4) return std::nullopt;
-    int value = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (text[i] < '0' || text[i] > '9') return std::nullopt;
-        value = value * 10 + (text[i] - '0');
-    }
-    if (value < 1 || value > kMaxSize) return std::nullopt;
-    return value;
-}
-
 bool writeAll(int fd, formats::ByteView bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
@@ -89,7 +78,7 @@ bool writeAll(int fd, formats::ByteView bytes) {
 // The thumbnail of icon 0 at `size`, by the scale-down rule: a whole PNG image of exactly
 // that size goes out as it is (up to IEND); any other picture is drawn (decoded, shrunk when
 // larger) and encoded.
-std::optional<formats::Bytes> thumbnailPng(formats::IconFile& file, int size) {
+std::optional<formats::Bytes> thumbnailPng(formats::OpenedFile& file, int size) {
     auto picture = file.picture(0, size, formats::PictureUse::PngFile);
     if (!picture) return std::nullopt;
     return iconmod::pngFile(std::move(*picture), iconmod::PngCompression::Fast);
@@ -97,7 +86,7 @@ std::optional<formats::Bytes> thumbnailPng(formats::IconFile& file, int size) {
 
 // The confined child's work: the PNG of INPUT (inputs[0]) at `size`.
 int makeThumbnail(platform::ConfinedInputs& inputs, int size, formats::Bytes& png) {
-    auto file = formats::IconFile::fromSource(std::move(inputs[0]));
+    auto file = formats::OpenedFile::fromSource(std::move(inputs[0]));
     if (!file) return kNoIcons;
     std::optional<formats::Bytes> made;
     if (file->count() > 0) {
@@ -183,27 +172,21 @@ bool writeOutput(const std::string& path, formats::ByteView bytes, std::string* 
 [[gnu::weak]] void adjustForTest(platform::ConfinePlan&, platform::ConfinedWork&) {}
 
 int main(int argc, char** argv) {
-    int size = kDefaultSize;
-    std::vector<std::string> files;
-    bool onlyFiles = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
-        if (onlyFiles || a.empty() || a[0] != '-' || a == "-") {
-            files.push_back(a);
-        } else if (a == "--") {
-            onlyFiles = true;
-        } else if (a == "-h" || a == "--help") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        } else if (a == "-s" || a == "--size") {
-            if (i + 1 >= argc) return usageError(a + " needs a size");
-            const auto value = parseSize(argv[++i]);
-            if (!value) return usageError("SIZE must be a number of pixels from 1 to 1024");
-            size = *value;
-        } else {
-            return usageError("unknown option " + a);
-        }
+    std::string wrongWords;
+    const auto args = cli::parseArguments(std::vector<std::string>(argv + 1, argv + argc),
+                                          {{"--size", "a size", "-s"}, {"--help", nullptr, "-h"}}, &wrongWords);
+    if (!args) return usageError(wrongWords);
+    if (args->has("--help")) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
+    int size = kDefaultSize;
+    if (const std::string* text = args->value("--size")) {
+        const auto value = cli::parseNumber(*text, 1, kMaxSize);
+        if (!value) return usageError("SIZE must be a number of pixels from 1 to 1024");
+        size = static_cast<int>(*value);
+    }
+    const std::vector<std::string>& files = args->words;
     if (files.size() != 2) return usageError("INPUT and OUTPUT are needed");
     const std::string& input = files[0];
     const std::string& output = files[1];

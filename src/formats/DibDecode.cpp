@@ -122,17 +122,24 @@ std::vector<std::uint32_t> readTable(ByteView data, const DibLayout& l) {
     return table;
 }
 
-std::uint32_t rawPixel(ByteView row, int x, int bitCount) {
-    const auto ux = static_cast<std::uint64_t>(x);
+// The bytes a row of `width` pixels at `bitCount` bits occupies (the stride may pad it).
+std::uint64_t rowBytes(int width, int bitCount) {
+    return (static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(bitCount) + 7) / 8;
+}
+
+// Pixel x of a row whose first rowBytes(width, bitCount) bytes the caller has checked to
+// lie inside the data (x < width): read straight from memory, once per pixel, without a
+// call per byte.
+std::uint32_t rawPixel(const std::uint8_t* row, std::uint64_t x, int bitCount) {
     switch (bitCount) {
-    case 1: return (row.u8(ux / 8).value_or(0) >> (7 - ux % 8)) & 0x1;
-    case 4: return (row.u8(ux / 2).value_or(0) >> (ux % 2 ? 0 : 4)) & 0xF;
-    case 8: return row.u8(ux).value_or(0);
-    case 16: return row.u16(ux * 2).value_or(0);
-    case 24:
-        return row.u8(ux * 3).value_or(0) | (std::uint32_t{row.u8(ux * 3 + 1).value_or(0)} << 8) |
-               (std::uint32_t{row.u8(ux * 3 + 2).value_or(0)} << 16);
-    default: return row.u32(ux * 4).value_or(0);
+    case 1: return (row[x / 8] >> (7 - x % 8)) & 0x1;
+    case 4: return (row[x / 2] >> (x % 2 ? 0 : 4)) & 0xF;
+    case 8: return row[x];
+    case 16: return row[x * 2] | (std::uint32_t{row[x * 2 + 1]} << 8);
+    case 24: return row[x * 3] | (std::uint32_t{row[x * 3 + 1]} << 8) | (std::uint32_t{row[x * 3 + 2]} << 16);
+    default:
+        return row[x * 4] | (std::uint32_t{row[x * 4 + 1]} << 8) | (std::uint32_t{row[x * 4 + 2]} << 16) |
+               (std::uint32_t{row[x * 4 + 3]} << 24);
     }
 }
 
@@ -151,10 +158,13 @@ std::uint32_t maskedPixel(std::uint32_t rgb) {
 
 // True when any pixel of a 32-bit image has a non-zero top byte.
 bool anyAlpha(ByteView rows, const DibLayout& l) {
+    const std::uint64_t used = rowBytes(l.width, 32);
     for (int y = 0; y < l.height; ++y) {
         const std::uint64_t rowAt = static_cast<std::uint64_t>(y) * l.stride;
-        for (int x = 0; x < l.width; ++x) {
-            if (rows.u8(rowAt + static_cast<std::uint64_t>(x) * 4 + 3).value_or(0) != 0) return true;
+        if (!rows.fits(rowAt, used)) return false;
+        const std::uint8_t* row = rows.data() + rowAt;
+        for (std::uint64_t x = 0; x < used; x += 4) {
+            if (row[x + 3] != 0) return true;
         }
     }
     return false;
@@ -180,27 +190,35 @@ std::optional<ArgbImage> decodeDib(ByteView data) {
     // When every top byte is 0 the AND mask gives the transparency as for other depths.
     const bool useAlpha = l.alphaByte && anyAlpha(*rows, l);
 
+    // Each row (and mask row) is checked once to hold its pixels; the pixels are then read
+    // straight from it.
+    const std::uint64_t used = rowBytes(l.width, l.bitCount);
+    const std::uint64_t maskUsed = rowBytes(l.width, 1);
+    const bool indexed = l.bitCount <= 8;
     ArgbImage image(l.width, l.height);
     for (int y = 0; y < l.height; ++y) {
         const std::uint64_t stored = static_cast<std::uint64_t>(l.height - 1 - y);  // bottom row first
-        const ByteView row = *rows->sub(stored * l.stride, l.stride);
-        const std::optional<ByteView> maskRow = mask ? mask->sub(stored * l.maskStride, l.maskStride) : std::nullopt;
+        if (!rows->fits(stored * l.stride, used)) return std::nullopt;
+        const std::uint8_t* row = rows->data() + stored * l.stride;
+        const std::uint8_t* maskRow = mask && mask->fits(stored * l.maskStride, maskUsed)
+                                          ? mask->data() + stored * l.maskStride
+                                          : nullptr;
+        std::uint32_t* out = &image.pixel(0, y);
         for (int x = 0; x < l.width; ++x) {
-            const std::uint32_t raw = rawPixel(row, x, l.bitCount);
+            const auto ux = static_cast<std::uint64_t>(x);
+            const std::uint32_t raw = rawPixel(row, ux, l.bitCount);
             std::uint32_t rgb = 0;
-            if (l.bitCount <= 8) {
+            if (indexed) {
                 rgb = raw < table.size() ? table[raw] : 0;  // an index beyond the table is black
             } else {
                 rgb = makeArgb(0, channel(raw, l.red), channel(raw, l.green), channel(raw, l.blue));
             }
-            std::uint32_t& out = image.pixel(x, y);
             if (useAlpha) {
-                out = premultiplied(raw >> 24, argbRed(rgb), argbGreen(rgb), argbBlue(rgb));
+                out[x] = premultiplied(raw >> 24, argbRed(rgb), argbGreen(rgb), argbBlue(rgb));
                 continue;
             }
-            const auto ux = static_cast<std::uint64_t>(x);
-            const bool maskBit = maskRow && ((maskRow->u8(ux / 8).value_or(0) >> (7 - ux % 8)) & 1) != 0;
-            out = maskBit ? maskedPixel(rgb) : 0xFF000000u | rgb;
+            const bool maskBit = maskRow && ((maskRow[ux / 8] >> (7 - ux % 8)) & 1) != 0;
+            out[x] = maskBit ? maskedPixel(rgb) : 0xFF000000u | rgb;
         }
     }
     return image;

@@ -56,7 +56,7 @@ KindCheck checkKind(ByteSource& source) {
     if (isAni(h)) return {FileKind::Ani, {}};
     const auto icons = icoImageCount(h);
     const auto cursors = curImageCount(h);
-    if (!icons && !cursors) return {FileKind::Other, "neither a Windows module nor an icon, cursor or animated cursor file"};
+    if (!icons && !cursors) return {FileKind::Other, kNoKnownKind};
     const KindCheck found{icons ? FileKind::Ico : FileKind::Cur, {}};
     const std::uint16_t count = icons ? *icons : *cursors;
     if (count == 0) return {found.kind, "its directory lists no images"};

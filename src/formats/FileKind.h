@@ -18,6 +18,9 @@ struct KindCheck {
     std::string problem;
 };
 
+// The problem of a file that is none of the kinds Vexil reads and nothing more is known of.
+inline constexpr const char* kNoKnownKind = "neither a Windows module nor an icon, cursor or animated cursor file";
+
 // Modules: "MZ" and a PE (PE32 or PE32+ by the optional header's magic) or NE header
 // where e_lfanew points, inside the file; as Windows' loader maps a module, headers may
 // overlap and bytes past the end of the file read as zero. Icon and cursor files: reserved

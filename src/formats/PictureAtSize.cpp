@@ -4,7 +4,7 @@
 #include <map>
 #include <tuple>
 
-#include "formats/IconFile.h"
+#include "formats/OpenedFile.h"
 
 namespace formats {
 namespace {
@@ -75,7 +75,7 @@ int largestImageSide(const std::vector<ByteView>& images) {
     return side;
 }
 
-std::vector<std::shared_ptr<const Bytes>> readGroupImages(IconFile& file, int index) {
+std::vector<std::shared_ptr<const Bytes>> readGroupImages(OpenedFile& file, int index) {
     const std::vector<IconDirEntry> entries = file.imagesOf(index);
     std::vector<std::shared_ptr<const Bytes>> images(entries.size());
     // An .ico entry is its (offset, length) in the file; a group entry its RT_ICON id.

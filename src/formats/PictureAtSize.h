@@ -23,7 +23,7 @@
 
 namespace formats {
 
-class IconFile;
+class OpenedFile;
 
 // The order in which images of these sizes are tried for a picture of size x size pixels:
 // those of exactly that size, deepest first; then the larger ones (either side above the
@@ -66,6 +66,6 @@ int largestImageSide(const std::vector<ByteView>& images);
 // null, and so is one that would take the bytes read for the group past the file's size (a
 // sound file's images are distinct parts of it; a hostile directory of overlapping ranges
 // costs no more than the file).
-std::vector<std::shared_ptr<const Bytes>> readGroupImages(IconFile& file, int index);
+std::vector<std::shared_ptr<const Bytes>> readGroupImages(OpenedFile& file, int index);
 
 }  // namespace formats

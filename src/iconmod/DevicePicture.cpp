@@ -6,7 +6,7 @@
 
 namespace iconmod {
 
-std::optional<formats::ArgbImage> devicePicture(formats::IconFile& file, int index, int logicalSize, int deviceSize) {
+std::optional<formats::ArgbImage> devicePicture(formats::OpenedFile& file, int index, int logicalSize, int deviceSize) {
     if (deviceSize <= logicalSize) return std::nullopt;
     // The rule's picture is the largest image, not enlarged, when none reaches deviceSize:
     // one no larger than the cell means the group has nothing finer to show.

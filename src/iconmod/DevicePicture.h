@@ -6,7 +6,7 @@
 #include <optional>
 
 #include "formats/ArgbImage.h"
-#include "formats/IconFile.h"
+#include "formats/OpenedFile.h"
 
 namespace iconmod {
 
@@ -15,6 +15,6 @@ namespace iconmod {
 // is drawn, is all there is. Otherwise the scale-down rule's picture for deviceSize (the
 // image of that size, else the next larger shrunk), enlarged by the nearest pixel to fill
 // deviceSize when no image is that large.
-std::optional<formats::ArgbImage> devicePicture(formats::IconFile& file, int index, int logicalSize, int deviceSize);
+std::optional<formats::ArgbImage> devicePicture(formats::OpenedFile& file, int index, int logicalSize, int deviceSize);
 
 }  // namespace iconmod

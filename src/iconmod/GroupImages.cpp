@@ -5,7 +5,7 @@
 
 namespace iconmod {
 
-std::optional<IconImageSet> groupImageSet(formats::IconFile& file, int index) {
+std::optional<IconImageSet> groupImageSet(formats::OpenedFile& file, int index) {
     if (index < 0 || index >= file.count()) return std::nullopt;
     IconImageSet set;
     for (const auto& bytes : formats::readGroupImages(file, index)) {

@@ -13,7 +13,6 @@ namespace {
 
 constexpr std::size_t kMaxDigits = 9;
 // Enough of a file's start to tell an icon, cursor or animated cursor file.
-constexpr std::uint64_t kHeadSize = 12;
 
 // The header type of a file that is one group of this type: 1 an icon file, 2 a cursor file.
 std::uint16_t fileTypeOf(std::uint16_t groupType) {
@@ -29,24 +28,27 @@ struct FileGroups {
     bool empty() const { return !isGroupFile && names.empty(); }
 };
 
-// The groups of the type that the file holds, from one open; nullopt when it cannot be read.
-std::optional<FileGroups> groupsOf(const std::string& path, std::uint16_t groupType) {
-    auto file = platform::FileSource::open(path);
-    if (!file) return std::nullopt;
-    FileGroups groups;
-    if (const auto header = file->read(0, std::min<std::uint64_t>(file->size(), kHeadSize))) {
-        const formats::ByteView h(*header);
-        const std::uint16_t type = fileTypeOf(groupType);
-        const bool iconFile = type != 0 && h.u16(0) == 0 && h.u16(2) == type && h.u16(4).value_or(0) != 0;
-        // An animated cursor (RIFF form ACON) is one cursor too.
-        const bool animated = groupType == formats::kRtGroupCursor && formats::isAni(h);
-        if (iconFile || animated) {
-            groups.isGroupFile = true;
-            return groups;
-        }
+// The groups of the type that the file holds, from one open; nullopt, with why the file
+// could not be opened, when it cannot be read.
+std::optional<FileGroups> groupsOf(const std::string& path, std::uint16_t groupType, platform::Opened* failure) {
+    auto opened = platform::openFile(path);
+    if (!opened) {
+        *failure = std::move(opened);
+        return std::nullopt;
     }
-    if (auto module = formats::ResourceModule::open(std::move(file))) {
-        if (auto names = module->names(groupType)) groups.names = std::move(*names);
+    formats::OpenedFile& file = *opened.file;
+    FileGroups groups;
+    const std::uint16_t type = fileTypeOf(groupType);
+    const formats::FileKind kind = file.kind();
+    if ((type == 1 && kind == formats::FileKind::Ico) || (type == 2 && kind == formats::FileKind::Cur)) {
+        const auto header = file.source().read(0, formats::kIconDirHeaderSize);
+        groups.isGroupFile = header && formats::ByteView(*header).u16(4).value_or(0) != 0;
+    }
+    // An animated cursor (RIFF form ACON) is one cursor too.
+    if (groupType == formats::kRtGroupCursor && kind == formats::FileKind::Ani) groups.isGroupFile = true;
+    if (groups.isGroupFile) return groups;
+    if (file.module()) {
+        if (auto names = file.module()->names(groupType)) groups.names = std::move(*names);
     }
     return groups;
 }
@@ -79,7 +81,7 @@ std::string systemResourcesPath(std::string_view path) {
 }
 
 std::optional<IconLocation> resolveLocation(const LocationText& location, std::uint16_t groupType,
-                                            LocationError* error, std::string* readPath) {
+                                            LocationError* error, std::string* readPath, platform::Opened* unopened) {
     auto failed = [&](LocationError why, const std::string& path) -> std::optional<IconLocation> {
         if (error) *error = why;
         if (readPath) *readPath = path;
@@ -87,17 +89,22 @@ std::optional<IconLocation> resolveLocation(const LocationText& location, std::u
     };
     IconLocation found;
     found.path = location.path;
-    auto groups = groupsOf(location.path, groupType);
+    platform::Opened failure;
+    auto groups = groupsOf(location.path, groupType, &failure);
     if (!groups || groups->empty()) {
         const std::string standIn = systemResourcesPath(location.path);
-        auto other = groupsOf(standIn, groupType);
+        platform::Opened ignored;
+        auto other = groupsOf(standIn, groupType, &ignored);
         if (other && !other->empty()) {
             groups = std::move(other);
             found.path = standIn;
             found.redirected = true;
         }
     }
-    if (!groups) return failed(LocationError::Unreadable, found.path);
+    if (!groups) {
+        if (unopened) *unopened = std::move(failure);
+        return failed(LocationError::Unreadable, found.path);
+    }
     if (groups->isGroupFile) {
         if (location.number > 0) return failed(LocationError::NoSuchGroup, found.path);
         found.group = "-";

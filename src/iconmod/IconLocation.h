@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "formats/ModuleResources.h"
+#include "platform/IconExtract.h"
 
 namespace iconmod {
 
@@ -49,8 +50,9 @@ enum class LocationError { None, Unreadable, NoGroups, NoSuchGroup };
 // Windows does, for N < 0). When
 // PATH holds no group of the type and systemResourcesPath(PATH) is a file, that file is
 // read instead. nullopt with *error set (and *readPath the file that was looked at) when
-// the file cannot be read, holds no such groups, or not the one asked for.
+// the file cannot be read (why in *unopened), holds no such groups, or not the one asked for.
 std::optional<IconLocation> resolveLocation(const LocationText& location, std::uint16_t groupType,
-                                            LocationError* error, std::string* readPath = nullptr);
+                                            LocationError* error, std::string* readPath = nullptr,
+                                            platform::Opened* unopened = nullptr);
 
 }  // namespace iconmod

@@ -7,7 +7,6 @@
 #include "formats/BitmapHeader.h"
 #include "formats/IconDecode.h"
 #include "formats/IconDirectory.h"
-#include "platform/FileSource.h"
 #include "platform/IconExtract.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
@@ -69,38 +68,87 @@ QIconMod::QIconMod(std::string path) : Path(std::move(path)) {
     IsIcoFile = platform::compareIgnoreCase(platform::extensionOf(Path), ".ico") == 0;
 }
 
+QIconMod::QIconMod(std::string path, std::unique_ptr<formats::OpenedFile> file) : QIconMod(std::move(path)) {
+    File = std::move(file);
+}
+
 QIconMod::~QIconMod() { subFreeImages(); }
 
 void QIconMod::subFreeImages() { Images.reset(); }
+
+SourceError QIconMod::openFile() {
+    if (File) return {};
+    auto opened = platform::openFile(Path);
+    if (!opened) {
+        SourceError error;
+        error.why = SourceError::Why::Unopened;
+        error.openError = opened.error;
+        error.systemError = opened.systemError;
+        return error;
+    }
+    File = std::move(opened.file);
+    return {};
+}
 
 bool QIconMod::fnOpen() {
     if (IsIcoFile) {
         if (!Images) Images = fnReadIcoFile(Path);
         return Images != nullptr;
     }
-    if (!Module) {
-        auto module = platform::openModuleFile(Path);
-        // Only 32- and 64-bit modules are opened for their icon groups; 16-bit modules are
-        // left to the standard save, which works from the extracted pictures.
-        if (module && module->format() != formats::ResourceModule::Format::Ne) Module = std::move(module);
-    }
+    // Only 32- and 64-bit modules are opened for their icon groups; 16-bit modules are
+    // left to the standard save, which works from the extracted pictures.
+    if (!Module && !openFile() && File->module() && File->kind() != formats::FileKind::Ne) Module = File->module();
     return Module != nullptr;
 }
 
 bool QIconMod::fnOpenAnyModule() {
     IsIcoFile = false;
-    if (!Module) Module = platform::openModuleFile(Path);
+    if (!Module && !openFile()) Module = File->module();
     return Module != nullptr;
 }
 
-bool QIconMod::fnOpenByContent(bool readIcoFile) {
+SourceError QIconMod::openByContent(bool readIcoFile) {
     if (!IsIcoFile) {
-        if (fnOpenAnyModule()) return true;
-        auto file = platform::FileSource::open(Path);
-        if (!file || fnReadIcoHeader(*file) <= 0) return false;
+        if (fnOpenAnyModule()) return {};
+        if (!File) return openFile();
+        if (File->kind() != formats::FileKind::Ico || fnReadIcoHeader(File->source()) <= 0) {
+            SourceError error;
+            error.why = SourceError::Why::NotIconSource;
+            error.problem = File->problem();
+            return error;
+        }
         IsIcoFile = true;
     }
-    return readIcoFile ? fnOpen() : true;
+    if (Images) return {};
+    if (auto error = openFile()) return error;
+    if (!readIcoFile) return {};
+    IcoRead read = readIco();
+    if (!read.set) {
+        SourceError error;
+        error.why = SourceError::Why::IcoUnreadable;
+        error.message = read.message;
+        return error;
+    }
+    Images = std::move(read.set);
+    return {};
+}
+
+bool QIconMod::fnOpenByContent(bool readIcoFile) {
+    const SourceError error = openByContent(readIcoFile);
+    if (error.why == SourceError::Why::IcoUnreadable) platform::messageBox(error.message, Path);
+    if (error.why == SourceError::Why::Unopened && IsIcoFile) platform::messageBox(text::kIcoReadFailed, Path);
+    return !error;
+}
+
+IcoRead QIconMod::readIco() {
+    subFreeImages();
+    if (openFile()) return {nullptr, text::kIcoReadFailed};
+    return readIcoSet(File->source());
+}
+
+IcoListing QIconMod::listIco() {
+    if (openFile()) return {std::nullopt, text::kIcoReadFailed};
+    return listIcoImages(File->source());
 }
 
 bool QIconMod::fnParseImage(IconImage* image) {
@@ -123,15 +171,8 @@ std::int32_t QIconMod::fnReadIcoHeader(formats::ByteSource& file) {
     return count ? *count : -1;
 }
 
-namespace {
-
-// The images of the ICO file `file` (at `path`) from its directory and their headers;
-// nullopt after the failing step's message.
-std::optional<ImageEntries> listIco(formats::ByteSource& file, const std::string& path) {
-    auto fail = [&path](const char* message) -> std::optional<ImageEntries> {
-        platform::messageBox(message, path);
-        return std::nullopt;
-    };
+IcoListing listIcoImages(formats::ByteSource& file) {
+    auto fail = [](const char* message) { return IcoListing{std::nullopt, message}; };
     const std::int32_t count = QIconMod::fnReadIcoHeader(file);
     if (count < 0) return fail(text::kIcoHeaderReadFailed);
     try {
@@ -149,52 +190,53 @@ std::optional<ImageEntries> listIco(formats::ByteSource& file, const std::string
         }
         // A set whose own ICO file would need offsets past 4 GiB could not be saved.
         if (imageFileSize(images) > IconImageSet::kMaxIcoFileSize) return fail(text::kIcoDataReadFailed);
-        return images;
+        return {std::move(images), nullptr};
     } catch (const std::bad_alloc&) {
         return fail(text::kMemoryFailed);
     }
 }
 
-}  // namespace
-
-std::optional<ImageEntries> QIconMod::fnListIcoFile(const std::string& path) {
-    auto file = platform::FileSource::open(path);
-    if (!file) {
-        platform::messageBox(text::kIcoReadFailed, path);
-        return std::nullopt;
-    }
-    return listIco(*file, path);
-}
-
-std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
-    subFreeImages();
-    auto fail = [&path](const char* message) -> std::unique_ptr<IconImageSet> {
-        platform::messageBox(message, path);
-        return nullptr;
-    };
-    auto file = platform::FileSource::open(path);
-    if (!file) return fail(text::kIcoReadFailed);
-    const auto entries = listIco(*file, path);
-    if (!entries) return nullptr;
-
+IcoRead readIcoSet(formats::ByteSource& file) {
+    const IcoListing listed = listIcoImages(file);
+    if (!listed.images) return {nullptr, listed.message};
+    const ImageEntries& entries = *listed.images;
     try {
         // The file is read once, whole, and every image is a range of it: a directory that
         // names one image many times, or ranges that overlap, costs no more than the file.
-        auto whole = file->read(0, file->size());
-        if (!whole) return fail(text::kIcoDataReadFailed);
+        auto whole = file.read(0, file.size());
+        if (!whole) return {nullptr, text::kIcoDataReadFailed};
         const auto bytes = std::make_shared<const formats::Bytes>(std::move(*whole));
         auto set = std::make_unique<IconImageSet>();
-        set->Images.resize(entries->size());
-        for (std::size_t i = 0; i < entries->size(); ++i) {
-            const ImageEntry& e = (*entries)[i];
+        set->Images.resize(entries.size());
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const ImageEntry& e = entries[i];
             IconImage& image = set->Images[i];
             static_cast<ImageHead&>(image) = e;
             image.Data = SharedBytes(bytes, e.Offset, e.Size);
         }
-        return set;
+        return {std::move(set), nullptr};
     } catch (const std::bad_alloc&) {
-        return fail(text::kMemoryFailed);
+        return {nullptr, text::kMemoryFailed};
     }
+}
+
+std::optional<ImageEntries> QIconMod::fnListIcoFile(const std::string& path) {
+    QIconMod source(path);
+    IcoListing listed = source.listIco();
+    if (!listed.images) platform::messageBox(listed.message, path);
+    return std::move(listed.images);
+}
+
+std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
+    IcoRead read;
+    if (path == Path) {
+        read = readIco();
+    } else {
+        subFreeImages();
+        read = QIconMod(path).readIco();
+    }
+    if (!read.set) platform::messageBox(read.message, path);
+    return std::move(read.set);
 }
 
 bool QIconMod::fnWriteIcoHeader(platform::AtomicFile& file, std::uint16_t count, std::uint16_t type) {
@@ -213,12 +255,12 @@ std::uint64_t QIconMod::fnImageOffset(const IconImageSet& set, std::uint32_t ind
     return offset;
 }
 
-bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection) {
+bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection, bool exact) {
     platform::AtomicFile file;
-    return fnWriteIco(file, path, selection) && file.commit();
+    return fnWriteIco(file, path, selection, exact) && file.commit();
 }
 
-bool QIconMod::fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection) {
+bool QIconMod::fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection, bool exact) {
     if (!Images || selection < -1 || (selection >= 0 && static_cast<std::uint32_t>(selection) >= Images->Count())) {
         platform::messageBox(text::kNoIconData, text::kErrorTitle);
         return false;
@@ -258,8 +300,9 @@ bool QIconMod::fnWriteIco(platform::AtomicFile& file, const std::string& path, s
     for (std::uint32_t i = 0; i < Images->Count(); ++i) {
         if (!selected(i)) continue;
         const IconImage& image = Images->Images[i];
-        if (image.IsPng) {
-            // A PNG is written as it is: its offset 20 is part of its header.
+        if (image.IsPng || exact) {
+            // A PNG is written as it is (its offset 20 is part of its header); so is any
+            // image when the exact bytes are asked for.
             if (!file.write(image.view())) return false;
             continue;
         }

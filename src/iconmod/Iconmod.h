@@ -14,6 +14,8 @@
 #include "platform/AtomicFile.h"
 #include "formats/ByteView.h"
 #include "formats/ModuleResources.h"
+#include "formats/OpenedFile.h"
+#include "platform/FileSource.h"
 
 namespace iconmod {
 
@@ -54,9 +56,36 @@ std::optional<ImageEntry> readImageEntry(formats::ByteSource& file, std::uint64_
 // the list names it; nullopt when a range cannot be read.
 std::optional<std::vector<SharedBytes>> readImageData(formats::ByteSource& file, const ImageEntries& entries);
 
+// Why a source gives no icons, as a value: its file could not be opened (the system's
+// reason), it is neither a module nor an icon file (the kind check's reason, when there is
+// one), or its icon file could not be read (the text its message box shows).
+struct SourceError {
+    enum class Why { None, Unopened, NotIconSource, IcoUnreadable };
+    Why why = Why::None;
+    platform::FileSource::OpenError openError = platform::FileSource::OpenError::None;
+    int systemError = 0;
+    std::string problem;
+    const char* message = nullptr;
+
+    explicit operator bool() const { return why != Why::None; }
+};
+
+// An icon file's image set, or the message of the step that failed.
+struct IcoRead {
+    std::unique_ptr<IconImageSet> set;
+    const char* message = nullptr;
+};
+struct IcoListing {
+    std::optional<ImageEntries> images;
+    const char* message = nullptr;
+};
+
 class QIconMod {
 public:
+    // The file at `path` is opened when first needed, once.
     explicit QIconMod(std::string path);
+    // A file already opened (named `path` in messages).
+    QIconMod(std::string path, std::unique_ptr<formats::OpenedFile> file);
     ~QIconMod();
     QIconMod(const QIconMod&) = delete;
     QIconMod& operator=(const QIconMod&) = delete;
@@ -73,6 +102,11 @@ public:
     // cannot be read (after its message). With readIcoFile false an icon file is only told
     // apart (IsIcoFile), for fnListIcoFile to list it.
     bool fnOpenByContent(bool readIcoFile = true);
+    // The same as a value, showing nothing.
+    SourceError openByContent(bool readIcoFile = true);
+    // This source's icon file read (readIco) or listed (listIco), showing nothing.
+    IcoRead readIco();
+    IcoListing listIco();
     void subFreeImages();
 
     // Fills Width, Height, ColorBits and IsPng of an image from its Data. False when there
@@ -100,11 +134,12 @@ public:
     static std::uint64_t fnImageOffset(const IconImageSet& set, std::uint32_t index, std::int32_t selection);
 
     // Writes all images (selection -1) or image `selection` as an ICO file. The file is
-    // replaced only when everything was written.
-    bool fnSaveIco(const std::string& path, std::int32_t selection);
+    // replaced only when everything was written. Each image's bytes are written as stored,
+    // but a bitmap's biSizeImage is written as 0 (the save dialog's rule) unless `exact`.
+    bool fnSaveIco(const std::string& path, std::int32_t selection, bool exact = false);
     // The same written into `file`, created here for `path` and left uncommitted, for a
     // caller that decides how the file is made to last (vexil-cli extract's batches).
-    bool fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection);
+    bool fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection, bool exact = false);
 
     // Writes one image's colour bitmap as a BMP file (a PNG image as a 32-bit bitmap).
     bool fnSaveBmp(const std::string& path, const IconImage& image);
@@ -112,13 +147,22 @@ public:
     // The image decoded at its own size; nullopt when there is none or it cannot be decoded.
     static std::optional<formats::ArgbImage> fnMakeIcon(const IconImage* image);
 
-    // Fields.
-    std::unique_ptr<formats::ResourceModule> Module;
+    // Fields. Module is File's, once opened as one.
+    std::unique_ptr<formats::OpenedFile> File;
+    formats::ResourceModule* Module = nullptr;
     std::unique_ptr<IconImageSet> Images;
     bool IsIcoFile = false;
     std::int32_t StartGroup = 0;
     std::string Path;
     std::string GroupName;
+
+private:
+    // Opens File by Path unless it is open; a value saying why not otherwise.
+    SourceError openFile();
 };
+
+// An icon file's images read or listed from its bytes (`file` whole), showing nothing.
+IcoRead readIcoSet(formats::ByteSource& file);
+IcoListing listIcoImages(formats::ByteSource& file);
 
 }  // namespace iconmod

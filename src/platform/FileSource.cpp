@@ -11,11 +11,14 @@
 #include <sys/statfs.h>
 #include <unistd.h>
 
+#include "platform/OpenCount.h"
 #include "platform/SystemError.h"
 
 namespace platform {
 
 namespace {
+
+std::uint64_t opened = 0;
 
 // Whether /proc is the kernel's process file system, where /proc/self/fd/N opens the very
 // file that descriptor N refers to.
@@ -53,6 +56,8 @@ FileSource::OpenError openErrorOf(int systemError) {
 }
 
 }  // namespace
+
+std::uint64_t filesOpened() { return opened; }
 
 std::unique_ptr<FileSource> FileSource::open(const std::string& path, OpenError* error, int* systemError) {
     return openAt(AT_FDCWD, path, error, systemError);
@@ -99,6 +104,7 @@ std::unique_ptr<FileSource> FileSource::fromDescriptor(int fd, OpenError* error)
         return nullptr;
     }
     if (error) *error = OpenError::None;
+    ++opened;
     return std::unique_ptr<FileSource>(new FileSource(fd, static_cast<std::uint64_t>(st.st_size)));
 }
 

@@ -1,24 +1,36 @@
-// Icon extraction from files named by path: how many icons any file holds, and icon i
-// rendered at the large and the small size with its transparency. Each opens the file once,
-// read-only, and hands its bytes to the format readers; FIFOs, sockets, devices and
-// directories are never opened for reading.
+// Files named by path opened for what Vexil reads of them, and icon extraction from them:
+// how many icons any file holds, and icon i rendered at the large and the small size with
+// its transparency. A file is opened once, read-only (FileSource: FIFOs, sockets, devices
+// and directories are never opened for reading), its kind decided once, and everything
+// read of it goes through the one formats::OpenedFile.
 #pragma once
 
 #include <memory>
 #include <string>
 
 #include "formats/ArgbImage.h"
-#include "formats/IconFile.h"
-#include "formats/ModuleResources.h"
+#include "formats/OpenedFile.h"
+#include "platform/FileSource.h"
 
 namespace platform {
 
-// The file at path opened for counting and extracting; nullptr when it is not a regular
-// file that can be read.
-std::unique_ptr<formats::IconFile> openIconFile(const std::string& path);
+// An opened file, or why there is none: not found, not a regular file, or unreadable with
+// the system's reason. A damaged file opens; its kind check's reason is file->problem().
+struct Opened {
+    std::unique_ptr<formats::OpenedFile> file;
+    FileSource::OpenError error = FileSource::OpenError::None;
+    int systemError = 0;
 
-// The module at path (PE32, PE32+ or NE); nullptr for anything else or an unreadable file.
-std::unique_ptr<formats::ResourceModule> openModuleFile(const std::string& path);
+    explicit operator bool() const { return file != nullptr; }
+    // The system's words for the failure ("No such file or directory", "is a directory").
+    std::string reason() const { return FileSource::describe(error, systemError); }
+};
+
+Opened openFile(const std::string& path);
+// `name` in the directory open as `directoryFd`.
+Opened openFileAt(int directoryFd, const std::string& name);
+// A source FileSource::open gave (nullptr: the failure in `error` and `systemError`).
+Opened openedFrom(std::unique_ptr<FileSource> source, FileSource::OpenError error, int systemError);
 
 // Number of icons of the file at path (0 for anything that holds none or cannot be read).
 int iconCount(const std::string& path);

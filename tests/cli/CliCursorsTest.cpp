@@ -78,7 +78,11 @@ TEST(CliCursors, GroupsImagesAndExactCopies) {
     const std::string module = dir.file("m.dll");
     const std::string cur = dir.file("c.cur");
     const std::string plain = dir.file("plain.exe");
+    const std::string ani = dir.file("a.ani");
     ASSERT_TRUE(fixtures::writeFile(module, fixtures::makePe({fixtures::patternIcon(resId(1))}, {.extra = moduleCursors()})));
+    // An animation whose first frame is a cursor of two images, its second an icon.
+    ASSERT_TRUE(fixtures::writeFile(ani, fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::patternDib(16, 4), 2, 3}, {fixtures::patternDib(32, 32), 9, 8}}),
+                                                                       fixtures::makeIco({{fixtures::patternDib(48, 8)}})}})));
     ASSERT_TRUE(fixtures::writeFile(cur, fixtures::makeCur({{fixtures::patternDib(32, 1), 3, 4}, {fixtures::patternDib(48, 32), 47, 47}})));
     ASSERT_TRUE(fixtures::writeFile(plain, fixtures::makePe({fixtures::patternIcon(resId(1))})));
 
@@ -96,6 +100,9 @@ TEST(CliCursors, GroupsImagesAndExactCopies) {
          "32x32, True Color (32bit), hotspot 4,2\n48x48, True Color (32bit), hotspot 47,0\n"
          "32x32, True Color (32bit), hotspot 1,1\n"},
         {{"images", cur, "-", "--cursors"}, 0, "32x32, 2色, hotspot 3,4\n48x48, True Color (32bit), hotspot 47,47\n"},
+        // "-" names an .ani file: its first frame, where a still cursor is asked for.
+        {{"images", ani, "-", "--cursors"}, 0, "16x16, 16色, hotspot 2,3\n32x32, True Color (32bit), hotspot 9,8\n"},
+        {{"images", ani, "#1", "--cursors"}, 1, ""},
         {{"groups", plain, "--cursors"}, 1, ""},
         {{"images", module, "#4", "--cursors"}, 1, ""},
         {{"images", cur, "#1", "--cursors"}, 1, ""},
@@ -118,6 +125,9 @@ TEST(CliCursors, GroupsImagesAndExactCopies) {
     // A .cur file copied through save-cur is the same file; a group's copy reads back.
     ASSERT_EQ(runVexilCli({"save-cur", cur, "-", dir.file("copy.cur")}).status, 0);
     EXPECT_EQ(fixtures::readFile(dir.file("copy.cur")), fixtures::readFile(cur));
+    ASSERT_EQ(runVexilCli({"save-cur", ani, "-", dir.file("frame.cur")}).status, 0);
+    EXPECT_EQ(runVexilCli({"images", dir.file("frame.cur"), "-", "--cursors"}).out,
+              runVexilCli({"images", ani, "-", "--cursors"}).out);
     ASSERT_EQ(runVexilCli({"save-cur", module, "#3", dir.file("group.cur")}).status, 0);
     EXPECT_EQ(runVexilCli({"images", dir.file("group.cur"), "-", "--cursors"}).out, cases[4].out);
     ASSERT_EQ(runVexilCli({"save-cur", "--location", module + ",-3", dir.file("located.cur")}).status, 0);

@@ -18,6 +18,8 @@
 #include <map>
 #include <set>
 
+#include "cli/Cli.h"
+#include "cli/Commands.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
 #include "formats/IconDecode.h"
@@ -25,6 +27,7 @@
 #include "support/ImageFixtures.h"
 #include "support/MessageRecorder.h"
 #include "support/ModuleFixtures.h"
+#include "platform/OpenCount.h"
 #include "support/RunProgram.h"
 
 extern char** environ;
@@ -537,3 +540,22 @@ TEST(CliExtract, AnOutputFolderLeftEmptyIsRemoved) {
 }
 
 }  // namespace
+
+// Each input is opened once, whatever its kind: its kind, resources and images are all read
+// through that one opening. Run in this process, where the openings are counted.
+TEST(CliExtract, EachInputIsOpenedOnce) {
+    fixtures::TempDir in, out;
+    const Bytes dib = patternDib(16, 4);
+    ASSERT_TRUE(fixtures::writeFile(in.file("app.exe"), fixtures::makePe({fixtures::patternIcon(resId(1)), fixtures::patternIcon(resName("B"))})));
+    ASSERT_TRUE(fixtures::writeFile(in.file("old.icl"), fixtures::makeNe({fixtures::patternIcon(resId(3))})));
+    ASSERT_TRUE(fixtures::writeFile(in.file("one.ico"), fixtures::makeIco({{dib}})));
+    ASSERT_TRUE(fixtures::writeFile(in.file("arrow.cur"), fixtures::makeCur({{dib, 1, 2}})));
+    ASSERT_TRUE(fixtures::writeFile(in.file("notes.txt"), Bytes{'h', 'i'}));
+    for (const char* format : {"ico", "png"}) {
+        fixtures::TempDir outDir;
+        const std::uint64_t before = platform::filesOpened();
+        EXPECT_EQ(cli::runCommand("extract", {in.path(), "-o", outDir.path(), "--format", format, "--cursors"}), 0) << format;
+        EXPECT_EQ(platform::filesOpened() - before, 5u) << format;
+        EXPECT_EQ(filesIn(outDir.path()).size(), 5u) << format;  // 2 + 1 + 1 icons, 1 cursor
+    }
+}

@@ -102,7 +102,6 @@ TEST(CliList, OneObjectForEveryKindOfFile) {
         EXPECT_TRUE(parsesAsJson(r.out)) << c.name;
     }
     EXPECT_EQ(list(dir.file("missing.exe")).status, 1);
-    EXPECT_EQ(fixtures::runProgram({VEXIL_CLI_PATH, "list", dir.file("a.ico")}).status, 2);
 }
 
 TEST(CliList, GroupsThatShareOneLargeDirectoryCostOneGroupOfMemory) {
@@ -125,8 +124,11 @@ TEST(CliList, GroupsThatShareOneLargeDirectoryCostOneGroupOfMemory) {
     // A spawned program's peak counts the spawning runner's own at the time, so it is
     // measured above what /bin/true reaches the same way.
     const long floorKiB = fixtures::runProgram({"/bin/true"}).maxRssKiB;
-    const auto run = fixtures::runProgram(
-        {"/bin/sh", "-c", std::string("exec ") + VEXIL_CLI_PATH + " list " + dir.file("many.dll") + " --json | wc -c"});
+    // Under AddressSanitizer freed memory is held back (its quarantine), which is not memory
+    // the program keeps: the sanitizer is told to hold none.
+    const auto run = fixtures::runProgram({"/bin/sh", "-c",
+                                           std::string("ASAN_OPTIONS=\"$ASAN_OPTIONS:quarantine_size_mb=0\" exec ") + VEXIL_CLI_PATH +
+                                               " list " + dir.file("many.dll") + " --json | wc -c"});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_GT(std::stoull(run.out), 90ull * kGroups * kEntries);  // every image listed
     EXPECT_LT(run.maxRssKiB - floorKiB, 30 * 1024);

@@ -127,6 +127,12 @@ TEST(Cli, VersionSixteenBitModulesAndOneLineFailures) {
     Bytes cut = fixtures::patternDib(32, 8);
     cut.resize(60);
     ASSERT_TRUE(fixtures::writeFile(dir.file("cut.dll"), fixtures::makePe({{resId(1), {cut}}})));
+    Bytes dos(0x80, 0);
+    dos[0] = 'M';
+    dos[1] = 'Z';
+    fixtures::putU32(dos, 0x3C, 0x40);
+    ASSERT_TRUE(fixtures::writeFile(dir.file("dos.exe"), dos));
+    ASSERT_TRUE(fixtures::writeFile(dir.file("text.dll"), Bytes{'h', 'i'}));
     const std::pair<std::vector<std::string>, std::string> failures[] = {
         {{"groups", dir.file("none.dll")}, dir.file("none.dll") + ": holds no icon groups: ｱｲｺﾝ名の取得に失敗しました"},
         {{"images", dir.file("cut.dll"), "#1"},
@@ -138,6 +144,10 @@ TEST(Cli, VersionSixteenBitModulesAndOneLineFailures) {
         {{"theme", m, "#7", "a", "--prefix", dir.file("none.dll")},
          dir.file("none.dll") + "/hicolor/16x16/apps: cannot make the folder: Not a directory: ﾌｫﾙﾀﾞの作成に失敗しました"},
         {{"groups", dir.file("missing.dll")}, dir.file("missing.dll") + ": no such file"},
+        // A file of no kind Vexil reads says what the kind check found, where it found more
+        // than that.
+        {{"groups", dir.file("dos.exe")}, dir.file("dos.exe") + ": neither an icon file nor a Windows module: an MS-DOS program: no PE or NE header at 0x40"},
+        {{"groups", dir.file("text.dll")}, dir.file("text.dll") + ": neither an icon file nor a Windows module"},
     };
     for (const auto& [args, line] : failures) {
         const auto r = runVexilCli(args);

@@ -3,7 +3,7 @@
 // ...): every maker of a picture of its own size takes the image the image's header names,
 // through the one function they share. The thumbnailer and `extract --format png` run as
 // programs; the window's PNG save (iconmod::sizedPng), icon sets (iconmod::writeIconTheme)
-// and HiDPI drawing (formats::IconFile::scaledDown) as the window calls them.
+// and HiDPI drawing (formats::OpenedFile::scaledDown) as the window calls them.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
@@ -95,7 +95,7 @@ TEST(PictureAtSize, EveryConsumerTakesTheImageItsHeaderNamesWhereTheDirectoryDis
         const std::string program = dir.file("in/" + std::string(c.name) + ".exe");
         ASSERT_TRUE(fixtures::writeFile(program, programWithDirectory(c.images, c.directory)));
 
-        auto file = platform::openIconFile(program);
+        auto file = platform::openFile(program).file;
         ASSERT_TRUE(file && file->count() == 1) << c.name;
         const auto set = iconmod::groupImageSet(*file, 0);
         ASSERT_TRUE(set) << c.name;

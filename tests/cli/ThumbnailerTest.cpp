@@ -247,7 +247,7 @@ TEST(Thumbnailer, ReadsOnlyWhatItNeedsOfALargeProgram) {
     auto source = platform::FileSource::open(big);
     ASSERT_TRUE(source);
     const platform::FileSource* counter = source.get();
-    auto file = formats::IconFile::fromSource(std::move(source));
+    auto file = formats::OpenedFile::fromSource(std::move(source));
     ASSERT_EQ(file->count(), 1);
     const auto largest = file->largestImage(0);
     ASSERT_TRUE(largest);

@@ -19,7 +19,7 @@ using fixtures::resId;
 using fixtures::resName;
 using formats::ArgbImage;
 using formats::IconDirEntry;
-using formats::IconFile;
+using formats::OpenedFile;
 
 namespace {
 
@@ -49,8 +49,8 @@ constexpr Argb kRed = 0xFFFF0000u, kGreen = 0xFF00FF00u, kBlue = 0xFF0000FFu, kY
 
 std::uint32_t centre(const ArgbImage& image) { return image.pixel(image.width / 2, image.height / 2); }
 
-std::unique_ptr<IconFile> memoryFile(Bytes bytes) {
-    return IconFile::fromSource(std::make_unique<formats::MemorySource>(std::move(bytes)));
+std::unique_ptr<OpenedFile> memoryFile(Bytes bytes) {
+    return OpenedFile::fromSource(std::make_unique<formats::MemorySource>(std::move(bytes)));
 }
 
 }  // namespace
@@ -91,7 +91,7 @@ TEST(IconExtract, ModuleIconsUseTheChosenImageAtEachSize) {
     for (bool plus : {false, true}) {
         const std::string path = dir.file(plus ? "a64.dll" : "a.dll");
         ASSERT_TRUE(fixtures::writeFile(path, fixtures::makePe({mixed, large}, {.plus = plus})));
-        auto file = platform::openIconFile(path);
+        auto file = platform::openFile(path).file;
         ASSERT_TRUE(file);
         ASSERT_EQ(file->count(), 2);
         const auto big = file->icon(0, 32);
@@ -256,7 +256,7 @@ TEST(IconExtract, ExtractionReadsTheChosenImagesNotTheFile) {
     auto source = platform::FileSource::open(path);
     ASSERT_TRUE(source);
     const platform::FileSource* counter = source.get();
-    auto file = IconFile::fromSource(std::move(source));
+    auto file = OpenedFile::fromSource(std::move(source));
     ASSERT_EQ(file->count(), 1);
     ASSERT_TRUE(file->icon(0, 32));
     ASSERT_TRUE(file->icon(0, 16));
@@ -285,7 +285,7 @@ TEST(IconExtract, LargestImageByAreaThenDepthThenOrder) {
         for (const Bytes& image : c.images) entries.push_back({image});
         auto module = memoryFile(fixtures::makePe({{resId(1), c.images}, fixtures::patternIcon(resId(2), {64})}));
         auto ico = memoryFile(fixtures::makeIco(entries));
-        for (IconFile* file : {module.get(), ico.get()}) {
+        for (OpenedFile* file : {module.get(), ico.get()}) {
             const auto image = file->largestImage(0);
             if (c.width == 0) {
                 EXPECT_FALSE(image) << c.what;

@@ -329,16 +329,19 @@ TEST(ModuleResources, OpenFileReadsRegularFilesOnly) {
     ASSERT_EQ(::mkfifo(dir.file("pipe.exe").c_str(), 0600), 0);
     ASSERT_EQ(::mkdir(dir.file("dir.exe").c_str(), 0700), 0);
 
-    auto m = platform::openModuleFile(dir.file("app.exe"));
-    ASSERT_TRUE(m);
+    const auto app = platform::openFile(dir.file("app.exe"));
+    ASSERT_TRUE(app && app.file->module());
+    formats::ResourceModule* m = app.file->module();
     EXPECT_EQ(groupTexts(*m), std::vector<std::string>{"APP"});
     EXPECT_EQ(m->load(kRtGroupIcon, fixtures::resName("app")), fixtures::openModule(pe)->loadAt(kRtGroupIcon, 0));
-    auto ne = platform::openModuleFile(dir.file("lib.icl"));
-    ASSERT_TRUE(ne);
+    const auto lib = platform::openFile(dir.file("lib.icl"));
+    ASSERT_TRUE(lib && lib.file->module());
+    formats::ResourceModule* ne = lib.file->module();
     EXPECT_EQ(ne->format(), ResourceModule::Format::Ne);
-    EXPECT_FALSE(platform::openModuleFile(dir.file("pipe.exe")));  // must not block waiting for a writer
-    EXPECT_FALSE(platform::openModuleFile(dir.file("dir.exe")));
-    EXPECT_FALSE(platform::openModuleFile(dir.file("missing.exe")));
+    // The failures say what happened; a FIFO must not block waiting for a writer.
+    EXPECT_EQ(platform::openFile(dir.file("pipe.exe")).error, platform::FileSource::OpenError::NotRegular);
+    EXPECT_EQ(platform::openFile(dir.file("dir.exe")).error, platform::FileSource::OpenError::NotRegular);
+    EXPECT_EQ(platform::openFile(dir.file("missing.exe")).error, platform::FileSource::OpenError::NotFound);
 }
 
 // Counting icons is done for every file of a directory: it may read the headers and the

@@ -65,7 +65,7 @@ TEST(IconDirectory, StripAndDialogAgreeOnEveryGroup) {
     const std::string path = dir.file("cut.dll");
     ASSERT_TRUE(fixtures::writeFile(path, fixtures::makePe(icons, options)));
 
-    const auto file = platform::openIconFile(path);
+    const auto file = platform::openFile(path).file;
     ASSERT_TRUE(file);
     ASSERT_EQ(file->count(), 3);
     iconmod::QIconMod source(path);

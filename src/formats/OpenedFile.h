@@ -1,7 +1,8 @@
-// The icons of a file's bytes, for the file list and the icon strip: how many icons it
-// holds, and icon i rendered at a size with its transparency. Programs and
-// DLLs (PE32, PE32+), 16-bit NE modules (.exe, .dll, .icl) and ICO files are recognised by
-// their content; every other file holds 0 icons. Nothing of a module is ever run.
+// One opened file: its kind (checkKind, once), what is wrong with it, its bytes, a module's
+// resources, and its icons for the file list and the icon strip: how many icons it holds,
+// and icon i rendered at a size with its transparency. Programs and DLLs (PE32, PE32+),
+// 16-bit NE modules (.exe, .dll, .icl) and ICO files hold icons; every other file holds 0.
+// Nothing of a module is ever run.
 //
 // Icon i is the i-th icon group in the order the module's resource directory lists them,
 // the order in which the icon save dialog lists groups. For each size the group's image is
@@ -12,21 +13,34 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "formats/ArgbImage.h"
 #include "formats/ByteView.h"
+#include "formats/FileKind.h"
 #include "formats/IconDirectory.h"
 #include "formats/ModuleResources.h"
 #include "formats/PictureAtSize.h"
 
 namespace formats {
 
-// One opened file, for counting and extracting with a single open.
-class IconFile {
+// Every reader of a file works on one of these, so that the file is opened and its kind
+// decided once.
+class OpenedFile {
 public:
-    static std::unique_ptr<IconFile> fromSource(std::unique_ptr<ByteSource> source);
-    ~IconFile();
+    // Never nullptr for a source.
+    static std::unique_ptr<OpenedFile> fromSource(std::unique_ptr<ByteSource> source);
+    ~OpenedFile();
+
+    FileKind kind() const { return kind_; }
+    // checkKind's problem; for a module whose resources cannot be opened, that.
+    const std::string& problem() const { return problem_; }
+    // The module's resources (PE32, PE32+, NE); nullptr for any other file.
+    ResourceModule* module() const { return module_.get(); }
+    // The file's bytes (a module's file too).
+    ByteSource& source();
+    const ByteSource& source() const;
 
     int count() const { return count_; }
 
@@ -60,8 +74,7 @@ public:
     std::uint64_t fileSize() const;
 
 private:
-    enum class Kind { None, Module, Ico };
-    IconFile() = default;
+    OpenedFile() = default;
     // The first of `order` that decodes (taken from the last decode when it was that image).
     const ArgbImage* firstDecoded(int index, const std::vector<IconDirEntry>& images, const std::vector<std::size_t>& order);
     // Image `entry` of icon `index` decoded from `data`, or the last decode when it was that image.
@@ -71,7 +84,8 @@ private:
 
     std::unique_ptr<ByteSource> source_;
     std::unique_ptr<ResourceModule> module_;
-    Kind kind_ = Kind::None;
+    FileKind kind_ = FileKind::Other;
+    std::string problem_;
     int count_ = 0;
     std::optional<ArgbImage> decoded_;  // the last image decoded, at its own size
     int decodedIndex_ = -1;

@@ -1,4 +1,4 @@
-#include "formats/IconFile.h"
+#include "formats/OpenedFile.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -43,6 +43,18 @@ std::vector<std::size_t> preferenceOrder(const std::vector<IconDirEntry>& entrie
     return order;
 }
 
+// The opened file's source lent to its module, so that the file's bytes stay the opened
+// file's whether or not its resources can be read.
+class LentSource final : public ByteSource {
+public:
+    explicit LentSource(ByteSource& source) : source_(source) {}
+    std::uint64_t size() const override { return source_.size(); }
+    std::optional<Bytes> read(std::uint64_t offset, std::uint64_t length) override { return source_.read(offset, length); }
+
+private:
+    ByteSource& source_;
+};
+
 }  // namespace
 
 int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int height) {
@@ -74,30 +86,33 @@ int chooseIconEntry(const std::vector<IconDirEntry>& entries, int width, int hei
     return chosen;
 }
 
-std::unique_ptr<IconFile> IconFile::fromSource(std::unique_ptr<ByteSource> source) {
-    std::unique_ptr<IconFile> file(new IconFile());
-    const auto head = source->read(0, std::min<std::uint64_t>(6, source->size()));
-    const ByteView h(head ? ByteView(*head) : ByteView());
-    if (h.startsWith("MZ")) {
-        file->module_ = ResourceModule::open(std::move(source));
-        if (file->module_) {
-            file->kind_ = Kind::Module;
+std::unique_ptr<OpenedFile> OpenedFile::fromSource(std::unique_ptr<ByteSource> source) {
+    std::unique_ptr<OpenedFile> file(new OpenedFile());
+    KindCheck check = checkKind(*source);
+    file->kind_ = check.kind;
+    file->problem_ = std::move(check.problem);
+    if (check.kind == FileKind::Pe32 || check.kind == FileKind::Pe32Plus || check.kind == FileKind::Ne) {
+        file->module_ = ResourceModule::open(std::make_unique<LentSource>(*source));
+        if (file->module_)
             file->count_ = static_cast<int>(std::min<std::size_t>(file->module_->count(kRtGroupIcon), 0xFFFF));
-        }
-        return file;
+        else
+            file->problem_ = "its resource headers cannot be read";
     }
-    // An icon file: reserved 0, type 1 and at least one image count as one icon.
-    if (icoImageCount(h).value_or(0) != 0) {
-        file->kind_ = Kind::Ico;
-        file->count_ = 1;
+    // An icon file of at least one image counts as one icon.
+    if (check.kind == FileKind::Ico) {
+        const auto head = source->read(0, std::min<std::uint64_t>(kIconDirHeaderSize, source->size()));
+        if (head && icoImageCount(*head).value_or(0) != 0) file->count_ = 1;
     }
     file->source_ = std::move(source);
     return file;
 }
 
-IconFile::~IconFile() = default;
+ByteSource& OpenedFile::source() { return *source_; }
+const ByteSource& OpenedFile::source() const { return *source_; }
 
-std::optional<ArgbImage> IconFile::icon(int index, int size) {
+OpenedFile::~OpenedFile() = default;
+
+std::optional<ArgbImage> OpenedFile::icon(int index, int size) {
     if (index < 0 || index >= count_ || size <= 0) return std::nullopt;
     const auto images = imagesOf(index);
     const ArgbImage* image = firstDecoded(index, images, preferenceOrder(images, size));
@@ -106,24 +121,24 @@ std::optional<ArgbImage> IconFile::icon(int index, int size) {
     return scaleImage(*image, size, size);
 }
 
-std::optional<ArgbImage> IconFile::largestImage(int index) {
+std::optional<ArgbImage> OpenedFile::largestImage(int index) {
     auto picture = groupPicture(index, 0, PictureUse::Pixels);
     if (!picture) return std::nullopt;
     return std::move(picture->pixels);
 }
 
-std::optional<PictureAtSize> IconFile::picture(int index, int size, PictureUse use) {
+std::optional<PictureAtSize> OpenedFile::picture(int index, int size, PictureUse use) {
     if (size <= 0) return std::nullopt;
     return groupPicture(index, size, use);
 }
 
-std::optional<ArgbImage> IconFile::scaledDown(int index, int size) {
+std::optional<ArgbImage> OpenedFile::scaledDown(int index, int size) {
     auto picture = this->picture(index, size);
     if (!picture) return std::nullopt;
     return std::move(picture->pixels);
 }
 
-std::optional<PictureAtSize> IconFile::groupPicture(int index, int size, PictureUse use) {
+std::optional<PictureAtSize> OpenedFile::groupPicture(int index, int size, PictureUse use) {
     if (index < 0 || index >= count_) return std::nullopt;
     const auto images = readGroupImages(*this, index);
     std::vector<ByteView> views;
@@ -136,23 +151,22 @@ std::optional<PictureAtSize> IconFile::groupPicture(int index, int size, Picture
                          [this, index, &views](std::size_t entry) { return decodedImage(index, entry, views[entry]); });
 }
 
-std::optional<ArgbImage> IconFile::cursorPicture(int size) {
-    if (kind_ != Kind::None || !source_) return std::nullopt;
+std::optional<ArgbImage> OpenedFile::cursorPicture(int size) {
+    if ((kind_ != FileKind::Cur && kind_ != FileKind::Ani) || !source_) return std::nullopt;
     return cursorFilePicture(*source_, size);
 }
 
-std::optional<Bytes> IconFile::imageData(const IconDirEntry& e) {
-    if (kind_ == Kind::Ico) return source_->read(e.imageOffset, e.bytesInRes);
-    if (kind_ == Kind::Module) return module_->load(kRtIcon, ResourceName::fromId(e.id));
+std::optional<Bytes> OpenedFile::imageData(const IconDirEntry& e) {
+    if (kind_ == FileKind::Ico) return source_->read(e.imageOffset, e.bytesInRes);
+    if (module_) return module_->load(kRtIcon, ResourceName::fromId(e.id));
     return std::nullopt;
 }
 
-std::uint64_t IconFile::fileSize() const {
-    if (kind_ == Kind::Module) return module_->fileSize();
-    return source_ ? source_->size() : 0;
+std::uint64_t OpenedFile::fileSize() const {
+    return source_->size();
 }
 
-const ArgbImage* IconFile::decodedImage(int index, std::size_t entry, ByteView data) {
+const ArgbImage* OpenedFile::decodedImage(int index, std::size_t entry, ByteView data) {
     if (!decoded_ || decodedIndex_ != index || decodedEntry_ != entry) {
         decoded_ = decodeIconImage(data);
         decodedIndex_ = index;
@@ -161,7 +175,7 @@ const ArgbImage* IconFile::decodedImage(int index, std::size_t entry, ByteView d
     return decoded_ ? &*decoded_ : nullptr;
 }
 
-const ArgbImage* IconFile::firstDecoded(int index, const std::vector<IconDirEntry>& images,
+const ArgbImage* OpenedFile::firstDecoded(int index, const std::vector<IconDirEntry>& images,
                                         const std::vector<std::size_t>& order) {
     // The large and the small picture of an icon often come from the same image (a group
     // holding one 48-pixel or 256-pixel image): it is read and decoded once for both.
@@ -174,22 +188,22 @@ const ArgbImage* IconFile::firstDecoded(int index, const std::vector<IconDirEntr
     return nullptr;
 }
 
-std::optional<ResourceName> IconFile::groupName(int index) {
-    if (kind_ != Kind::Module || index < 0) return std::nullopt;
+std::optional<ResourceName> OpenedFile::groupName(int index) {
+    if (!module_ || index < 0) return std::nullopt;
     const auto names = module_->names(kRtGroupIcon);
     if (!names || static_cast<std::size_t>(index) >= names->size()) return std::nullopt;
     return (*names)[static_cast<std::size_t>(index)];
 }
 
-std::vector<IconDirEntry> IconFile::imagesOf(int index) {
+std::vector<IconDirEntry> OpenedFile::imagesOf(int index) {
     std::optional<std::vector<IconDirEntry>> entries;
-    if (kind_ == Kind::Ico) {
+    if (kind_ == FileKind::Ico) {
         const auto header = source_->read(0, kIconDirHeaderSize);
         const auto count = header ? icoImageCount(*header) : std::nullopt;
         if (!count) return {};
         const auto dir = source_->read(0, kIconDirHeaderSize + kIcoEntrySize * *count);
         if (dir) entries = readIcoDirectory(*dir);
-    } else if (kind_ == Kind::Module) {
+    } else if (module_) {
         const auto group = module_->loadAt(kRtGroupIcon, static_cast<std::size_t>(index));
         if (group) entries = readGroupDirectory(*group);
     }

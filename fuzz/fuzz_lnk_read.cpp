@@ -1,0 +1,19 @@
+// Shell links: the reader, then the icon and target it derives. A link read whole starts
+// with the shell link header; its shown icon is icon 0 whenever it is the target's.
+#include "FuzzCommon.h"
+#include "formats/ShellLink.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const formats::ByteView bytes(data, size);
+    const auto link = formats::readShellLink(bytes);
+    if (!link) {
+        FUZZ_CHECK(link.error().offset <= size);
+        return 0;
+    }
+    FUZZ_CHECK(formats::isShellLink(bytes));
+    const formats::LinkIcon icon = link->icon();
+    if (icon.ofTarget) FUZZ_CHECK(icon.index == 0);
+    // A network target is a share the LinkInfo names, or a path of the share form.
+    if (const auto target = link->target()) FUZZ_CHECK(!target->network || link->netName || formats::isNetworkPath(target->path.bytes));
+    return 0;
+}
