@@ -2,38 +2,11 @@
 
 #include <algorithm>
 
-#include "formats/ResourceReaders.h"
+#include "formats/StoredText.h"
 
 namespace formats {
 
 namespace {
-
-// Code page 1252 at 0x80..0x9F; the five bytes it leaves undefined keep their C1 code
-// points, as Windows converts them. 0xA0..0xFF are Latin-1.
-constexpr std::uint16_t kCp1252High[32] = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-
-constexpr std::uint32_t kReplacement = 0xFFFD;
-
-// Every encoding is brought to UTF-16LE code units first and converted to UTF-8 by the
-// one converter the module reader also uses. NUL units are dropped.
-void putUnit(Bytes& units, std::uint32_t unit) {
-    if (unit == 0) return;
-    units.push_back(static_cast<std::uint8_t>(unit & 0xFF));
-    units.push_back(static_cast<std::uint8_t>(unit >> 8));
-}
-
-void putCodePoint(Bytes& units, std::uint32_t cp) {
-    if (cp < 0x10000) {
-        putUnit(units, cp);
-        return;
-    }
-    cp -= 0x10000;
-    putUnit(units, 0xD800 + (cp >> 10));
-    putUnit(units, 0xDC00 + (cp & 0x3FF));
-}
 
 // The UTF-8 character at `at`: its code point, *length its bytes; nullopt when the bytes
 // there are no well-formed UTF-8 (overlong forms, surrogates and values past U+10FFFF too).
@@ -170,33 +143,26 @@ std::size_t controlAt(std::string_view text, std::size_t at) {
 
 std::string decodeInfText(ByteView bytes, InfEncoding* encoding) {
     InfEncoding used = InfEncoding::Cp1252;
-    Bytes units;
-    units.reserve(bytes.size() * 2);
+    std::string text;
     const auto b0 = bytes.u8(0), b1 = bytes.u8(1), b2 = bytes.u8(2), b3 = bytes.u8(3);
     const bool utf16Plain = b0 && b1 && b2 && b3 && *b0 != 0 && *b1 == 0 && *b2 != 0 && *b3 == 0;
+    const std::string_view raw(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF") || utf16Plain) {
         const bool bigEndian = bytes.startsWith("\xFE\xFF");
         used = bigEndian ? InfEncoding::Utf16be : InfEncoding::Utf16le;
-        for (std::size_t i = utf16Plain ? 0 : 2; i + 1 < bytes.size(); i += 2) {
-            const std::uint32_t lo = *bytes.u8(i + (bigEndian ? 1 : 0));
-            const std::uint32_t hi = *bytes.u8(i + (bigEndian ? 0 : 1));
-            putUnit(units, lo | (hi << 8));
-        }
+        Bytes units(bytes.data() + (utf16Plain ? 0 : 2), bytes.data() + bytes.size());
+        if (bigEndian)
+            for (std::size_t i = 0; i + 1 < units.size(); i += 2) std::swap(units[i], units[i + 1]);
+        text = utf16ToUtf8(ByteView(units));
     } else if (bytes.startsWith("\xEF\xBB\xBF") || isUtf8WithHighBytes(bytes)) {
         used = InfEncoding::Utf8;
-        for (std::size_t i = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0; i < bytes.size();) {
-            std::size_t length = 1;
-            putCodePoint(units, utf8At(bytes, i, &length).value_or(kReplacement));
-            i += length;
-        }
+        text = *decodeSimpleCodePage(raw.substr(bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0), kUtf8CodePage);
     } else {
-        for (std::size_t i = 0; i < bytes.size(); ++i) {
-            const std::uint8_t b = *bytes.u8(i);
-            putUnit(units, b >= 0x80 && b < 0xA0 ? kCp1252High[b - 0x80] : b);
-        }
+        text = *decodeSimpleCodePage(raw, 1252);
     }
+    std::erase(text, '\0');  // NUL characters are dropped
     if (encoding) *encoding = used;
-    return detail::utf16leToUtf8(units);
+    return text;
 }
 
 std::string asciiLower(std::string_view text) {
