@@ -245,17 +245,17 @@ std::vector<Seed> iniSeeds() {
 }
 
 std::vector<Seed> msiSeeds() {
-    fixtures::MsiSpec spec;
-    spec.icons = {{"small.ico", fixtures::makeIco({{fixtures::patternDib(16, 4)}})}, {"big.exe", Bytes(5000, 0x5A)}};
-    spec.properties = {{"ProductName", "Seed"}, {"ARPPRODUCTICON", "big.exe"}};
+    fixtures::MsiSpec package;
+    package.icons = {{"small.ico", fixtures::makeIco({{fixtures::patternDib(16, 4)}})}, {"big.exe", Bytes(5000, 0x5A)}};
+    package.properties = {{"ProductName", "Seed"}, {"ARPPRODUCTICON", "big.exe"}};
     std::vector<Seed> seeds;
-    seeds.push_back({"msi-512", fixtures::makeMsi(spec)});
-    spec.longStringRefs = true;
-    spec.codePage = 65001;
-    seeds.push_back({"msi-long-refs-utf8", fixtures::makeMsi(spec)});
-    spec.sectorShift = 12;
-    spec.icons.resize(1);
-    seeds.push_back({"msi-4096", fixtures::makeMsi(spec)});
+    seeds.push_back({"msi-512", fixtures::makeMsi(package)});
+    package.longStringRefs = true;
+    package.codePage = 65001;
+    seeds.push_back({"msi-long-refs-utf8", fixtures::makeMsi(package)});
+    package.sectorShift = 12;
+    package.icons.resize(1);
+    seeds.push_back({"msi-4096", fixtures::makeMsi(package)});
     return seeds;
 }
 

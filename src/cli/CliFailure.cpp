@@ -16,8 +16,7 @@ std::string& pendingMessage() {
 
 }  // namespace
 
-void noteCoreMessage(const std::string& text) {
-    // One line: the message's line breaks and the blanks around them become one blank.
+std::string flatText(const std::string& text) {
     std::string flat;
     for (char c : text) {
         const bool blank = c == '\n' || c == '\r' || c == ' ';
@@ -25,7 +24,11 @@ void noteCoreMessage(const std::string& text) {
         flat.push_back(blank ? ' ' : c);
     }
     while (!flat.empty() && flat.back() == ' ') flat.pop_back();
-    if (pendingMessage().empty()) pendingMessage() = flat;
+    return flat;
+}
+
+void noteCoreMessage(const std::string& text) {
+    if (pendingMessage().empty()) pendingMessage() = flatText(text);
 }
 
 void flushCoreMessage() {

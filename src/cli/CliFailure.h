@@ -17,6 +17,9 @@ int usage(const std::string& message);
 int failWriting(const std::string& path, const std::string& what);
 
 // Keeps a message of the core (a box in the window) for the next failure line, as one line.
+// A message box's text on one line: its line breaks and the blanks around them become one
+// blank.
+std::string flatText(const std::string& text);
 void noteCoreMessage(const std::string& text);
 // Prints a kept message that no failure line carried.
 void flushCoreMessage();

@@ -20,19 +20,6 @@
 namespace cli {
 namespace {
 
-// One line for a message box's text: its line breaks and the blanks around them become
-// one blank.
-std::string flatText(const std::string& text) {
-    std::string flat;
-    for (char c : text) {
-        const bool blank = c == '\n' || c == '\r' || c == ' ';
-        if (blank && (flat.empty() || flat.back() == ' ')) continue;
-        flat.push_back(blank ? ' ' : c);
-    }
-    while (!flat.empty() && flat.back() == ' ') flat.pop_back();
-    return flat;
-}
-
 // Opens FILE by its content for its icon groups: a module of any kind (16-bit ones too) or
 // an icon file, whatever its name; with readIcoFile false an icon file is only told apart.
 // Returns the exit status on failure, after the line that says why.

@@ -17,11 +17,11 @@ namespace {
 
 // A 32 x 32 bitmap whose biSizeImage holds its pixel bytes (the save dialog writes 0).
 Bytes dibWithSizeImage() {
-    fixtures::DibSpec spec;
-    spec.bitCount = 32;
-    spec.sizeImage = 32 * 32 * 4;
-    spec.pixel = [](int x, int y) { return 0xFF000000u | static_cast<std::uint32_t>(x * 8 + y); };
-    return fixtures::makeDib(spec);
+    fixtures::DibSpec dib;
+    dib.bitCount = 32;
+    dib.sizeImage = 32 * 32 * 4;
+    dib.pixel = [](int x, int y) { return 0xFF000000u | static_cast<std::uint32_t>(x * 8 + y); };
+    return fixtures::makeDib(dib);
 }
 
 struct Files {
