@@ -41,10 +41,12 @@ for f in /usr/bin/vexil /usr/bin/vexil-cli /usr/bin/vexil-thumbnailer /usr/share
   [ -f "$f" ] || fail "$f not installed by the package"
 done
 for f in /usr/bin/vexil /usr/bin/vexil-cli /usr/bin/vexil-thumbnailer; do
-  ! ldd "$f" | grep -q 'not found' || fail "$f: $(ldd "$f" | grep 'not found' | head -1)"
+  ! ldd "$f" | grep 'not found' >/dev/null || fail "$f: $(ldd "$f" | grep 'not found' | head -1)"
 done
 
-/usr/bin/vexil-cli --help | grep -q '^usage: vexil-cli' || fail "vexil-cli --help"
+# grep reads the whole help: with -q it would stop early, and the writer's SIGPIPE would fail
+# the pipeline under pipefail.
+/usr/bin/vexil-cli --help | grep '^usage: vexil-cli' >/dev/null || fail "vexil-cli --help"
 work=$(mktemp -d)
 trap 'rm -rf "$work"; cleanup' EXIT
 "$BUILD/tests/vexil_sample_files" "$work"
@@ -54,7 +56,7 @@ status=0
 /usr/bin/vexil-thumbnailer -s 128 "$work/pe32.exe" "$work/thumb.png" || fail "vexil-thumbnailer on a program"
 [ "$(head -c 8 "$work/thumb.png" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
   fail "vexil-thumbnailer wrote no PNG"
-/usr/bin/vexil-cli count "$work/pe32.exe" | grep -q "^1"$'\t' || fail "vexil-cli count"
+/usr/bin/vexil-cli count "$work/pe32.exe" | grep "^1"$'\t' >/dev/null || fail "vexil-cli count"
 # Inside bubblewrap as GNOME runs thumbnailers (skipped, with the reason, where bwrap cannot run).
 status=0
 tests/desktop/bwrap-check.sh /usr/bin/vexil-thumbnailer "$BUILD/tests/vexil_sample_files" || status=$?
