@@ -5,7 +5,9 @@
 // starting and reaping /bin/true. Beside it, in the same run and on the same files, the
 // peer: icoextract's thumbnailer (Debian icoextract and python3-pil) as a whole process,
 // and the cost of the sandbox alone: runConfined with work that does nothing. Each
-// process's peak memory is reported as peak_KiB.
+// process's peak memory is reported as peak_KiB. A shortcut in a Wine prefix that names the
+// typical program, and an installer package whose Icon table holds the program's icon as an
+// .ico file, are timed in turn with the program itself (ratio: theirs over the program's).
 //
 //   build-bench/bench/bench_ThumbnailerBench [--benchmark_filter=...]
 #include <benchmark/benchmark.h>
@@ -22,6 +24,7 @@
 #include <vector>
 
 #include "support/ImageFixtures.h"
+#include "support/LinkFixtures.h"
 #include "platform/Confine.h"
 #include "support/ModuleFixtures.h"
 
@@ -31,7 +34,7 @@ namespace {
 
 struct Files {
     fixtures::TempDir dir;
-    std::string typical, small, huge, out;
+    std::string typical, small, huge, out, link, package, linkTarget;
 
     Files() {
         typical = dir.file("typical.exe");
@@ -46,6 +49,18 @@ struct Files {
         fixtures::PeLayout layout;
         const auto pe = fixtures::makePe({icon}, {}, &layout);
         fixtures::writePeWithGap(huge, pe, layout, 1u << 30);
+
+        fixtures::makePrefix(dir.file("wine"), {.files = {"Program Files/App/app.exe"}});
+        linkTarget = dir.file("wine/drive_c/Program Files/App/app.exe");
+        fixtures::writeFile(linkTarget, fixtures::makePe({icon}, {.textSize = 40 << 10}));
+        fixtures::LinkSpec spec;
+        spec.linkInfo = fixtures::LinkInfoSpec{.localBasePath = std::string("C:\\Program Files\\App\\app.exe")};
+        link = dir.file("wine/drive_c/users/ann/app.lnk");
+        fixtures::writeFile(link, fixtures::makeLink(spec));
+        std::vector<fixtures::IcoEntry> images;
+        for (const auto& image : icon.images) images.push_back({image});
+        package = dir.file("setup.msi");
+        fixtures::writeFile(package, fixtures::makeMsi({.icons = {{"app.ico", fixtures::makeIco(images)}}}));
     }
 };
 
@@ -157,6 +172,35 @@ void BM_ForkAndConfine(benchmark::State& state) {
     }
     ::close(input);
 }
+// Two files' thumbnails taken in turn, ten of each per iteration; counters: the median wall
+// time of each (ms) and the first's over the second's.
+void inTurn(benchmark::State& state, const std::string& first, const std::string& second) {
+    const int size = static_cast<int>(state.range(0));
+    std::vector<double> a, b;
+    long peakKiB = 0;
+    auto timed = [&](const std::string& input, std::vector<double>& into) {
+        const auto start = std::chrono::steady_clock::now();
+        if (!spawnAndWait(ourCommand(size, input), &peakKiB)) return false;
+        into.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+        return true;
+    };
+    for (auto _ : state) {
+        for (int i = 0; i < 10; ++i) {
+            if (!timed(first, a) || !timed(second, b)) {
+                state.SkipWithError("a thumbnail failed");
+                return;
+            }
+        }
+    }
+    state.counters["file_ms"] = median(a);
+    state.counters["program_ms"] = median(b);
+    state.counters["ratio"] = median(a) / median(b);
+    state.counters["peak_KiB"] = static_cast<double>(peakKiB);
+}
+
+void BM_Shortcut_BesideItsProgram(benchmark::State& state) { inTurn(state, files().link, files().linkTarget); }
+void BM_Package_BesideTheProgram(benchmark::State& state) { inTurn(state, files().package, files().linkTarget); }
+
 void BM_Thumbnail_Png256(benchmark::State& state) { thumbnail(state, files().typical); }
 void BM_Thumbnail_SmallBitmaps(benchmark::State& state) { thumbnail(state, files().small); }
 void BM_Thumbnail_Png256_1GiBProgram(benchmark::State& state) { thumbnail(state, files().huge); }
@@ -177,6 +221,8 @@ PEER_PROCESS(BENCHMARK(BM_Peer_SmallBitmaps)->Arg(128)->Arg(256));
 #define SIDE_BY_SIDE(b) b->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(21)
 SIDE_BY_SIDE(BENCHMARK(BM_SideBySide_Png256)->Arg(128)->Arg(256));
 SIDE_BY_SIDE(BENCHMARK(BM_SideBySide_SmallBitmaps)->Arg(128)->Arg(256));
+SIDE_BY_SIDE(BENCHMARK(BM_Shortcut_BesideItsProgram)->Arg(128)->Arg(256));
+SIDE_BY_SIDE(BENCHMARK(BM_Package_BesideTheProgram)->Arg(128)->Arg(256));
 
 }  // namespace
 

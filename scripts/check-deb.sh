@@ -56,6 +56,13 @@ status=0
 /usr/bin/vexil-thumbnailer -s 128 "$work/pe32.exe" "$work/thumb.png" || fail "vexil-thumbnailer on a program"
 [ "$(head -c 8 "$work/thumb.png" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
   fail "vexil-thumbnailer wrote no PNG"
+# The package's shortcut type, known once dpkg's trigger has rebuilt the MIME database, and
+# the shortcut's thumbnail: the program it names.
+if command -v gio >/dev/null; then
+  type=$(gio info -a standard::content-type "$work/wine/drive_c/app.lnk" | sed -n 's/^ *standard::content-type: //p')
+  [ "$type" = application/x-ms-shortcut ] || fail "an installed system calls a .lnk file '$type'"
+fi
+/usr/bin/vexil-thumbnailer -s 128 "$work/wine/drive_c/app.lnk" "$work/link.png" || fail "vexil-thumbnailer on a shortcut"
 /usr/bin/vexil-cli count "$work/pe32.exe" | grep "^1"$'\t' >/dev/null || fail "vexil-cli count"
 # Inside bubblewrap as GNOME runs thumbnailers (skipped, with the reason, where bwrap cannot run).
 status=0

@@ -107,6 +107,12 @@ std::unique_ptr<OpenedFile> OpenedFile::fromSource(std::unique_ptr<ByteSource> s
     return file;
 }
 
+std::unique_ptr<ByteSource> OpenedFile::takeSource(std::unique_ptr<OpenedFile> file) {
+    // The module reads through a loan of the source: it goes first.
+    file->module_.reset();
+    return std::move(file->source_);
+}
+
 ByteSource& OpenedFile::source() { return *source_; }
 const ByteSource& OpenedFile::source() const { return *source_; }
 

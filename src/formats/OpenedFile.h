@@ -31,6 +31,8 @@ class OpenedFile {
 public:
     // Never nullptr for a source.
     static std::unique_ptr<OpenedFile> fromSource(std::unique_ptr<ByteSource> source);
+    // The file's bytes back, for a reader of another kind of file; the opened file ends.
+    static std::unique_ptr<ByteSource> takeSource(std::unique_ptr<OpenedFile> file);
     ~OpenedFile();
 
     FileKind kind() const { return kind_; }

@@ -73,6 +73,16 @@ std::optional<LocationText> parseLocation(std::string_view text) {
     return LocationText{std::string(text.substr(0, comma)), negative ? -value : value};
 }
 
+std::optional<std::size_t> groupAtLocation(const std::vector<formats::ResourceName>& names, std::int64_t number) {
+    if (number >= 0) {
+        if (static_cast<std::uint64_t>(number) >= names.size()) return std::nullopt;
+        return static_cast<std::size_t>(number);
+    }
+    for (std::size_t i = 0; i < names.size(); ++i)
+        if (names[i].id && *names[i].id == -number) return i;
+    return std::nullopt;
+}
+
 std::string systemResourcesPath(std::string_view path) {
     const std::size_t slash = path.rfind('/');
     const std::string_view dir = slash == std::string_view::npos ? std::string_view(".") : path.substr(0, slash);
@@ -114,17 +124,9 @@ std::optional<IconLocation> resolveLocation(const LocationText& location, std::u
     if (groups->names.empty()) return failed(LocationError::NoGroups, found.path);
 
     const std::vector<formats::ResourceName>& names = groups->names;
-    if (location.number >= 0) {
-        if (static_cast<std::uint64_t>(location.number) >= names.size())
-            return failed(LocationError::NoSuchGroup, found.path);
-        found.index = static_cast<std::size_t>(location.number);
-    } else {
-        const std::int64_t id = -location.number;
-        std::size_t i = 0;
-        while (i < names.size() && !(names[i].id && *names[i].id == id)) ++i;
-        if (i == names.size()) return failed(LocationError::NoSuchGroup, found.path);
-        found.index = i;
-    }
+    const auto index = groupAtLocation(names, location.number);
+    if (!index) return failed(LocationError::NoSuchGroup, found.path);
+    found.index = *index;
     found.name = names[found.index];
     found.group = formats::groupNameText(names[found.index]);
     if (error) *error = LocationError::None;

@@ -42,6 +42,10 @@ struct IconLocation {
     bool redirected = false;  // read from systemResourcesPath(PATH)
 };
 
+// The position among `names` (a module's groups of one type, in module order) of the group
+// a location's number names: >= 0 the N-th group, < 0 the group whose id is -N.
+std::optional<std::size_t> groupAtLocation(const std::vector<formats::ResourceName>& names, std::int64_t number);
+
 enum class LocationError { None, Unreadable, NoGroups, NoSuchGroup };
 
 // Resolves a location over the groups of `groupType` (14 icon groups, 12 cursor groups):

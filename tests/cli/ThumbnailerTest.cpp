@@ -23,6 +23,7 @@
 #include "platform/FileSource.h"
 #include "platform/IconExtract.h"
 #include "support/ImageFixtures.h"
+#include "support/LinkFixtures.h"
 #include "support/ModuleFixtures.h"
 #include "support/RunProgram.h"
 
@@ -207,6 +208,80 @@ TEST(Thumbnailer, FailuresWriteNothingAndSayWhyOnOneLine) {
     ASSERT_EQ(::lstat(dir.file("pipe.png").c_str(), &st), 0);
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
     EXPECT_EQ(thumbnail({"-h"}).status, 0);
+}
+
+// A shortcut, .url, desktop.ini or package shows the icon it names, found inside the Wine
+// prefix that holds it; what cannot be found is said on one line and nothing is written.
+TEST(Thumbnailer, FilesThatNameAnIconShowIt) {
+    fixtures::TempDir dir;
+    const std::string prefix = dir.file("wine");
+    fixtures::makePrefix(prefix, {.files = {"Program Files/App/readme.txt"}});
+    constexpr fixtures::Argb kFirst = 0xFF2040C0, kSecond = 0xFFC04020, kThird = 0xFF20C040;
+    const std::string app = prefix + "/drive_c/Program Files/App/app.exe";
+    ASSERT_TRUE(fixtures::writeFile(app, fixtures::makePe({fixtures::solidIcon(3, kFirst), fixtures::solidIcon(7, kSecond)})));
+    const auto link = [](fixtures::LinkSpec spec) { return fixtures::makeLink(spec); };
+    fixtures::LinkSpec toTarget;
+    toTarget.linkInfo = fixtures::LinkInfoSpec{.localBasePath = std::string("C:\\Program Files\\App\\app.exe")};
+    fixtures::LinkSpec second;
+    second.iconLocation = "C:\\PROGRAM FILES\\app\\APP.EXE";
+    second.iconIndex = 1;
+    fixtures::LinkSpec byId = second;
+    byId.iconIndex = -7;
+    fixtures::LinkSpec missing;
+    missing.linkInfo = fixtures::LinkInfoSpec{.localBasePath = std::string("C:\\Program Files\\App\\gone.exe")};
+    fixtures::LinkSpec network;
+    network.linkInfo = fixtures::LinkInfoSpec{.netName = std::string("\\\\server\\share")};
+    fixtures::LinkSpec document;
+    document.linkInfo = fixtures::LinkInfoSpec{.localBasePath = std::string("C:\\Program Files\\App\\readme.txt")};
+    fixtures::LinkSpec noGroup = second;
+    noGroup.iconIndex = 5;
+    const Bytes packageIcon = fixtures::makeIco({{fixtures::solidDib(48, kThird)}});
+
+    const std::string out = dir.file("out.png");
+    const struct Case {
+        std::string name;  // below drive_c
+        Bytes bytes;
+        std::optional<fixtures::Argb> colour;  // nullopt: no thumbnail
+        std::string said;                      // on stderr when there is none
+    } cases[] = {
+        {"target.lnk", link(toTarget), kFirst, ""},
+        {"users/ann/second.lnk", link(second), kSecond, ""},
+        {"by id.lnk", link(byId), kSecond, ""},
+        {"site.url", fixtures::iniText({"[InternetShortcut]", "URL=https://example.invalid/", "IconIndex=1",
+                                        "IconFile=%ProgramFiles%\\App\\app.exe"}, fixtures::TextEncoding::Utf16Bom),
+         kSecond, ""},
+        {"Program Files/App/desktop.ini", fixtures::iniText({"[.ShellClassInfo]", "IconResource=app.exe,-3"},
+                                                            fixtures::TextEncoding::Ansi),
+         kFirst, ""},
+        {"setup.msi", fixtures::makeMsi({.icons = {{"app.ico", packageIcon}}}), kThird, ""},
+        {"missing.lnk", link(missing), std::nullopt, "no such file: " + prefix + "/drive_c/Program Files/App/gone.exe"},
+        {"network.lnk", link(network), std::nullopt, "a network location"},
+        {"document.lnk", link(document), std::nullopt, "holds no such icon"},
+        {"no group.lnk", link(noGroup), std::nullopt, "holds no such icon"},
+        {"empty.url", fixtures::iniText({"[InternetShortcut]", "URL=https://example.invalid/"}, fixtures::TextEncoding::Ansi),
+         std::nullopt, "names no icon"},
+    };
+    for (const Case& c : cases) {
+        const std::string file = prefix + "/drive_c/" + c.name;
+        ASSERT_TRUE(fixtures::writeFile(file, c.bytes)) << c.name;
+        const auto run = thumbnail({"-s", "32", file, out});
+        if (c.colour) {
+            EXPECT_EQ(run.status, 0) << c.name << ": " << run.err;
+            const auto png = readPng(out);
+            ASSERT_TRUE(png) << c.name;
+            EXPECT_EQ(png->pixel(png->width / 2, png->height / 2), *c.colour) << c.name;
+        } else {
+            EXPECT_EQ(run.status, 1) << c.name;
+            EXPECT_FALSE(exists(out)) << c.name;
+            EXPECT_NE(run.err.find(c.said), std::string::npos) << c.name << ": " << run.err;
+            EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << c.name << ": " << run.err;
+        }
+        ::unlink(out.c_str());
+    }
+    // The file a shortcut names is never the one written over.
+    const Bytes before = fixtures::readFile(app);
+    EXPECT_EQ(thumbnail({prefix + "/drive_c/target.lnk", app}).status, 2);
+    EXPECT_EQ(fixtures::readFile(app), before);
 }
 
 TEST(Thumbnailer, AnEmptyOutputFileIsFilledInPlace) {

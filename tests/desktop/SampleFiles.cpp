@@ -3,12 +3,16 @@
 //   vexil_sample_files DIR
 //       what the desktop tests hand to the thumbnail service: a PE32 program whose group
 //       holds a 256-pixel PNG, a PE32+ DLL and a 16-bit NE program with bitmaps only, an
-//       .ico file, a program without icons, and a resource-only module as Windows 10/11
-//       keeps system icons in (imageres.dll.mun: resources and no code).
+//       .ico file, a program without icons, a resource-only module as Windows 10/11
+//       keeps system icons in (imageres.dll.mun: resources and no code), an installer
+//       package with an icon (setup.msi), and a Wine prefix (wine/) whose drive_c holds a
+//       program and a shortcut to it (wine/drive_c/app.lnk).
 //   vexil_sample_files --programs DIR COUNT
 //       what the window lists in the X11 test: setup00.exe ... (PE32 and PE32+ programs of
 //       1 to 3 icon groups, every icon one solid colour at 32 and 16 pixels), and for each
 //       one line on stdout: NAME<TAB>ICONS<TAB>RRGGBB (the colour of its icon 0).
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -16,6 +20,7 @@
 #include <vector>
 
 #include "support/ImageFixtures.h"
+#include "support/LinkFixtures.h"
 #include "support/ModuleFixtures.h"
 
 namespace {
@@ -61,10 +66,28 @@ int main(int argc, char** argv) {
         {"ne.exe", fixtures::makeNe({fixtures::patternIcon(resId(1), {16, 32}, 4)})},
         {"icon.ico", fixtures::makeIco({{fixtures::patternDib(16, 8)}, {fixtures::patternDib(48, 32)}})},
         {"noicons.exe", fixtures::makePe({}, {.withResources = false})},
+        {"setup.msi", fixtures::makeMsi({.icons = {{"product.ico", fixtures::makeIco({{fixtures::patternDib(48, 32)}})}}})},
         {"imageres.dll.mun", fixtures::makePe({fixtures::patternIcon(resId(2), {16, 32, 48}, 32),
                                                fixtures::patternIcon(resId(184), {16, 32}, 8)},
                                               {.plus = true, .resourceOnly = true})},
     };
+    fixtures::makePrefix(dir + "/wine", {});
+    fixtures::LinkSpec link;
+    link.linkInfo = fixtures::LinkInfoSpec{.localBasePath = std::string("C:\\Program Files\\App\\app.exe")};
+    ::mkdir((dir + "/wine/drive_c/Program Files/App").c_str(), 0755);
+    const struct {
+        const char* name;
+        fixtures::Bytes bytes;
+    } inPrefix[] = {
+        {"wine/drive_c/Program Files/App/app.exe", samples[0].bytes},
+        {"wine/drive_c/app.lnk", fixtures::makeLink(link)},
+    };
+    for (const auto& s : inPrefix) {
+        if (!fixtures::writeFile(dir + "/" + s.name, s.bytes)) {
+            std::fprintf(stderr, "vexil_sample_files: %s/%s: cannot be written\n", dir.c_str(), s.name);
+            return 1;
+        }
+    }
     for (const auto& s : samples) {
         if (!fixtures::writeFile(dir + "/" + s.name, s.bytes)) {
             std::fprintf(stderr, "vexil_sample_files: %s/%s: cannot be written\n", dir.c_str(), s.name);

@@ -2,8 +2,10 @@
 # Runs the thumbnailer the way GNOME runs every thumbnailer: inside bubblewrap with only
 # /usr (and the /lib, /lib64, /bin, /sbin links into it), a private /proc and /dev, every
 # namespace unshared, no HOME, no display; the input bound read-only as
-# /tmp/gnome-desktop-file-to-thumbnail.exe, an empty output folder at /tmp/out, and the
-# thumbnailer itself bound read-only at a path of its own outside /usr.
+# /tmp/gnome-desktop-file-to-thumbnail.EXT (its own extension), an empty output folder at
+# /tmp/out, and the thumbnailer itself bound read-only at a path of its own outside /usr.
+# An installer package holds its icon and gets a thumbnail there; a shortcut cannot, as
+# the file it names is not visible inside.
 #   bwrap-check.sh THUMBNAILER SAMPLE_FILES_TOOL
 # THUMBNAILER may be the packaged /usr/bin/vexil-thumbnailer, which is then run as it is
 # installed (scripts/check-deb.sh does this).
@@ -31,18 +33,20 @@ inner=/usr/bin/vexil-thumbnailer
 [ "$thumbnailer" = /usr/bin/vexil-thumbnailer ] || inner=/opt/vexil/vexil-thumbnailer
 
 failures=0
-for case in pe32.exe:128:0 pe32.exe:256:0 pe32plus.dll:256:0 ne.exe:128:0 icon.ico:128:0 noicons.exe:128:1; do
+for case in pe32.exe:128:0 pe32.exe:256:0 pe32plus.dll:256:0 ne.exe:128:0 icon.ico:128:0 noicons.exe:128:1 \
+            setup.msi:128:0 wine/drive_c/app.lnk:128:1; do
   IFS=: read -r name size want <<<"$case"
-  out=$work/out-$name-$size
+  inside=/tmp/gnome-desktop-file-to-thumbnail.${name##*.}
+  out=$work/out-${name//\//-}-$size
   mkdir "$out"
   bind=(--ro-bind "$thumbnailer" "$inner")
   [ "$inner" = /usr/bin/vexil-thumbnailer ] && bind=()
   status=0
   env -i PATH=/usr/bin:/bin bwrap --ro-bind /usr /usr "${links[@]}" --proc /proc --dev /dev \
     --unshare-all --die-with-parent --chdir / \
-    --ro-bind "$work/$name" /tmp/gnome-desktop-file-to-thumbnail.exe \
+    --ro-bind "$work/$name" "$inside" \
     --bind "$out" /tmp/out "${bind[@]}" \
-    "$inner" -s "$size" /tmp/gnome-desktop-file-to-thumbnail.exe /tmp/out/thumb.png \
+    "$inner" -s "$size" "$inside" /tmp/out/thumb.png \
     2>"$work/err" || status=$?
   made=no
   [ -s "$out/thumb.png" ] && [ "$(head -c 8 "$out/thumb.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] && made=yes

@@ -26,7 +26,7 @@ fail() { echo "FAIL: $*" >&2; failed=1; }
 
 id=org.vexil.vexil
 sizes="16 32 48 128 256"
-expected="bin/vexil-cli bin/vexil-thumbnailer share/thumbnailers/vexil.thumbnailer
+expected="bin/vexil-cli bin/vexil-thumbnailer share/thumbnailers/vexil.thumbnailer share/mime/packages/org.vexil.vexil.xml
   share/man/man1/vexil-cli.1 share/man/man1/vexil-thumbnailer.1"
 if [ "$gui" = gui ]; then
   expected+=" bin/vexil share/applications/$id.desktop share/metainfo/$id.metainfo.xml share/man/man1/vexil.1"
@@ -75,8 +75,25 @@ if [ -f "$entry" ]; then
   grep -q '^Exec=vexil-thumbnailer -s %s %i %o$' "$entry" || fail "vexil.thumbnailer: unexpected Exec line"
   for type in application/x-ms-dos-executable application/x-msdownload application/vnd.microsoft.portable-executable \
               application/x-ms-ne-executable application/x-dosexec application/x-ms-dll image/vnd.microsoft.icon \
-              image/x-win-bitmap application/x-navi-animation; do
+              image/x-win-bitmap application/x-navi-animation application/x-ms-shortcut application/x-mswinurl \
+              application/x-msi; do
     grep -q "^MimeType=.*$type;" "$entry" || fail "vexil.thumbnailer: MimeType lacks $type"
+  done
+fi
+
+# The shortcut type: installed, and (the install rebuilt the prefix's MIME database) given to
+# a .lnk file by its name and to a shell link by its header alone.
+mime_package=$prefix/share/mime/packages/$id.xml
+[ -f "$mime_package" ] || fail "share/mime/packages/$id.xml not installed"
+if command -v gio >/dev/null && command -v update-mime-database >/dev/null; then
+  [ -f "$prefix/share/mime/mime.cache" ] || fail "the install did not rebuild share/mime"
+  printf 'L\0\0\0\001\024\002\0\0\0\0\0\300\0\0\0\0\0\0F' >"$work/header-only"
+  head -c 76 /dev/zero >>"$work/header-only"
+  cp "$work/header-only" "$work/named.lnk"
+  for f in header-only named.lnk; do
+    type=$(XDG_DATA_HOME=$work/none XDG_DATA_DIRS=$prefix/share:/usr/share gio info -a standard::content-type "$work/$f" |
+           sed -n 's/^ *standard::content-type: //p')
+    [ "$type" = application/x-ms-shortcut ] || fail "$f is '$type', not application/x-ms-shortcut"
   done
 fi
 

@@ -7,7 +7,8 @@
 # having no name pattern, comes from its content) must get one in
 # $XDG_CACHE_HOME/thumbnails/{normal,large}/<md5 of the file URI>.png (the program whose
 # group holds a 256-pixel PNG at 128 and 256 pixels), and a program without icons none
-# (tumbler reports it as failed). The thumbnailer runs with its sandbox, as installed.
+# (tumbler reports it as failed). A shortcut in a Wine prefix gets the icon of the program
+# it names, an installer package its own. The thumbnailer runs with its sandbox, as installed.
 #
 #   tumbler-check.sh BUILD_DIR SAMPLE_FILES_TOOL
 # Exit status 77 (skipped) where tumbler or D-Bus cannot run.
@@ -50,6 +51,10 @@ for f in noicons.exe pe32.exe pe32plus.dll ne.exe; do
   uris+=("'file://$work/files/$f'")
   types+=("'application/x-ms-dos-executable'")
 done
+# A shortcut inside a Wine prefix (its type from Vexil's own MIME definition, the one
+# Debian 12 lacks) and an installer package.
+uris+=("'file://$work/files/wine/drive_c/app.lnk'" "'file://$work/files/setup.msi'")
+types+=("'application/x-ms-shortcut'" "'application/x-msi'")
 # A file manager knows a .mun by its content alone.
 mun_type=$(gio info -a standard::content-type "$work/files/imageres.dll.mun" | sed -n 's/^ *standard::content-type: //p')
 uris+=("'file://$work/files/imageres.dll.mun'")
@@ -86,7 +91,8 @@ fail() { echo "FAIL: $*" >&2; failed=1; }
 thumbnail() { printf '%s' "file://$work/files/$1" | md5sum | cut -d' ' -f1 | sed "s|^|$work/cache/thumbnails/${2:-normal}/|; s|\$|.png|"; }
 # A PNG's width, from its IHDR.
 pngWidth() { od -An -tu1 -j16 -N4 "$1" | awk '{ print $1 * 16777216 + $2 * 65536 + $3 * 256 + $4 }'; }
-for case in pe32.exe:normal:128 pe32.exe:large:256 pe32plus.dll:normal: ne.exe:normal: pe32plus.dll:large: imageres.dll.mun:normal:; do
+for case in pe32.exe:normal:128 pe32.exe:large:256 pe32plus.dll:normal: ne.exe:normal: pe32plus.dll:large: \
+            imageres.dll.mun:normal: wine/drive_c/app.lnk:normal:128 wine/drive_c/app.lnk:large:256 setup.msi:normal:48; do
   IFS=: read -r f flavour width <<<"$case"
   t=$(thumbnail "$f" "$flavour")
   if [ ! -f "$t" ]; then
