@@ -123,7 +123,7 @@ bool matchMask(std::string_view name, std::string_view mask) { return WildcardMa
 
 DirEnum::~DirEnum() { ::close(fd_); }
 
-std::unique_ptr<DirEnum> DirEnum::start(const std::string& pattern) {
+std::unique_ptr<DirEnum> DirEnum::start(const std::string& pattern, WriteAccess writeAccess) {
     const std::size_t slash = findLastChar(pattern, kPathSeparator);
     std::string dir;
     std::string mask;
@@ -138,7 +138,7 @@ std::unique_ptr<DirEnum> DirEnum::start(const std::string& pattern) {
 
     const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    std::unique_ptr<DirEnum> search(new DirEnum(fd));
+    std::unique_ptr<DirEnum> search(new DirEnum(fd, writeAccess));
     const WildcardMask compiled(mask);
     try {
         listDirectory(fd, NameOrder::IgnoringAsciiCase, [&compiled](std::string_view name) { return compiled.matches(name); },
@@ -162,7 +162,7 @@ bool DirEnum::next() {
     if (f.name.front() == '.') a |= attr::Hidden;
     if (isDir) a |= attr::Directory;
     if (isFile) a |= attr::Normal;
-    if ((isDir || isFile) && faccessat(fd_, f.name.c_str(), W_OK, AT_EACCESS) != 0) a |= attr::ReadOnly;
+    if (writeAccess_ == WriteAccess::Looked && (isDir || isFile) && faccessat(fd_, f.name.c_str(), W_OK, AT_EACCESS) != 0) a |= attr::ReadOnly;
 
     entry_.name = std::move(f.name);
     entry_.attributes = a;

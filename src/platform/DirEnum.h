@@ -18,7 +18,7 @@
 namespace platform {
 
 namespace attr {
-constexpr std::uint32_t ReadOnly = 0x1;    // not writable by this process
+constexpr std::uint32_t ReadOnly = 0x1;    // not writable by this process (when asked for)
 constexpr std::uint32_t Hidden = 0x2;      // name starts with "."
 constexpr std::uint32_t System = 0x4;      // never set on Linux
 constexpr std::uint32_t Directory = 0x10;  // a directory, or a symbolic link to one
@@ -61,7 +61,10 @@ bool matchMask(std::string_view name, std::string_view mask);
 // are read when next() reaches it. The directory is closed when the object goes.
 class DirEnum {
 public:
-    static std::unique_ptr<DirEnum> start(const std::string& pattern);
+    // Whether entries carry attr::ReadOnly: finding out costs a system call for each
+    // entry, which a listing of thousands of files feels, so only a caller that asks pays.
+    enum class WriteAccess { NotLooked, Looked };
+    static std::unique_ptr<DirEnum> start(const std::string& pattern, WriteAccess writeAccess = WriteAccess::NotLooked);
     ~DirEnum();
     DirEnum(const DirEnum&) = delete;
     DirEnum& operator=(const DirEnum&) = delete;
@@ -70,9 +73,10 @@ public:
     bool next();
 
 private:
-    explicit DirEnum(int fd) : fd_(fd) {}
+    DirEnum(int fd, WriteAccess writeAccess) : fd_(fd), writeAccess_(writeAccess) {}
 
     int fd_;  // the directory, for the attributes of its entries
+    WriteAccess writeAccess_;
     std::vector<ListedName> found_;
     std::size_t nextIndex_ = 0;
     DirEntry entry_;

@@ -1,6 +1,7 @@
 #include "platform/FileSource.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -20,21 +21,35 @@ namespace {
 
 std::uint64_t opened = 0;
 
-// Whether /proc is the kernel's process file system, where /proc/self/fd/N opens the very
-// file that descriptor N refers to.
-bool haveProcFds() {
-    static const bool have = [] {
-        struct statfs fs {};
-        return ::statfs("/proc/self/fd", &fs) == 0 && fs.f_type == PROC_SUPER_MAGIC;
-    }();
-    return have;
+// The folder /proc/<pid>/fd of this process on the kernel's process file system, where
+// opening the entry N opens the very file that descriptor N refers to; -1 without one.
+// Kept open, so that each reopen walks one name, not /proc/self/fd/N from the root (the
+// listing of a large folder feels the difference); looked up again after a fork.
+int procFdFolder() {
+    static int folder = -1;
+    static pid_t owner = 0;
+    const pid_t pid = ::getpid();
+    if (owner == pid) return folder;
+    if (folder >= 0) ::close(folder);
+    folder = ::open(("/proc/" + std::to_string(pid) + "/fd").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct statfs fs {};
+    if (folder >= 0 && (::fstatfs(folder, &fs) != 0 || fs.f_type != PROC_SUPER_MAGIC)) {
+        ::close(folder);
+        folder = -1;
+    }
+    owner = pid;
+    return folder;
 }
 
 // Opens for reading the regular file that `handle` (an O_PATH descriptor of name in
 // directoryFd, whose status is st) refers to. -1 with errno set on failure.
 int reopenForReading(int handle, int directoryFd, const std::string& name, const struct stat& st) {
     constexpr int kReadFlags = O_RDONLY | O_NOCTTY | O_CLOEXEC;
-    if (haveProcFds()) return ::open(("/proc/self/fd/" + std::to_string(handle)).c_str(), kReadFlags);
+    if (const int folder = procFdFolder(); folder >= 0) {
+        char entry[16];
+        *std::to_chars(entry, entry + sizeof entry - 1, handle).ptr = '\0';
+        return ::openat(folder, entry, kReadFlags);
+    }
     // Without /proc the name is opened once more, without blocking, and the file kept only
     // when it is the one looked at. This cannot prevent what happens in between: a name
     // swapped for a FIFO after the look is opened for an instant (releasing a writer that
@@ -93,7 +108,10 @@ std::unique_ptr<FileSource> FileSource::openAt(int directoryFd, const std::strin
     ::close(handle);
     if (fd < 0) return failed(openErrorOf(code), code);
     if (systemError) *systemError = 0;
-    return fromDescriptor(fd, error);
+    if (error) *error = OpenError::None;
+    // The descriptor is the very file looked at: its status needs no second look.
+    ++opened;
+    return std::unique_ptr<FileSource>(new FileSource(fd, static_cast<std::uint64_t>(st.st_size)));
 }
 
 std::unique_ptr<FileSource> FileSource::fromDescriptor(int fd, OpenError* error) {

@@ -45,7 +45,7 @@ class DirEnumTest : public ::testing::Test {
 protected:
     std::map<std::string, std::uint32_t> list(const std::string& mask) {
         std::map<std::string, std::uint32_t> out;
-        auto e = DirEnum::start(dir.path() + "/" + mask);
+        auto e = DirEnum::start(dir.path() + "/" + mask, DirEnum::WriteAccess::Looked);
         if (!e) return out;
         do out[e->entry().name] = e->entry().attributes;
         while (e->next());
@@ -84,6 +84,8 @@ TEST_F(DirEnumTest, ReadOnlyWhenNotWritable) {
     const auto all = list("*.*");
     EXPECT_EQ(all.at("locked"), attr::Normal | attr::ReadOnly);
     EXPECT_EQ(all.at("open"), attr::Normal);
+    // Unless asked for, nobody pays for the look.
+    EXPECT_EQ(DirEnum::start(dir.file("locked"))->entry().attributes, attr::Normal);
 }
 
 TEST_F(DirEnumTest, FailedStarts) {
