@@ -24,10 +24,11 @@ std::uint64_t opened = 0;
 // The folder /proc/<pid>/fd of this process on the kernel's process file system, where
 // opening the entry N opens the very file that descriptor N refers to; -1 without one.
 // Kept open, so that each reopen walks one name, not /proc/self/fd/N from the root (the
-// listing of a large folder feels the difference); looked up again after a fork.
+// listing of a large folder feels the difference); looked up again after a fork, and once
+// for each thread that opens files.
 int procFdFolder() {
-    static int folder = -1;
-    static pid_t owner = 0;
+    thread_local int folder = -1;
+    thread_local pid_t owner = 0;
     const pid_t pid = ::getpid();
     if (owner == pid) return folder;
     if (folder >= 0) ::close(folder);
