@@ -125,6 +125,14 @@ double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
+// One run of a command, its wall time (ms) added to `into`; false when it failed.
+bool timed(const std::vector<std::string>& args, long* peakKiB, std::vector<double>& into) {
+    const auto start = std::chrono::steady_clock::now();
+    if (!spawnAndWait(args, peakKiB)) return false;
+    into.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    return true;
+}
+
 // Ours and the peer's taken in turn on the same file, so that the load of a shared
 // machine weighs on both alike: each iteration runs the peer once and ours ten times.
 // Counters: the median wall time of each (ms) and their ratio.
@@ -133,12 +141,6 @@ void sideBySide(benchmark::State& state, const std::string& input) {
     const int size = static_cast<int>(state.range(0));
     std::vector<double> ours, theirs;
     long oursKiB = 0, theirsKiB = 0;
-    auto timed = [](const std::vector<std::string>& args, long* peak, std::vector<double>& into) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!spawnAndWait(args, peak)) return false;
-        into.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        return true;
-    };
     for (auto _ : state) {
         bool ok = timed(peerCommand(size, input), &theirsKiB, theirs);
         for (int i = 0; ok && i < 10; ++i) ok = timed(ourCommand(size, input), &oursKiB, ours);
@@ -172,21 +174,16 @@ void BM_ForkAndConfine(benchmark::State& state) {
     }
     ::close(input);
 }
+
 // Two files' thumbnails taken in turn, ten of each per iteration; counters: the median wall
 // time of each (ms) and the first's over the second's.
 void inTurn(benchmark::State& state, const std::string& first, const std::string& second) {
     const int size = static_cast<int>(state.range(0));
     std::vector<double> a, b;
     long peakKiB = 0;
-    auto timed = [&](const std::string& input, std::vector<double>& into) {
-        const auto start = std::chrono::steady_clock::now();
-        if (!spawnAndWait(ourCommand(size, input), &peakKiB)) return false;
-        into.push_back(std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
-        return true;
-    };
     for (auto _ : state) {
         for (int i = 0; i < 10; ++i) {
-            if (!timed(first, a) || !timed(second, b)) {
+            if (!timed(ourCommand(size, first), &peakKiB, a) || !timed(ourCommand(size, second), &peakKiB, b)) {
                 state.SkipWithError("a thumbnail failed");
                 return;
             }
