@@ -134,6 +134,27 @@ const std::vector<Command>& commands() {
          "them (--json is accepted and changes\n"
          "nothing)",
          {{"--json"}}, 1, Location::None, true},
+        // Files that point at icons: shortcuts, .url, desktop.ini, autorun.inf, .msi.
+        {"resolve", cmdResolve, "resolve FILE|LOCATION [--prefix DIR] [--json]",
+         "what a shortcut, .url, desktop.ini,\n"
+         "autorun.inf or .msi stores and where it\n"
+         "leads in its Wine prefix: lines of KEY,\n"
+         "tab, value (kind, location, target,\n"
+         "path, group; icon for each Icon row of\n"
+         "an .msi); with --prefix an icon location\n"
+         "given as text (C:\\...\\x.dll,-3)",
+         {{"--prefix", "a directory"}, {"--json"}}, 1},
+        {"shortcuts", cmdShortcuts, "shortcuts DIR [--json] [--theme [--prefix D]]",
+         "every .lnk under DIR: one line each of\n"
+         "the shortcut's path under DIR, found\n"
+         "(yes/no), icon file, group, icon\n"
+         "location, target, arguments, working\n"
+         "folder, name, tab-separated; --theme\n"
+         "writes each icon as an icon set named\n"
+         "from the shortcut's path (as theme\n"
+         "does; D as its --prefix) and prints\n"
+         "Icon=NAME, tab, the shortcut's path",
+         {{"--json"}, {"--theme"}, {"--prefix", "a directory"}}, 1},
     };
     return table;
 }
