@@ -93,7 +93,7 @@ const std::vector<Command>& commands() {
          {{"--size", "32 or 16"}}, 3, Location::Icon},
         {"extract", cmdExtract,
          "extract PATH... -o OUTDIR [--recursive] [--filter MASK] [--format ico|png] [--exact] [--force] "
-         "[--verbose] [--cursors]",
+         "[--verbose] [--cursors] [--shortcuts]",
          "every icon group of every file (PATH a\n"
          "file or a directory; -r walks\n"
          "subdirectories) into OUTDIR as\n"
@@ -108,7 +108,11 @@ const std::vector<Command>& commands() {
          "why each file was skipped; --cursors\n"
          "also writes cursor groups as .cur and\n"
          "animated cursors as .ani, and copies\n"
-         ".cur and .ani files",
+         ".cur and .ani files. An .msi gives\n"
+         "FILE-ROW for each Icon row; with\n"
+         "--shortcuts a shortcut, .url,\n"
+         "desktop.ini or autorun.inf gives the\n"
+         "icon it shows as FILE.ico (or .png)",
          {{"--output", "a value", "-o"},
           {"--recursive", nullptr, "-r"},
           {"--filter", "a value"},
@@ -116,7 +120,8 @@ const std::vector<Command>& commands() {
           {"--exact"},
           {"--force", nullptr, "-f"},
           {"--verbose", nullptr, "-v"},
-          kCursors},
+          kCursors,
+          {"--shortcuts"}},
          0, Location::None, true},
         {"save-cur", cmdSaveCur, "save-cur FILE GROUP OUT [--image K]",
          "a cursor group (or a .cur file) as .cur,\n"

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "cli/CliPointer.h"
@@ -166,6 +167,38 @@ TEST_F(CliPointer, ListAndResolveSayWhatIsStoredAndWhereItLeads) {
         EXPECT_EQ(r.status, c.status) << c.args.back() << r.err;
         EXPECT_EQ(r.out, c.out) << c.args.back();
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), c.status) << r.err;
+    }
+}
+
+TEST_F(CliPointer, ExtractWritesEachIconRowAndWithShortcutsEachShownIcon) {
+    const std::string shell = p("drive_c/windows/system32/shell32.dll"), icoFile = p("drive_c/Game/i.ico");
+    const std::pair<std::string, std::vector<std::string>> written[] = {
+        {"setup.msi-app.exe.ico", {p("drive_c/Game/app.exe"), "ROW"}},
+        {"setup.msi-small.ico.ico", {icoFile, "-"}},
+        {"a,b.url.ico", {icoFile, "-"}},
+        {"game.lnk.ico", {p("drive_c/Program Files/Game/game.exe"), "APP"}},
+        {"ico.lnk.ico", {icoFile, "-"}},
+        {"shell.lnk.ico", {shell, "#3"}},
+    };
+    for (const bool shortcuts : {false, true}) {
+        const std::string out = dir.file(shortcuts ? "with" : "without");
+        std::vector<std::string> args = {"extract", p(desk), p("drive_c/setup.msi"), "-o", out};
+        if (shortcuts) args.push_back("--shortcuts");
+        const auto r = runVexilCli(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::vector<std::string> names;
+        for (const auto& e : std::filesystem::directory_iterator(out)) names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        std::vector<std::string> expected;
+        for (const auto& [name, source] : written)
+            if (shortcuts || name.rfind("setup.msi", 0) == 0) expected.push_back(name);
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(names, expected) << r.out;
+    }
+    for (const auto& [name, source] : written) {
+        const auto saved = runVexilCli({"save-ico", source[0], source[1], dir.file("x.ico")});
+        ASSERT_EQ(saved.status, 0) << saved.err;
+        EXPECT_EQ(slurp(dir.file("with/" + name)), slurp(dir.file("x.ico"))) << name;
     }
 }
 
