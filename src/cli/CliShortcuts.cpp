@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <algorithm>
 #include <climits>
+#include <filesystem>
 
 #include "cli/Cli.h"
 #include "cli/CliPointer.h"
@@ -17,6 +18,7 @@
 #include "iconmod/IconTheme.h"
 #include "iconmod/Iconmod.h"
 #include "platform/DirWalk.h"
+#include "platform/FileBatch.h"
 #include "platform/WinePaths.h"
 
 namespace cli {
@@ -118,7 +120,8 @@ struct ShortcutRow {
 };
 
 // Loads the group the shortcut shows and writes it as an icon set; the reason when not.
-std::optional<std::string> writeSet(iconmod::PointedGroup group, const std::string& themeDir, const std::string& name) {
+std::optional<std::string> writeSet(iconmod::PointedGroup group, const std::string& themeDir, const std::string& name,
+                                    platform::FileBatch& batch) {
     iconmod::QIconMod source(group.path, std::move(group.file));
     if (auto error = source.openByContent()) return whyNoIcons(group.path, error);
     if (!source.IsIcoFile) {
@@ -128,12 +131,13 @@ std::optional<std::string> writeSet(iconmod::PointedGroup group, const std::stri
     }
     if (!source.Images || iconmod::iconThemeSizes(*source.Images).empty()) return group.path + ": the group has no square image";
     std::string failure;
-    if (!iconmod::writeIconTheme(*source.Images, themeDir, name, nullptr, &failure)) return flatText(failure);
+    if (!iconmod::writeIconTheme(*source.Images, themeDir, name, nullptr, &failure, &batch)) return flatText(failure);
     return std::nullopt;
 }
 
+// With themeDir, the icon found is written as a set whose files wait in `batch`.
 ShortcutRow readShortcut(const std::string& dir, const std::string& relative, const platform::WineResolveOptions& options,
-                         const std::string* themeDir) {
+                         const std::string* themeDir, platform::FileBatch& batch) {
     ShortcutRow row;
     row.relative = relative;
     const std::string path = dir + "/" + relative;
@@ -163,7 +167,7 @@ ShortcutRow readShortcut(const std::string& dir, const std::string& relative, co
     row.report = reportPointer(pointer, themeDir ? &group : nullptr);
     if (themeDir && group) {
         const std::string key = shortcutKey(relative);
-        if (auto why = writeSet(std::move(*group), *themeDir, key)) row.report.failure = *why;
+        if (auto why = writeSet(std::move(*group), *themeDir, key, batch)) row.report.failure = *why;
         else row.icon = key;
     }
     return row;
@@ -215,16 +219,36 @@ int cmdShortcuts(const Arguments& args) {
     platform::WineEnvironmentCache cache;
     platform::WineResolveOptions options;
     options.cache = &cache;
-    if (asJson) std::fputs("[", stdout);
+    // The icon sets' files are made to last with one sync per batch, as extract's are;
+    // a set's files all wait in the same batch. Rows are printed once their files have
+    // their names.
+    platform::FileBatch batch;
+    std::vector<ShortcutRow> waiting;
+    int status = 0;
     bool first = true;
+    const auto flush = [&] {
+        for (const platform::FileBatch::Failure& f : batch.flush()) status = fail(f.path + ": cannot be written: " + f.reason);
+        for (const ShortcutRow& row : waiting) {
+            printRow(row, asJson, theme, first);
+            first = false;
+        }
+        waiting.clear();
+        std::fflush(stdout);
+    };
+    if (asJson) std::fputs("[", stdout);
     for (const std::string& relative : *shortcuts) {
-        const ShortcutRow row = readShortcut(dir, relative, options, theme ? &themeDir : nullptr);
-        printRow(row, asJson, theme, first);
-        first = false;
+        waiting.push_back(readShortcut(dir, relative, options, theme ? &themeDir : nullptr, batch));
+        if (!theme || batch.full()) flush();
     }
+    flush();
     if (asJson) std::fputs("]\n", stdout);
+    if (theme) {
+        // Icon caches compare the theme folder's time with their own.
+        std::error_code ec;
+        std::filesystem::last_write_time(themeDir + "/hicolor", std::filesystem::file_time_type::clock::now(), ec);
+    }
     std::fflush(stdout);
-    return 0;
+    return status;
 }
 
 }  // namespace cli
