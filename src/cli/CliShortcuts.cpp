@@ -51,8 +51,9 @@ bool isInside(const std::string& path, const std::string& dir) {
 // dosdevices holds a prefix's drive links, which lead to / and back into the prefix.
 std::optional<std::vector<std::string>> findShortcuts(const std::string& dir, std::string* why) {
     const auto realDir = realPath(dir);
-    if (!realDir) {
-        *why = dir + ": no such folder";
+    std::error_code ec;
+    if (!realDir || !std::filesystem::is_directory(*realDir, ec)) {
+        *why = dir + (realDir ? ": not a folder" : ": no such folder");
         return std::nullopt;
     }
     std::vector<std::string> found;

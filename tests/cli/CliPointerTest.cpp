@@ -241,7 +241,8 @@ TEST_F(CliPointer, ShortcutsListsEachShortcutOnceAndWritesIconSets) {
     const std::string longPath(400, 'x');
     EXPECT_LE(cli::shortcutKey(longPath).size(), 200u);
     EXPECT_NE(cli::shortcutKey(longPath), cli::shortcutKey(longPath + "y"));
-    EXPECT_EQ(runVexilCli({"shortcuts", dir.file("none")}).status, 1);
+    EXPECT_EQ(runVexilCli({"shortcuts", dir.file("none")}).err, "vexil-cli: " + dir.file("none") + ": no such folder\n");
+    EXPECT_EQ(runVexilCli({"shortcuts", p(desk + "game.lnk")}).err, "vexil-cli: " + p(desk + "game.lnk") + ": not a folder\n");
 }
 
 }  // namespace
