@@ -41,7 +41,8 @@ protected:
         put("drive_c/Game/i.ico", ico);
         put("drive_c/Game/readme.txt", {'h', 'i'});
         put("drive_c/Game/app.exe", rowModule);
-        put(desk + "game.lnk", localTarget("C:\\Program Files\\Game\\game.exe"));
+        put(desk + "game.lnk", fixtures::makeLink({.linkInfo = fixtures::LinkInfoSpec{.localBasePath = "C:\\Program Files\\Game\\game.exe"},
+                                                   .name = "Play", .workingDir = "C:\\Program Files\\Game", .arguments = "-w"}));
         put(desk + "shell.lnk", fixtures::makeLink({.iconIndex = -3, .iconLocation = "%SystemRoot%\\system32\\shell32.dll"}));
         put(desk + "ico.lnk", fixtures::makeLink({.iconLocation = "c:\\GAME\\I.ICO"}));
         put(desk + "folder.lnk", localTarget("C:\\Game"));
@@ -221,9 +222,17 @@ TEST_F(CliPointer, ShortcutsListsEachShortcutOnceAndWritesIconSets) {
                                                "Public/Desktop/q.lnk",     "Public/Desktop/shell.lnk"};
     EXPECT_EQ(names, expected) << listed.out;
     EXPECT_NE(listed.out.find("Public/Desktop/game.lnk\tyes\t" + p("drive_c/Program Files/Game/game.exe") +
-                              "\tAPP\t\tC:\\\\Program Files\\\\Game\\\\game.exe\t\t\t\t\n"),
+                              "\tAPP\t\tC:\\\\Program Files\\\\Game\\\\game.exe\t-w\tC:\\\\Program Files\\\\Game\tPlay\t\n"),
               std::string::npos) << listed.out;
     EXPECT_NE(listed.out.find("Public/Desktop/gone.lnk\tno\t\t\tC:\\\\Game\\\\gone.ico,0\t\t\t\t\tno such file: "), std::string::npos);
+
+    const auto json = runVexilCli({"shortcuts", root, "--json"});
+    EXPECT_NE(json.out.find("{\"shortcut\": \"Public/Desktop/game.lnk\", \"name\": \"Play\", \"arguments\": \"-w\", "
+                            "\"working_dir\": \"C:\\\\Program Files\\\\Game\", \"kind\": \"LNK\", \"location\": null, "
+                            "\"target\": \"C:\\\\Program Files\\\\Game\\\\game.exe\", \"path\": \"" + p("drive_c/Program Files/Game/game.exe") +
+                                "\", \"group\": \"APP\", \"icons\": [], \"found\": true, \"failure\": null}"),
+              std::string::npos) << json.out;
+    EXPECT_EQ(std::count(json.out.begin(), json.out.end(), '{'), 8);
 
     const std::string icons = dir.file("icons");
     for (int run = 0; run < 2; ++run) {
