@@ -27,7 +27,7 @@ constexpr int kPrograms = 100;
 constexpr int kShortcuts = 500;
 
 fixtures::Bytes linkTo(const std::string& target) {
-    return fixtures::makeLink({.linkInfo = fixtures::LinkInfoSpec{.localBasePath = target}, .workingDir = "C:\\", .arguments = "-x"});
+    return fixtures::makeLink({.linkInfo = {{.localBasePath = target}}, .workingDir = "C:\\", .arguments = "-x"});
 }
 
 struct Prefix {

@@ -61,7 +61,7 @@ std::optional<std::vector<std::string>> findShortcuts(const std::string& dir, st
     platform::DirWalk walk;
     for (std::size_t r = 0; r < roots.size(); ++r) {
         walk.start(roots[r]);
-        // Paths come from the walk as root + "/" + the rest; under DIR the root's own part.
+        // Paths come from the walk as root + "/" + the rest; under DIR, after the root's own path.
         const std::string under = roots[r] == dir ? "" : roots[r].substr(dir.size() + 1) + "/";
         platform::DirWalk::Entry entry;
         while (walk.next(&entry)) {

@@ -27,7 +27,7 @@ std::string slurp(const std::string& path) {
 Bytes ini(const std::vector<std::string>& lines) { return fixtures::iniText(lines, fixtures::TextEncoding::Utf8Bom); }
 
 Bytes localTarget(const std::string& path) {
-    return fixtures::makeLink({.linkInfo = fixtures::LinkInfoSpec{.localBasePath = path}});
+    return fixtures::makeLink({.linkInfo = {{.localBasePath = path}}});
 }
 
 class CliPointer : public ::testing::Test {
@@ -41,7 +41,7 @@ protected:
         put("drive_c/Game/i.ico", ico);
         put("drive_c/Game/readme.txt", {'h', 'i'});
         put("drive_c/Game/app.exe", rowModule);
-        put(desk + "game.lnk", fixtures::makeLink({.linkInfo = fixtures::LinkInfoSpec{.localBasePath = "C:\\Program Files\\Game\\game.exe"},
+        put(desk + "game.lnk", fixtures::makeLink({.linkInfo = {{.localBasePath = "C:\\Program Files\\Game\\game.exe"}},
                                                    .name = "Play", .workingDir = "C:\\Program Files\\Game", .arguments = "-w"}));
         put(desk + "shell.lnk", fixtures::makeLink({.iconIndex = -3, .iconLocation = "%SystemRoot%\\system32\\shell32.dll"}));
         put(desk + "ico.lnk", fixtures::makeLink({.iconLocation = "c:\\GAME\\I.ICO"}));
