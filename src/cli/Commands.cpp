@@ -204,6 +204,8 @@ std::string helpText() {
         "locations: N >= 0 the N-th group in module order, N < 0 the group with id -N (cursor\n"
         "groups for the cursor commands and with --cursors). A module without icon groups is\n"
         "read from ../SystemResources/NAME.mun beside its folder when that file exists.\n"
+        "A shortcut, .url, desktop.ini or autorun.inf as FILE stands for the icon it\n"
+        "shows (GROUP -), found in its Wine prefix; an .msi's groups are its Icon rows.\n"
         "With several FILEs, a \"==> FILE <==\" line comes before each file's lines.\n"
         "Icons and images are counted from 0. Exit status: 0 success, 1 failure, 2 usage error.\n";
     return text;
