@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include "cli/LineText.h"
 #include "formats/CursorFile.h"
 #include "iconmod/IconGroups.h"
+#include "iconmod/PointerSource.h"
 #include "iconmod/Iconmod.h"
 #include "iconmod/SizedPng.h"
 #include "platform/AtomicFile.h"
@@ -132,6 +134,9 @@ private:
     void extractModule(const Input& input, iconmod::QIconMod& source);
     void extractIco(const Input& input, iconmod::QIconMod& source);
     void copyCursorFile(const Input& input, formats::OpenedFile& file);
+    // A package's Icon rows, or with --shortcuts the icon a shortcut, .url, desktop.ini or
+    // autorun.inf shows; false for a file that is none of these (read on as before).
+    bool extractPointer(const Input& input, std::unique_ptr<platform::FileSource>& file);
     // Writes the source's current image set; false when the set cannot be turned into
     // the output (no image, or a .png whose image does not decode).
     bool save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group);
@@ -183,6 +188,7 @@ void Extractor::run(const Input& input) {
         if (why == platform::FileSource::OpenError::NotRegular) return skip(input, Skip::NotRegular);
         return skip(input, Skip::Unreadable, platform::FileSource::describe(why, systemError));
     }
+    if (extractPointer(input, file)) return;
     // The file is read through this one opening: its kind, its resources, its images.
     // The icon core names it by its name alone, in messages this run does not show.
     iconmod::QIconMod source(input.name, formats::OpenedFile::fromSource(std::move(file)));
@@ -212,6 +218,42 @@ void Extractor::extractModule(const Input& input, iconmod::QIconMod& source) {
     }
     if (damaged) skip(input, Skip::Damaged);
     else if (!icons && cursors == 0) skip(input, Skip::NoIcons);
+}
+
+bool Extractor::extractPointer(const Input& input, std::unique_ptr<platform::FileSource>& file) {
+    const auto head = file->read(0, std::min<std::uint64_t>(file->size(), 20));
+    const iconmod::PointerKind kind = head ? iconmod::pointerKindOf(*head, input.name) : iconmod::PointerKind::None;
+    if (kind == iconmod::PointerKind::None || (kind != iconmod::PointerKind::Package && !options_.shortcuts)) return false;
+    iconmod::PointerSource pointer(std::move(file), kind, inputPath(input, walk_));
+    const std::vector<std::string> groups = pointer.groups();
+    if (groups.empty()) {
+        // A package that cannot be read is damaged; a shortcut that leads nowhere shows no icon.
+        const auto why = pointer.failure();
+        skip(input, kind == iconmod::PointerKind::Package && pointer.pointer().failure->step == iconmod::PointerFailure::Step::Read
+                        ? Skip::Damaged
+                        : Skip::NoIcons,
+             why ? *why : std::string());
+        return true;
+    }
+    bool damaged = false;
+    std::string reason;
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        auto group = pointer.openAt(i, &reason);
+        if (!group) {
+            damaged = damaged || kind == iconmod::PointerKind::Package;
+            continue;
+        }
+        iconmod::QIconMod source(group->path, std::move(group->file));
+        if (source.File->kind() == formats::FileKind::Ico) source.Images = source.readIco().set;
+        else if (!group->name || !source.fnOpenAnyModule() || !iconmod::fnLoadGroup(source, *group->name)) source.Images.reset();
+        // A package's rows are named after the file; the icon of a shortcut is the file's own.
+        const std::optional<std::string_view> name =
+            kind == iconmod::PointerKind::Package ? std::optional<std::string_view>(groups[i]) : std::nullopt;
+        if (!save(source, input, name)) damaged = true;
+    }
+    if (damaged) skip(input, Skip::Damaged, reason);
+    else if (!reason.empty()) skip(input, Skip::NoIcons, reason);
+    return true;
 }
 
 void Extractor::copyCursorFile(const Input& input, formats::OpenedFile& file) {
@@ -297,6 +339,7 @@ std::optional<Options> parseOptions(const Arguments& args, std::string* error) {
     o.force = args.has("--force");
     o.verbose = args.has("--verbose");
     o.cursors = args.has("--cursors");
+    o.shortcuts = args.has("--shortcuts");
     if (o.paths.empty()) return fail("no PATH given");
     if (!out || o.outDir.empty()) return fail("-o OUTDIR is required");
     if (o.mask.empty()) return fail("--filter needs a mask such as *.dll");

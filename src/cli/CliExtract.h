@@ -33,6 +33,7 @@ struct Options {
     bool force = false;
     bool verbose = false;
     bool cursors = false;  // also cursor groups (.cur), animated resources and files (.ani)
+    bool shortcuts = false;  // the icon each shortcut, .url, desktop.ini, autorun.inf shows
 };
 
 // The options of `extract`; nullopt with *error set when they are not usable.

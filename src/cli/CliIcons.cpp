@@ -6,6 +6,7 @@
 
 #include "cli/Cli.h"
 #include "cli/CliCursors.h"
+#include "cli/CliPointer.h"
 #include "cli/Commands.h"
 #include "cli/LineText.h"
 #include "formats/FileKind.h"
@@ -111,7 +112,13 @@ std::string cannotLoadGroup(const std::string& path, const std::string& group, c
 namespace {
 
 int groupsOfFile(const std::string& path, const Arguments&) {
-    iconmod::QIconMod source(path);
+    InputFile input = openInput(path);
+    if (input.pointer) {
+        if (auto why = input.pointer->failure()) return fail(*why);
+        for (const std::string& group : input.pointer->groups()) std::printf("%s\n", lineText(group).c_str());
+        return 0;
+    }
+    iconmod::QIconMod source(path, std::move(input.file));
     if (auto status = openSource(source)) return *status;
     if (source.IsIcoFile) return 0;  // one group, which has no name
     const auto names = iconmod::fnGroupNames(source);
@@ -121,10 +128,13 @@ int groupsOfFile(const std::string& path, const Arguments&) {
 }
 
 int imagesOfFile(const std::string& path, const Arguments& args) {
-    iconmod::QIconMod source(path);
-    iconmod::ImageEntries images;
     const std::string* group = args.value("--group");
-    if (auto status = listGroup(source, group ? *group : "", &images)) return *status;
+    int status = 0;
+    auto input = openGroupInput(path, group ? *group : "", &status);
+    if (!input) return status;
+    iconmod::QIconMod source(input->path, std::move(input->file));
+    iconmod::ImageEntries images;
+    if (auto failed = listGroup(source, input->group, &images)) return *failed;
     for (const iconmod::ImageEntry& image : images) std::printf("%s\n", iconmod::imageLineText(image).c_str());
     return 0;
 }
@@ -167,8 +177,10 @@ int cmdSaveIco(const Arguments& args) {
     int status = 0;
     const auto selection = imageOption(args, &status);
     if (!selection) return status;
-    iconmod::QIconMod source(args.words[0]);
-    if (auto opened = openGroup(source, args.words[1])) return *opened;
+    auto input = openGroupInput(args.words[0], args.words[1], &status);
+    if (!input) return status;
+    iconmod::QIconMod source(input->path, std::move(input->file));
+    if (auto opened = openGroup(source, input->group)) return *opened;
     if (*selection >= 0 && static_cast<std::uint32_t>(*selection) >= source.Images->Count())
         return noSuchImage(*args.value("--image"), source.Images->Count());
     if (source.fnSaveIco(args.words[2], *selection, args.has("--exact"))) return 0;
@@ -182,8 +194,11 @@ int cmdSavePng(const Arguments& args) {
         if (!n) return usage("--size needs a number of pixels from 1 to 65535");
         size = static_cast<int>(*n);
     }
-    iconmod::QIconMod source(args.words[0]);
-    if (auto status = openGroup(source, args.words[1])) return *status;
+    int status = 0;
+    auto input = openGroupInput(args.words[0], args.words[1], &status);
+    if (!input) return status;
+    iconmod::QIconMod source(input->path, std::move(input->file));
+    if (auto failed = openGroup(source, input->group)) return *failed;
     // As extract writes its PNGs: a stored PNG copied, another picture encoded quickly.
     constexpr auto fast = iconmod::PngCompression::Fast;
     const auto png = size > 0 ? iconmod::sizedPng(*source.Images, size, fast) : iconmod::largestPng(*source.Images, fast);
@@ -195,8 +210,11 @@ int cmdSavePng(const Arguments& args) {
 int cmdSaveBmp(const Arguments& args) {
     const auto k = parseNumber(args.words[2], 0, 999999999);
     if (!k) return usage("K must be an image number (0, 1, ...)");
-    iconmod::QIconMod source(args.words[0]);
-    if (auto status = openGroup(source, args.words[1])) return *status;
+    int status = 0;
+    auto input = openGroupInput(args.words[0], args.words[1], &status);
+    if (!input) return status;
+    iconmod::QIconMod source(input->path, std::move(input->file));
+    if (auto failed = openGroup(source, input->group)) return *failed;
     if (*k >= source.Images->Count()) return noSuchImage(args.words[2], source.Images->Count());
     return source.fnSaveBmp(args.words[3], source.Images->Images[*k]) ? 0
                                                                       : failWriting(args.words[3], "cannot save the bitmap");
@@ -221,8 +239,11 @@ int cmdTheme(const Arguments& args) {
         if (const auto existing = iconmod::existingIconTheme(dir, name))
             return fail(*existing + ": an icon set of that name exists; --force replaces it");
     }
-    iconmod::QIconMod source(args.words[0]);
-    if (auto status = openGroup(source, args.words[1])) return *status;
+    int status = 0;
+    auto input = openGroupInput(args.words[0], args.words[1], &status);
+    if (!input) return status;
+    iconmod::QIconMod source(input->path, std::move(input->file));
+    if (auto failed = openGroup(source, input->group)) return *failed;
     if (iconmod::iconThemeSizes(*source.Images).empty()) return fail(source.Path + ": the group has no square image");
     std::string failure;
     if (!iconmod::writeIconTheme(*source.Images, dir, name, nullptr, &failure)) return fail(failure);

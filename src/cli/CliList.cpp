@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "cli/Cli.h"
 #include "cli/CliCursors.h"
+#include "cli/CliPointer.h"
 #include "cli/JsonText.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
@@ -128,13 +130,51 @@ void animations(formats::OpenedFile& file, const std::optional<iconmod::Animatio
     }
 }
 
+// The images of the group a pointer file's group stands for (nullopt when it cannot be read).
+std::optional<iconmod::ImageEntries> pointedImages(iconmod::PointedGroup group) {
+    iconmod::QIconMod source(group.path, std::move(group.file));
+    if (source.File->kind() == formats::FileKind::Ico) return source.listIco().images;
+    if (!group.name || !source.fnOpenAnyModule()) return std::nullopt;
+    source.GroupName = formats::groupNameText(*group.name);
+    return iconmod::fnListGroupImages(source, *group.name);
+}
+
+// The object of a file that points at an icon: what it stores, where that leads (null
+// where it stores or finds nothing), why no icon was found, and its groups: the one icon
+// it shows ("-"), or a package's Icon rows.
+void listPointer(const std::string& path, iconmod::PointerSource& pointer, const char* before) {
+    const iconmod::IconPointer& p = pointer.pointer();
+    const auto textOrNull = [](const std::string& key, const std::string& text) {
+        return text.empty() ? json::quoted(key) + ": null" : json::textMember(key, text, key + "_hex");
+    };
+    const auto why = pointer.failure();
+    std::printf("%s{%s, \"kind\": \"%s\", %s, %s, %s, %s, \"icons\": [", before,
+                json::textMember("file", path, "path_hex").c_str(), iconmod::pointerKindName(p.kind),
+                textOrNull("location", p.storedLocation).c_str(), textOrNull("resolved", p.path).c_str(),
+                textOrNull("target", p.storedTarget).c_str(), textOrNull("failure", why ? *why : "").c_str());
+    ArrayOut icons;
+    const auto groups = pointer.groups();
+    for (std::size_t i = 0; i < groups.size(); ++i) {
+        std::string ignored;
+        auto group = pointer.openAt(i, &ignored);
+        const auto images = group ? pointedImages(std::move(*group)) : std::nullopt;
+        icons("{\"index\": " + number(i) + ", " + json::textMember("name", groups[i], "name_hex") +
+              ", \"id\": null, \"language\": null, \"images\": " + imageArray(images, false) + "}");
+    }
+    std::fputs("], \"cursors\": [], \"animated\": []}", stdout);
+    std::fflush(stdout);
+}
+
 // Prints the JSON object of one file, after `before` ("" or the separator of an array);
 // the exit status.
 int listFile(const std::string& path, const char* before) {
-    std::string error;
-    auto opened = openFile(path, &error);
-    if (!opened) return fail(error);
-    iconmod::QIconMod source(path, std::move(opened));
+    InputFile input = openInput(path);
+    if (input.pointer) {
+        listPointer(path, *input.pointer, before);
+        return 0;
+    }
+    if (!input.file) return fail(path + ": cannot be read: " + platform::FileSource::describe(input.error, input.systemError));
+    iconmod::QIconMod source(path, std::move(input.file));
     formats::OpenedFile& file = *source.File;
 
     // A group that cannot be read is listed with no images; the core's boxes stay silent.

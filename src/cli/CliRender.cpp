@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "cli/Cli.h"
+#include "cli/CliPointer.h"
 #include "cli/Commands.h"
 #include "cli/LineText.h"
 #include "iconmod/PngExport.h"
@@ -31,15 +32,22 @@ int cmdRender(const Arguments& args) {
     else if (ext == ".png") writer = iconmod::writePng;
     else return usage("OUT must end in .ico, .bmp, .jpg, .jpeg or .png");
 
-    const auto opened = platform::openFile(path);
-    if (!opened) return fail(whyNotOpened(path, opened.error, opened.systemError));
-    formats::OpenedFile* file = opened.file.get();
-    if (file->count() == 0) return fail(path + ": holds no icons");
-    if (index >= file->count()) {
-        return fail(path + ": has " + std::to_string(file->count()) + " icons; there is no icon " + args.words[1]);
+    // A file that points at an icon: I is the position among its groups, standing for the
+    // group in the file it names.
+    InputFile input = openInput(path);
+    int status = 0;
+    auto pointed = openPointedAt(input, static_cast<std::size_t>(index), &status);
+    if (status != 0) return status;
+    if (!input.pointer && !input.file) return fail(whyNotOpened(path, input.error, input.systemError));
+    formats::OpenedFile* file = pointed ? pointed->file.get() : input.file.get();
+    const std::string& named = pointed ? pointed->path : path;
+    const int at = pointed ? static_cast<int>(pointed->index) : index;
+    if (file->count() == 0) return fail(named + ": holds no icons");
+    if (at >= file->count()) {
+        return fail(named + ": has " + std::to_string(file->count()) + " icons; there is no icon " + args.words[1]);
     }
-    const auto picture = file->icon(index, size);
-    if (!picture) return fail(path + ": icon " + args.words[1] + " cannot be extracted");
+    const auto picture = file->icon(at, size);
+    if (!picture) return fail(named + ": icon " + args.words[1] + " cannot be extracted");
     if (!writer(out, *picture)) {
         return failWriting(out, "cannot be written");
     }

@@ -93,7 +93,7 @@ const std::vector<Command>& commands() {
          {{"--size", "32 or 16"}}, 3, Location::Icon},
         {"extract", cmdExtract,
          "extract PATH... -o OUTDIR [--recursive] [--filter MASK] [--format ico|png] [--exact] [--force] "
-         "[--verbose] [--cursors]",
+         "[--verbose] [--cursors] [--shortcuts]",
          "every icon group of every file (PATH a\n"
          "file or a directory; -r walks\n"
          "subdirectories) into OUTDIR as\n"
@@ -108,7 +108,11 @@ const std::vector<Command>& commands() {
          "why each file was skipped; --cursors\n"
          "also writes cursor groups as .cur and\n"
          "animated cursors as .ani, and copies\n"
-         ".cur and .ani files",
+         ".cur and .ani files. An .msi gives\n"
+         "FILE-ROW for each Icon row; with\n"
+         "--shortcuts a shortcut, .url,\n"
+         "desktop.ini or autorun.inf gives the\n"
+         "icon it shows as FILE.ico (or .png)",
          {{"--output", "a value", "-o"},
           {"--recursive", nullptr, "-r"},
           {"--filter", "a value"},
@@ -116,7 +120,8 @@ const std::vector<Command>& commands() {
           {"--exact"},
           {"--force", nullptr, "-f"},
           {"--verbose", nullptr, "-v"},
-          kCursors},
+          kCursors,
+          {"--shortcuts"}},
          0, Location::None, true},
         {"save-cur", cmdSaveCur, "save-cur FILE GROUP OUT [--image K]",
          "a cursor group (or a .cur file) as .cur,\n"
@@ -134,6 +139,27 @@ const std::vector<Command>& commands() {
          "them (--json is accepted and changes\n"
          "nothing)",
          {{"--json"}}, 1, Location::None, true},
+        // Files that point at icons: shortcuts, .url, desktop.ini, autorun.inf, .msi.
+        {"resolve", cmdResolve, "resolve FILE|LOCATION [--prefix DIR] [--json]",
+         "what a shortcut, .url, desktop.ini,\n"
+         "autorun.inf or .msi stores and where it\n"
+         "leads in its Wine prefix: lines of KEY,\n"
+         "tab, value (kind, location, target,\n"
+         "path, group; icon for each Icon row of\n"
+         "an .msi); with --prefix an icon location\n"
+         "given as text (C:\\...\\x.dll,-3)",
+         {{"--prefix", "a directory"}, {"--json"}}, 1},
+        {"shortcuts", cmdShortcuts, "shortcuts DIR [--json] [--theme [--prefix D]]",
+         "every .lnk under DIR: one line each of\n"
+         "the shortcut's path under DIR, found\n"
+         "(yes/no), icon file, group, icon\n"
+         "location, target, arguments, working\n"
+         "folder, name, tab-separated; --theme\n"
+         "writes each icon as an icon set named\n"
+         "from the shortcut's path (as theme\n"
+         "does; D as its --prefix) and prints\n"
+         "Icon=NAME, tab, the shortcut's path",
+         {{"--json"}, {"--theme"}, {"--prefix", "a directory"}}, 1},
     };
     return table;
 }
@@ -178,6 +204,8 @@ std::string helpText() {
         "locations: N >= 0 the N-th group in module order, N < 0 the group with id -N (cursor\n"
         "groups for the cursor commands and with --cursors). A module without icon groups is\n"
         "read from ../SystemResources/NAME.mun beside its folder when that file exists.\n"
+        "A shortcut, .url, desktop.ini or autorun.inf as FILE stands for the icon it\n"
+        "shows (GROUP -), found in its Wine prefix; an .msi's groups are its Icon rows.\n"
         "With several FILEs, a \"==> FILE <==\" line comes before each file's lines.\n"
         "Icons and images are counted from 0. Exit status: 0 success, 1 failure, 2 usage error.\n";
     return text;

@@ -28,15 +28,8 @@ struct FileGroups {
     bool empty() const { return !isGroupFile && names.empty(); }
 };
 
-// The groups of the type that the file holds, from one open; nullopt, with why the file
-// could not be opened, when it cannot be read.
-std::optional<FileGroups> groupsOf(const std::string& path, std::uint16_t groupType, platform::Opened* failure) {
-    auto opened = platform::openFile(path);
-    if (!opened) {
-        *failure = std::move(opened);
-        return std::nullopt;
-    }
-    formats::OpenedFile& file = *opened.file;
+// The groups of the type that an opened file holds.
+FileGroups groupsIn(formats::OpenedFile& file, std::uint16_t groupType) {
     FileGroups groups;
     const std::uint16_t type = fileTypeOf(groupType);
     const formats::FileKind kind = file.kind();
@@ -51,6 +44,34 @@ std::optional<FileGroups> groupsOf(const std::string& path, std::uint16_t groupT
         if (auto names = file.module()->names(groupType)) groups.names = std::move(*names);
     }
     return groups;
+}
+
+// The groups of the type that the file holds, from one open; nullopt, with why the file
+// could not be opened, when it cannot be read.
+std::optional<FileGroups> groupsOf(const std::string& path, std::uint16_t groupType, platform::Opened* failure) {
+    auto opened = platform::openFile(path);
+    if (!opened) {
+        *failure = std::move(opened);
+        return std::nullopt;
+    }
+    return groupsIn(*opened.file, groupType);
+}
+
+// The group N names among `groups` (found.path set), or why there is none.
+LocationError pickGroup(const FileGroups& groups, std::int64_t number, IconLocation* found) {
+    if (groups.isGroupFile) {
+        if (number > 0) return LocationError::NoSuchGroup;
+        found->group = "-";
+        return LocationError::None;
+    }
+    if (groups.names.empty()) return LocationError::NoGroups;
+    const std::vector<formats::ResourceName>& names = groups.names;
+    const auto index = groupAtLocation(names, number);
+    if (!index) return LocationError::NoSuchGroup;
+    found->index = *index;
+    found->name = names[found->index];
+    found->group = formats::groupNameText(names[found->index]);
+    return LocationError::None;
 }
 
 }  // namespace
@@ -115,21 +136,19 @@ std::optional<IconLocation> resolveLocation(const LocationText& location, std::u
         if (unopened) *unopened = std::move(failure);
         return failed(LocationError::Unreadable, found.path);
     }
-    if (groups->isGroupFile) {
-        if (location.number > 0) return failed(LocationError::NoSuchGroup, found.path);
-        found.group = "-";
-        if (error) *error = LocationError::None;
-        return found;
-    }
-    if (groups->names.empty()) return failed(LocationError::NoGroups, found.path);
-
-    const std::vector<formats::ResourceName>& names = groups->names;
-    const auto index = groupAtLocation(names, location.number);
-    if (!index) return failed(LocationError::NoSuchGroup, found.path);
-    found.index = *index;
-    found.name = names[found.index];
-    found.group = formats::groupNameText(names[found.index]);
+    const LocationError why = pickGroup(*groups, location.number, &found);
+    if (why != LocationError::None) return failed(why, found.path);
     if (error) *error = LocationError::None;
+    return found;
+}
+
+std::optional<IconLocation> locateGroup(formats::OpenedFile& file, const std::string& path, std::int64_t number,
+                                        std::uint16_t groupType, LocationError* error) {
+    IconLocation found;
+    found.path = path;
+    const LocationError why = pickGroup(groupsIn(file, groupType), number, &found);
+    if (error) *error = why;
+    if (why != LocationError::None) return std::nullopt;
     return found;
 }
 

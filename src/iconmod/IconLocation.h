@@ -59,4 +59,9 @@ std::optional<IconLocation> resolveLocation(const LocationText& location, std::u
                                             LocationError* error, std::string* readPath = nullptr,
                                             platform::Opened* unopened = nullptr);
 
+// The same over a file already open as `file` (named `path`), without a stand-in file: the
+// group N names among its groups of that type. nullopt with *error NoGroups or NoSuchGroup.
+std::optional<IconLocation> locateGroup(formats::OpenedFile& file, const std::string& path, std::int64_t number,
+                                        std::uint16_t groupType, LocationError* error = nullptr);
+
 }  // namespace iconmod

@@ -180,6 +180,12 @@ std::string PointerFailure::message() const {
     return {};
 }
 
+PointerKind pointerKindOf(formats::ByteView head, std::string_view fileName) {
+    if (formats::isShellLink(head)) return PointerKind::Shortcut;
+    if (formats::isCompoundFile(head)) return PointerKind::Package;
+    return kindByName(fileName);
+}
+
 PointerContents readPointerContents(std::unique_ptr<formats::ByteSource> source, std::string_view fileName) {
     if (!source) return failed(PointerKind::None, Step::Open, "no file");
     const std::uint64_t size = source->size();

@@ -76,6 +76,10 @@ struct PointerContents {
     formats::Bytes iconBytes;
 };
 
+// The kind of pointer file whose first bytes (at least 8) are `head`: by the shell link and
+// compound file signatures, else by `fileName` for the INI files; None for any other file.
+PointerKind pointerKindOf(formats::ByteView head, std::string_view fileName);
+
 // Reads the pointer file's bytes; `fileName` (the last component of its path) decides the
 // kind of INI files. Text files larger than 4 MiB are refused.
 PointerContents readPointerContents(std::unique_ptr<formats::ByteSource> source, std::string_view fileName);

@@ -75,7 +75,7 @@ std::optional<std::string> existingIconTheme(const std::string& dir, const std::
 }
 
 bool writeIconTheme(const IconImageSet& set, const std::string& dir, const std::string& name,
-                    std::vector<std::string>* written, std::string* failure) {
+                    std::vector<std::string>* written, std::string* failure, platform::FileBatch* batch) {
     if (written) written->clear();
     std::vector<std::string> made;
     std::vector<std::unique_ptr<platform::AtomicFile>> files;
@@ -101,13 +101,18 @@ bool writeIconTheme(const IconImageSet& set, const std::string& dir, const std::
             std::string reason;
             if (!platform::makeFolders(folder, &made, &reason))
                 return fail(text::kThemeFolderFailed, folder, folder + ": cannot make the folder: " + reason);
-            const auto png = sizedPng(set, size);
+            const auto png = sizedPng(set, size, batch ? PngCompression::Fast : PngCompression::Small);
             if (!png) return fail(text::kThemePictureFailed, path, path + ": the picture cannot be made");
             auto& file = files.emplace_back(std::make_unique<platform::AtomicFile>());
-            if (!file->create(path) || !file->write(formats::ByteView(*png)) || !file->prepare())
+            const auto durability = batch ? platform::AtomicFile::Durability::Unflushed : platform::AtomicFile::Durability::Flushed;
+            if (!file->create(path) || !file->write(formats::ByteView(*png)) || !file->prepare(durability))
                 return fail(text::kThemeWriteFailed, path, path + ": cannot be written: " + file->error());
         }
-        for (std::size_t i = 0; i < files.size(); ++i) {
+        for (std::size_t i = 0; batch && i < files.size(); ++i) {
+            if (written) written->push_back(files[i]->target());
+            batch->add(std::move(files[i]));
+        }
+        for (std::size_t i = 0; !batch && i < files.size(); ++i) {
             const std::string path = iconThemeFile(dir, sizes[i], name);
             if (!files[i]->publish()) return fail(text::kThemeWriteFailed, path, path + ": cannot be written: " + files[i]->error());
             if (written) written->push_back(path);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "iconmod/IconImage.h"
+#include "platform/FileBatch.h"
 
 namespace iconmod {
 
@@ -56,7 +57,12 @@ std::optional<std::string> existingIconTheme(const std::string& dir, const std::
 // concerned), with nothing changed and the folders it made removed; *failure then says
 // what failed in a line of English with the system's reason. `written` receives the files
 // written, in size order.
+// With `batch` (the sets of many icons at once, as extract writes its files) pictures
+// that are not copied are encoded quickly (PngCompression::Fast), and the files are handed
+// to the batch written but unflushed: they take their places when the caller flushes it
+// (one sync for all), and the caller then gives dir/hicolor the current time.
 bool writeIconTheme(const IconImageSet& set, const std::string& dir, const std::string& name,
-                    std::vector<std::string>* written = nullptr, std::string* failure = nullptr);
+                    std::vector<std::string>* written = nullptr, std::string* failure = nullptr,
+                    platform::FileBatch* batch = nullptr);
 
 }  // namespace iconmod
