@@ -26,9 +26,11 @@ class OpenedFile;
 }
 namespace platform {
 class DirEnum;
+class PrivateFolder;
 }
 class QLabel;
 class QMenu;
+class QMimeData;
 class QTreeWidgetItem;
 class QTimer;
 
@@ -138,6 +140,14 @@ public:
     // Puts the strip's current icon at 32 pixels with its transparency on the clipboard as
     // image/png, and nothing else.
     void CopyIconPng();
+
+    // ---- Dragging out (Unit1Drag.cpp) ----
+    // What a drag of strip cell `col` offers: its group's PNG as `extract --format png` writes
+    // it, written as a file into the window's drag folder (text/uri-list), as image/png and
+    // as Qt's image type; nullptr when the cell shows no icon or the picture cannot be made.
+    QMimeData* stripDragData(int col);
+    // The folder the dragged pictures are written to, removed with the window.
+    const std::string& dragFolderPath() const;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -249,4 +259,8 @@ private:
     std::optional<TWaitCursor> scanCursor_;
     PacedWork stripWork_;
     std::unique_ptr<formats::OpenedFile> stripFile_;  // the file whose icons the strip is taking
+
+    void setUpDragOut();
+    void DrawGrid1DragRequested(int col);
+    std::unique_ptr<platform::PrivateFolder> dragFolder_;
 };
