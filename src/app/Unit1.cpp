@@ -82,6 +82,7 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
     nameForScreenReaders();
     setAcceptDrops(true);
     setUpDragOut();
+    setUpSaveAll();
     FormCreate(windowScreenHeight(this, screenHeight));
 
     if (const QScreen* s = screenOf(this)) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -28,6 +29,7 @@ namespace platform {
 class DirEnum;
 class PrivateFolder;
 }
+class QAction;
 class QLabel;
 class QMenu;
 class QMimeData;
@@ -149,6 +151,13 @@ public:
     // The folder the dragged pictures are written to, removed with the window.
     const std::string& dragFolderPath() const;
 
+    // ---- Saving every icon of the file (Unit1SaveAll.cpp) ----
+    // File, save all icons: a folder and a format asked for, then every group of CurrentFile
+    // written there as `vexil-cli extract` writes it, with a progress dialog and one message.
+    void SaveAllIcons();
+    // That message: how many were written, kept and failed (named), and whether ESC stopped it.
+    static QString saveAllMessage(int written, int kept, const QStringList& failed, bool stopped);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     // Files or folders dropped on the window: the first local one opens as `vexil PATH`
@@ -263,4 +272,8 @@ private:
     void setUpDragOut();
     void DrawGrid1DragRequested(int col);
     std::unique_ptr<platform::PrivateFolder> dragFolder_;
+
+    void setUpSaveAll();
+    QAction* mnuSaveAll_ = nullptr;
+    int saveAllFormat_ = 0;  // the format chosen last: 0 .ico, 1 .png
 };

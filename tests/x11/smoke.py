@@ -552,6 +552,7 @@ def directory_run(session, ui, vexil, env, mount):
     wait_for("setup00.exe's strip", lambda: ui.status_texts()[1:] == ["setup00.exe"])
     print(f"File, Open: {ui.status_texts()}")
     drag_out(session, ui, env, mount, window)
+    save_all(ui, mount, window)
 
     # A folder dropped on the window from another program opens as `vexil PATH` does.
     source = session.start([os.environ["VEXIL_DRAG_SOURCE"], "drag", f"file://{mount}/art"], env=env,
@@ -643,6 +644,63 @@ def drag_out(session, ui, env, mount, window):
     if ui.status_texts()[1:] != ["setup00.exe"]:
         fail(f"the row drag changed the strip: {ui.status_texts()}")
     print(f"file row drag: {got['uri-list']}")
+
+
+SAVE_ALL = "ｱｲｺﾝをすべて保存"
+
+
+def save_all_message(ui, window):
+    """Waits for save-all's closing message, closes it and answers its text."""
+    text = wait_for("the save-all message", lambda: (lambda t: t if "保存しました" in t else None)(" ".join(ui.names("label"))))
+    xdo("windowfocus", "--sync", wait_for("the message", lambda: window_named(SAVE_ALL)))
+    key("Return")
+    wait_for("the message to close", lambda: not window_named(SAVE_ALL))
+    xdo("windowfocus", "--sync", window)
+    return text
+
+
+def save_all(ui, mount, window):
+    """File, save all icons as PNG: every group of the listed file with the most icons written
+    as extract writes it; again into the same folder, the one question, No keeping the files."""
+    table, rows = rows_of(ui)
+    name = max(rows, key=lambda n: int(rows[n]))
+    row = next(r for r in range(table.nRows) if table.getAccessibleAt(r, 0).name == name)
+    x, y, w, h = ui.extents(table.getAccessibleAt(row, 0))
+    click(x + min(w // 2, 40), y + h // 2)
+    wait_for(f"{name}'s strip", lambda: ui.status_texts() == [f"1 / {rows[name]}", name])
+    folder = os.path.join(mount, "all")
+    os.mkdir(folder)
+    expected = extracted_pngs(mount, name)
+    if len(expected) != int(rows[name]) or len(expected) < 2:
+        fail(f"extract wrote {sorted(expected)} for {name} of {rows[name]} icons")
+    for attempt in ("new", "again"):
+        xdo("windowfocus", "--sync", window)
+        key("alt+f", "a")
+        dialog = wait_for("the save-all dialog", lambda: window_named(SAVE_ALL))
+        xdo("windowfocus", "--sync", dialog)
+        xdo("type", "--delay", "20", folder + "/")  # nothing inside to complete: no completer pop-up
+        if attempt == "new":
+            key("alt+f", "Down")  # the format: PNG
+        key("Return")
+        if attempt == "again":
+            wait_for("the replace question", lambda: window_named("Vexil"))
+            question = " ".join(ui.names("label"))
+            if f"{len(expected)} 個のﾌｧｲﾙは既に存在します" not in question:
+                fail(f"save-all asked {question!r}")
+            xdo("windowfocus", "--sync", window_named("Vexil"))
+            key("n")
+        text = save_all_message(ui, window)
+        written = {}
+        for f in os.listdir(folder):
+            with open(os.path.join(folder, f), "rb") as data:
+                written[f] = data.read()
+        if written != expected:
+            fail(f"save-all wrote {sorted(written)}, extract {sorted(expected)}")
+        want = f"{len(expected)} 個のﾌｧｲﾙを保存しました" if attempt == "new" else f"既にあった {len(expected)} 個"
+        if want not in text:
+            fail(f"save-all said {text!r}")
+        print(f"save-all of {name} ({attempt}): {len(written)} PNG files as extract writes them; "
+              f"{text[text.rindex('個のﾌｧｲﾙを保存') - 3:]!r}")
 
 
 def distinct_detail_pixels(framebuffer):
