@@ -24,6 +24,7 @@ one the menu entry names; `vexil --version` answers without any display.
 Exit status: 0 passed, 1 failed, 77 skipped (no X server, tools or mount namespace here).
 """
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -760,6 +761,12 @@ def file_run(session, ui, vexil, env, mount, framebuffer, png):
     if not any("保存" in b for b in buttons) or not any("キャンセル" in b for b in buttons):
         fail(f"the save dialog's buttons: {buttons}")
     print(f"save dialog buttons: {buttons}")
+    # Its list writes sizes and dates in Japanese, whatever the environment's locale.
+    size = re.compile(r"^532 バイト$")  # listed.png
+    date = re.compile(r"^\d{4}/\d{2}/\d{2} \d{1,2}:\d{2}$")
+    cells = wait_for("the dialog's sizes and dates", lambda: (lambda names: names if any(size.match(n) for n in names) and
+                     any(date.match(n) for n in names) else None)([a.name for a in ui.all(lambda a: "cell" in ui.role(a))]))
+    print(f"save dialog: sizes {sorted({n for n in cells if size.match(n)})}, a date {next(n for n in cells if date.match(n))!r}")
     target = os.path.join(mount, "saved")
     xdo("windowfocus", "--sync", dialog)
     xdo("type", "--delay", "20", target)
@@ -799,6 +806,8 @@ def inside(vexil, programs):
         with open(os.path.join(art, "detail.ico"), "wb") as f:
             f.write(make_ico(png))
         os.mkdir(os.path.join(mount, "usb"))
+        with open(os.path.join(mount, "listed.png"), "wb") as f:  # a file the PNG save's dialog lists
+            f.write(bytes(532))
         home = os.path.join(mount, "home")
         os.mkdir(home)
         fbdir = os.path.join(mount, "fb")
