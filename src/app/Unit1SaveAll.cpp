@@ -57,6 +57,7 @@ void TForm1::SaveAllIcons() {
     dialog.setFileMode(QFileDialog::Directory);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     auto* format = new QComboBox(&dialog);
+    format->setObjectName(QStringLiteral("saveAllFormat"));
     format->addItems({fromUtf8(wtext::kSaveAllIco), fromUtf8(wtext::kSaveAllPng)});
     format->setCurrentIndex(saveAllFormat_);
     auto* label = new QLabel(fromUtf8(wtext::kSaveAllFormat), &dialog);
@@ -88,6 +89,8 @@ void TForm1::SaveAllIcons() {
         progress.setWindowModality(Qt::ApplicationModal);
         progress.setMinimumDuration(0);
         progress.setAutoReset(false);
+        // ESC closes the dialog as a rejection wherever the focus is: that stops the work too.
+        connect(&progress, &QDialog::rejected, &progress, &QProgressDialog::cancel);
         int written = 0;
         int kept = 0;
         QStringList failed;
