@@ -12,8 +12,8 @@ namespace {
 constexpr std::size_t kMaxNameBytes = 255;
 // Room kept for a collision suffix ("~" and a number).
 constexpr std::size_t kSuffixRoom = 8;
-// The part of a name that the input file's own name may take when a group name follows.
-constexpr std::size_t kMaxFilePart = 160;
+// The bytes of a name that the input file's own name may take when a group name follows.
+constexpr std::size_t kMaxFileShare = 160;
 
 }  // namespace
 
@@ -52,7 +52,7 @@ std::string NameBook::take(std::string_view fileName, std::optional<std::string_
     const std::size_t room = kMaxNameBytes - kSuffixRoom - extension.size();
     std::string stem;
     if (group) {
-        stem = safeComponent(fileName, kMaxFilePart) + "-";
+        stem = safeComponent(fileName, kMaxFileShare) + "-";
         stem += safeComponent(*group, room - stem.size());
     } else {
         stem = safeComponent(fileName, room);

@@ -31,7 +31,7 @@ std::optional<OutputWriter> groupWriter(QIconMod& source, ExtractFormat format, 
 // The extension of a format's files: ".ico" or ".png".
 std::string_view extractExtension(ExtractFormat format);
 
-// A part of a file name made safe: "/", NUL and the other control characters become "_",
+// A piece of a file name made safe: "/", NUL and the other control characters become "_",
 // an empty text becomes "_", and the text is cut (at a character boundary) to at most
 // maxBytes. Other bytes, also those that are not valid UTF-8, are kept as they are.
 // NameBook::take also turns a leading "." of the whole name into "_" (no hidden files,

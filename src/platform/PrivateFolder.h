@@ -9,7 +9,7 @@ namespace platform {
 
 class PrivateFolder {
 public:
-    // `prefix` starts the folder's name; a random part follows.
+    // `prefix` starts the folder's name; random letters follow.
     explicit PrivateFolder(std::string prefix);
     ~PrivateFolder();
     PrivateFolder(const PrivateFolder&) = delete;
