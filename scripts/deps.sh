@@ -15,6 +15,7 @@ VEXIL_PACKAGES=(
   bubblewrap
   qt6-wayland qt6-gtk-platformtheme
   adwaita-icon-theme
+  sway
 )
 # libdeflate-dev: PNG image data is inflated and deflated through libdeflate, which is quicker
 # than zlib (libpng still reads the PNG images that are not 8-bit RGBA).
@@ -34,6 +35,8 @@ VEXIL_PACKAGES=(
 # theme a GNOME desktop would give Qt is never loaded.
 # adwaita-icon-theme: the cursor themes made from Windows cursor packs inherit Adwaita, and
 # the tests check the table of cursor names against the names it installs.
+# sway: the tests only: a Wayland compositor whose headless backend (no GPU, pixman
+# rendering) shows the window's app_id (sway_app_id).
 # Extra packages for building and checking the Debian package (scripts/check-deb.sh):
 # dpkg-shlibdeps finds the package's dependencies, and CPack needs `file` for it.
 VEXIL_DEB_PACKAGES=(dpkg-dev file)

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string_view>
 
+#include "qtshared/FileDialogLocale.h"
 #include "vexil/Version.h"
 
 #include <QCoreApplication>
@@ -14,6 +15,8 @@
 
 bool speakJapanese(QCoreApplication& app) {
     QLocale::setDefault(QLocale(QLocale::Japanese, QLocale::Japan));
+    // Qt's file dialogs write sizes and dates in the environment's locale unless told.
+    localizeEveryFileDialog(app);
     auto* translator = new QTranslator(&app);
     if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;

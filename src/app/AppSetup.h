@@ -6,7 +6,7 @@ class QCoreApplication;
 
 // Loads Qt's Japanese translation (qtbase_ja.qm from Qt's translation folder), so that the
 // file dialog, its questions and the standard buttons speak Japanese, and makes Japanese
-// the default locale. False when the translation is not installed (Qt's texts then stay
+// the default locale, for the file dialogs' sizes and dates too (localizeEveryFileDialog). False when the translation is not installed (Qt's texts then stay
 // English; nothing else changes).
 bool speakJapanese(QCoreApplication& app);
 

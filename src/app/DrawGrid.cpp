@@ -1,6 +1,7 @@
 #include "app/DrawGrid.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -122,10 +123,22 @@ void DrawGrid::mousePressEvent(QMouseEvent* event) {
     setFocus(Qt::MouseFocusReason);
     const int col = event->button() == Qt::LeftButton ? MouseToCell(event->position().toPoint()) : -1;
     if (col >= 0 && col != col_) setCol(col);
+    pressCol_ = col;
+    pressPos_ = event->position().toPoint();
     event->accept();
 }
 
+void DrawGrid::mouseMoveEvent(QMouseEvent* event) {
+    event->accept();
+    if (pressCol_ < 0 || !(event->buttons() & Qt::LeftButton)) return;
+    if ((event->position().toPoint() - pressPos_).manhattanLength() < QApplication::startDragDistance()) return;
+    const int col = pressCol_;
+    pressCol_ = -1;
+    emit DragRequested(col);
+}
+
 void DrawGrid::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) pressCol_ = -1;
     emit MouseUp(event->button(), event->position().toPoint());
     event->accept();
 }

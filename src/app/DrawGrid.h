@@ -3,7 +3,8 @@
 // for every visible cell; Left/Right/Home/End and a left click move the current column, each
 // move asked first through SelectCell. The row scrolls sideways when its cells do not fit.
 // The Menu key and Shift+F10 ask for the current cell's menu (MenuRequested); screen readers
-// see the cells that show something as list items, named by the owner when asked.
+// see the cells that show something as list items, named by the owner when asked. A move
+// of the left button held down past the drag distance asks for a drag of the pressed cell.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -48,11 +49,14 @@ signals:
     void MouseUp(Qt::MouseButton button, QPoint viewportPos);
     // The Menu key or Shift+F10: the current cell's menu is wanted.
     void MenuRequested();
+    // The left button went down on cell col and moved past the drag distance.
+    void DragRequested(int col);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -69,4 +73,6 @@ private:
     int cellHeight_ = 34;
     std::function<int()> shown_;
     std::function<QString(int, bool)> text_;
+    int pressCol_ = -1;  // the cell the left button went down on, until it is released or dragged
+    QPoint pressPos_;
 };

@@ -4,12 +4,15 @@
 #include <QHeaderView>
 #include <QIcon>
 #include <QListView>
+#include <QMimeData>
 #include <QStackedWidget>
 #include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <set>
 #include <vector>
 
+#include "platform/StartPath.h"
 #include "qtshared/ImageList.h"
 
 const char* const FileListView::kNameCaption = "ﾌｧｲﾙ名";
@@ -53,8 +56,28 @@ public:
     }
 
     Qt::ItemFlags flags(const QModelIndex& index) const override {
-        return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren : Qt::NoItemFlags;
+        if (!index.isValid()) return Qt::NoItemFlags;
+        const Qt::ItemFlags item = Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+        return rowPath ? item | Qt::ItemIsDragEnabled : item;
     }
+
+    // A drag of rows: their files' URIs, each once.
+    QStringList mimeTypes() const override { return {QStringLiteral("text/uri-list")}; }
+    QMimeData* mimeData(const QModelIndexList& indexes) const override {
+        if (!rowPath) return nullptr;
+        std::set<int> rows;
+        for (const QModelIndex& i : indexes)
+            if (i.isValid() && i.row() < rowCount()) rows.insert(i.row());
+        std::string list;
+        for (int r : rows) list += platform::fileUri(rowPath(at(r).row)) + "\r\n";
+        if (list.empty()) return nullptr;
+        auto* data = new QMimeData;
+        data->setData(QStringLiteral("text/uri-list"), QByteArray::fromStdString(list));
+        return data;
+    }
+    Qt::DropActions supportedDragActions() const override { return Qt::CopyAction; }
+
+    std::function<std::string(const FileListView::Row&)> rowPath;
 
     const Entry& at(int position) const { return rows_[order_[static_cast<std::size_t>(position)]]; }
 
@@ -153,6 +176,15 @@ FileListView::FileListView(QWidget* parent)
 void FileListView::setImageLists(const ImageList* large, const ImageList* small) {
     large_ = large;
     small_ = small;
+}
+
+void FileListView::setRowPath(std::function<std::string(const Row& row)> path) {
+    model_->rowPath = std::move(path);
+    for (QAbstractItemView* v : {static_cast<QAbstractItemView*>(list_), static_cast<QAbstractItemView*>(details_)}) {
+        v->setDragEnabled(true);
+        v->setDragDropMode(QAbstractItemView::DragOnly);
+        v->setDefaultDropAction(Qt::CopyAction);
+    }
 }
 
 void FileListView::setViewStyle(ViewStyle style) {

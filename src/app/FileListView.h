@@ -2,7 +2,8 @@
 // its first icon in the list's two image lists (large and small). One model is shown by
 // two views that share it and its selection: a list view for the large-icon, small-icon
 // and list styles, and a tree view with the columns "ﾌｧｲﾙ名" and "ｱｲｺﾝ数" for the details
-// style. Changing the style neither reloads nor re-sorts the rows.
+// style. Changing the style neither reloads nor re-sorts the rows. A row dragged out
+// offers its file.
 //
 // The rows are kept where they were added and reached through an order of row numbers,
 // so inserting a row mid-list moves only that order, and clearing costs one pass.
@@ -65,6 +66,10 @@ public:
     QString columnCaption(int column) const;
     // The header's sort arrow on column (-1: none), pointing the way the rows run.
     void showSortIndicator(int column, bool descending);
+
+    // Rows can be dragged out as the file they name (text/uri-list, copy only): `path` gives
+    // a row's whole path. Without it no drag starts.
+    void setRowPath(std::function<std::string(const Row& row)> path);
 
     QListView* listView() const { return list_; }
     QTreeView* detailsView() const { return details_; }

@@ -21,6 +21,7 @@
 #include "platform/IconExtract.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
+#include "platform/PrivateFolder.h"
 #include "ui_Unit1.h"
 
 const char* const TForm1::kCaption = "Vexil - アイコン抽出";
@@ -80,6 +81,8 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
     connectHandlers();
     nameForScreenReaders();
     setAcceptDrops(true);
+    setUpDragOut();
+    setUpSaveAll();
     FormCreate(windowScreenHeight(this, screenHeight));
 
     if (const QScreen* s = screenOf(this)) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));

@@ -6,6 +6,7 @@
 
 #include <QMainWindow>
 #include <QPoint>
+#include <QStringList>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -26,9 +27,12 @@ class OpenedFile;
 }
 namespace platform {
 class DirEnum;
+class PrivateFolder;
 }
+class QAction;
 class QLabel;
 class QMenu;
+class QMimeData;
 class QTreeWidgetItem;
 class QTimer;
 
@@ -138,6 +142,21 @@ public:
     // Puts the strip's current icon at 32 pixels with its transparency on the clipboard as
     // image/png, and nothing else.
     void CopyIconPng();
+
+    // ---- Dragging out (Unit1Drag.cpp) ----
+    // What a drag of strip cell `col` offers: its group's PNG as `extract --format png` writes
+    // it, written as a file into the window's drag folder (text/uri-list), as image/png and
+    // as Qt's image type; nullptr when the cell shows no icon or the picture cannot be made.
+    QMimeData* stripDragData(int col);
+    // The folder the dragged pictures are written to, removed with the window.
+    const std::string& dragFolderPath() const;
+
+    // ---- Saving every icon of the file (Unit1SaveAll.cpp) ----
+    // File, save all icons: a folder and a format asked for, then every group of CurrentFile
+    // written there as `vexil-cli extract` writes it, with a progress dialog and one message.
+    void SaveAllIcons();
+    // That message: how many were written, kept and failed (named), and whether ESC stopped it.
+    static QString saveAllMessage(int written, int kept, const QStringList& failed, bool stopped);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -249,4 +268,12 @@ private:
     std::optional<TWaitCursor> scanCursor_;
     PacedWork stripWork_;
     std::unique_ptr<formats::OpenedFile> stripFile_;  // the file whose icons the strip is taking
+
+    void setUpDragOut();
+    void DrawGrid1DragRequested(int col);
+    std::unique_ptr<platform::PrivateFolder> dragFolder_;
+
+    void setUpSaveAll();
+    QAction* mnuSaveAll_ = nullptr;
+    int saveAllFormat_ = 0;  // the format chosen last: 0 .ico, 1 .png
 };

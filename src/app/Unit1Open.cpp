@@ -132,6 +132,8 @@ std::optional<std::string> droppedPathOf(const QMimeData* data) {
 }  // namespace
 
 void TForm1::dragEnterEvent(QDragEnterEvent* event) {
+    // A drag out of this window (a strip icon, a listed file) is not dropped back into it.
+    if (event->source()) return event->ignore();
     if (!droppedPathOf(event->mimeData()) || !(event->possibleActions() & Qt::CopyAction)) return event->ignore();
     event->setDropAction(Qt::CopyAction);
     event->accept();

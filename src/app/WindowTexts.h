@@ -20,4 +20,20 @@ inline constexpr char kCellFormat[] = "ｱｲｺﾝ %1 / %2";
 inline constexpr char kOpenCaption[] = "ﾌｧｲﾙを開く";
 inline constexpr char kOpenFolder[] = "ﾌｫﾙﾀﾞを開く(&D)";
 
+// File, save all icons: the command, its dialog (a folder and a format), the question about
+// files already there, the progress dialog and the closing message.
+inline constexpr char kSaveAllCommand[] = "ｱｲｺﾝをすべて保存(&A)...";
+inline constexpr char kSaveAllCaption[] = "ｱｲｺﾝをすべて保存";
+inline constexpr char kSaveAllFormat[] = "ﾌｧｲﾙ形式(&F):";
+inline constexpr char kSaveAllIco[] = "ｱｲｺﾝ (*.ico)";
+inline constexpr char kSaveAllPng[] = "PNG (*.png)";
+inline constexpr char kSaveAllReplace[] = "%1 個のﾌｧｲﾙは既に存在します。すべて上書きしますか(Y/N)？";
+inline constexpr char kSaveAllProgress[] = "ｱｲｺﾝを保存中...";
+inline constexpr char kSaveAllCancel[] = "ｷｬﾝｾﾙ";
+inline constexpr char kSaveAllWritten[] = "%1 個のﾌｧｲﾙを保存しました";
+inline constexpr char kSaveAllKept[] = "既にあった %1 個のﾌｧｲﾙはそのままです";
+inline constexpr char kSaveAllStopped[] = "ESC キーで中止しました";
+inline constexpr char kSaveAllFailed[] = "保存できなかったﾌｧｲﾙ:";
+inline constexpr char kSaveAllMore[] = "ほか %1 個";
+
 }  // namespace wtext

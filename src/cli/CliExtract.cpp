@@ -21,7 +21,6 @@
 #include "iconmod/IconGroups.h"
 #include "iconmod/PointerSource.h"
 #include "iconmod/Iconmod.h"
-#include "iconmod/SizedPng.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileBatch.h"
 #include "platform/FileSource.h"
@@ -270,16 +269,9 @@ void Extractor::extractIco(const Input& input, iconmod::QIconMod& source) {
 }
 
 bool Extractor::save(iconmod::QIconMod& source, const Input& input, std::optional<std::string_view> group) {
-    if (!source.Images || source.Images->Count() == 0) return false;
-    if (options_.format == Format::Png) {
-        const auto png = iconmod::largestPng(*source.Images, iconmod::PngCompression::Fast);
-        if (!png) return false;
-        output(input, group, ".png",
-               [&png](platform::AtomicFile& file, const std::string& path) { return file.create(path) && file.write(*png); });
-    } else {
-        output(input, group, ".ico",
-               [&source, this](platform::AtomicFile& file, const std::string& path) { return source.fnWriteIco(file, path, -1, options_.exact); });
-    }
+    const auto write = iconmod::groupWriter(source, options_.format, options_.exact);
+    if (!write) return false;
+    output(input, group, iconmod::extractExtension(options_.format), *write);
     return true;
 }
 

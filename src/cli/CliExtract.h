@@ -7,7 +7,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,13 +14,14 @@
 #include "cli/Cli.h"
 #include "formats/ModuleResources.h"
 #include "formats/OpenedFile.h"
+#include "iconmod/ExtractOutput.h"
 #include "platform/AtomicFile.h"
 #include "platform/DirWalk.h"
 #include "platform/FileSource.h"
 
 namespace cli::extract {
 
-enum class Format { Ico, Png };
+using Format = iconmod::ExtractFormat;
 
 struct Options {
     std::vector<std::string> paths;
@@ -76,10 +76,7 @@ std::string inputPath(const Input& input, const platform::DirWalk& walk);
 std::unique_ptr<platform::FileSource> openInput(const Input& input, platform::DirWalk& walk,
                                                 platform::FileSource::OpenError* error, int* systemError);
 
-// Writes one output file's bytes into `file`, which it creates for `path` and leaves
-// uncommitted: the caller decides how it is made to last (platform::FileBatch for a new
-// name, AtomicFile::commit() for a file replaced).
-using OutputWriter = std::function<bool(platform::AtomicFile& file, const std::string& path)>;
+using OutputWriter = iconmod::OutputWriter;
 
 // One cursor file to write for an input: `group` names it beside the input's name (none:
 // the input's own name), `write` writes it.
@@ -99,23 +96,8 @@ std::size_t forEachModuleCursor(formats::ResourceModule& module, const std::func
 // A .cur or .ani file copied as found; nullopt for any other file.
 std::optional<CursorOutput> cursorFileCopy(formats::OpenedFile& file);
 
-// The output file names of one run: `<file>-<group>.<ext>` for a module's group,
-// `<file>.<ext>` for an icon file, made safe for the file system. Names are unique within
-// the run, ignoring ASCII case (so that a case-blind file system loses nothing): a name
-// met again gets "~2", "~3", ... before its extension, in the order the icons come.
-class NameBook {
-public:
-    std::string take(std::string_view fileName, std::optional<std::string_view> group, std::string_view extension);
-
-private:
-    std::set<std::string> used_;
-};
-
-// A part of a file name made safe: "/", NUL and the other control characters become "_",
-// an empty text becomes "_", and the text is cut (at a character boundary) to at most
-// maxBytes. Other bytes, also those that are not valid UTF-8, are kept as they are.
-// NameBook::take also turns a leading "." of the whole name into "_" (no hidden files,
-// never "." or "..").
-std::string safeComponent(std::string_view text, std::size_t maxBytes);
+// The output names and each group's file are iconmod's (the window writes them too).
+using iconmod::NameBook;
+using iconmod::safeComponent;
 
 }  // namespace cli::extract

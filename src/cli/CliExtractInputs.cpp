@@ -1,4 +1,4 @@
-// The input files of `extract` (paths and directory walks) and the names of its outputs.
+// The input files of `extract` (paths and directory walks).
 #include <cerrno>
 #include <utility>
 
@@ -11,13 +11,6 @@
 
 namespace cli::extract {
 namespace {
-
-// A file name may hold at most this many bytes on the usual Linux file systems.
-constexpr std::size_t kMaxNameBytes = 255;
-// Room kept for a collision suffix ("~" and a number).
-constexpr std::size_t kSuffixRoom = 8;
-// The part of a name that the input file's own name may take when a group name follows.
-constexpr std::size_t kMaxFilePart = 160;
 
 using DirKey = std::pair<dev_t, ino_t>;
 
@@ -115,38 +108,6 @@ std::unique_ptr<platform::FileSource> openInput(const Input& input, platform::Di
         return nullptr;
     }
     return platform::FileSource::openAt(directory, input.name, error, systemError);
-}
-
-std::string safeComponent(std::string_view text, std::size_t maxBytes) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t len = platform::charLength(text, i);
-        if (out.size() + len > maxBytes) break;
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (len == 1 && (c == '/' || c < 0x20 || c == 0x7F)) out.push_back('_');
-        else out.append(text.substr(i, len));
-        i += len;
-    }
-    return out.empty() ? std::string("_") : out;
-}
-
-std::string NameBook::take(std::string_view fileName, std::optional<std::string_view> group,
-                           std::string_view extension) {
-    const std::size_t room = kMaxNameBytes - kSuffixRoom - extension.size();
-    std::string stem;
-    if (group) {
-        stem = safeComponent(fileName, kMaxFilePart) + "-";
-        stem += safeComponent(*group, room - stem.size());
-    } else {
-        stem = safeComponent(fileName, room);
-    }
-    if (stem.front() == '.') stem.front() = '_';
-
-    std::string name = stem + std::string(extension);
-    for (unsigned n = 2; used_.count(platform::asciiLower(name)) != 0; ++n)
-        name = stem + "~" + std::to_string(n) + std::string(extension);
-    used_.insert(platform::asciiLower(name));
-    return name;
 }
 
 }  // namespace cli::extract

@@ -120,4 +120,22 @@ std::optional<std::string> firstLocalPath(std::string_view uriList) {
     return std::nullopt;
 }
 
+std::string fileUri(std::string_view path) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string uri = "file://";
+    for (const char ch : path) {
+        const auto c = static_cast<unsigned char>(ch);
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '.' || c == '_' || c == '~' || c == '/';
+        if (plain) {
+            uri.push_back(ch);
+        } else {
+            uri.push_back('%');
+            uri.push_back(kHex[c >> 4]);
+            uri.push_back(kHex[c & 15]);
+        }
+    }
+    return uri;
+}
+
 }  // namespace platform

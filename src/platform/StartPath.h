@@ -35,4 +35,9 @@ int filterIndexForFile(const std::string& fileName);
 // passed over; nullopt when none is left.
 std::optional<std::string> firstLocalPath(std::string_view uriList);
 
+// The `file:` URI of an absolute path, for a drag out of the window: every byte but an
+// unreserved ASCII character or "/" percent-escaped, so a name that is not UTF-8 keeps its
+// bytes (firstLocalPath gives the path back).
+std::string fileUri(std::string_view path);
+
 }  // namespace platform

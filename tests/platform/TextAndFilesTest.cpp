@@ -138,3 +138,19 @@ TEST(StartPath, FirstLocalPathOfADroppedUriList) {
     };
     for (const auto& c : cases) EXPECT_EQ(platform::firstLocalPath(c.list), c.path) << c.list;
 }
+
+// What a drag out of the window names: a URI that a drop target reads back to the same bytes.
+TEST(StartPath, FileUriOfADraggedFileReadsBackToItsBytes) {
+    const struct {
+        std::string path;
+        const char* uri;
+    } cases[] = {
+        {"/tmp/a.exe-#1.png", "file:///tmp/a.exe-%231.png"},
+        {"/a b/c%d,e", "file:///a%20b/c%25d%2Ce"},
+        {"/tmp/\xe3\x81\x82\xff", "file:///tmp/%E3%81%82%FF"},  // UTF-8, then a byte that is not
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(platform::fileUri(c.path), c.uri);
+        EXPECT_EQ(platform::firstLocalPath(platform::fileUri(c.path) + "\r\n"), c.path);
+    }
+}

@@ -3,12 +3,13 @@
 //   vexil_drag_source drag URI   a window titled "drag source"; a press in it starts a copy
 //                                drag offering URI as text/uri-list
 //   vexil_drag_source drop       a window titled "drop target" that takes any drop and prints
-//                                each format it was offered with its length, and the
-//                                uri-list's text, then exits
+//                                each format it was offered with its length, the
+//                                uri-list's text and an image/png's size, then exits
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QImage>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QWidget>
@@ -50,6 +51,10 @@ protected:
         for (const QString& format : mime->formats())
             std::printf("format %s %lld\n", format.toUtf8().constData(), static_cast<long long>(mime->data(format).size()));
         std::printf("uri-list %s\n", mime->data(QStringLiteral("text/uri-list")).trimmed().constData());
+        if (mime->hasFormat(QStringLiteral("image/png"))) {
+            const QImage png = QImage::fromData(mime->data(QStringLiteral("image/png")), "PNG");
+            std::printf("image/png %dx%d\n", png.width(), png.height());
+        }
         std::fflush(stdout);
         event->acceptProposedAction();
         QApplication::exit(0);

@@ -24,12 +24,14 @@ one the menu entry names; `vexil --version` answers without any display.
 Exit status: 0 passed, 1 failed, 77 skipped (no X server, tools or mount namespace here).
 """
 import os
+import re
 import shutil
 import struct
 import subprocess
 import sys
 import tempfile
 import time
+import urllib.parse
 import zlib
 
 SKIP = 77
@@ -550,6 +552,8 @@ def directory_run(session, ui, vexil, env, mount):
     window = wait_for(f'the window "Vexil - {mount}/"', lambda: window_named(f"Vexil - {mount}/"))
     wait_for("setup00.exe's strip", lambda: ui.status_texts()[1:] == ["setup00.exe"])
     print(f"File, Open: {ui.status_texts()}")
+    drag_out(session, ui, env, mount, window)
+    save_all(ui, mount, window)
 
     # A folder dropped on the window from another program opens as `vexil PATH` does.
     source = session.start([os.environ["VEXIL_DRAG_SOURCE"], "drag", f"file://{mount}/art"], env=env,
@@ -563,6 +567,141 @@ def directory_run(session, ui, vexil, env, mount):
     key("ctrl+q")
     wait_exit(program, "Ctrl+Q")
     print("Ctrl+Q: exit status 0")
+    left = [n for n in os.listdir(env["XDG_RUNTIME_DIR"]) if n.startswith("vexil-drag-")]
+    if left:
+        fail(f"the drag folder outlived vexil: {left}")
+    print("drag folder removed at exit")
+
+
+def extracted_pngs(mount, name):
+    """What `vexil-cli extract --format png` writes for a file of the mount: {name: bytes}."""
+    out = tempfile.mkdtemp(prefix="extract-", dir=mount)
+    done = run(os.environ["VEXIL_CLI"], "extract", os.path.join(mount, name), "-o", out, "--format", "png")
+    if done.returncode != 0:
+        fail(f"vexil-cli extract: {done.stdout} {done.stderr}")
+    files = {}
+    for f in os.listdir(out):
+        with open(os.path.join(out, f), "rb") as data:
+            files[f] = data.read()
+    shutil.rmtree(out)
+    return files
+
+
+def dropped(session, env, start_at, what):
+    """Drags from start_at into a drop target of the test's own; what it received:
+    {"format": {type: length}, "uri-list": text, "image/png": (w, h) or None}."""
+    target = session.start([os.environ["VEXIL_DRAG_SOURCE"], "drop"], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    window = wait_for("the drop target", lambda: window_named("drop target"))
+    drag_to(*start_at, window)
+    try:
+        out, _ = target.communicate(timeout=TIMEOUT)
+    except subprocess.TimeoutExpired:
+        fail(f"the drop target received no drop of {what}")
+    got = {"format": {}, "uri-list": None, "image/png": None}
+    for line in out.splitlines():
+        kind, _, rest = line.partition(" ")
+        if kind == "format":
+            name, length = rest.rsplit(" ", 1)
+            got["format"][name] = int(length)
+        elif kind == "uri-list":
+            got["uri-list"] = rest
+        elif kind == "image/png":
+            got["image/png"] = tuple(int(v) for v in rest.split("x"))
+    return got
+
+
+def drag_out(session, ui, env, mount, window):
+    """A strip cell dragged out gives its group's PNG as extract writes it (a file in the
+    private drag folder, image/png, Qt's image); a file row gives the file."""
+    bar = ui.find(lambda a: ui.role(a) == "status bar")
+    strip = bar.parent.getChildAtIndex(0)
+    x, y, w, h = ui.extents(strip.getChildAtIndex(0))
+    got = dropped(session, env, (x + w // 2, y + h // 2), "a strip cell")
+    uri = got["uri-list"] or ""
+    path = os.fsdecode(urllib.parse.unquote_to_bytes(uri[len("file://"):]))
+    folder = os.path.dirname(path)
+    if not uri.startswith("file://") or os.path.dirname(folder) != env["XDG_RUNTIME_DIR"] or \
+            not os.path.basename(folder).startswith("vexil-drag-") or os.stat(folder).st_mode & 0o777 != 0o700:
+        fail(f"the strip drag names {uri!r}, not a file in a private folder under {env['XDG_RUNTIME_DIR']}")
+    with open(path, "rb") as f:
+        picture = f.read()
+    expected = extracted_pngs(mount, "setup00.exe")
+    name = os.path.basename(path)
+    if expected.get(name) != picture:
+        fail(f"the dragged {name} is not what extract --format png writes ({sorted(expected)})")
+    width, height, _ = png_pixel(picture, 0, 0)
+    formats = got["format"]
+    if got["image/png"] != (width, height) or "application/x-qt-image" not in formats:
+        fail(f"the strip drag offers {formats}, image/png {got['image/png']}, the file {width}x{height}")
+    print(f"strip drag: {name} ({width}x{height}) as extract writes it, image/png {got['image/png']}, {sorted(formats)}")
+
+    table, _ = rows_of(ui)
+    row = next(r for r in range(table.nRows) if table.getAccessibleAt(r, 0).name == "setup00.exe")
+    x, y, w, h = ui.extents(table.getAccessibleAt(row, 0))
+    got = dropped(session, env, (x + min(w // 2, 40), y + h // 2), "a file row")
+    if got["uri-list"] != f"file://{mount}/setup00.exe":
+        fail(f"the file row drag offers {got}")
+    if ui.status_texts()[1:] != ["setup00.exe"]:
+        fail(f"the row drag changed the strip: {ui.status_texts()}")
+    print(f"file row drag: {got['uri-list']}")
+
+
+SAVE_ALL = "ｱｲｺﾝをすべて保存"
+
+
+def save_all_message(ui, window):
+    """Waits for save-all's closing message, closes it and answers its text."""
+    text = wait_for("the save-all message", lambda: (lambda t: t if "保存しました" in t else None)(" ".join(ui.names("label"))))
+    xdo("windowfocus", "--sync", wait_for("the message", lambda: window_named(SAVE_ALL)))
+    key("Return")
+    wait_for("the message to close", lambda: not window_named(SAVE_ALL))
+    xdo("windowfocus", "--sync", window)
+    return text
+
+
+def save_all(ui, mount, window):
+    """File, save all icons as PNG: every group of the listed file with the most icons written
+    as extract writes it; again into the same folder, the one question, No keeping the files."""
+    table, rows = rows_of(ui)
+    name = max(rows, key=lambda n: int(rows[n]))
+    row = next(r for r in range(table.nRows) if table.getAccessibleAt(r, 0).name == name)
+    x, y, w, h = ui.extents(table.getAccessibleAt(row, 0))
+    click(x + min(w // 2, 40), y + h // 2)
+    wait_for(f"{name}'s strip", lambda: ui.status_texts() == [f"1 / {rows[name]}", name])
+    folder = os.path.join(mount, "all")
+    os.mkdir(folder)
+    expected = extracted_pngs(mount, name)
+    if len(expected) != int(rows[name]) or len(expected) < 2:
+        fail(f"extract wrote {sorted(expected)} for {name} of {rows[name]} icons")
+    for attempt in ("new", "again"):
+        xdo("windowfocus", "--sync", window)
+        key("alt+f", "a")
+        dialog = wait_for("the save-all dialog", lambda: window_named(SAVE_ALL))
+        xdo("windowfocus", "--sync", dialog)
+        xdo("type", "--delay", "20", folder + "/")  # nothing inside to complete: no completer pop-up
+        if attempt == "new":
+            key("alt+f", "Down")  # the format: PNG
+        key("Return")
+        if attempt == "again":
+            wait_for("the replace question", lambda: window_named("Vexil"))
+            question = " ".join(ui.names("label"))
+            if f"{len(expected)} 個のﾌｧｲﾙは既に存在します" not in question:
+                fail(f"save-all asked {question!r}")
+            xdo("windowfocus", "--sync", window_named("Vexil"))
+            key("n")
+        text = save_all_message(ui, window)
+        written = {}
+        for f in os.listdir(folder):
+            with open(os.path.join(folder, f), "rb") as data:
+                written[f] = data.read()
+        if written != expected:
+            fail(f"save-all wrote {sorted(written)}, extract {sorted(expected)}")
+        want = f"{len(expected)} 個のﾌｧｲﾙを保存しました" if attempt == "new" else f"既にあった {len(expected)} 個"
+        if want not in text:
+            fail(f"save-all said {text!r}")
+        print(f"save-all of {name} ({attempt}): {len(written)} PNG files as extract writes them; "
+              f"{text[text.rindex('個のﾌｧｲﾙを保存') - 3:]!r}")
 
 
 def distinct_detail_pixels(framebuffer):
@@ -622,6 +761,12 @@ def file_run(session, ui, vexil, env, mount, framebuffer, png):
     if not any("保存" in b for b in buttons) or not any("キャンセル" in b for b in buttons):
         fail(f"the save dialog's buttons: {buttons}")
     print(f"save dialog buttons: {buttons}")
+    # Its list writes sizes and dates in Japanese, whatever the environment's locale.
+    size = re.compile(r"^532 バイト$")  # listed.png
+    date = re.compile(r"^\d{4}/\d{2}/\d{2} \d{1,2}:\d{2}$")
+    cells = wait_for("the dialog's sizes and dates", lambda: (lambda names: names if any(size.match(n) for n in names) and
+                     any(date.match(n) for n in names) else None)([a.name for a in ui.all(lambda a: "cell" in ui.role(a))]))
+    print(f"save dialog: sizes {sorted({n for n in cells if size.match(n)})}, a date {next(n for n in cells if date.match(n))!r}")
     target = os.path.join(mount, "saved")
     xdo("windowfocus", "--sync", dialog)
     xdo("type", "--delay", "20", target)
@@ -661,6 +806,8 @@ def inside(vexil, programs):
         with open(os.path.join(art, "detail.ico"), "wb") as f:
             f.write(make_ico(png))
         os.mkdir(os.path.join(mount, "usb"))
+        with open(os.path.join(mount, "listed.png"), "wb") as f:  # a file the PNG save's dialog lists
+            f.write(bytes(532))
         home = os.path.join(mount, "home")
         os.mkdir(home)
         fbdir = os.path.join(mount, "fb")
@@ -671,8 +818,10 @@ def inside(vexil, programs):
         import pyatspi
         ui = Ui(pyatspi)
 
+        runtime = os.path.join(mount, "run")
+        os.mkdir(runtime, 0o700)
         env = dict(os.environ, QT_QPA_PLATFORM="xcb", QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1", HOME=home,
-                   XDG_CURRENT_DESKTOP="GNOME")
+                   XDG_CURRENT_DESKTOP="GNOME", XDG_RUNTIME_DIR=runtime)
         for name in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME"):
             env.pop(name, None)
         first_run(session, ui, vexil, env, mount, {n: v for n, v in expected.items()})
