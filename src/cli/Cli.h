@@ -28,6 +28,7 @@ int cmdRender(const Arguments& args);
 int cmdExtract(const Arguments& args);
 int cmdTheme(const Arguments& args);
 int cmdList(const Arguments& args);
+int cmdCursorTheme(const Arguments& args);
 
 // Puts the two words that "--location PATH,N" stands for first: FILE and GROUP, or for
 // render FILE and I. It names a cursor group for the cursor commands and with --cursors,
