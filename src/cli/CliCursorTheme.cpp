@@ -151,8 +151,7 @@ int cmdCursorTheme(const Arguments& args) {
     const auto opened = iconmod::openCursorPack(args.words[0]);
     if (const auto* error = std::get_if<iconmod::CursorThemeError>(&opened)) return fail(error->text);
     const iconmod::CursorPack& pack = std::get<iconmod::CursorPack>(opened);
-    if (!asJson)
-        for (const std::string& note : pack.notes) std::fprintf(stderr, "vexil-cli: warning: %s\n", lineText(note).c_str());
+    for (const std::string& note : pack.notes) std::fprintf(stderr, "vexil-cli: warning: %s\n", lineText(note).c_str());
     const auto planned = iconmod::planCursorTheme(pack, options);
     if (const auto* error = std::get_if<iconmod::CursorThemeError>(&planned)) {
         if (error->failure == iconmod::CursorThemeFailure::Choice) printChoices(pack, asJson);
