@@ -62,7 +62,7 @@ void printRoles(const iconmod::CursorThemePlan& plan) {
         }
         if (r->animated) line += "; " + std::to_string(r->delaysMs.size()) + " steps";
         line += "; " + std::string(r->names.front());
-        if (r->names.size() > 1) line += " and " + std::to_string(r->names.size() - 1) + " other names";
+        if (r->names.size() > 1) line += " and " + std::to_string(r->names.size() - 1) + (r->names.size() == 2 ? " other name" : " other names");
         std::printf("%s\n", line.c_str());
     }
 }

@@ -35,7 +35,8 @@ std::string templateRoleLine(std::size_t r) {
     std::string line = std::string(formats::cursorRoleName(role)) + ": " + fixtures::kTemplateInfFiles[r] + "; sizes 24 (shrunk from 32) 32";
     if (r == 2 || r == 3) line += "; 2 steps";
     line += "; " + std::string(names.front());
-    if (names.size() > 1) line += " and " + std::to_string(names.size() - 1) + " other names";
+    if (names.size() == 2) line += " and 1 other name";
+    if (names.size() > 2) line += " and " + std::to_string(names.size() - 1) + " other names";
     return line;
 }
 
