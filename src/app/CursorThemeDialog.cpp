@@ -99,6 +99,7 @@ TCursorThemeForm::TCursorThemeForm(QWidget* parent, const std::string& prefix) :
     table_->verticalHeader()->hide();
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setSelectionMode(QAbstractItemView::NoSelection);
+    table_->setWordWrap(false);
     table_->setIconSize(QSize(iconmod::kCursorPreviewSize, iconmod::kCursorPreviewSize));
     table_->verticalHeader()->setDefaultSectionSize(iconmod::kCursorPreviewSize + 4);
     table_->horizontalHeader()->setStretchLastSection(true);
@@ -247,6 +248,8 @@ void TCursorThemeForm::showPlan() {
         }
         for (const std::string& warning : plan_->warnings) warnings_->addItem(QString::fromStdString(warning));
     }
+    table_->resizeColumnToContents(RoleColumn);
+    table_->resizeColumnToContents(FileColumn);
     updateInstall();
 }
 
