@@ -3,11 +3,11 @@
 // --preview. The themes themselves are read back through libXcursor in CursorThemeTest.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
 #include "cli/CliRun.h"
-#include "cli/JsonText.h"
 #include "iconmod/CursorTheme.h"
 #include "iconmod/CursorThemeNames.h"
 #include "support/InfFixtures.h"
