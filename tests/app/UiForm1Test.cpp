@@ -137,8 +137,8 @@ TEST_F(UiForm1, MenusAndHints) {
     EXPECT_EQ(bar->actions()[0]->text(), QString::fromUtf8("ファイル(&F)"));
     EXPECT_EQ(bar->actions()[1]->text(), QString::fromUtf8("編集(&E)"));
     EXPECT_EQ(bar->actions()[2]->text(), QString::fromUtf8("ヘルプ(&H)"));
-    // The specified entries first, as specified; the PNG, icon set, Open and cursor theme commands
-    // appended behind them.
+    // The specified entries first, as specified; the PNG, icon set and Open commands appended behind them.
+    // The cursor theme command comes last.
     EXPECT_EQ(titles(find<QMenu>(&form, "mnuFile")),
               (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "終了(&X)", "-", "PNGで保存(&N)...", "PNGでｺﾋﾟｰ(&G)", "ｱｲｺﾝｾｯﾄの作成(&T)...", "-", "ﾌｧｲﾙを開く(&O)...",
                                         "ｶｰｿﾙﾃｰﾏの作成(&K)..."}));

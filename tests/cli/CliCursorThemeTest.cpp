@@ -24,7 +24,7 @@ std::vector<std::string> linesOf(const std::string& text) {
     return lines;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+bool contains(const std::string& text, const std::string& piece) { return text.find(piece) != std::string::npos; }
 
 // The line cursor-theme prints for a role of the template pack at --sizes 24,32.
 std::string templateRoleLine(std::size_t r) {
