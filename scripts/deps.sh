@@ -16,6 +16,7 @@ VEXIL_PACKAGES=(
   qt6-wayland qt6-gtk-platformtheme
   adwaita-icon-theme
   sway
+  x11-xserver-utils libxfixes-dev
 )
 # libdeflate-dev: PNG image data is inflated and deflated through libdeflate, which is quicker
 # than zlib (libpng still reads the PNG images that are not 8-bit RGBA).
@@ -37,6 +38,8 @@ VEXIL_PACKAGES=(
 # the tests check the table of cursor names against the names it installs.
 # sway: the tests only: a Wayland compositor whose headless backend (no GPU, pixman
 # rendering) shows the window's app_id (sway_app_id).
+# x11-xserver-utils (xsetroot) and libxfixes-dev: the x11_cursor test sets the root window's
+# cursor from a theme vexil-cli made and reads the cursor the X server shows back (XFIXES).
 # Extra packages for building and checking the Debian package (scripts/check-deb.sh):
 # dpkg-shlibdeps finds the package's dependencies, and CPack needs `file` for it.
 VEXIL_DEB_PACKAGES=(dpkg-dev file)

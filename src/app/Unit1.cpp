@@ -139,6 +139,7 @@ void TForm1::connectHandlers() {
     connect(ui->mnuIconSet, &QAction::triggered, this, &TForm1::mnuIconSetClick);
     connect(ui->mnuOpen, &QAction::triggered, this, &TForm1::mnuOpenClick);
     connect(ui->mnuPopIconSet, &QAction::triggered, this, &TForm1::mnuIconSetClick);
+    addCursorThemeMenu();
     for (QAction* save : {ui->mnuSavePng, ui->mnuPopSavePng}) connect(save, &QAction::triggered, this, &TForm1::mnuSavePngClick);
     for (QAction* copy : {ui->mnuCopyPng, ui->mnuPopCopyPng}) connect(copy, &QAction::triggered, this, &TForm1::mnuCopyPngClick);
     createShortcuts();

@@ -197,6 +197,9 @@ private:
     void mnuPopCopyBmp16Click();
     void mnuExitClick();
     void mnuIconSetClick();
+    // File, ｶｰｿﾙﾃｰﾏの作成: the entry appended to the File menu, and the dialog it opens.
+    void addCursorThemeMenu();
+    void mnuCursorThemeClick();
     void mnuSavePngClick();
     void mnuCopyPngClick();
     void FormDestroy();

@@ -35,5 +35,28 @@ inline constexpr char kSaveAllKept[] = "既にあった %1 個のﾌｧｲﾙは
 inline constexpr char kSaveAllStopped[] = "ESC キーで中止しました";
 inline constexpr char kSaveAllFailed[] = "保存できなかったﾌｧｲﾙ:";
 inline constexpr char kSaveAllMore[] = "ほか %1 個";
+// The cursor theme dialog (File, ｶｰｿﾙﾃｰﾏの作成): a Windows cursor pack shown role by role and
+// installed as a cursor theme.
+inline constexpr char kCursorThemeMenu[] = "ｶｰｿﾙﾃｰﾏの作成(&K)...";
+inline constexpr char kCursorThemeCaption[] = "ｶｰｿﾙﾃｰﾏの作成";
+inline constexpr char kCursorPackFile[] = "INFかｱｰｶｲﾌﾞを開く(&O)...";
+inline constexpr char kCursorPackFolder[] = "ﾌｫﾙﾀﾞを開く(&D)...";
+inline constexpr char kCursorPackFileCaption[] = "ｶｰｿﾙ ﾊﾟｯｸを開く";
+inline constexpr char kCursorPackFilter[] = "ｶｰｿﾙ ﾊﾟｯｸ (*.inf *.zip *.7z *.rar);;すべてのﾌｧｲﾙ (*)";
+inline constexpr char kCursorPackFolderCaption[] = "ｶｰｿﾙ ﾊﾟｯｸのﾌｫﾙﾀﾞ";
+inline constexpr char kCursorScheme[] = "ｽｷｰﾑ(&S):";
+inline constexpr char kCursorRoles[] = "ｶｰｿﾙ";
+inline constexpr char kCursorColumnRole[] = "役割";
+inline constexpr char kCursorColumnFile[] = "ﾌｧｲﾙ";
+inline constexpr char kCursorColumnSizes[] = "ｻｲｽﾞ";
+inline constexpr char kCursorInherited[] = "(Adwaitaのｶｰｿﾙ)";
+inline constexpr char kCursorNone[] = "(なし)";
+inline constexpr char kCursorWarnings[] = "警告(&W):";
+inline constexpr char kCursorThemeName[] = "ﾃｰﾏ名(&N):";
+inline constexpr char kCursorInstall[] = "ｲﾝｽﾄｰﾙ(&I)";
+inline constexpr char kCursorClose[] = "閉じる";
+inline constexpr char kCursorPackFailed[] = "ｶｰｿﾙﾃｰﾏにできません: ";
+inline constexpr char kCursorInstalled[] = "に作成しました。ﾃｰﾏの選び方:";
+inline constexpr char kCursorInstallFailed[] = "ｶｰｿﾙﾃｰﾏの保存に失敗しました: ";
 
 }  // namespace wtext

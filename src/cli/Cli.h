@@ -31,6 +31,7 @@ int cmdList(const Arguments& args);
 // Files that point at icons (cli/CliResolve.cpp, cli/CliShortcuts.cpp).
 int cmdResolve(const Arguments& args);
 int cmdShortcuts(const Arguments& args);
+int cmdCursorTheme(const Arguments& args);
 
 // Puts the two words that "--location PATH,N" stands for first: FILE and GROUP, or for
 // render FILE and I. It names a cursor group for the cursor commands and with --cursors,

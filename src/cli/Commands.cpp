@@ -160,6 +160,27 @@ const std::vector<Command>& commands() {
          "does; D as its --prefix) and prints\n"
          "Icon=NAME, tab, the shortcut's path",
          {{"--json"}, {"--theme"}, {"--prefix", "a directory"}}, 1},
+        {"cursor-theme", cmdCursorTheme,
+         "cursor-theme PACK [--name NAME] [--scheme NAME] [--prefix DIR] [--sizes LIST] [--force] [--json] "
+         "[--preview OUT.png]",
+         "a Windows cursor pack (an install.inf,\n"
+         "a folder, a .zip, .7z or .rar) as the\n"
+         "cursor theme DIR/NAME (DIR defaults to\n"
+         "~/.icons; NAME to the scheme's name),\n"
+         "printing each role's file; the sizes\n"
+         "of LIST (24,32,48,64) are written too.\n"
+         "A pack of several schemes needs\n"
+         "--scheme; an existing theme is replaced\n"
+         "only with --force; --preview writes the\n"
+         "roles side by side as a PNG",
+         {{"--name", "a name"},
+          {"--scheme", "a scheme"},
+          {"--prefix", "a directory"},
+          {"--sizes", "a list of sizes"},
+          {"--force"},
+          {"--json"},
+          {"--preview", "a file"}},
+         1},
     };
     return table;
 }

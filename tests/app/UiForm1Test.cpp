@@ -137,10 +137,10 @@ TEST_F(UiForm1, MenusAndHints) {
     EXPECT_EQ(bar->actions()[0]->text(), QString::fromUtf8("ファイル(&F)"));
     EXPECT_EQ(bar->actions()[1]->text(), QString::fromUtf8("編集(&E)"));
     EXPECT_EQ(bar->actions()[2]->text(), QString::fromUtf8("ヘルプ(&H)"));
-    // The entries of old first, in their order; the PNG, icon set, Open and save-all commands appended behind them.
+    // The entries of old first, in their order; the PNG, icon set, Open, save-all and cursor theme commands appended behind them.
     EXPECT_EQ(titles(find<QMenu>(&form, "mnuFile")),
               (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "終了(&X)", "-", "PNGで保存(&N)...", "PNGでｺﾋﾟｰ(&G)", "ｱｲｺﾝｾｯﾄの作成(&T)...", "-", "ﾌｧｲﾙを開く(&O)...",
-                                        "ｱｲｺﾝをすべて保存(&A)..."}));
+                                        "ｱｲｺﾝをすべて保存(&A)...", "ｶｰｿﾙﾃｰﾏの作成(&K)..."}));
     EXPECT_EQ(titles(find<QMenu>(&form, "mnuStandardSave")).size(), 2u);
     EXPECT_EQ(titles(find<QMenu>(&form, "PopupMenu1")),
               (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "PNGで保存(&N)...", "PNGでｺﾋﾟｰ(&G)", "ｱｲｺﾝｾｯﾄの作成(&T)..."}));

@@ -13,6 +13,11 @@
 //       one line on stdout: NAME<TAB>ICONS<TAB>RRGGBB (the colour of its icon 0).
 #include <sys/stat.h>
 
+//   vexil_sample_files --cursor-pack DIR
+//       a Windows cursor pack as the cursor theme tests take it: install.inf in UTF-16
+//       naming the scheme "Probe Pack" and its 17 cursor files (AppStarting and Wait
+//       animated), each role in a colour of its own; on stdout, one line a role:
+//       ROLE<TAB>RRGGBB.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,7 +26,10 @@
 
 #include "support/ImageFixtures.h"
 #include "support/LinkFixtures.h"
+#include "formats/CursorRoles.h"
+#include "support/InfFixtures.h"
 #include "support/ModuleFixtures.h"
+#include "support/PackFixtures.h"
 
 namespace {
 
@@ -46,12 +54,25 @@ int writePrograms(const std::string& dir, int count) {
     return 0;
 }
 
+int writeCursorPack(const std::string& dir) {
+    auto files = fixtures::templatePackFiles("");
+    files.push_back({"install.inf", fixtures::utf16Text(fixtures::templateInf("Probe Pack")), {}});
+    if (!fixtures::writePack(dir, files)) {
+        std::fprintf(stderr, "vexil_sample_files: %s: the pack cannot be written\n", dir.c_str());
+        return 1;
+    }
+    for (std::size_t r = 0; r < formats::kCursorRoleCount; ++r)
+        std::printf("%s\t%06X\n", formats::cursorRoleName(*formats::cursorRoleAt(r)), static_cast<unsigned>(fixtures::roleColour(r) & 0xFFFFFF));
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--programs") == 0) return writePrograms(argv[2], std::atoi(argv[3]));
+    if (argc == 3 && std::strcmp(argv[1], "--cursor-pack") == 0) return writeCursorPack(argv[2]);
     if (argc != 2) {
-        std::fputs("usage: vexil_sample_files DIR | --programs DIR COUNT\n", stderr);
+        std::fputs("usage: vexil_sample_files DIR | --programs DIR COUNT | --cursor-pack DIR\n", stderr);
         return 2;
     }
     const std::string dir = argv[1];

@@ -24,30 +24,7 @@ using iconmod::SizeSource;
 
 namespace {
 
-fixtures::Argb colourOf(std::size_t role) { return 0xFF000000u | static_cast<fixtures::Argb>((role + 1) * 0x0B0D07u); }
-
-// An animation of two frames of one colour each, the second frame's RIFF length as asked.
-Bytes animationOf(std::size_t role, std::int64_t riffOff = 0) {
-    Bytes ani = fixtures::makeAni({.frames = {fixtures::cursorOf(32, colourOf(role), 4, 4), fixtures::cursorOf(32, 0xFF000000, 4, 4)},
-                                   .rate = {6, 12}});
-    fixtures::putU32(ani, 4, static_cast<std::uint32_t>(static_cast<std::int64_t>(ani.size()) - 8 + riffOff));
-    return ani;
-}
-
-// The files of the template INF's scheme, each in its role's colour, under `folder`, with
-// the file names `rename` gives and without those it gives "".
-std::vector<PackEntry> templateFiles(const std::string& folder, const std::function<std::string(std::string)>& rename = {},
-                                     std::int64_t riffOff = 0) {
-    std::vector<PackEntry> files;
-    for (std::size_t r = 0; r < 17; ++r) {
-        std::string name = fixtures::kTemplateInfFiles[r];
-        if (rename) name = rename(name);
-        if (name.empty()) continue;
-        const bool animated = r == 2 || r == 3;
-        files.push_back({folder + name, animated ? animationOf(r, riffOff) : fixtures::cursorOf(32, colourOf(r), 1, 2), {}});
-    }
-    return files;
-}
+using fixtures::roleAnimation;
 
 std::vector<PackEntry> withInf(std::vector<PackEntry> files, const std::string& path, Bytes inf) {
     files.push_back({path, std::move(inf), {}});
@@ -71,6 +48,56 @@ iconmod::CursorThemeResult<iconmod::CursorThemePlan> planOf(const std::string& p
     return iconmod::planCursorTheme(std::get<iconmod::CursorPack>(pack), options);
 }
 
+// The prefix every theme of these tests is written under, named by XCURSOR_PATH (libXcursor
+// reads that once, so one prefix serves every load of the test run).
+const std::string& cursorPrefix() {
+    static const fixtures::TempDir home;
+    static const std::string prefix = [] {
+        const std::string path = home.file("icons");
+        ::setenv("XCURSOR_PATH", path.c_str(), 1);
+        return path;
+    }();
+    return prefix;
+}
+
+// Every name of every role of the written theme `theme`, found by libXcursor by theme and
+// name at each size: the plan's steps, pictures, hotspots and delays. Returns the names seen.
+std::size_t expectLoadsAsPlanned(const iconmod::CursorThemePlan& plan, const std::string& theme, const std::string& what) {
+    std::size_t names = 0;
+    for (const auto& role : plan.roles) {
+        for (std::string_view name : role.names) {
+            ++names;
+            const std::string where = what + ": " + formats::cursorRoleName(role.role) + " as " + std::string(name);
+            EXPECT_EQ(std::filesystem::is_symlink(cursorPrefix() + "/" + theme + "/cursors/" + std::string(name)), name != role.names.front())
+                << where;
+            for (std::size_t s = 0; s < role.sizes.size(); ++s) {
+                XcursorImages* images = XcursorLibraryLoadImages(std::string(name).c_str(), theme.c_str(), role.sizes[s].size);
+                if (!images) {
+                    ADD_FAILURE() << where;
+                    continue;
+                }
+                const std::size_t steps = std::max<std::size_t>(1, role.delaysMs.size());
+                EXPECT_EQ(static_cast<std::size_t>(images->nimage), steps) << where;
+                for (std::size_t k = 0; k < steps && k < static_cast<std::size_t>(images->nimage); ++k) {
+                    const XcursorImage& image = *images->images[k];
+                    const auto picture = iconmod::cursorThemePicture(role, s, k);
+                    const auto& chunk = role.layout.chunks[role.layout.entries[s * steps + k]];
+                    if (!picture) {
+                        ADD_FAILURE() << where;
+                        continue;
+                    }
+                    EXPECT_EQ(static_cast<int>(image.size), role.sizes[s].size) << where;
+                    EXPECT_EQ(std::tie(image.xhot, image.yhot), std::tie(chunk.hotspotX, chunk.hotspotY)) << where;
+                    EXPECT_EQ(image.delay, role.delaysMs.empty() ? 0u : role.delaysMs[k]) << where;
+                    EXPECT_TRUE(std::equal(picture->pixels.begin(), picture->pixels.end(), image.pixels)) << where << " step " << k;
+                }
+                XcursorImagesDestroy(images);
+            }
+        }
+    }
+    return names;
+}
+
 }  // namespace
 
 TEST(CursorThemePlan, FindsEachRolesFileInPacksAsTheyCome) {
@@ -85,7 +112,7 @@ TEST(CursorThemePlan, FindsEachRolesFileInPacksAsTheyCome) {
     };
     const std::vector<PackEntry> named{{"x/Arrow.cur", fixtures::cursorOf(32, 1), {}},       {"x/arrow old.cur", fixtures::cursorOf(32, 2), {}},
                                        {"x/UpArrow.CUR", fixtures::cursorOf(32, 3), {}},     {"x/Hand writing.cur", fixtures::cursorOf(32, 4), {}},
-                                       {"x/busy.ani", animationOf(3), {}},                   {"x/readme.cur", fixtures::cursorOf(32, 5), {}}};
+                                       {"x/busy.ani", roleAnimation(3), {}},                   {"x/readme.cur", fixtures::cursorOf(32, 5), {}}};
     const struct {
         const char* what;
         std::vector<PackEntry> entries;
@@ -95,24 +122,24 @@ TEST(CursorThemePlan, FindsEachRolesFileInPacksAsTheyCome) {
         RoleMatch match;
         std::vector<std::string> warnings;
     } cases[] = {
-        {"UTF-16 INF in a folder", withInf(templateFiles(""), "install.inf", utf16), "", "Nautilus", all(""), RoleMatch::Listed,
+        {"UTF-16 INF in a folder", withInf(fixtures::templatePackFiles(""), "install.inf", utf16), "", "Nautilus", all(""), RoleMatch::Listed,
          {"Pin: no toolkit", "Person: no toolkit"}},
-        {"the INF named, in code page 1252, its files in capitals", withInf(templateFiles("", upper), "Install.INF", cp1252),
+        {"the INF named, in code page 1252, its files in capitals", withInf(fixtures::templatePackFiles("", upper), "Install.INF", cp1252),
          "Install.INF", "Fleche", [] {
              std::map<CursorRole, std::string> m;
              for (std::size_t r = 0; r < 17; ++r) m[*formats::cursorRoleAt(r)] = upper(fixtures::kTemplateInfFiles[r]);
              return m;
          }(), RoleMatch::ListedOtherCase, {"Pin: no toolkit", "Person: no toolkit"}},
         {"files the INF names are absent",
-         withInf(templateFiles("p/", [](std::string n) { return n == "Link Select.cur" || n == "Location Select.cur" ? "" : n; }),
+         withInf(fixtures::templatePackFiles("p/", [](std::string n) { return n == "Link Select.cur" || n == "Location Select.cur" ? "" : n; }),
                  "p/install.inf", utf16),
          "", "Nautilus", all("p/", 14, 15), RoleMatch::Listed,
          {"Hand names \"Link Select.cur\", which the pack lacks; Hand left to Adwaita",
           "Pin names \"Location Select.cur\", which the pack lacks; Pin left out", "Person: no toolkit"}},
-        {"animations whose RIFF length is 8 short", withInf(templateFiles("", {}, -8), "install.inf", utf16), "", "Nautilus", all(""),
+        {"animations whose RIFF length is 8 short", withInf(fixtures::templatePackFiles("", {}, -8), "install.inf", utf16), "", "Nautilus", all(""),
          RoleMatch::Listed, {"Working in Background.ani: the RIFF length", "Busy.ani: the RIFF length", "Pin: no", "Person: no"}},
         {"a zip of a folder with the INF", {{"pack.zip", fixtures::makeArchive(fixtures::ArchiveKind::Zip,
-                                                                               withInf(templateFiles("Naut/"), "Naut/install.inf", utf16)), {}}},
+                                                                               withInf(fixtures::templatePackFiles("Naut/"), "Naut/install.inf", utf16)), {}}},
          "pack.zip", "Nautilus", all("Naut/"), RoleMatch::Listed, {"Pin: no toolkit", "Person: no toolkit"}},
         {"no INF: the files' names", named, "", "x",
          {{CursorRole::Arrow, "x/Arrow.cur"}, {CursorRole::UpArrow, "x/UpArrow.CUR"}, {CursorRole::NWPen, "x/Hand writing.cur"},
@@ -141,6 +168,11 @@ TEST(CursorThemePlan, FindsEachRolesFileInPacksAsTheyCome) {
             }
         }
         EXPECT_EQ(files, c.files) << c.what;
+        // Written under a name of its own, every name of every role loads as planned.
+        iconmod::CursorThemePlan own = plan;
+        own.name = "pack" + std::to_string(&c - cases);
+        ASSERT_TRUE(std::holds_alternative<iconmod::CursorThemeWritten>(iconmod::writeCursorTheme(own, cursorPrefix(), true))) << c.what;
+        EXPECT_GT(expectLoadsAsPlanned(own, own.name, c.what), c.files.size()) << c.what;
         ASSERT_EQ(plan.warnings.size(), c.warnings.size()) << c.what << "\n" << ::testing::PrintToString(plan.warnings);
         for (std::size_t i = 0; i < c.warnings.size(); ++i)
             EXPECT_NE(plan.warnings[i].find(c.warnings[i]), std::string::npos) << c.what << ": " << plan.warnings[i];
@@ -264,14 +296,11 @@ TEST(CursorThemePlan, ChoosesAmongSchemesAndRefusesWhatMakesNoTheme) {
 }
 
 // The theme written and found by libXcursor the way a desktop finds it: by theme and name,
-// under the prefix XCURSOR_PATH names (libXcursor reads that once, so one prefix serves
-// every load of this test).
+// under the prefix XCURSOR_PATH names.
 TEST(CursorThemeWrite, LoadersFindEveryNameAndAFailureLeavesNothing) {
-    static const fixtures::TempDir home;
-    const std::string prefix = home.file("icons");
-    ::setenv("XCURSOR_PATH", prefix.c_str(), 1);
+    const std::string prefix = cursorPrefix();
     fixtures::TempDir dir;
-    ASSERT_TRUE(fixtures::writePack(dir.file("Glass"), withInf(templateFiles(""), "install.inf", fixtures::utf16Text(fixtures::templateInf("Glass")))));
+    ASSERT_TRUE(fixtures::writePack(dir.file("Glass"), withInf(fixtures::templatePackFiles(""), "install.inf", fixtures::utf16Text(fixtures::templateInf("Glass")))));
     const auto result = planOf(dir.file("Glass"), {.name = {}, .scheme = {}, .sizes = {48}});
     const auto& plan = valueOf(result);
     ASSERT_EQ(plan.roles.size(), 17u);
@@ -280,32 +309,7 @@ TEST(CursorThemeWrite, LoadersFindEveryNameAndAFailureLeavesNothing) {
     EXPECT_EQ(theme.folder, prefix + "/Glass");
     EXPECT_FALSE(theme.replaced);
 
-    std::size_t names = 0;
-    for (const auto& role : plan.roles) {
-        for (std::string_view name : role.names) {
-            ++names;
-            const std::string what = std::string(formats::cursorRoleName(role.role)) + " as " + std::string(name);
-            EXPECT_EQ(std::filesystem::is_symlink(prefix + "/Glass/cursors/" + std::string(name)), name != role.names.front()) << what;
-            for (std::size_t s = 0; s < role.sizes.size(); ++s) {
-                XcursorImages* images = XcursorLibraryLoadImages(std::string(name).c_str(), "Glass", role.sizes[s].size);
-                ASSERT_TRUE(images) << what;
-                const std::size_t steps = std::max<std::size_t>(1, role.delaysMs.size());
-                ASSERT_EQ(static_cast<std::size_t>(images->nimage), steps) << what;
-                for (std::size_t k = 0; k < steps; ++k) {
-                    const XcursorImage& image = *images->images[k];
-                    const auto picture = iconmod::cursorThemePicture(role, s, k);
-                    ASSERT_TRUE(picture) << what;
-                    EXPECT_EQ(static_cast<int>(image.size), role.sizes[s].size) << what;
-                    EXPECT_EQ(std::tie(image.xhot, image.yhot), std::tie(role.layout.chunks[role.layout.entries[s * steps + k]].hotspotX,
-                                                                         role.layout.chunks[role.layout.entries[s * steps + k]].hotspotY))
-                        << what;
-                    EXPECT_EQ(image.delay, role.delaysMs.empty() ? 0u : role.delaysMs[k]) << what;
-                    EXPECT_TRUE(std::equal(picture->pixels.begin(), picture->pixels.end(), image.pixels)) << what << " step " << k;
-                }
-                XcursorImagesDestroy(images);
-            }
-        }
-    }
+    const std::size_t names = expectLoadsAsPlanned(plan, "Glass", "Glass");
     EXPECT_EQ(theme.files.size(), names + 2);
     const auto index = fixtures::readFile(prefix + "/Glass/index.theme");
     EXPECT_EQ(std::string(index.begin(), index.end()),
@@ -318,7 +322,7 @@ TEST(CursorThemeWrite, LoadersFindEveryNameAndAFailureLeavesNothing) {
     // theme as it was and nothing of its own.
     auto listing = [&] {
         std::vector<std::string> paths;
-        for (const auto& e : std::filesystem::recursive_directory_iterator(prefix)) paths.push_back(e.path().string());
+        for (const auto& e : std::filesystem::recursive_directory_iterator(prefix + "/Glass")) paths.push_back(e.path().string());
         std::sort(paths.begin(), paths.end());
         return paths;
     };
@@ -339,7 +343,7 @@ TEST(CursorThemeWrite, LoadersFindEveryNameAndAFailureLeavesNothing) {
     const auto replaced = iconmod::writeCursorTheme(small, prefix, true);
     EXPECT_TRUE(valueOf(replaced).replaced);
     EXPECT_TRUE(valueOf(replaced).leftover.empty());
-    EXPECT_EQ(listing().size(), iconmod::xcursorNames(CursorRole::Arrow).size() + 4);  // the folder, cursors/, index, preview
+    EXPECT_EQ(listing().size(), iconmod::xcursorNames(CursorRole::Arrow).size() + 3);  // cursors/, index, preview
     XcursorImages* gone = XcursorLibraryLoadImages("wait", "Glass", 32);  // Adwaita is not on the path
     EXPECT_FALSE(gone);
     if (gone) XcursorImagesDestroy(gone);

@@ -8,6 +8,8 @@
 
 #include <unistd.h>
 
+#include "support/InfFixtures.h"
+
 namespace fixtures {
 namespace {
 
@@ -72,6 +74,27 @@ bool writePack(const std::string& folder, const std::vector<PackEntry>& entries)
 
 Bytes cursorOf(int size, Argb colour, std::uint16_t hotspotX, std::uint16_t hotspotY) {
     return makeCur({{solidDib(size, colour), hotspotX, hotspotY}});
+}
+
+Argb roleColour(std::size_t role) { return 0xFF000000u | static_cast<Argb>((role + 1) * 0x0B0D07u); }
+
+Bytes roleAnimation(std::size_t role, std::int64_t riffOff) {
+    Bytes ani = makeAni({.frames = {cursorOf(32, roleColour(role), 4, 4), cursorOf(32, 0xFF000000, 4, 4)}, .rate = {6, 12}});
+    putU32(ani, 4, static_cast<std::uint32_t>(static_cast<std::int64_t>(ani.size()) - 8 + riffOff));
+    return ani;
+}
+
+std::vector<PackEntry> templatePackFiles(const std::string& folder, const std::function<std::string(std::string)>& rename,
+                                         std::int64_t riffOff) {
+    std::vector<PackEntry> files;
+    for (std::size_t r = 0; r < kTemplateInfFiles.size(); ++r) {
+        std::string name = kTemplateInfFiles[r];
+        if (rename) name = rename(name);
+        if (name.empty()) continue;
+        const bool animated = r == 2 || r == 3;
+        files.push_back({folder + name, animated ? roleAnimation(r, riffOff) : cursorOf(32, roleColour(r), 1, 2), {}});
+    }
+    return files;
 }
 
 }  // namespace fixtures

@@ -785,6 +785,46 @@ def file_run(session, ui, vexil, env, mount, framebuffer, png):
     wait_exit(program, "File, Exit")
 
 
+CURSOR_THEME = ".icons/Probe_Pack"
+
+
+def cursor_theme_run(session, ui, vexil, env, mount, programs):
+    """File, ｶｰｿﾙﾃｰﾏの作成: a cursor pack made by code chosen in Qt's folder dialog, its roles
+    listed, installed under ~/.icons and the way to choose it said; Esc closes the dialog."""
+    pack = os.path.join(mount, "cursor-pack")
+    made = run(programs, "--cursor-pack", pack)
+    if made.returncode != 0:
+        fail(f"cursor pack: {made.stderr}")
+    program = start_vexil(session, vexil, ["art"], mount, env)
+    window = wait_for(f'the window "Vexil - {mount}/art"', lambda: window_named(f"Vexil - {mount}/art"))
+    xdo("windowfocus", "--sync", window)
+    key("alt+f", "k")
+    dialog = wait_for("the cursor theme dialog", lambda: window_named("ｶｰｿﾙﾃｰﾏの作成"))
+    xdo("windowfocus", "--sync", dialog)
+    key("alt+d")
+    chooser = wait_for("the folder dialog", lambda: window_named("ｶｰｿﾙ ﾊﾟｯｸのﾌｫﾙﾀﾞ"))
+    xdo("windowfocus", "--sync", chooser)
+    xdo("type", "--delay", "20", pack)
+    key("Return")
+    wait_for("the folder dialog to close", lambda: not window_named("ｶｰｿﾙ ﾊﾟｯｸのﾌｫﾙﾀﾞ"))
+    cells = wait_for("the roles", lambda: [n for n in ui.names("table cell") if n.endswith(".cur") or n.endswith(".ani")] or None)
+    if len(cells) != 17 or "Normal Select.cur" not in cells:
+        fail(f"the cursor theme dialog lists {cells}")
+    xdo("windowfocus", "--sync", dialog)
+    key("alt+i")
+    link = os.path.join(env["HOME"], CURSOR_THEME, "cursors/left_ptr")
+    wait_for(link, lambda: os.path.islink(link))
+    said = wait_for("how to choose the theme", lambda: [n for n in ui.names("label") if "gsettings" in n] or None)
+    if "cursor-theme Probe_Pack" not in said[0]:
+        fail(f"the cursor theme dialog says {said[0]!r}")
+    key("Escape")
+    wait_for("the cursor theme dialog to close", lambda: not window_named("ｶｰｿﾙﾃｰﾏの作成"))
+    print(f"cursor theme: 17 roles listed, {link} written")
+    xdo("windowfocus", "--sync", window)
+    key("ctrl+q")
+    wait_exit(program, "Ctrl+Q")
+
+
 def inside(vexil, programs):
     mount = tempfile.mkdtemp(prefix="vexil-smoke-")
     session = Session()
@@ -827,11 +867,13 @@ def inside(vexil, programs):
         first_run(session, ui, vexil, env, mount, {n: v for n, v in expected.items()})
         directory_run(session, ui, vexil, env, mount)
         file_run(session, ui, vexil, env, mount, os.path.join(fbdir, "Xvfb_screen0"), png)
+        cursor_theme_run(session, ui, vexil, env, mount, programs)
 
         # Nothing kept between runs: no settings, history or recently-used list; only the
         # icon set the user asked for.
         kept = [os.path.relpath(os.path.join(d, f), home) for d, _, files in os.walk(home) for f in files]
         kept = [f for f in kept if not (f.startswith(ICON_SET + "/") and f.endswith("/apps/smoke-icon.png"))]
+        kept = [f for f in kept if not f.startswith(CURSOR_THEME + "/")]
         if kept:
             fail(f"vexil wrote under HOME: {kept}")
         print("HOME: nothing written but the icon set")
