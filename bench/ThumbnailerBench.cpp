@@ -53,10 +53,10 @@ struct Files {
         fixtures::makePrefix(dir.file("wine"), {.files = {"Program Files/App/app.exe"}});
         linkTarget = dir.file("wine/drive_c/Program Files/App/app.exe");
         fixtures::writeFile(linkTarget, fixtures::makePe({icon}, {.textSize = 40 << 10}));
-        fixtures::LinkSpec spec;
-        spec.linkInfo = fixtures::LinkInfoSpec{.localBasePath = std::string("C:\\Program Files\\App\\app.exe")};
+        fixtures::LinkSpec shortcut;
+        shortcut.linkInfo = fixtures::LinkInfoSpec{.localBasePath = std::string("C:\\Program Files\\App\\app.exe")};
         link = dir.file("wine/drive_c/users/ann/app.lnk");
-        fixtures::writeFile(link, fixtures::makeLink(spec));
+        fixtures::writeFile(link, fixtures::makeLink(shortcut));
         std::vector<fixtures::IcoEntry> images;
         for (const auto& image : icon.images) images.push_back({image});
         package = dir.file("setup.msi");

@@ -219,7 +219,7 @@ TEST(Thumbnailer, FilesThatNameAnIconShowIt) {
     constexpr fixtures::Argb kFirst = 0xFF2040C0, kSecond = 0xFFC04020, kThird = 0xFF20C040;
     const std::string app = prefix + "/drive_c/Program Files/App/app.exe";
     ASSERT_TRUE(fixtures::writeFile(app, fixtures::makePe({fixtures::solidIcon(3, kFirst), fixtures::solidIcon(7, kSecond)})));
-    const auto link = [](fixtures::LinkSpec spec) { return fixtures::makeLink(spec); };
+    const auto link = [](const fixtures::LinkSpec& parts) { return fixtures::makeLink(parts); };
     fixtures::LinkSpec toTarget;
     toTarget.linkInfo = fixtures::LinkInfoSpec{.localBasePath = std::string("C:\\Program Files\\App\\app.exe")};
     fixtures::LinkSpec second;
