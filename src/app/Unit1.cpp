@@ -83,6 +83,7 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
     setAcceptDrops(true);
     setUpDragOut();
     setUpSaveAll();
+    addCursorThemeMenu();
     FormCreate(windowScreenHeight(this, screenHeight));
 
     if (const QScreen* s = screenOf(this)) move(s->availableGeometry().center() - QPoint(width() / 2, height() / 2));
@@ -139,7 +140,6 @@ void TForm1::connectHandlers() {
     connect(ui->mnuIconSet, &QAction::triggered, this, &TForm1::mnuIconSetClick);
     connect(ui->mnuOpen, &QAction::triggered, this, &TForm1::mnuOpenClick);
     connect(ui->mnuPopIconSet, &QAction::triggered, this, &TForm1::mnuIconSetClick);
-    addCursorThemeMenu();
     for (QAction* save : {ui->mnuSavePng, ui->mnuPopSavePng}) connect(save, &QAction::triggered, this, &TForm1::mnuSavePngClick);
     for (QAction* copy : {ui->mnuCopyPng, ui->mnuPopCopyPng}) connect(copy, &QAction::triggered, this, &TForm1::mnuCopyPngClick);
     createShortcuts();
