@@ -176,6 +176,9 @@ ResolvedPath WinePathResolver::resolveUtf8(std::string_view windowsPath) const {
         if (p.empty()) return failed(ResolvedPath::Failure::Empty, p);
     }
     if (p.size() >= 2 && p[0] == '\\' && p[1] == '\\') return failed(ResolvedPath::Failure::Network, p);
+    // Outside a prefix no variable has a value: a path that starts with one names a place
+    // only a prefix could say, not a folder of that name beside the file.
+    if (!prefix_ && p.front() == '%' && p.find('%', 1) != std::string::npos) return failed(ResolvedPath::Failure::NoPrefix, p);
 
     std::string root;
     std::string floor = "/";

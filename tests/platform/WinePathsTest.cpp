@@ -81,6 +81,8 @@ TEST_F(WinePaths, ResolvesInThePrefixThatHoldsTheFile) {
         {"an empty path", lnk, StoredText::utf8(""), true, "", Failure::Empty, ""},
         {"outside a prefix, relative", dir.file("outside/a.lnk"), StoredText::utf8("icons\\O.ICO"), true, "outside/icons/o.ico", Failure::None, ""},
         {"outside a prefix, a drive", dir.file("outside/a.lnk"), StoredText::utf8("C:\\x.dll"), true, "", Failure::NoPrefix, "C:\\x.dll"},
+        {"outside a prefix, a variable", dir.file("outside/a.lnk"), StoredText::utf8("%SystemRoot%\\x.dll"), true, "", Failure::NoPrefix,
+         "%SystemRoot%\\x.dll"},
     };
     for (const auto& c : cases) {
         const platform::WinePathResolver resolver(c.file, {.readRegistry = c.registry, .fallbackPrefix = std::string()});
