@@ -2,6 +2,7 @@
 // chosen directory to the file list.
 #include "app/Unit1.h"
 #include "app/WindowTexts.h"
+#include "app/DetailsWindow.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -78,6 +79,7 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
     resize(kDesignWidth, kDesignHeight + menuBar()->sizeHint().height());
 
     connectHandlers();
+    setUpDetails();
     nameForScreenReaders();
     setAcceptDrops(true);
     FormCreate(windowScreenHeight(this, screenHeight));
@@ -205,6 +207,7 @@ void TForm1::FormDestroy() {
 void TForm1::closeEvent(QCloseEvent* event) {
     scanWork_.stop();
     stripWork_.stop();
+    if (details_) details_->close();
     QMainWindow::closeEvent(event);
 }
 

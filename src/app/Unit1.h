@@ -27,6 +27,7 @@ class OpenedFile;
 namespace platform {
 class DirEnum;
 }
+class DetailsWindow;
 class QLabel;
 class QMenu;
 class QTreeWidgetItem;
@@ -249,4 +250,19 @@ private:
     std::optional<TWaitCursor> scanCursor_;
     PacedWork stripWork_;
     std::unique_ptr<formats::OpenedFile> stripFile_;  // the file whose icons the strip is taking
+
+    // ---- The icon's details window (Unit1Details.cpp) ----
+public:
+    // Opens (or raises) the details window on the strip's current icon.
+    void openDetails();
+    DetailsWindow* detailsWindow() const { return details_; }
+
+private:
+    void setUpDetails();
+    // The details window shows the strip's current icon once no scan, strip fill or modal
+    // dialog is under way; until then it stays as it is.
+    void followStripLater();
+    void followStrip();
+    DetailsWindow* details_ = nullptr;
+    QTimer* detailsFollow_ = nullptr;
 };

@@ -9,12 +9,18 @@
 //       what the window lists in the X11 test: setup00.exe ... (PE32 and PE32+ programs of
 //       1 to 3 icon groups, every icon one solid colour at 32 and 16 pixels), and for each
 //       one line on stdout: NAME<TAB>ICONS<TAB>RRGGBB (the colour of its icon 0).
+//   vexil_sample_files --cursors DIR
+//       what the X11 test opens in the details window: cursors.dll, whose icon group holds
+//       images as current programs carry them and which has two cursor groups and an
+//       animated cursor; one line on stdout: its icon group's sizes (WxH, comma-separated,
+//       as stored), TAB, its cursors' names (comma-separated, as vexil-cli lists them).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "formats/IconDecode.h"
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
 
@@ -41,10 +47,36 @@ int writePrograms(const std::string& dir, int count) {
     return 0;
 }
 
+int writeCursorModule(const std::string& dir) {
+    using fixtures::resId;
+    using fixtures::resName;
+    const fixtures::ModuleIcon icon = fixtures::modernIcon(resName("MAINICON"), fixtures::detailedPng(2));
+    auto resources = fixtures::cursorResources(
+        {{resName("ARROW"), {{fixtures::solidDib(32, 0xFF202020), 0, 0}, {fixtures::solidDib(48, 0xFF202020), 0, 0}}},
+         {resId(2), {{fixtures::patternDib(32, 4), 15, 15}}}});
+    resources.push_back({resId(formats::kRtAniCursor), resName("BUSY"),
+                         fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::solidDib(32, 0xFFFF0000), 16, 16}}),
+                                                       fixtures::makeCur({{fixtures::solidDib(32, 0xFF0000FF), 16, 16}})},
+                                            .rate = {12, 12}})});
+    if (!fixtures::writeFile(dir + "/cursors.dll", fixtures::makePe({icon}, {.extra = resources}))) {
+        std::fprintf(stderr, "vexil_sample_files: %s/cursors.dll: cannot be written\n", dir.c_str());
+        return 1;
+    }
+    std::string sizes;
+    for (const fixtures::Bytes& image : icon.images) {
+        const auto info = formats::imageHeaderInfo(image);
+        if (!info) continue;
+        sizes += (sizes.empty() ? "" : ",") + std::to_string(info->width) + "x" + std::to_string(info->height);
+    }
+    std::printf("%s\tARROW,#2,BUSY\n", sizes.c_str());
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--programs") == 0) return writePrograms(argv[2], std::atoi(argv[3]));
+    if (argc == 3 && std::strcmp(argv[1], "--cursors") == 0) return writeCursorModule(argv[2]);
     if (argc != 2) {
         std::fputs("usage: vexil_sample_files DIR | --programs DIR COUNT\n", stderr);
         return 2;

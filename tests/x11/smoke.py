@@ -640,6 +640,61 @@ def file_run(session, ui, vexil, env, mount, framebuffer, png):
     wait_exit(program, "File, Exit")
 
 
+def details_run(session, ui, vexil, programs, env, mount):
+    """The icon's details window, from the keyboard: Enter on the strip opens it on the
+    current icon, listing every image of the group with its size; Ctrl++ zooms; its cursors
+    tab lists the module's cursor groups and animation; Esc closes it."""
+    folder = os.path.join(mount, "cursors")
+    os.mkdir(folder)
+    made = run(programs, "--cursors", folder)
+    if made.returncode != 0:
+        fail(f"the cursor module: {made.stderr}")
+    sizes, cursors = made.stdout.strip().split("\t")
+    program = start_vexil(session, vexil, [os.path.join(folder, "cursors.dll")], mount, env)
+    window = wait_for("the window on cursors.dll", lambda: window_named(f"Vexil - {folder}"))
+    wait_for('the strip of cursors.dll', lambda: ui.status_texts() == ["1 / 1", "cursors.dll"])
+    bar = ui.find(lambda a: ui.role(a) == "status bar")
+    strip = bar.parent.getChildAtIndex(0) if bar else None
+    if strip is None or strip.name != "ｱｲｺﾝ":
+        fail("the icon strip is not on the accessibility bus")
+    xdo("windowfocus", "--sync", window)
+    sx, sy, _, _ = ui.extents(strip)
+    click(sx + 17, sy + 17)  # the current cell: it gets the focus and stays current
+    key("Return")
+    caption = "ｱｲｺﾝの詳細 - cursors.dll MAINICON"
+    details = wait_for(f'the window "{caption}"', lambda: window_named(caption))
+
+    def items(list_name):
+        found = ui.find(lambda a: ui.role(a) == "list" and a.name == list_name)
+        return [found.getChildAtIndex(i).name for i in range(found.childCount)] if found else []
+
+    shown = wait_for("the images listed", lambda: items("ｲﾒｰｼﾞ"))
+    if sorted(n.split(",")[0] for n in shown) != sorted(sizes.split(",")):
+        fail(f"the details window lists {shown}, the group holds {sizes}")
+    if not any(", PNG, " in n for n in shown) or not all("ﾊﾞｲﾄ" in n for n in shown):
+        fail(f"image labels without format or bytes: {shown}")
+    print(f"details window: {len(shown)} images, {shown[0]!r} ... {shown[-1]!r}")
+
+    xdo("windowfocus", "--sync", details)
+    key("ctrl+plus")
+    wait_for("zoom 2x", lambda: "拡大 2倍" in ui.names("label"))
+    key("ctrl+minus")
+    wait_for("zoom 1x", lambda: "拡大 1倍" in ui.names("label"))
+    print("details window: Ctrl++ and Ctrl+- zoom")
+
+    key("alt+c")
+    listed = wait_for("the cursors listed", lambda: items("ｶｰｿﾙ"))
+    if [n.split(",")[0] for n in listed] != cursors.split(","):
+        fail(f"the cursors tab lists {listed}, the module holds {cursors}")
+    print(f"details window: cursors {listed}")
+
+    key("Escape")
+    wait_for("the details window to close", lambda: not window_named(caption))
+    xdo("windowfocus", "--sync", window)
+    key("ctrl+q")
+    wait_exit(program, "Ctrl+Q after the details window")
+
+
 def inside(vexil, programs):
     mount = tempfile.mkdtemp(prefix="vexil-smoke-")
     session = Session()
@@ -678,6 +733,7 @@ def inside(vexil, programs):
         first_run(session, ui, vexil, env, mount, {n: v for n, v in expected.items()})
         directory_run(session, ui, vexil, env, mount)
         file_run(session, ui, vexil, env, mount, os.path.join(fbdir, "Xvfb_screen0"), png)
+        details_run(session, ui, vexil, programs, env, mount)
 
         # Nothing kept between runs: no settings, history or recently-used list; only the
         # icon set the user asked for.
