@@ -67,6 +67,7 @@ DesktopColourScheme::DesktopColourScheme(QObject* parent) : QObject(parent), lig
 #endif
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) return;
+    qRegisterMetaType<QDBusVariant>();  // the slot's argument, looked up by its name
     bus.connect(kPortalService, kPortalPath, kSettings, QStringLiteral("SettingChanged"), this,
                 SLOT(portalSettingChanged(QString, QString, QDBusVariant)));
     QDBusMessage read = QDBusMessage::createMethodCall(kPortalService, kPortalPath, kSettings, QStringLiteral("Read"));

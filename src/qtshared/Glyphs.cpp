@@ -56,9 +56,11 @@ double channel(int value) {
 
 double luminance(QColor c) { return 0.2126 * channel(c.red()) + 0.7152 * channel(c.green()) + 0.0722 * channel(c.blue()); }
 
+// The lightest colour a glyph may be drawn on: the window, a list, a button, whose face a
+// style draws lighter than the Button colour, up to the bevel's Light.
 QColor lightestBackground(const QPalette& palette) {
     QColor lightest = palette.color(QPalette::Active, QPalette::Window);
-    for (QPalette::ColorRole role : {QPalette::Button, QPalette::Base}) {
+    for (QPalette::ColorRole role : {QPalette::Button, QPalette::Base, QPalette::Midlight, QPalette::Light}) {
         const QColor c = palette.color(QPalette::Active, role);
         if (luminance(c) > luminance(lightest)) lightest = c;
     }

@@ -29,8 +29,8 @@ inline constexpr double kGlyphContrast = 3.0;
 bool isDarkPalette(const QPalette& palette);
 
 // The glyph as it is drawn on the palette: on a dark palette every pixel that stands out
-// less than kGlyphContrast from the lightest of the palette's Window, Button and Base
-// colours is lightened, its hue and saturation kept, until it does; on a light palette the
+// less than kGlyphContrast from the lightest of the palette's Window, Button, Base,
+// Midlight and Light colours is lightened, its hue and saturation kept, until it does; on a light palette the
 // glyph as it is. Transparency is kept.
 QImage forPalette(const QImage& glyph, const QPalette& palette);
 
