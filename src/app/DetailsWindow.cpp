@@ -19,6 +19,7 @@
 #include <functional>
 #include <map>
 #include <string_view>
+#include <utility>
 
 #include "app/Clipboard.h"
 #include "app/Unit1.h"
@@ -81,9 +82,13 @@ public:
         if (card.hotspot) {
             const int z = *zoom_;
             const QPoint at = picture.topLeft() + QPoint(card.hotspot->x() * z + z / 2, card.hotspot->y() * z + z / 2);
-            painter->setPen(QPen(Qt::red, 1));
-            painter->drawLine(at.x() - 4 - z, at.y(), at.x() + 4 + z, at.y());
-            painter->drawLine(at.x(), at.y() - 4 - z, at.x(), at.y() + 4 + z);
+            // A red cross with a white rim, to be seen on any picture.
+            const int arm = 4 + z;
+            for (const auto& [colour, width] : {std::pair{QColor(Qt::white), 3}, std::pair{QColor(Qt::red), 1}}) {
+                painter->setPen(QPen(colour, width, Qt::SolidLine, Qt::FlatCap));
+                painter->drawLine(at.x() - arm, at.y(), at.x() + arm, at.y());
+                painter->drawLine(at.x(), at.y() - arm, at.x(), at.y() + arm);
+            }
         }
         painter->setClipping(false);
         painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));

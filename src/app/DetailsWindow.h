@@ -34,6 +34,10 @@ public:
     // keeps the zoom, the selection and the animations as they are.
     void showIcon(const std::string& path, int index);
 
+    // What it shows: the file's path and the icon's index (-1 when empty).
+    const std::string& shownPath() const { return path_; }
+    int shownIndex() const { return index_; }
+
     int zoom() const { return zoom_; }
     void setZoom(int zoom);
 
