@@ -43,7 +43,7 @@ std::vector<CursorItem> fileCursors(formats::OpenedFile& file) {
     if (formats::ResourceModule* module = file.module()) {
         if (const auto names = module->names(formats::kRtGroupCursor)) {
             for (const formats::ResourceName& name : *names) {
-                CursorItem item{formats::groupNameText(name), name, iconmod::listCursorGroup(*module, name), std::nullopt};
+                CursorItem item{formats::groupNameText(name), name, iconmod::listCursorGroup(*module, name), std::nullopt, true};
                 if (item.still && !item.still->empty()) items.push_back(std::move(item));
             }
         }
@@ -53,7 +53,7 @@ std::vector<CursorItem> fileCursors(formats::OpenedFile& file) {
                 const auto span = module->locate(type, (*names)[i]);
                 if (!span) continue;
                 CursorItem item{formats::groupNameText((*names)[i]), std::nullopt, std::nullopt,
-                                iconmod::listAnimation(module->file(), span->offset, span->size)};
+                                iconmod::listAnimation(module->file(), span->offset, span->size), true};
                 if (item.animated && !item.animated->Steps.empty()) items.push_back(std::move(item));
             }
         }
@@ -96,6 +96,7 @@ std::string cursorLabel(const CursorItem& item) {
 }
 
 bool saveCursorCur(formats::OpenedFile& file, const CursorItem& item, const std::string& path) {
+    if (!savesAsCur(item)) return false;
     std::optional<iconmod::CursorSet> set;
     if (item.group && file.module()) {
         set = iconmod::loadCursorGroup(*file.module(), *item.group);

@@ -36,7 +36,12 @@ struct CursorItem {
     std::optional<formats::ResourceName> group;   // a module's RT_GROUP_CURSOR
     std::optional<iconmod::ImageEntries> still;   // a still cursor's images
     std::optional<iconmod::AnimationEntries> animated;
+    bool inModule = false;                        // a module's resource, else the file's own cursor
 };
+
+// True when the item can be saved as a .cur file: a still cursor, or an .ani file's first
+// frame (a module's animation would need the whole module read; it is saved as Xcursor).
+inline bool savesAsCur(const CursorItem& item) { return item.still || !item.inModule; }
 
 // The cursors of `file`: each cursor group of a module, then each RT_ANICURSOR and
 // RT_ANIICON resource; a .cur or .ani file's own cursor. Damaged ones are left out; empty

@@ -318,9 +318,7 @@ void DetailsWindow::updateButtons() {
     copyPng_->setEnabled(image);
     const int row = cursors_->currentRow();
     const bool cursor = row >= 0 && row < static_cast<int>(shownCursors_.size());
-    // A module's animation is saved as an Xcursor file only: its .cur would need the whole
-    // module read.
-    saveCur_->setEnabled(cursor && !(shownCursors_[static_cast<std::size_t>(row)].item.animated && !shownCursors_[static_cast<std::size_t>(row)].item.name.empty()));
+    saveCur_->setEnabled(cursor && details::savesAsCur(shownCursors_[static_cast<std::size_t>(row)].item));
     saveXcursor_->setEnabled(cursor);
 }
 

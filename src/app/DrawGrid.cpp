@@ -137,7 +137,8 @@ void DrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void DrawGrid::keyPressEvent(QKeyEvent* event) {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    // Return, or Enter on the keypad (which comes with the keypad's modifier).
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         emit CellActivated();
         event->accept();
         return;

@@ -103,7 +103,12 @@ TEST(DetailsModel, CursorsOfFilesAndTheirSavesMatchTheCli) {
             ASSERT_EQ(runVexilCli({"xcursor", c.path, c.cliGroups[i], theirs}).status, 0) << c.path << " " << i;
             EXPECT_EQ(fixtures::readFile(ours), fixtures::readFile(theirs)) << c.path << " " << i;
 
-            if (items[i].animated && file->module()) continue;  // saved as an Xcursor file only
+            if (items[i].animated && file->module()) {  // saved as an Xcursor file only
+                EXPECT_FALSE(details::savesAsCur(items[i]));
+                EXPECT_FALSE(details::saveCursorCur(*file, items[i], dir.file("none.cur")));
+                continue;
+            }
+            EXPECT_TRUE(details::savesAsCur(items[i]));
             const std::string ourCur = dir.file("ours.cur"), theirCur = dir.file("theirs.cur");
             ASSERT_TRUE(details::saveCursorCur(*file, items[i], ourCur)) << c.path << " " << i;
             ASSERT_EQ(runVexilCli({"save-cur", c.path, c.cliGroups[i], theirCur}).status, 0) << c.path << " " << i;
