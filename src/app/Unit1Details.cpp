@@ -27,10 +27,13 @@ void TForm1::setUpDetails() {
     connect(detailsFollow_, &QTimer::timeout, this, &TForm1::followStrip);
 }
 
+// Asked for while the strip is still filling, the window opens at once and shows the icon
+// once the filling ends.
 void TForm1::openDetails() {
-    if (busy() || !stripHasSelection()) return;
+    if (!stripHasSelection()) return;
     if (!details_) details_ = new DetailsWindow(this);
-    details_->showIcon(CurrentFile, ui->DrawGrid1->Col());
+    if (busy()) detailsFollow_->start(0);
+    else details_->showIcon(CurrentFile, ui->DrawGrid1->Col());
     details_->show();
     details_->raise();
     details_->activateWindow();
