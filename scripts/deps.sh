@@ -11,7 +11,7 @@ VEXIL_PACKAGES=(
   fonts-ipafont-gothic qt6-translations-l10n
   tumbler dbus-daemon dbus-bin libglib2.0-bin
   desktop-file-utils appstream groff-base
-  xvfb xdotool xclip at-spi2-core python3-pyatspi
+  xvfb xdotool xclip at-spi2-core python3-pyatspi python3-gi
   bubblewrap
   qt6-wayland qt6-gtk-platformtheme
   adwaita-icon-theme
@@ -29,7 +29,8 @@ VEXIL_PACKAGES=(
 # (dbus-monitor) and libglib2.0-bin (gdbus, gio) run the thumbnailer through a real thumbnail
 # service in the tests; desktop-file-utils, appstream and groff-base validate the installed
 # desktop entry, metainfo and man pages. xvfb, xdotool, xclip, at-spi2-core and
-# python3-pyatspi run the real program on an X server and read its texts back.
+# python3-pyatspi run the real program on an X server and read its texts back; python3-gi
+# runs the window test's stand-in for the desktop portal on the session bus.
 # libseccomp-dev builds the thumbnailer's seccomp filter; bubblewrap runs the thumbnailer
 # in the sandbox GNOME puts every thumbnailer in. qt6-wayland lets the window open on a
 # Wayland session; qt6-gtk-platformtheme is there for the window test to prove that the GTK

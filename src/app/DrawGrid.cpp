@@ -143,7 +143,19 @@ void DrawGrid::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
 }
 
+// The second press of a double click acts as a press, then the cell under it is activated.
+void DrawGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+    mousePressEvent(event);
+    if (event->button() == Qt::LeftButton && MouseToCell(event->position().toPoint()) == col_) emit CellActivated();
+}
+
 void DrawGrid::keyPressEvent(QKeyEvent* event) {
+    // Return, or Enter on the keypad (which comes with the keypad's modifier).
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+        emit CellActivated();
+        event->accept();
+        return;
+    }
     if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
         emit MenuRequested();
         event->accept();

@@ -2,9 +2,10 @@
 // the background, the current cell's highlight and the grid lines, then raises DrawCell
 // for every visible cell; Left/Right/Home/End and a left click move the current column, each
 // move asked first through SelectCell. The row scrolls sideways when its cells do not fit.
-// The Menu key and Shift+F10 ask for the current cell's menu (MenuRequested); screen readers
-// see the cells that show something as list items, named by the owner when asked. A move
-// of the left button held down past the drag distance asks for a drag of the pressed cell.
+// The Menu key and Shift+F10 ask for the current cell's menu (MenuRequested), Enter and a
+// double click activate the current cell (CellActivated); screen readers see the cells that
+// show something as list items, named by the owner when asked. A move of the left button
+// held down past the drag distance asks for a drag of the pressed cell.
 #pragma once
 
 #include <QAbstractScrollArea>
@@ -51,12 +52,15 @@ signals:
     void MenuRequested();
     // The left button went down on cell col and moved past the drag distance.
     void DragRequested(int col);
+    // Enter on the current cell, or a double click on a cell (after the click made it current).
+    void CellActivated();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;

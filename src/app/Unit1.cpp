@@ -2,6 +2,7 @@
 // chosen directory to the file list.
 #include "app/Unit1.h"
 #include "app/WindowTexts.h"
+#include "app/DetailsWindow.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -15,6 +16,7 @@
 #include <QTreeView>
 #include <QTimer>
 
+#include "qtshared/Glyphs.h"
 #include "qtshared/Looks.h"
 #include "qtshared/Scaling.h"
 #include "platform/DirEnum.h"
@@ -61,14 +63,12 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
         statusPanels_[i]->setFixedSize(kStatusPanelWidths[i], ui->StatusBar1->minimumHeight());
     }
 
-    QIcon filter;
-    filter.addPixmap(buttonGlyph(QStringLiteral("BTNFILTER")), QIcon::Normal);
-    filter.addPixmap(buttonGlyph(QStringLiteral("BTNFILTERD")), QIcon::Disabled);
-    ui->BtnExeFilter->setIcon(filter);
-    ui->BtnLargeIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNLARGE"))));
-    ui->BtnSmallIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNSMALL"))));
-    ui->BtnListIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNLIST"))));
-    ui->BtnReportIcon->setIcon(QIcon(buttonGlyph(QStringLiteral("BTNREPORT"))));
+    // The glyphs are drawn for the palette of the moment (light, or the desktop's dark one).
+    ui->BtnExeFilter->setIcon(glyphs::paletteIcon(buttonGlyph(QStringLiteral("BTNFILTER")), buttonGlyph(QStringLiteral("BTNFILTERD"))));
+    ui->BtnLargeIcon->setIcon(glyphs::paletteIcon(buttonGlyph(QStringLiteral("BTNLARGE"))));
+    ui->BtnSmallIcon->setIcon(glyphs::paletteIcon(buttonGlyph(QStringLiteral("BTNSMALL"))));
+    ui->BtnListIcon->setIcon(glyphs::paletteIcon(buttonGlyph(QStringLiteral("BTNLIST"))));
+    ui->BtnReportIcon->setIcon(glyphs::paletteIcon(buttonGlyph(QStringLiteral("BTNREPORT"))));
 
     // On a HiDPI screen the lists also hold pictures for the device's pixels.
     for (ImageList* list : {&ImageList16, &ImageList32, &ImageList16A, &ImageList32A}) list->setDevicePixelRatio(devicePixelRatioF());
@@ -79,6 +79,7 @@ TForm1::TForm1(QWidget* parent, int screenHeight) : QMainWindow(parent), ui(new 
     resize(kDesignWidth, kDesignHeight + menuBar()->sizeHint().height());
 
     connectHandlers();
+    setUpDetails();
     nameForScreenReaders();
     setAcceptDrops(true);
     setUpDragOut();
@@ -209,6 +210,7 @@ void TForm1::FormDestroy() {
 void TForm1::closeEvent(QCloseEvent* event) {
     scanWork_.stop();
     stripWork_.stop();
+    if (details_) details_->close();
     QMainWindow::closeEvent(event);
 }
 

@@ -30,6 +30,7 @@ class DirEnum;
 class PrivateFolder;
 }
 class QAction;
+class DetailsWindow;
 class QLabel;
 class QMenu;
 class QMimeData;
@@ -279,4 +280,18 @@ private:
     void setUpSaveAll();
     QAction* mnuSaveAll_ = nullptr;
     int saveAllFormat_ = 0;  // the format chosen last: 0 .ico, 1 .png
+    // ---- The icon's details window (Unit1Details.cpp) ----
+public:
+    // Opens (or raises) the details window on the strip's current icon.
+    void openDetails();
+    DetailsWindow* detailsWindow() const { return details_; }
+
+private:
+    void setUpDetails();
+    // The details window shows the strip's current icon once no scan, strip fill or modal
+    // dialog is under way; until then it stays as it is.
+    void followStripLater();
+    void followStrip();
+    DetailsWindow* details_ = nullptr;
+    QTimer* detailsFollow_ = nullptr;
 };

@@ -67,6 +67,7 @@ void TForm1::ClearViews() {
     ui->DrawGrid1->viewport()->update();
     StripIconCount = 0;
     CurrentFile.clear();
+    followStripLater();
 }
 
 // Always lists afresh; a scan still pending is stopped first.

@@ -36,6 +36,7 @@ void TForm1::ListView1SelectItem(int, bool) {
         setStatusText(0, QString());
         setStatusText(1, QString());
     }
+    followStripLater();
     const int selected = ui->ListView1->selectedRow();
     if (selected < 0) return;
     const FileListView::Row item = ui->ListView1->row(selected);
@@ -92,6 +93,7 @@ void TForm1::DrawGrid1DrawCell(QPainter* painter, int col, const QRect& rect, bo
 void TForm1::DrawGrid1SelectCell(int col, bool*) {
     const int count = ImageList32A.Count();
     if (col < count) setStatusText(0, QString::asprintf(kPositionFormat, col + 1, count));
+    followStripLater();
 }
 
 // A right click on a cell that shows an icon makes it current and opens the pop-up menu

@@ -58,5 +58,33 @@ inline constexpr char kCursorClose[] = "閉じる";
 inline constexpr char kCursorPackFailed[] = "ｶｰｿﾙﾃｰﾏにできません: ";
 inline constexpr char kCursorInstalled[] = "に作成しました。ﾃｰﾏの選び方:";
 inline constexpr char kCursorInstallFailed[] = "ｶｰｿﾙﾃｰﾏの保存に失敗しました: ";
+// The icon's details window: the strip's pop-up menu entry and the strip's Enter or double
+// click open it on the current icon; a tab of its images and one of the file's cursors.
+inline constexpr char kDetailsMenu[] = "ｱｲｺﾝの詳細(&D)...";
+inline constexpr char kDetailsCaption[] = "ｱｲｺﾝの詳細";
+inline constexpr char kDetailsImagesTab[] = "ｲﾒｰｼﾞ(&I)";
+inline constexpr char kDetailsCursorsTab[] = "ｶｰｿﾙ(&C)";
+inline constexpr char kDetailsImages[] = "ｲﾒｰｼﾞ";
+inline constexpr char kDetailsImagesHelp[] = "ｸﾞﾙｰﾌﾟのｲﾒｰｼﾞ。Ctrl++ と Ctrl+- で拡大と縮小";
+inline constexpr char kDetailsCursors[] = "ｶｰｿﾙ";
+inline constexpr char kDetailsCursorsHelp[] = "ﾌｧｲﾙのｶｰｿﾙとｱﾆﾒｰｼｮﾝ。赤い十字がﾎｯﾄｽﾎﾟｯﾄ";
+inline constexpr char kDetailsZoomFormat[] = "拡大 %1倍";
+inline constexpr char kDetailsZoomIn[] = "拡大(&+)";
+inline constexpr char kDetailsZoomOut[] = "縮小(&-)";
+inline constexpr char kDetailsSavePng[] = "PNGで保存(&S)...";
+inline constexpr char kDetailsCopyPng[] = "PNGでｺﾋﾟｰ(&P)";
+inline constexpr char kDetailsSaveCur[] = ".curで保存(&U)...";
+inline constexpr char kDetailsSaveXcursor[] = "Xcursorで保存(&X)...";
+inline constexpr char kDetailsClose[] = "閉じる";
+inline constexpr char kDetailsSaveCurTitle[] = ".curで保存";
+inline constexpr char kDetailsSaveXcursorTitle[] = "Xcursorで保存";
+inline constexpr char kDetailsPngFilter[] = "PNG (*.png)|*.png";
+inline constexpr char kDetailsCurFilter[] = "ｶｰｿﾙ (*.cur)|*.cur";
+inline constexpr char kDetailsXcursorFilter[] = "Xcursor (*)|*";
+// Words of an image's and a cursor's label.
+inline constexpr char kBytes[] = "ﾊﾞｲﾄ";
+inline constexpr char kAnimation[] = "ｱﾆﾒｰｼｮﾝ";
+inline constexpr char kSteps[] = "ｺﾏ";
+inline constexpr char kHotspot[] = "ﾎｯﾄｽﾎﾟｯﾄ";
 
 }  // namespace wtext

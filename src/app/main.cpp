@@ -7,6 +7,7 @@
 #include <exception>
 
 #include "app/AppSetup.h"
+#include "app/ColourScheme.h"
 #include "qtshared/Looks.h"
 #include "app/QtMessageBox.h"
 #include "app/Unit1.h"
@@ -23,6 +24,7 @@ int main(int argc, char** argv) {
         speakJapanese(app);
         keepNothingBetweenRuns();
         installQtMessageBoxes();
+        DesktopColourScheme colourScheme;  // light until the desktop says otherwise
         TForm1 form;
         form.show();
         // `vexil PATH`: QApplication has taken its own options out of argv; the path's bytes

@@ -3,18 +3,14 @@
 // an Xcursor file reads the images it shows, one at a time.
 #include "cli/CliCursors.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <map>
-#include <set>
 
 #include "cli/LineText.h"
 #include "formats/AniFile.h"
-#include "formats/IconDecode.h"
 #include "formats/IconDirectory.h"
+#include "iconmod/CursorToXcursor.h"
 #include "iconmod/IconGroups.h"
 #include "iconmod/Iconmod.h"
-#include "iconmod/XcursorFile.h"
 #include "platform/IconExtract.h"
 
 namespace cli {
@@ -92,75 +88,6 @@ std::optional<int> listCursors(const std::string& path, const std::string& group
     }
     return fail(path + (animations ? ": not a .cur, .ani file or a module with cursor resources"
                                    : ": not a .cur, .ani file or a module with cursor groups"));
-}
-
-// The Xcursor image of a cursor image at `size` pixels wide: its own size, or scaled to that
-// width (keeping its proportions), the hotspot moved with it.
-iconmod::XcursorImageInfo xcursorImage(const iconmod::ImageEntry& e, int size, std::uint32_t delayMs) {
-    iconmod::XcursorImageInfo info;
-    info.nominalSize = static_cast<std::uint32_t>(size);
-    info.width = static_cast<std::uint32_t>(size);
-    info.height = static_cast<std::uint32_t>(e.Height);
-    info.hotspotX = e.HotspotX;
-    info.hotspotY = e.HotspotY;
-    info.delayMs = delayMs;
-    if (e.Width != size) {
-        info.height = static_cast<std::uint32_t>(std::max<std::int64_t>(1, std::int64_t{e.Height} * size / e.Width));
-        info.hotspotX = static_cast<std::uint32_t>(std::uint64_t{e.HotspotX} * static_cast<std::uint64_t>(size) / static_cast<std::uint64_t>(e.Width));
-        info.hotspotY = static_cast<std::uint32_t>(std::uint64_t{e.HotspotY} * info.height / static_cast<std::uint64_t>(e.Height));
-    }
-    return info;
-}
-
-// The widths of the listed images, ascending, each once.
-std::vector<int> widthsOf(const std::vector<iconmod::ImageEntries>& sets) {
-    std::set<int> widths;
-    for (const iconmod::ImageEntries& set : sets)
-        for (const iconmod::ImageEntry& e : set) widths.insert(e.Width);
-    return {widths.begin(), widths.end()};
-}
-
-// An Xcursor file's layout and the cursor image each of its chunks is made from.
-struct XcursorPlan {
-    iconmod::XcursorLayout layout;
-    std::vector<const iconmod::ImageEntry*> images;
-
-    void addChunk(const iconmod::ImageEntry& image, int size, std::uint32_t delayMs) {
-        layout.chunks.push_back(xcursorImage(image, size, delayMs));
-        images.push_back(&image);
-    }
-};
-
-// A still set: one image a width, the deepest image of that width.
-XcursorPlan stillPlan(const iconmod::ImageEntries& set) {
-    XcursorPlan plan;
-    for (int width : widthsOf({set})) {
-        plan.layout.entries.push_back(plan.layout.chunks.size());
-        plan.addChunk(set[static_cast<std::size_t>(iconmod::chooseCursorImage(set, width))], width, 0);
-    }
-    return plan;
-}
-
-// An animation: for each width any frame holds, every step in order, each showing its
-// frame's image for that width (scaled when the frame lacks that width) with the step's
-// delay. Steps that show one frame for one delay share one chunk.
-XcursorPlan animatedPlan(const iconmod::AnimationEntries& ani, const std::vector<int>& widths) {
-    XcursorPlan plan;
-    plan.layout.entries.reserve(widths.size() * ani.Steps.size());
-    for (int width : widths) {
-        std::map<std::pair<std::uint32_t, std::uint32_t>, std::size_t> chunkOf;  // by frame and delay
-        for (const formats::AniStep& step : ani.Steps) {
-            const std::uint32_t delay = formats::jiffiesToMs(step.jiffies);
-            auto it = chunkOf.find({step.frame, delay});
-            if (it == chunkOf.end()) {
-                const iconmod::ImageEntries& frame = ani.Frames[step.frame];
-                it = chunkOf.emplace(std::pair{step.frame, delay}, plan.layout.chunks.size()).first;
-                plan.addChunk(frame[static_cast<std::size_t>(iconmod::chooseCursorImage(frame, width))], width, delay);
-            }
-            plan.layout.entries.push_back(it->second);
-        }
-    }
-    return plan;
 }
 
 }  // namespace
@@ -241,28 +168,16 @@ int cmdXcursor(const Arguments& args) {
         return fail(out + ": the Xcursor file would hold " + std::to_string(entries) + " images, more than the " +
                     std::to_string(iconmod::kMaxXcursorEntries) + " a loader takes; nothing was written");
     };
-    XcursorPlan plan;
+    iconmod::CursorXcursorPlan plan;
     if (listing.still) {
-        plan = stillPlan(*listing.still);
+        plan = iconmod::stillXcursorPlan(*listing.still);
     } else {
         // The entries are counted before any is made: a long animation costs nothing.
-        const std::vector<int> widths = widthsOf(listing.animated->Frames);
-        const std::uint64_t entries = std::uint64_t{widths.size()} * listing.animated->Steps.size();
+        const std::uint64_t entries = iconmod::xcursorEntryCount(*listing.animated);
         if (entries > iconmod::kMaxXcursorEntries) return tooMany(entries);
-        plan = animatedPlan(*listing.animated, widths);
+        plan = iconmod::animatedXcursorPlan(*listing.animated);
     }
-    // Each chunk's image is read and decoded only as the chunk is written.
-    formats::ByteSource& source = *listing.file;
-    const auto picture = [&](std::size_t chunk) -> std::optional<formats::ArgbImage> {
-        const iconmod::ImageEntry& image = *plan.images[chunk];
-        const iconmod::XcursorImageInfo& info = plan.layout.chunks[chunk];
-        const auto data = source.read(image.Offset, image.Size);
-        auto decoded = data ? formats::decodeIconImage(*data) : std::nullopt;
-        if (decoded && (decoded->width != static_cast<int>(info.width) || decoded->height != static_cast<int>(info.height)))
-            *decoded = formats::scaleImage(*decoded, static_cast<int>(info.width), static_cast<int>(info.height));
-        return decoded;
-    };
-    switch (iconmod::writeXcursor(out, plan.layout, picture)) {
+    switch (iconmod::writeCursorXcursor(out, plan, *listing.file)) {
     case iconmod::XcursorResult::Written: return 0;
     case iconmod::XcursorResult::TooManyEntries: return tooMany(plan.layout.entries.size());
     case iconmod::XcursorResult::TooLarge:

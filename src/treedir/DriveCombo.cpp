@@ -78,9 +78,13 @@ DriveCombo::DriveCombo(QWidget* parent) : QComboBox(parent), drive_(platform::sy
 DriveCombo::~DriveCombo() { delete mountNotifier_; }
 
 QPixmap DriveCombo::glyph(const std::string& name) {
-    const QString key = QString::fromStdString(name);
+    // Drawn for the palette of the moment (light, or the desktop's dark one).
+    const QString glyphName = QString::fromStdString(name);
+    const bool dark = glyphs::isDarkPalette(palette());
+    const QString key = glyphName + (dark ? QStringLiteral("/dark") : QString());
     auto it = glyphs_.find(key);
-    if (it == glyphs_.end()) it = glyphs_.insert(key, glyphs::bottomLeftTransparent(key));
+    if (it == glyphs_.end())
+        it = glyphs_.insert(key, QPixmap::fromImage(glyphs::forPalette(glyphs::bottomLeftTransparent(glyphName).toImage(), palette())));
     return *it;
 }
 

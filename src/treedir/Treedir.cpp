@@ -53,8 +53,8 @@ QTreeDir::QTreeDir(QWidget* parent) : QTreeWidget(parent), FileMask(kEveryEntry)
 
     FolderImages.append(glyphs::withKeyColour(QStringLiteral("MSCLOSE"), kFolderTransparent));
     FolderImages.append(glyphs::withKeyColour(QStringLiteral("MSOPEN"), kFolderTransparent));
-    folderIcon_.addPixmap(FolderImages[0], QIcon::Normal);
-    folderIcon_.addPixmap(FolderImages[1], QIcon::Selected);
+    // Drawn for the palette of the moment (light, or the desktop's dark one).
+    folderIcon_ = glyphs::paletteIcon(FolderImages[0], FolderImages[1], QIcon::Selected);
 
     changeConnection_ = connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
         if (!changeBlocked_) emit OnChange(current);

@@ -143,7 +143,7 @@ TEST_F(UiForm1, MenusAndHints) {
                                         "ｱｲｺﾝをすべて保存(&A)...", "ｶｰｿﾙﾃｰﾏの作成(&K)..."}));
     EXPECT_EQ(titles(find<QMenu>(&form, "mnuStandardSave")).size(), 2u);
     EXPECT_EQ(titles(find<QMenu>(&form, "PopupMenu1")),
-              (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "PNGで保存(&N)...", "PNGでｺﾋﾟｰ(&G)", "ｱｲｺﾝｾｯﾄの作成(&T)..."}));
+              (std::vector<std::string>{"ｱｲｺﾝの保存(&I)...", "標準での保存", "-", "PNGで保存(&N)...", "PNGでｺﾋﾟｰ(&G)", "ｱｲｺﾝｾｯﾄの作成(&T)...", "ｱｲｺﾝの詳細(&D)..."}));
     // Every Alt sequence still reaches one entry: no access key twice in a menu.
     for (const char* menu : {"mnuFile", "PopupMenu1"}) {
         std::set<QChar> keys;

@@ -11,23 +11,29 @@
 //       what the window lists in the X11 test: setup00.exe ... (PE32 and PE32+ programs of
 //       1 to 3 icon groups, every icon one solid colour at 32 and 16 pixels), and for each
 //       one line on stdout: NAME<TAB>ICONS<TAB>RRGGBB (the colour of its icon 0).
-#include <sys/stat.h>
-
 //   vexil_sample_files --cursor-pack DIR
 //       a Windows cursor pack as the cursor theme tests take it: install.inf in UTF-16
 //       naming the scheme "Probe Pack" and its 17 cursor files (AppStarting and Wait
 //       animated), each role in a colour of its own; on stdout, one line a role:
 //       ROLE<TAB>RRGGBB.
+//   vexil_sample_files --cursors DIR
+//       what the X11 test opens in the details window: cursors.dll, whose icon group holds
+//       images as current programs carry them and which has two cursor groups and an
+//       animated cursor; one line on stdout: its icon group's sizes (WxH, comma-separated,
+//       as stored), TAB, its cursors' names (comma-separated, as vexil-cli lists them).
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "support/ImageFixtures.h"
-#include "support/LinkFixtures.h"
 #include "formats/CursorRoles.h"
+#include "formats/IconDecode.h"
+#include "support/ImageFixtures.h"
 #include "support/InfFixtures.h"
+#include "support/LinkFixtures.h"
 #include "support/ModuleFixtures.h"
 #include "support/PackFixtures.h"
 
@@ -63,6 +69,28 @@ int writeCursorPack(const std::string& dir) {
     }
     for (std::size_t r = 0; r < formats::kCursorRoleCount; ++r)
         std::printf("%s\t%06X\n", formats::cursorRoleName(*formats::cursorRoleAt(r)), static_cast<unsigned>(fixtures::roleColour(r) & 0xFFFFFF));
+int writeCursorModule(const std::string& dir) {
+    using fixtures::resId;
+    using fixtures::resName;
+    const fixtures::ModuleIcon icon = fixtures::modernIcon(resName("MAINICON"), fixtures::detailedPng(2));
+    auto resources = fixtures::cursorResources(
+        {{resName("ARROW"), {{fixtures::solidDib(32, 0xFF202020), 0, 0}, {fixtures::solidDib(48, 0xFF202020), 0, 0}}},
+         {resId(2), {{fixtures::patternDib(32, 4), 15, 15}}}});
+    resources.push_back({resId(formats::kRtAniCursor), resName("BUSY"),
+                         fixtures::makeAni({.frames = {fixtures::makeCur({{fixtures::solidDib(32, 0xFFFF0000), 16, 16}}),
+                                                       fixtures::makeCur({{fixtures::solidDib(32, 0xFF0000FF), 16, 16}})},
+                                            .rate = {12, 12}})});
+    if (!fixtures::writeFile(dir + "/cursors.dll", fixtures::makePe({icon}, {.extra = resources}))) {
+        std::fprintf(stderr, "vexil_sample_files: %s/cursors.dll: cannot be written\n", dir.c_str());
+        return 1;
+    }
+    std::string sizes;
+    for (const fixtures::Bytes& image : icon.images) {
+        const auto info = formats::imageHeaderInfo(image);
+        if (!info) continue;
+        sizes += (sizes.empty() ? "" : ",") + std::to_string(info->width) + "x" + std::to_string(info->height);
+    }
+    std::printf("%s\tARROW,#2,BUSY\n", sizes.c_str());
     return 0;
 }
 
@@ -71,6 +99,7 @@ int writeCursorPack(const std::string& dir) {
 int main(int argc, char** argv) {
     if (argc == 4 && std::strcmp(argv[1], "--programs") == 0) return writePrograms(argv[2], std::atoi(argv[3]));
     if (argc == 3 && std::strcmp(argv[1], "--cursor-pack") == 0) return writeCursorPack(argv[2]);
+    if (argc == 3 && std::strcmp(argv[1], "--cursors") == 0) return writeCursorModule(argv[2]);
     if (argc != 2) {
         std::fputs("usage: vexil_sample_files DIR | --programs DIR COUNT | --cursor-pack DIR\n", stderr);
         return 2;

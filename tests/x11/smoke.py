@@ -823,6 +823,150 @@ def cursor_theme_run(session, ui, vexil, env, mount, programs):
     xdo("windowfocus", "--sync", window)
     key("ctrl+q")
     wait_exit(program, "Ctrl+Q")
+def details_run(session, ui, vexil, programs, env, mount):
+    """The icon's details window, from the keyboard: Enter on the strip opens it on the
+    current icon, listing every image of the group with its size; Ctrl++ zooms; its cursors
+    tab lists the module's cursor groups and animation; Esc closes it."""
+    folder = os.path.join(mount, "cursors")
+    os.mkdir(folder)
+    made = run(programs, "--cursors", folder)
+    if made.returncode != 0:
+        fail(f"the cursor module: {made.stderr}")
+    sizes, cursors = made.stdout.strip().split("\t")
+    program = start_vexil(session, vexil, [os.path.join(folder, "cursors.dll")], mount, env)
+    window = wait_for("the window on cursors.dll", lambda: window_named(f"Vexil - {folder}"))
+    wait_for('the strip of cursors.dll', lambda: ui.status_texts() == ["1 / 1", "cursors.dll"])
+    bar = ui.find(lambda a: ui.role(a) == "status bar")
+    strip = bar.parent.getChildAtIndex(0) if bar else None
+    if strip is None or strip.name != "ｱｲｺﾝ":
+        fail("the icon strip is not on the accessibility bus")
+    xdo("windowfocus", "--sync", window)
+    sx, sy, _, _ = ui.extents(strip)
+    click(sx + 17, sy + 17)  # the current cell: it gets the focus and stays current
+    key("Return")
+    caption = "ｱｲｺﾝの詳細 - cursors.dll MAINICON"
+    details = wait_for(f'the window "{caption}"', lambda: window_named(caption))
+
+    def items(list_name):
+        found = ui.find(lambda a: ui.role(a) == "list" and a.name == list_name)
+        return [found.getChildAtIndex(i).name for i in range(found.childCount)] if found else []
+
+    shown = wait_for("the images listed", lambda: items("ｲﾒｰｼﾞ"))
+    if sorted(n.split(",")[0] for n in shown) != sorted(sizes.split(",")):
+        fail(f"the details window lists {shown}, the group holds {sizes}")
+    if not any(", PNG, " in n for n in shown) or not all("ﾊﾞｲﾄ" in n for n in shown):
+        fail(f"image labels without format or bytes: {shown}")
+    print(f"details window: {len(shown)} images, {shown[0]!r} ... {shown[-1]!r}")
+
+    xdo("windowfocus", "--sync", details)
+    key("ctrl+plus")
+    wait_for("zoom 2x", lambda: "拡大 2倍" in ui.names("label"))
+    key("ctrl+minus")
+    wait_for("zoom 1x", lambda: "拡大 1倍" in ui.names("label"))
+    print("details window: Ctrl++ and Ctrl+- zoom")
+
+    key("alt+c")
+    listed = wait_for("the cursors listed", lambda: items("ｶｰｿﾙ"))
+    if [n.split(",")[0] for n in listed] != cursors.split(","):
+        fail(f"the cursors tab lists {listed}, the module holds {cursors}")
+    print(f"details window: cursors {listed}")
+
+    key("Escape")
+    wait_for("the details window to close", lambda: not window_named(caption))
+    xdo("windowfocus", "--sync", window)
+    key("ctrl+q")
+    wait_exit(program, "Ctrl+Q after the details window")
+
+
+PORTAL_STUB = os.path.join(os.path.dirname(os.path.abspath(__file__)), "portal_stub.py")
+
+
+def luminance(pixel):
+    def channel(v):
+        v /= 255
+        return v / 12.92 if v <= 0.03928 else ((v + 0.055) / 1.055) ** 2.4
+    return 0.2126 * channel(pixel >> 16 & 255) + 0.7152 * channel(pixel >> 8 & 255) + 0.0722 * channel(pixel & 255)
+
+
+def contrast(a, b):
+    la, lb = luminance(a), luminance(b)
+    return (max(la, lb) + 0.05) / (min(la, lb) + 0.05)
+
+
+def glyph_contrast(rows, x, y, w, h, background=None):
+    """The background of a screen region and how well the glyph inside stands out. The
+    background's colours (the region's corners unless given) may be a gradient (a button's
+    face): a pixel whose luminance lies between theirs or that stands out less than 1.2:1
+    from one of them is background. The glyph's outline are its pixels beside background;
+    each counts with its least contrast against a background colour, and the median of
+    those is the glyph's contrast."""
+    region = [[p & 0xFFFFFF for p in row[x:x + w]] for row in rows[y:y + h]]
+    colours = set(background or (region[0][0], region[0][-1], region[-1][0], region[-1][-1]))
+    low, high = min(map(luminance, colours)), max(map(luminance, colours))
+
+    def stands_out(p):
+        return min(contrast(p, c) for c in colours) if not low <= luminance(p) <= high else 1.0
+    glyph = [[stands_out(p) >= 1.2 for p in row] for row in region]
+    outline = sorted(stands_out(region[j][i]) for j in range(h) for i in range(w)
+                     if glyph[j][i] and any(0 <= i + di < w and 0 <= j + dj < h and not glyph[j + dj][i + di]
+                                            for di, dj in ((1, 0), (-1, 0), (0, 1), (0, -1))))
+    return max(colours, key=luminance), outline[len(outline) // 2] if outline else 0.0
+
+
+def glyphs_on_screen(ui, framebuffer):
+    """Each glyph's background and contrast as the screen shows them: the five toolbar
+    buttons', the drive box's and the folder tree's
+    node "art" (a region at their left end)."""
+    _, _, rows = screen_pixels(framebuffer)
+    found = {}
+    for name in ("大きいアイコン", "小さいアイコン", "リスト", "明細", "検索ﾀｲﾌﾟの実行"):
+        button = ui.find(lambda a: ui.role(a) in ("push button", "toggle button", "check box", "radio button") and a.name == name)
+        if button is None:
+            fail(f"the toolbar button {name} is not on the accessibility bus")
+        x, y, w, h = ui.extents(button)
+        # The face inside the frame and bevel; its colours from the column left of the glyph
+        # (a checked button draws its glyph a pixel lower and to the right).
+        face = [rows[j][x + 2] & 0xFFFFFF for j in range(y + 3, y + h - 3)]
+        found[name] = glyph_contrast(rows, x + 3, y + 3, w - 6, h - 6, face)
+    drives = ui.find(lambda a: ui.role(a) == "combo box" and a.name.startswith("/"))
+    x, y, w, h = ui.extents(drives)
+    found["drive box"] = glyph_contrast(rows, x + 3, y + 3, 20, h - 6)
+    node = ui.find(lambda a: ui.role(a) == "table cell" and a.name == "art",
+                   ui.find(lambda a: ui.role(a) == "tree" and a.name == "ﾌｫﾙﾀﾞ"))
+    if node is None:
+        fail("no folder tree node on the accessibility bus")
+    x, y, w, h = ui.extents(node)
+    found["folder " + node.name] = glyph_contrast(rows, x, y, 22, h)
+    return found
+
+
+def dark_run(session, ui, vexil, env, mount, framebuffer):
+    """A desktop portal on the session bus that prefers dark: the window opens dark and its
+    glyphs keep 3:1; the portal changing to light turns the window light, glyphs as sharp."""
+    portal = session.start(["/usr/bin/python3", PORTAL_STUB, "1"], stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                           text=True)
+    if portal.stdout.readline().strip() != "ready":
+        fail("the stub portal did not start")
+    program = start_vexil(session, vexil, [], mount, env)
+    window = wait_for("the window", lambda: window_named(f"Vexil - {mount}/"))
+    wait_for("the listing", lambda: ui.status_texts()[1:] == [""])
+
+    for scheme, dark in (("prefer dark", True), ("prefer light", False)):
+        def settled():
+            found = glyphs_on_screen(ui, framebuffer)
+            return found if all((luminance(bg) < 0.1) == dark for bg, _ in found.values()) else None
+        found = wait_for(f"the {'dark' if dark else 'light'} palette", settled)
+        weak = {name: round(c, 2) for name, (_, c) in found.items() if c < 3.0}
+        if weak:
+            fail(f"{scheme}: glyphs under 3:1 against their background: {weak}")
+        print(f"{scheme}: " + ", ".join(f"{name} {c:.1f}:1 on #{bg:06x}" for name, (bg, c) in found.items()))
+        if dark:
+            portal.stdin.write("2\n")  # the portal's SettingChanged: the desktop now prefers light
+            portal.stdin.flush()
+    xdo("windowfocus", "--sync", window)
+    key("ctrl+q")
+    wait_exit(program, "Ctrl+Q after the colour schemes")
+    portal.stdin.close()
 
 
 def inside(vexil, programs):
@@ -868,6 +1012,8 @@ def inside(vexil, programs):
         directory_run(session, ui, vexil, env, mount)
         file_run(session, ui, vexil, env, mount, os.path.join(fbdir, "Xvfb_screen0"), png)
         cursor_theme_run(session, ui, vexil, env, mount, programs)
+        details_run(session, ui, vexil, programs, env, mount)
+        dark_run(session, ui, vexil, env, mount, os.path.join(fbdir, "Xvfb_screen0"))
 
         # Nothing kept between runs: no settings, history or recently-used list; only the
         # icon set the user asked for.
