@@ -69,6 +69,9 @@ int writeCursorPack(const std::string& dir) {
     }
     for (std::size_t r = 0; r < formats::kCursorRoleCount; ++r)
         std::printf("%s\t%06X\n", formats::cursorRoleName(*formats::cursorRoleAt(r)), static_cast<unsigned>(fixtures::roleColour(r) & 0xFFFFFF));
+    return 0;
+}
+
 int writeCursorModule(const std::string& dir) {
     using fixtures::resId;
     using fixtures::resName;
