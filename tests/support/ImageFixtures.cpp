@@ -1,9 +1,12 @@
 #include "support/ImageFixtures.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -484,8 +487,20 @@ bool writeFile(const std::string& path, const Bytes& bytes) {
 }
 
 Bytes readFile(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    // Plain reads: a file of /proc whose process ends while it is read fails the read
+    // (ESRCH), which a stream would throw from.
+    Bytes bytes;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return bytes;
+    std::uint8_t block[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, block, sizeof block);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        bytes.insert(bytes.end(), block, block + n);
+    }
+    ::close(fd);
+    return bytes;
 }
 
 TempDir::TempDir(const std::string& base) {

@@ -134,6 +134,7 @@ Bytes patternDib(int size, int bitCount);
 
 // Writes bytes to a file; returns false on failure.
 bool writeFile(const std::string& path, const Bytes& bytes);
+// The file's bytes (as many as could be read); empty when it cannot be opened.
 Bytes readFile(const std::string& path);
 
 // Little-endian helpers for building and checking bytes.
