@@ -9,7 +9,7 @@ VEXIL_PACKAGES=(
   libpng-dev libdeflate-dev libjpeg-dev libseccomp-dev libxcursor-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   fonts-ipafont-gothic qt6-translations-l10n
-  tumbler dbus-daemon dbus-bin libglib2.0-bin
+  tumbler dbus-daemon dbus-bin libglib2.0-bin shared-mime-info
   desktop-file-utils appstream groff-base
   xvfb xdotool xclip at-spi2-core python3-pyatspi python3-gi
   bubblewrap
@@ -27,7 +27,8 @@ VEXIL_PACKAGES=(
 # qt6-translations-l10n brings qtbase_ja.qm, Qt's own texts (file dialog, buttons) in
 # Japanese. tumbler (the XFCE thumbnail service), dbus-daemon (dbus-run-session), dbus-bin
 # (dbus-monitor) and libglib2.0-bin (gdbus, gio) run the thumbnailer through a real thumbnail
-# service in the tests; desktop-file-utils, appstream and groff-base validate the installed
+# service in the tests; shared-mime-info (update-mime-database, and the database gio reads)
+# lets the install tests check the shortcut type Vexil installs; desktop-file-utils, appstream and groff-base validate the installed
 # desktop entry, metainfo and man pages. xvfb, xdotool, xclip, at-spi2-core and
 # python3-pyatspi run the real program on an X server and read its texts back; python3-gi
 # runs the window test's stand-in for the desktop portal on the session bus.
