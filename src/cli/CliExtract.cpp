@@ -215,7 +215,7 @@ void Extractor::extractModule(const Input& input, iconmod::QIconMod& source) {
         cursors = forEachModuleCursor(
             *source.Module, [&](const CursorOutput& o) { output(input, o.group, o.extension, o.write); }, &damaged);
     }
-    if (damaged) skip(input, Skip::Damaged);
+    if (damaged) skip(input, Skip::Damaged, flatText(source.Failure));
     else if (!icons && cursors == 0) skip(input, Skip::NoIcons);
 }
 

@@ -3,18 +3,10 @@
 #include <cstdio>
 
 #include "cli/LineText.h"
+#include "iconmod/Iconmod.h"
 #include "platform/AtomicFile.h"
 
 namespace cli {
-namespace {
-
-// The last message the core showed and no failure line has carried yet.
-std::string& pendingMessage() {
-    static std::string message;
-    return message;
-}
-
-}  // namespace
 
 std::string flatText(const std::string& text) {
     std::string flat;
@@ -27,27 +19,28 @@ std::string flatText(const std::string& text) {
     return flat;
 }
 
-void noteCoreMessage(const std::string& text) {
-    if (pendingMessage().empty()) pendingMessage() = flatText(text);
-}
-
-void flushCoreMessage() {
-    if (pendingMessage().empty()) return;
-    std::fprintf(stderr, "vexil-cli: %s\n", lineText(pendingMessage()).c_str());
-    pendingMessage().clear();
+std::string withFailure(const std::string& message, const iconmod::QIconMod& source) {
+    return source.Failure.empty() ? message : message + ": " + flatText(source.Failure);
 }
 
 int fail(const std::string& message) {
-    std::string line = message;
-    if (!pendingMessage().empty()) line += ": " + pendingMessage();
-    pendingMessage().clear();
-    std::fprintf(stderr, "vexil-cli: %s\n", lineText(line).c_str());
+    std::fprintf(stderr, "vexil-cli: %s\n", lineText(message).c_str());
     return 1;
 }
 
-int failWriting(const std::string& path, const std::string& what) {
+namespace {
+
+std::string writingText(const std::string& path, const std::string& what) {
     const std::string reason = platform::AtomicFile::lastError();
-    return fail(path + ": " + what + (reason.empty() ? "" : ": " + reason));
+    return path + ": " + what + (reason.empty() ? "" : ": " + reason);
+}
+
+}  // namespace
+
+int failWriting(const std::string& path, const std::string& what) { return fail(writingText(path, what)); }
+
+int failWriting(const std::string& path, const std::string& what, const iconmod::QIconMod& source) {
+    return fail(withFailure(writingText(path, what), source));
 }
 
 int usage(const std::string& message) {

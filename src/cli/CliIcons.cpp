@@ -53,7 +53,7 @@ std::optional<int> openGroup(iconmod::QIconMod& source, const std::string& group
     if (source.IsIcoFile) return std::nullopt;
     formats::ResourceName name;
     if (auto status = nameGroup(source, group, &name)) return status;
-    if (!iconmod::fnLoadGroup(source, name)) return fail(cannotLoadGroup(source.Path, group));
+    if (!iconmod::fnLoadGroup(source, name)) return fail(withFailure(cannotLoadGroup(source.Path, group), source));
     return std::nullopt;
 }
 
@@ -75,7 +75,7 @@ std::optional<int> listGroup(iconmod::QIconMod& source, const std::string& group
     formats::ResourceName name;
     if (auto status = nameGroup(source, group, &name)) return status;
     auto listed = iconmod::fnListGroupImages(source, name);
-    if (!listed) return fail(cannotLoadGroup(source.Path, group));
+    if (!listed) return fail(withFailure(cannotLoadGroup(source.Path, group), source));
     *images = std::move(*listed);
     return std::nullopt;
 }
@@ -122,7 +122,7 @@ int groupsOfFile(const std::string& path, const Arguments&) {
     if (auto status = openSource(source)) return *status;
     if (source.IsIcoFile) return 0;  // one group, which has no name
     const auto names = iconmod::fnGroupNames(source);
-    if (!names) return fail(path + ": holds no icon groups");
+    if (!names) return fail(withFailure(path + ": holds no icon groups", source));
     for (const formats::ResourceName& name : *names) std::printf("%s\n", groupLineText(name).c_str());
     return 0;
 }
@@ -184,7 +184,7 @@ int cmdSaveIco(const Arguments& args) {
     if (*selection >= 0 && static_cast<std::uint32_t>(*selection) >= source.Images->Count())
         return noSuchImage(*args.value("--image"), source.Images->Count());
     if (source.fnSaveIco(args.words[2], *selection, args.has("--exact"))) return 0;
-    return failWriting(args.words[2], "cannot save the icon file");
+    return failWriting(args.words[2], "cannot save the icon file", source);
 }
 
 int cmdSavePng(const Arguments& args) {
@@ -217,7 +217,7 @@ int cmdSaveBmp(const Arguments& args) {
     if (auto failed = openGroup(source, input->group)) return *failed;
     if (*k >= source.Images->Count()) return noSuchImage(args.words[2], source.Images->Count());
     return source.fnSaveBmp(args.words[3], source.Images->Images[*k]) ? 0
-                                                                      : failWriting(args.words[3], "cannot save the bitmap");
+                                                                      : failWriting(args.words[3], "cannot save the bitmap", source);
 }
 
 int cmdTheme(const Arguments& args) {
@@ -246,7 +246,7 @@ int cmdTheme(const Arguments& args) {
     if (auto failed = openGroup(source, input->group)) return *failed;
     if (iconmod::iconThemeSizes(*source.Images).empty()) return fail(source.Path + ": the group has no square image");
     std::string failure;
-    if (!iconmod::writeIconTheme(*source.Images, dir, name, nullptr, &failure)) return fail(failure);
+    if (!iconmod::writeIconTheme(*source.Images, dir, name, nullptr, &failure)) return fail(flatText(failure));
     std::printf("Icon=%s\n", name.c_str());
     return 0;
 }

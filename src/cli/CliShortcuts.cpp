@@ -128,7 +128,7 @@ std::optional<std::string> writeSet(iconmod::PointedGroup group, const std::stri
     if (!source.IsIcoFile) {
         if (!group.name) return group.path + ": holds no icon groups";
         source.GroupName = formats::groupNameText(*group.name);
-        if (!iconmod::fnLoadGroup(source, *group.name)) return group.path + ": cannot load its icon group";
+        if (!iconmod::fnLoadGroup(source, *group.name)) return withFailure(group.path + ": cannot load its icon group", source);
     }
     if (!source.Images || iconmod::iconThemeSizes(*source.Images).empty()) return group.path + ": the group has no square image";
     std::string failure;

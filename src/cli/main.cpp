@@ -13,9 +13,9 @@
 #include "vexil/Version.h"
 
 int main(int argc, char** argv) {
-    // Boxes the icon core would show become part of the failure line that follows them.
-    platform::setMessageBoxHandler([](const std::string& text, const std::string&, unsigned style) {
-        cli::noteCoreMessage(text);
+    // The icon core shows no boxes here: a question is answered No, and a command says what
+    // a failed call said (its source's Failure) in its own failure line.
+    platform::setMessageBoxHandler([](const std::string&, const std::string&, unsigned style) {
         return (style & platform::mb::ButtonMask) == platform::mb::YesNo ? platform::mb::IdNo : platform::mb::IdOk;
     });
 
@@ -32,9 +32,7 @@ int main(int argc, char** argv) {
     // The core reports its own allocation failures; anything else that runs out of memory
     // ends the command with a message, never with an abort.
     try {
-        const int status = cli::runCommand(command, args);
-        cli::flushCoreMessage();
-        return status;
+        return cli::runCommand(command, args);
     } catch (const std::bad_alloc&) {
         return cli::fail("out of memory");
     } catch (const std::exception& e) {

@@ -77,11 +77,11 @@ bool QIconMod::fnSaveBmp(const std::string& path, const IconImage& image) {
     }
     platform::AtomicFile file;
     if (!file.create(path)) {
-        platform::messageBox(text::kBmpCreateFailed, path);
+        tell(text::kBmpCreateFailed, path);
         return false;
     }
     if (!made || !file.write(header) || !file.write(body) || !file.commit()) {
-        platform::messageBox(text::kBmpSaveFailed, path);
+        tell(text::kBmpSaveFailed, path);
         return false;
     }
     return true;

@@ -11,7 +11,7 @@ namespace iconmod {
 std::optional<std::vector<formats::ResourceName>> fnGroupNames(QIconMod& source) {
     if (!source.Module) return std::nullopt;
     auto names = source.Module->names(formats::kRtGroupIcon);
-    if (!names) platform::messageBox(text::kGroupNamesFailed, text::kErrorTitle);
+    if (!names) source.tell(text::kGroupNamesFailed, text::kErrorTitle);
     return names;
 }
 
@@ -27,8 +27,8 @@ bool fnListGroupNames(QIconMod& source, TextList& list) {
 namespace {
 
 // Shows the message, titled with the source's path; answers nothing.
-std::nullopt_t showFailure(const QIconMod& source, const char* message) {
-    platform::messageBox(message, source.Path);
+std::nullopt_t showFailure(QIconMod& source, const char* message) {
+    source.tell(message, source.Path);
     return std::nullopt;
 }
 

@@ -84,7 +84,7 @@ bool writeIconTheme(const IconImageSet& set, const std::string& dir, const std::
     auto fail = [&](const char* message, const std::string& title, const std::string& what) {
         files.clear();
         for (auto it = made.rbegin(); it != made.rend(); ++it) ::rmdir(it->c_str());
-        if (failure) *failure = what;
+        if (failure) *failure = what + ": " + message;
         platform::messageBox(message, title);
         return false;
     };

@@ -55,8 +55,8 @@ std::optional<std::string> existingIconTheme(const std::string& dir, const std::
 // dir/hicolor gets the current time as its modification time, so that icon caches look
 // again. False after showing the failing step's message (titled with the name or path
 // concerned), with nothing changed and the folders it made removed; *failure then says
-// what failed in a line of English with the system's reason. `written` receives the files
-// written, in size order.
+// what failed in a line of English with the system's reason, then ": " and the message
+// shown. `written` receives the files written, in size order.
 // With `batch` (the sets of many icons at once, as extract writes its files) pictures
 // that are not copied are encoded quickly (PngCompression::Fast), and the files are handed
 // to the batch written but unflushed: they take their places when the caller flushes it

@@ -133,10 +133,15 @@ SourceError QIconMod::openByContent(bool readIcoFile) {
     return {};
 }
 
+void QIconMod::tell(const std::string& text, const std::string& title) {
+    Failure = text;
+    platform::messageBox(text, title);
+}
+
 bool QIconMod::fnOpenByContent(bool readIcoFile) {
     const SourceError error = openByContent(readIcoFile);
-    if (error.why == SourceError::Why::IcoUnreadable) platform::messageBox(error.message, Path);
-    if (error.why == SourceError::Why::Unopened && IsIcoFile) platform::messageBox(text::kIcoReadFailed, Path);
+    if (error.why == SourceError::Why::IcoUnreadable) tell(error.message, Path);
+    if (error.why == SourceError::Why::Unopened && IsIcoFile) tell(text::kIcoReadFailed, Path);
     return !error;
 }
 
@@ -235,7 +240,7 @@ std::unique_ptr<IconImageSet> QIconMod::fnReadIcoFile(const std::string& path) {
         subFreeImages();
         read = QIconMod(path).readIco();
     }
-    if (!read.set) platform::messageBox(read.message, path);
+    if (!read.set) tell(read.message, path);
     return std::move(read.set);
 }
 
@@ -262,17 +267,17 @@ bool QIconMod::fnSaveIco(const std::string& path, std::int32_t selection, bool e
 
 bool QIconMod::fnWriteIco(platform::AtomicFile& file, const std::string& path, std::int32_t selection, bool exact) {
     if (!Images || selection < -1 || (selection >= 0 && static_cast<std::uint32_t>(selection) >= Images->Count())) {
-        platform::messageBox(text::kNoIconData, text::kErrorTitle);
+        tell(text::kNoIconData, text::kErrorTitle);
         return false;
     }
     // Offsets are 32 bits: a set that repeats a large image too often cannot be written.
     if ((selection < 0 && Images->icoFileSize() > IconImageSet::kMaxIcoFileSize) || !file.create(path)) {
-        platform::messageBox(text::kIcoCreateFailed, path);
+        tell(text::kIcoCreateFailed, path);
         return false;
     }
     const std::uint16_t count = selection < 0 ? static_cast<std::uint16_t>(Images->Count()) : 1;
     if (!fnWriteIcoHeader(file, count)) {
-        platform::messageBox(text::kIcoHeaderWriteFailed, path);
+        tell(text::kIcoHeaderWriteFailed, path);
         return false;
     }
     auto selected = [selection](std::uint32_t i) { return selection < 0 || static_cast<std::uint32_t>(selection) == i; };

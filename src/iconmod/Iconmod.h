@@ -155,6 +155,12 @@ public:
     std::int32_t StartGroup = 0;
     std::string Path;
     std::string GroupName;
+    // The text of the message the last failed call of this source showed (empty before
+    // any): a caller without boxes, the command line, says it in its own failure line.
+    std::string Failure;
+
+    // Shows a failure's message box, titled `title`, and keeps its text in Failure.
+    void tell(const std::string& text, const std::string& title);
 
 private:
     // Opens File by Path unless it is open; a value saying why not otherwise.

@@ -111,7 +111,8 @@ TEST(IconTheme, ReplacesASetWholeOrNotAtAll) {
     ASSERT_TRUE(std::filesystem::create_directories(iconmod::iconThemeFile(prefix, 128, "app")));
     std::string failure;
     EXPECT_FALSE(iconmod::writeIconTheme(modern, prefix, "app", nullptr, &failure));
-    EXPECT_EQ(failure, iconmod::iconThemeFile(prefix, 128, "app") + ": cannot be written: Is a directory");
+    EXPECT_EQ(failure, iconmod::iconThemeFile(prefix, 128, "app") + ": cannot be written: Is a directory: " +
+                           iconmod::text::kThemeWriteFailed);
     EXPECT_EQ(messages.texts().back(), iconmod::text::kThemeWriteFailed);
     std::vector<std::string> expected = before;
     expected.push_back("hicolor/128x128/apps/app.png");  // the folder that stood in the way
