@@ -17,15 +17,6 @@ using fixtures::Bytes;
 using fixtures::resId;
 using fixtures::resName;
 
-namespace {
-
-std::string slurp(const std::string& path) {
-    const Bytes b = fixtures::readFile(path);
-    return std::string(b.begin(), b.end());
-}
-
-}  // namespace
-
 TEST(CliLocation, StandsForFileAndGroupOrFileAndIndex) {
     fixtures::TempDir dir;
     const std::string m = dir.file("m.dll");

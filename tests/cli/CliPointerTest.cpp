@@ -19,11 +19,6 @@ using fixtures::resName;
 
 namespace {
 
-std::string slurp(const std::string& path) {
-    const Bytes b = fixtures::readFile(path);
-    return std::string(b.begin(), b.end());
-}
-
 Bytes ini(const std::vector<std::string>& lines) { return fixtures::iniText(lines, fixtures::TextEncoding::Utf8Bom); }
 
 Bytes localTarget(const std::string& path) {

@@ -12,6 +12,7 @@
 #include <optional>
 #include <sstream>
 
+#include "cli/CliRun.h"
 #include "support/FifoWriter.h"
 #include "support/ImageFixtures.h"
 #include "support/ModuleFixtures.h"
@@ -32,13 +33,6 @@ std::string quote(const std::string& s) {
     std::string q = "'";
     for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return q + "'";
-}
-
-std::string slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
 }
 
 CliRun runCli(const fixtures::TempDir& dir, const std::vector<std::string>& args) {
