@@ -36,6 +36,7 @@
 #include "iconmod/SizedPng.h"
 #include "platform/AtomicFile.h"
 #include "platform/Confine.h"
+#include "platform/Descriptors.h"
 #include "platform/FileSource.h"
 #include "platform/SystemError.h"
 
@@ -74,17 +75,6 @@ int failure(const std::string& path, const std::string& what) {
     platform::stopWallClock();
     platform::tellWithoutBlocking("vexil-thumbnailer: " + path + ": " + what + "\n");
     return 1;
-}
-
-bool writeAll(int fd, formats::ByteView bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // The thumbnail of icon `index` at `size`, by the scale-down rule: a whole PNG image of
@@ -187,7 +177,7 @@ bool writeIntoEmptyFile(const std::string& path, formats::ByteView bytes, bool* 
         *error = platform::systemErrorText(EACCES);
         return false;
     }
-    bool ok = writeAll(fd, bytes);
+    bool ok = platform::writeAll(fd, bytes);
     if (!ok) {
         *error = platform::systemErrorText(errno);
         if (::ftruncate(fd, 0) != 0) ok = false;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Descriptors.h"
 #include "platform/MbText.h"
 #include "platform/SystemError.h"
 
@@ -124,18 +125,9 @@ bool AtomicFile::create(const std::string& path) {
 
 bool AtomicFile::write(const void* data, std::size_t size) {
     if (fd_ < 0 || failed_) return false;
-    const auto* p = static_cast<const std::uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd_, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            failed_ = true;
-            return failWithErrno(n < 0 ? errno : ENOSPC);
-        }
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
+    if (writeAll(fd_, formats::ByteView(static_cast<const std::uint8_t*>(data), size))) return true;
+    failed_ = true;
+    return failWithErrno(errno);
 }
 
 bool AtomicFile::prepare(Durability durability) {

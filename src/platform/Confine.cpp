@@ -27,6 +27,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include "platform/Descriptors.h"
 #include "platform/SystemError.h"
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -230,17 +231,6 @@ void say(std::initializer_list<std::string_view> parts) {
     for (std::string_view p : parts)
         if (n < 8) pieces[n++] = {const_cast<char*>(p.data()), p.size()};
     [[maybe_unused]] const ssize_t written = ::writev(STDERR_FILENO, pieces, n);
-}
-
-bool writeAll(int fd, const formats::Bytes& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 // Moves descriptor fds[i] to number 2 + i (stderr, the result pipe, the read descriptors)
