@@ -25,6 +25,7 @@
 #include "app/Unit1.h"
 #include "app/WindowTexts.h"
 #include "formats/IconDecode.h"
+#include "iconmod/ExtractOutput.h"
 #include "iconmod/PngSaveName.h"
 #include "iconmod/SaveName.h"
 #include "iconmod/SizedPng.h"
@@ -32,6 +33,7 @@
 #include "platform/IconExtract.h"
 #include "platform/MbText.h"
 #include "platform/MessageBox.h"
+#include "platform/StartPath.h"
 #include "qtshared/PictureConvert.h"
 
 namespace {
@@ -157,14 +159,7 @@ DetailsWindow::DetailsWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     images->setDragEnabled(true);
     images->setDragDropMode(QAbstractItemView::DragOnly);
     images->setDefaultDropAction(Qt::CopyAction);
-    images->mime = [this](int) -> QMimeData* {
-        const QByteArray png = selectedPng();
-        if (png.isEmpty()) return nullptr;
-        auto* mime = new QMimeData;
-        mime->setData(QStringLiteral("image/png"), png);
-        mime->setImageData(QImage::fromData(png, "PNG"));
-        return mime;
-    };
+    images->mime = [this](int) { return selectedDragData(); };
     images->setAccessibleName(QString::fromUtf8(wtext::kDetailsImages));
     images->setAccessibleDescription(QString::fromUtf8(wtext::kDetailsImagesHelp));
     images_ = images;
@@ -446,6 +441,25 @@ QByteArray DetailsWindow::selectedPng() const {
 }
 
 // As the window's PNG save: the name rule of CheckPngSaveName, written whole or not at all.
+QMimeData* DetailsWindow::selectedDragData() const {
+    const QByteArray png = selectedPng();
+    if (png.isEmpty()) return nullptr;
+    auto* mime = new QMimeData;
+    mime->setData(QStringLiteral("image/png"), png);
+    mime->setImageData(QImage::fromData(png, "PNG"));
+    if (!dragFolder_.empty()) {
+        const iconmod::IconImage& image = shownImages_[static_cast<std::size_t>(images_->currentRow())].image;
+        const std::string size = std::to_string(image.Width) + "x" + std::to_string(image.Height) + "-" +
+                                 std::to_string(image.ColorBits) + "bit";
+        const std::string file =
+            platform::joinPath(dragFolder_, iconmod::NameBook().take(platform::baseName(path_), size, ".png"));
+        const formats::ByteView bytes(reinterpret_cast<const std::uint8_t*>(png.constData()), static_cast<std::size_t>(png.size()));
+        if (platform::AtomicFile::writeWhole(file, bytes, platform::AtomicFile::Durability::Unflushed))
+            mime->setData(QStringLiteral("text/uri-list"), QByteArray::fromStdString(platform::fileUri(file) + "\r\n"));
+    }
+    return mime;
+}
+
 void DetailsWindow::saveSelectedPng() {
     const QByteArray png = selectedPng();
     if (png.isEmpty()) return;

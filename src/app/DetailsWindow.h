@@ -18,6 +18,7 @@
 
 class QLabel;
 class QListWidget;
+class QMimeData;
 class QPushButton;
 class QTabWidget;
 class QTimer;
@@ -47,6 +48,13 @@ public:
 
     // The selected image as a PNG file (a stored PNG as it is); empty when none is selected.
     QByteArray selectedPng() const;
+    // Where a dragged image is written as a file (the window's private drag folder); empty:
+    // drags offer the picture only.
+    void setDragFolder(std::string folder) { dragFolder_ = std::move(folder); }
+    // What a drag of the selected image offers: image/png, Qt's image type and, with a
+    // drag folder, the PNG written there as FILE-WxH-Nbit.png (text/uri-list); nullptr
+    // when no image is selected. The caller owns it.
+    QMimeData* selectedDragData() const;
 
     void saveSelectedPng();
     void copySelectedPng();
@@ -94,6 +102,7 @@ private:
     QElapsedTimer clock_;
 
     std::string path_;
+    std::string dragFolder_;
     int index_ = -1;
     int zoom_ = details::kMinZoom;
     std::vector<ShownImage> shownImages_;

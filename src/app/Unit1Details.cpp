@@ -31,7 +31,10 @@ void TForm1::setUpDetails() {
 // once the filling ends.
 void TForm1::openDetails() {
     if (!stripHasSelection()) return;
-    if (!details_) details_ = new DetailsWindow(this);
+    if (!details_) {
+        details_ = new DetailsWindow(this);
+        details_->setDragFolder(dragFolderPath());
+    }
     if (busy()) detailsFollow_->start(0);
     else details_->showIcon(CurrentFile, ui->DrawGrid1->Col());
     details_->show();

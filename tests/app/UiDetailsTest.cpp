@@ -10,7 +10,9 @@
 #include <QGuiApplication>
 #include <QMimeData>
 #include <QTabWidget>
+#include <QUrl>
 #include <QWheelEvent>
+#include <memory>
 
 #include "app/DetailsWindow.h"
 #include "app/UiScanFixture.h"
@@ -115,6 +117,13 @@ TEST_F(UiDetails, SavesCopiesZoomsAndListsCursors) {
     const QMimeData* copied = QGuiApplication::clipboard()->mimeData();
     ASSERT_TRUE(copied);
     EXPECT_EQ(copied->data(QStringLiteral("image/png")), QByteArray(reinterpret_cast<const char*>(png.data()), static_cast<qsizetype>(png.size())));
+    // Dragged out: the same PNG, also as a file in the window's drag folder.
+    const std::unique_ptr<QMimeData> dragged(details->selectedDragData());
+    ASSERT_TRUE(dragged);
+    EXPECT_EQ(dragged->data(QStringLiteral("image/png")), copied->data(QStringLiteral("image/png")));
+    const QUrl url(QString::fromUtf8(dragged->data(QStringLiteral("text/uri-list")).trimmed()));
+    EXPECT_EQ(fixtures::readFile(url.toLocalFile().toStdString()), png) << url.toString().toStdString();
+    EXPECT_EQ(url.fileName(), QStringLiteral("modern.exe-256x256-32bit.png"));
     // A bitmap image: a PNG of its own size.
     images->setCurrentRow(0);
     const QImage first = QImage::fromData(details->selectedPng(), "PNG");
