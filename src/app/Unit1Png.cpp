@@ -2,7 +2,7 @@
 // group as a PNG at a size of the user's choice (the sizes the group holds, exactly as
 // stored, and the standard sizes below its largest image, made by the scale-down rule);
 // "PNGでｺﾋﾟｰ" puts the 32-pixel picture with its transparency on the clipboard as
-// image/png. The specified saves and copies are left as they are (Copy stays on white).
+// image/png. The icon save, the standard save and Copy are left as they are (Copy stays on white).
 #include <QByteArray>
 #include <exception>
 #include <new>

@@ -26,10 +26,10 @@ formats::Parsed<std::unique_ptr<MsiPackage>> openBytes(Bytes bytes) {
 
 // Three icons: a small one in the mini stream, one of many mini sectors, one in regular sectors.
 MsiSpec threeIcons() {
-    MsiSpec spec;
-    spec.icons = {{"small.ico", pattern(100, 1)}, {"Caf\xE9.ico", pattern(1000, 2)}, {"big.exe", pattern(9000, 3)}};
-    spec.properties = {{"ProductName", "Test"}, {"ARPPRODUCTICON", "Caf\xE9.ico"}};
-    return spec;
+    MsiSpec parts;
+    parts.icons = {{"small.ico", pattern(100, 1)}, {"Caf\xE9.ico", pattern(1000, 2)}, {"big.exe", pattern(9000, 3)}};
+    parts.properties = {{"ProductName", "Test"}, {"ARPPRODUCTICON", "Caf\xE9.ico"}};
+    return parts;
 }
 
 TEST(MsiPackage, RowsInTableOrderWithTheirStreams) {
@@ -41,12 +41,12 @@ TEST(MsiPackage, RowsInTableOrderWithTheirStreams) {
     } cases[] = {{"512-byte sectors", 9, false, 1252}, {"4096-byte sectors", 12, false, 1252}, {"3-byte string refs", 9, true, 1252},
                  {"UTF-8 strings", 9, false, 65001}};
     for (const auto& c : cases) {
-        MsiSpec spec = threeIcons();
-        spec.sectorShift = c.sectorShift;
-        spec.longStringRefs = c.longRefs;
-        spec.codePage = c.codePage;
-        if (c.codePage == 65001) spec.icons[1].name = spec.properties[1].second = "Caf\u00e9.ico";
-        auto package = openBytes(fixtures::makeMsi(spec));
+        MsiSpec parts = threeIcons();
+        parts.sectorShift = c.sectorShift;
+        parts.longStringRefs = c.longRefs;
+        parts.codePage = c.codePage;
+        if (c.codePage == 65001) parts.icons[1].name = parts.properties[1].second = "Caf\u00e9.ico";
+        auto package = openBytes(fixtures::makeMsi(parts));
         ASSERT_TRUE(package) << c.what << ": " << package.error().text();
         const auto& rows = (*package)->icons();
         ASSERT_EQ(rows.size(), 3u) << c.what;
@@ -56,7 +56,7 @@ TEST(MsiPackage, RowsInTableOrderWithTheirStreams) {
         for (std::size_t i = 0; i < rows.size(); ++i) {
             const auto data = (*package)->readIcon(i);
             ASSERT_TRUE(data) << c.what << " row " << i << ": " << data.error().text();
-            EXPECT_EQ(*data, spec.icons[i].data) << c.what << " row " << i;
+            EXPECT_EQ(*data, parts.icons[i].data) << c.what << " row " << i;
         }
     }
 }
@@ -74,11 +74,11 @@ TEST(MsiPackage, PackageIconIsTheProductIconElseTheFirst) {
         {"no Icon table", {{"ARPPRODUCTICON", "big.exe"}}, false, std::nullopt, std::nullopt},
     };
     for (const auto& c : cases) {
-        MsiSpec spec = threeIcons();
-        spec.properties = c.properties;
-        spec.iconTable = c.iconTable;
-        if (!c.iconTable) spec.icons.clear();
-        auto package = openBytes(fixtures::makeMsi(spec));
+        MsiSpec parts = threeIcons();
+        parts.properties = c.properties;
+        parts.iconTable = c.iconTable;
+        if (!c.iconTable) parts.icons.clear();
+        auto package = openBytes(fixtures::makeMsi(parts));
         ASSERT_TRUE(package) << c.what << ": " << package.error().text();
         EXPECT_EQ((*package)->productIconRow(), c.product) << c.what;
         EXPECT_EQ((*package)->packageIconRow(), c.package) << c.what;
@@ -162,9 +162,9 @@ TEST(MsiPackage, StringsAndReferencesPastThePool) {
 TEST(MsiPackage, DifatChainThatLoopsIsRefused) {
     // A file large enough for 237 FAT sectors, whose header claims them: 109 in the
     // header, the rest in DIFAT sectors, the first of which names itself as the next.
-    fixtures::CfbSpec spec;
-    spec.streams = {{u"pad", Bytes(240 * 512, 0)}};
-    Bytes bytes = fixtures::makeCompoundFile(spec);
+    fixtures::CfbSpec parts;
+    parts.streams = {{u"pad", Bytes(240 * 512, 0)}};
+    Bytes bytes = fixtures::makeCompoundFile(parts);
     fixtures::putU32(bytes, 0x2C, 237);
     fixtures::putU32(bytes, 0x44, 100);
     fixtures::putU32(bytes, 0x48, 2);

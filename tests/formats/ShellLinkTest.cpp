@@ -27,7 +27,7 @@ Bytes iconBlock(const std::string& ansi, const std::string& unicode) {
 TEST(ShellLink, IconIsTheOneWindowsShows) {
     const struct {
         const char* what;
-        LinkSpec spec;
+        LinkSpec parts;
         StoredText path;
         std::int32_t index;
         bool ofTarget;
@@ -54,7 +54,7 @@ TEST(ShellLink, IconIsTheOneWindowsShows) {
          StoredText::utf8("t.exe"), 0, true},
     };
     for (const auto& c : cases) {
-        const auto link = formats::readShellLink(fixtures::makeLink(c.spec));
+        const auto link = formats::readShellLink(fixtures::makeLink(c.parts));
         ASSERT_TRUE(link) << c.what << ": " << link.error().text();
         const formats::LinkIcon icon = link->icon();
         EXPECT_EQ(icon.path, c.path) << c.what;
@@ -75,7 +75,7 @@ TEST(ShellLink, TargetComesFromLinkInfoThenTheBlockThenTheRelativePath) {
     const Bytes envTarget = fixtures::environmentBlock(formats::kEnvironmentBlockSignature, "%WINDIR%\\a.exe", "");
     const struct {
         const char* what;
-        LinkSpec spec;
+        LinkSpec parts;
         std::optional<StoredText> path;
         bool network;
     } cases[] = {
@@ -92,7 +92,7 @@ TEST(ShellLink, TargetComesFromLinkInfoThenTheBlockThenTheRelativePath) {
         {"nothing stored", {.name = "just a name"}, std::nullopt, false},
     };
     for (const auto& c : cases) {
-        const auto link = formats::readShellLink(fixtures::makeLink(c.spec));
+        const auto link = formats::readShellLink(fixtures::makeLink(c.parts));
         ASSERT_TRUE(link) << c.what << ": " << link.error().text();
         const auto target = link->target();
         ASSERT_EQ(target.has_value(), c.path.has_value()) << c.what;

@@ -117,45 +117,45 @@ Bytes environmentBlock(std::uint32_t signature, const std::string& ansi, const s
     return b;
 }
 
-Bytes makeLink(const LinkSpec& spec, LinkLayout* layout) {
+Bytes makeLink(const LinkSpec& parts, LinkLayout* layout) {
     using namespace formats::linkflag;
-    std::uint32_t flags = spec.setFlags;
-    if (spec.idList) flags |= HasLinkTargetIdList;
-    if (spec.linkInfo) flags |= HasLinkInfo;
-    if (spec.name) flags |= HasName;
-    if (spec.relativePath) flags |= HasRelativePath;
-    if (spec.workingDir) flags |= HasWorkingDir;
-    if (spec.arguments) flags |= HasArguments;
-    if (spec.iconLocation) flags |= HasIconLocation;
-    if (spec.unicode) flags |= IsUnicode;
-    for (const Bytes& block : spec.extraBlocks) {
+    std::uint32_t flags = parts.setFlags;
+    if (parts.idList) flags |= HasLinkTargetIdList;
+    if (parts.linkInfo) flags |= HasLinkInfo;
+    if (parts.name) flags |= HasName;
+    if (parts.relativePath) flags |= HasRelativePath;
+    if (parts.workingDir) flags |= HasWorkingDir;
+    if (parts.arguments) flags |= HasArguments;
+    if (parts.iconLocation) flags |= HasIconLocation;
+    if (parts.unicode) flags |= IsUnicode;
+    for (const Bytes& block : parts.extraBlocks) {
         if (block.size() >= 8 && getU32(block, 4) == formats::kIconEnvironmentBlockSignature) flags |= HasExpIcon;
         if (block.size() >= 8 && getU32(block, 4) == formats::kEnvironmentBlockSignature) flags |= HasExpString;
     }
-    flags &= ~spec.clearFlags;
+    flags &= ~parts.clearFlags;
 
     Bytes b(formats::kLinkHeaderSize, 0);
     putU32(b, 0, formats::kLinkHeaderSize);
     const std::uint8_t clsid[16] = {0x01, 0x14, 0x02, 0, 0, 0, 0, 0, 0xC0, 0, 0, 0, 0, 0, 0, 0x46};
     std::copy(std::begin(clsid), std::end(clsid), b.begin() + 4);
     putU32(b, 0x14, flags);
-    putU32(b, 0x38, static_cast<std::uint32_t>(spec.iconIndex));
+    putU32(b, 0x38, static_cast<std::uint32_t>(parts.iconIndex));
     putU32(b, 0x3C, 1);  // SW_SHOWNORMAL
     LinkLayout where;
     where.idList = b.size();
-    if (spec.idList) {
-        appendU16(b, static_cast<std::uint16_t>(spec.idList->size()));
-        b.insert(b.end(), spec.idList->begin(), spec.idList->end());
+    if (parts.idList) {
+        appendU16(b, static_cast<std::uint16_t>(parts.idList->size()));
+        b.insert(b.end(), parts.idList->begin(), parts.idList->end());
     }
     where.linkInfo = b.size();
-    if (spec.linkInfo) {
-        const Bytes info = linkInfo(*spec.linkInfo);
+    if (parts.linkInfo) {
+        const Bytes info = linkInfo(*parts.linkInfo);
         b.insert(b.end(), info.begin(), info.end());
     }
     where.strings = b.size();
-    for (const auto* s : {&spec.name, &spec.relativePath, &spec.workingDir, &spec.arguments, &spec.iconLocation}) {
+    for (const auto* s : {&parts.name, &parts.relativePath, &parts.workingDir, &parts.arguments, &parts.iconLocation}) {
         if (!*s) continue;
-        if (spec.unicode) {
+        if (parts.unicode) {
             const Bytes w = utf16le(**s);
             appendU16(b, static_cast<std::uint16_t>(w.size() / 2));
             b.insert(b.end(), w.begin(), w.end());
@@ -165,8 +165,8 @@ Bytes makeLink(const LinkSpec& spec, LinkLayout* layout) {
         }
     }
     where.extra = b.size();
-    for (const Bytes& block : spec.extraBlocks) b.insert(b.end(), block.begin(), block.end());
-    if (spec.terminalBlock) appendU32(b, 0);
+    for (const Bytes& block : parts.extraBlocks) b.insert(b.end(), block.begin(), block.end());
+    if (parts.terminalBlock) appendU32(b, 0);
     if (layout) *layout = where;
     return b;
 }
@@ -186,13 +186,13 @@ Bytes iniText(const std::vector<std::string>& lines, TextEncoding encoding, bool
     return b;
 }
 
-Bytes makeCompoundFile(const CfbSpec& spec, CfbLayout* layout) {
-    const std::uint32_t ss = 1u << spec.sectorShift;
+Bytes makeCompoundFile(const CfbSpec& parts, CfbLayout* layout) {
+    const std::uint32_t ss = 1u << parts.sectorShift;
     const std::uint32_t perFat = ss / 4;
     constexpr std::uint32_t kCutoff = 4096;
     CfbLayout where;
     where.sectorSize = ss;
-    const std::size_t n = spec.streams.size();
+    const std::size_t n = parts.streams.size();
     where.entryOf.resize(n);
     where.startOf.resize(n);
     where.inMini.resize(n);
@@ -201,7 +201,7 @@ Bytes makeCompoundFile(const CfbSpec& spec, CfbLayout* layout) {
     Bytes mini;
     std::vector<std::uint32_t> miniFat;
     for (std::size_t i = 0; i < n; ++i) {
-        const Bytes& d = spec.streams[i].data;
+        const Bytes& d = parts.streams[i].data;
         if (d.empty() || d.size() >= kCutoff) continue;
         where.inMini[i] = true;
         where.startOf[i] = static_cast<std::uint32_t>(mini.size() / 64);
@@ -216,7 +216,7 @@ Bytes makeCompoundFile(const CfbSpec& spec, CfbLayout* layout) {
     const std::uint32_t miniSectors = sectorsFor(mini.size());
     std::uint32_t dataSectors = dirSectors + miniFatSectors + miniSectors;
     for (std::size_t i = 0; i < n; ++i)
-        if (!where.inMini[i]) dataSectors += sectorsFor(spec.streams[i].data.size());
+        if (!where.inMini[i]) dataSectors += sectorsFor(parts.streams[i].data.size());
     std::uint32_t fatSectors = 1;
     while (fatSectors * perFat < fatSectors + dataSectors) ++fatSectors;
     where.fatSectors = fatSectors;
@@ -239,7 +239,7 @@ Bytes makeCompoundFile(const CfbSpec& spec, CfbLayout* layout) {
     std::vector<std::uint32_t> sorted(n);
     for (std::size_t i = 0; i < n; ++i) sorted[i] = static_cast<std::uint32_t>(i + 1);
     std::sort(sorted.begin(), sorted.end(),
-              [&](std::uint32_t a, std::uint32_t b) { return cfbNameLess(spec.streams[a - 1].name, spec.streams[b - 1].name); });
+              [&](std::uint32_t a, std::uint32_t b) { return cfbNameLess(parts.streams[a - 1].name, parts.streams[b - 1].name); });
     std::vector<std::array<std::uint32_t, 2>> children(n + 1, {kNone, kNone});
     const std::uint32_t rootChild = buildTree(children, sorted, 0, static_cast<int>(n) - 1);
     Bytes dir((std::size_t{dirSectors} * ss), 0);
@@ -273,27 +273,27 @@ Bytes makeCompoundFile(const CfbSpec& spec, CfbLayout* layout) {
     where.miniFatStart = place(miniFatBytes, miniFatSectors);
     where.miniStreamStart = place(mini, miniSectors);
     for (std::size_t i = 0; i < n; ++i) {
-        if (where.inMini[i] || spec.streams[i].data.empty()) {
-            if (spec.streams[i].data.empty()) where.startOf[i] = kEnd;
+        if (where.inMini[i] || parts.streams[i].data.empty()) {
+            if (parts.streams[i].data.empty()) where.startOf[i] = kEnd;
             continue;
         }
-        where.startOf[i] = place(spec.streams[i].data, sectorsFor(spec.streams[i].data.size()));
+        where.startOf[i] = place(parts.streams[i].data, sectorsFor(parts.streams[i].data.size()));
     }
     writeEntry(0, u"Root Entry", 5, rootChild, where.miniStreamStart, mini.size());
     for (std::size_t i = 0; i < n; ++i) {
         where.entryOf[i] = static_cast<std::uint32_t>(i + 1);
-        writeEntry(static_cast<std::uint32_t>(i + 1), spec.streams[i].name, 2, kNone, where.startOf[i], spec.streams[i].data.size());
+        writeEntry(static_cast<std::uint32_t>(i + 1), parts.streams[i].name, 2, kNone, where.startOf[i], parts.streams[i].data.size());
     }
 
     Bytes header(ss, 0);
     const std::uint8_t signature[8] = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     std::copy(std::begin(signature), std::end(signature), header.begin());
     putU16(header, 0x18, 0x3E);
-    putU16(header, 0x1A, spec.sectorShift == 12 ? 4 : 3);
+    putU16(header, 0x1A, parts.sectorShift == 12 ? 4 : 3);
     putU16(header, 0x1C, 0xFFFE);
-    putU16(header, 0x1E, static_cast<std::uint16_t>(spec.sectorShift));
+    putU16(header, 0x1E, static_cast<std::uint16_t>(parts.sectorShift));
     putU16(header, 0x20, 6);
-    if (spec.sectorShift == 12) putU32(header, 0x28, dirSectors);
+    if (parts.sectorShift == 12) putU32(header, 0x28, dirSectors);
     putU32(header, 0x2C, fatSectors);
     putU32(header, 0x30, where.directoryStart);
     putU32(header, 0x38, kCutoff);
@@ -310,7 +310,7 @@ Bytes makeCompoundFile(const CfbSpec& spec, CfbLayout* layout) {
     return out;
 }
 
-Bytes makeMsi(const MsiSpec& spec, CfbLayout* layout) {
+Bytes makeMsi(const MsiSpec& parts, CfbLayout* layout) {
     std::vector<std::string> pool;
     std::map<std::string, std::uint32_t> ids;
     const auto id = [&](const std::string& s) {
@@ -319,16 +319,16 @@ Bytes makeMsi(const MsiSpec& spec, CfbLayout* layout) {
         pool.push_back(s);
         return ids[s] = static_cast<std::uint32_t>(pool.size());
     };
-    const unsigned refSize = spec.longStringRefs ? 3 : 2;
+    const unsigned refSize = parts.longStringRefs ? 3 : 2;
     const auto appendRef = [refSize](Bytes& b, std::uint32_t v) {
         for (unsigned k = 0; k < refSize; ++k) b.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
     };
 
     std::vector<std::string> tables = {"Property"};
-    if (spec.iconTable) tables.push_back("Icon");
+    if (parts.iconTable) tables.push_back("Icon");
     struct ColumnRow { std::string table; std::uint16_t number; std::string name; std::uint16_t type; };
     std::vector<ColumnRow> columns = {{"Property", 1, "Property", 0x2D48}, {"Property", 2, "Value", 0x0F00}};
-    if (spec.iconTable) {
+    if (parts.iconTable) {
         columns.push_back({"Icon", 1, "Name", 0x2D48});
         columns.push_back({"Icon", 2, "Data", 0x0900});
     }
@@ -338,13 +338,13 @@ Bytes makeMsi(const MsiSpec& spec, CfbLayout* layout) {
     for (const auto& c : columns) appendU16(columnsStream, static_cast<std::uint16_t>(c.number | 0x8000));
     for (const auto& c : columns) appendRef(columnsStream, id(c.name));
     for (const auto& c : columns) appendU16(columnsStream, static_cast<std::uint16_t>(c.type ^ 0x8000));
-    for (const auto& [k, v] : spec.properties) appendRef(propertyStream, id(k));
-    for (const auto& [k, v] : spec.properties) appendRef(propertyStream, id(v));
-    for (const auto& icon : spec.icons) appendRef(iconStream, id(icon.name));
-    for (std::size_t i = 0; i < spec.icons.size(); ++i) appendU16(iconStream, 0);
+    for (const auto& [k, v] : parts.properties) appendRef(propertyStream, id(k));
+    for (const auto& [k, v] : parts.properties) appendRef(propertyStream, id(v));
+    for (const auto& icon : parts.icons) appendRef(iconStream, id(icon.name));
+    for (std::size_t i = 0; i < parts.icons.size(); ++i) appendU16(iconStream, 0);
 
     Bytes poolStream, dataStream;
-    appendU32(poolStream, spec.codePage | (spec.longStringRefs ? 0x80000000u : 0));
+    appendU32(poolStream, parts.codePage | (parts.longStringRefs ? 0x80000000u : 0));
     for (const auto& s : pool) {
         if (s.size() > 0xFFFF) {
             appendU16(poolStream, 0);
@@ -358,13 +358,13 @@ Bytes makeMsi(const MsiSpec& spec, CfbLayout* layout) {
     }
 
     CfbSpec cfb;
-    cfb.sectorShift = spec.sectorShift;
+    cfb.sectorShift = parts.sectorShift;
     const auto table = [](const std::string& name) { return formats::encodeMsiStreamName(name, true); };
     cfb.streams = {{table("_StringPool"), poolStream}, {table("_StringData"), dataStream}, {table("_Tables"), tablesStream},
                    {table("_Columns"), columnsStream}, {table("Property"), propertyStream}};
-    if (spec.iconTable) cfb.streams.push_back({table("Icon"), iconStream});
-    for (const auto& icon : spec.icons) {
-        const std::string utf8 = platform::decodeCodePage(icon.name, spec.codePage).value_or(icon.name);
+    if (parts.iconTable) cfb.streams.push_back({table("Icon"), iconStream});
+    for (const auto& icon : parts.icons) {
+        const std::string utf8 = platform::decodeCodePage(icon.name, parts.codePage).value_or(icon.name);
         cfb.streams.push_back({formats::encodeMsiStreamName("Icon." + utf8, false), icon.data});
     }
     return makeCompoundFile(cfb, layout);
@@ -380,24 +380,24 @@ std::string wineRegistryText(const std::string& root,
     return text;
 }
 
-void makePrefix(const std::string& dir, const PrefixSpec& spec) {
+void makePrefix(const std::string& dir, const PrefixSpec& parts) {
     namespace fs = std::filesystem;
     const fs::path root(dir);
     for (const char* sub : {"drive_c/windows/system32", "drive_c/Program Files/Common Files", "drive_c/ProgramData",
                             "drive_c/users/Public/Desktop", "dosdevices"})
         fs::create_directories(root / sub);
-    if (spec.wow64) fs::create_directories(root / "drive_c/Program Files (x86)");
-    if (!spec.user.empty()) fs::create_directories(root / "drive_c/users" / spec.user / "AppData/Roaming");
+    if (parts.wow64) fs::create_directories(root / "drive_c/Program Files (x86)");
+    if (!parts.user.empty()) fs::create_directories(root / "drive_c/users" / parts.user / "AppData/Roaming");
     fs::create_symlink("../drive_c", root / "dosdevices/c:");
     fs::create_symlink("/", root / "dosdevices/z:");
-    for (const auto& [name, target] : spec.links) fs::create_symlink(target, root / "dosdevices" / name);
-    for (const auto& file : spec.files) {
+    for (const auto& [name, target] : parts.links) fs::create_symlink(target, root / "dosdevices" / name);
+    for (const auto& file : parts.files) {
         const fs::path p = root / "drive_c" / file;
         fs::create_directories(p.parent_path());
         writeFile(p.string(), Bytes{'M', 'Z'});
     }
-    if (spec.systemReg) writeFile((root / "system.reg").string(), Bytes(spec.systemReg->begin(), spec.systemReg->end()));
-    if (spec.userReg) writeFile((root / "user.reg").string(), Bytes(spec.userReg->begin(), spec.userReg->end()));
+    if (parts.systemReg) writeFile((root / "system.reg").string(), Bytes(parts.systemReg->begin(), parts.systemReg->end()));
+    if (parts.userReg) writeFile((root / "user.reg").string(), Bytes(parts.userReg->begin(), parts.userReg->end()));
 }
 
 }  // namespace fixtures

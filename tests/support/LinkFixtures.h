@@ -46,7 +46,7 @@ struct LinkLayout {
     std::size_t idList = 0, linkInfo = 0, strings = 0, extra = 0;
 };
 
-Bytes makeLink(const LinkSpec& spec, LinkLayout* layout = nullptr);
+Bytes makeLink(const LinkSpec& parts, LinkLayout* layout = nullptr);
 
 // An IconEnvironmentDataBlock (0xA0000007) or EnvironmentVariableDataBlock (0xA0000001):
 // the ANSI path (bytes) and the Unicode path (UTF-8, written as UTF-16; empty: none).
@@ -90,7 +90,7 @@ struct CfbLayout {
     std::size_t entryOffset(std::uint32_t id) const { return sectorOffset(directoryStart) + 128 * std::size_t{id}; }
 };
 
-Bytes makeCompoundFile(const CfbSpec& spec, CfbLayout* layout = nullptr);
+Bytes makeCompoundFile(const CfbSpec& parts, CfbLayout* layout = nullptr);
 
 struct MsiIcon {
     std::string name{};  // bytes in the package's code page
@@ -109,7 +109,7 @@ struct MsiSpec {
 // The stream names the package holds, in the order makeMsi passes them to
 // makeCompoundFile: !_StringPool, !_StringData, !_Tables, !_Columns, !Property, !Icon,
 // then Icon.NAME for each icon.
-Bytes makeMsi(const MsiSpec& spec, CfbLayout* layout = nullptr);
+Bytes makeMsi(const MsiSpec& parts, CfbLayout* layout = nullptr);
 
 // ---- Wine prefixes ----
 
@@ -129,6 +129,6 @@ struct PrefixSpec {
 // Makes a prefix at `dir`: drive_c (windows/system32, Program Files, ProgramData,
 // users/Public, users/USER, the files), dosdevices with c: -> ../drive_c and z: -> /, the
 // registry files given.
-void makePrefix(const std::string& dir, const PrefixSpec& spec);
+void makePrefix(const std::string& dir, const PrefixSpec& parts);
 
 }  // namespace fixtures
