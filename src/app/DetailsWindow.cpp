@@ -441,6 +441,14 @@ QByteArray DetailsWindow::selectedPng() const {
 }
 
 // As the window's PNG save: the name rule of CheckPngSaveName, written whole or not at all.
+namespace {
+
+void sayNotSaved() {
+    platform::messageBox(TForm1::kSaveFailed, TForm1::kErrorTitle, platform::mb::Ok | platform::mb::IconExclamation);
+}
+
+}  // namespace
+
 QMimeData* DetailsWindow::selectedDragData() const {
     const QByteArray png = selectedPng();
     if (png.isEmpty()) return nullptr;
@@ -476,7 +484,7 @@ void DetailsWindow::saveSelectedPng() {
     if (kind == savename::kKindDeclined) return;
     const formats::ByteView bytes(reinterpret_cast<const std::uint8_t*>(png.constData()), static_cast<std::size_t>(png.size()));
     if (!platform::AtomicFile::writeWhole(path, bytes))
-        platform::messageBox(TForm1::kSaveFailed, TForm1::kErrorTitle, platform::mb::Ok | platform::mb::IconExclamation);
+        sayNotSaved();
 }
 
 void DetailsWindow::copySelectedPng() {
@@ -486,27 +494,31 @@ void DetailsWindow::copySelectedPng() {
         platform::messageBox(TForm1::kCopyFailed, TForm1::kErrorTitle, platform::mb::Ok | platform::mb::IconExclamation);
 }
 
-void DetailsWindow::saveSelectedCur() {
+const details::CursorItem* DetailsWindow::selectedCursor() const {
     const int row = cursors_->currentRow();
-    if (row < 0 || row >= static_cast<int>(shownCursors_.size())) return;
+    if (row < 0 || row >= static_cast<int>(shownCursors_.size())) return nullptr;
+    return &shownCursors_[static_cast<std::size_t>(row)].item;
+}
+
+void DetailsWindow::saveSelectedCur() {
+    const details::CursorItem* cursor = selectedCursor();
+    if (!cursor) return;
     curDialog_.Title = wtext::kDetailsSaveCurTitle;
     curDialog_.Filter = wtext::kDetailsCurFilter;
     if (!curDialog_.Execute(this)) return;
     std::string path = curDialog_.FileName;
     if (platform::baseName(path).find('.') == std::string::npos) path += ".cur";
     auto file = platform::openFile(path_).file;
-    if (!file || !details::saveCursorCur(*file, shownCursors_[static_cast<std::size_t>(row)].item, path))
-        platform::messageBox(TForm1::kSaveFailed, TForm1::kErrorTitle, platform::mb::Ok | platform::mb::IconExclamation);
+    if (!file || !details::saveCursorCur(*file, *cursor, path)) sayNotSaved();
 }
 
 void DetailsWindow::saveSelectedXcursor() {
-    const int row = cursors_->currentRow();
-    if (row < 0 || row >= static_cast<int>(shownCursors_.size())) return;
+    const details::CursorItem* cursor = selectedCursor();
+    if (!cursor) return;
     xcursorDialog_.Title = wtext::kDetailsSaveXcursorTitle;
     xcursorDialog_.Filter = wtext::kDetailsXcursorFilter;
     if (!xcursorDialog_.Execute(this)) return;
     auto file = platform::openFile(path_).file;
-    if (!file || details::saveCursorXcursor(*file, shownCursors_[static_cast<std::size_t>(row)].item, xcursorDialog_.FileName) !=
-                     iconmod::XcursorResult::Written)
-        platform::messageBox(TForm1::kSaveFailed, TForm1::kErrorTitle, platform::mb::Ok | platform::mb::IconExclamation);
+    if (!file || details::saveCursorXcursor(*file, *cursor, xcursorDialog_.FileName) != iconmod::XcursorResult::Written)
+        sayNotSaved();
 }

@@ -81,6 +81,8 @@ private:
     };
 
     void clear();
+    // The cursor selected in the cursors tab; nullptr when none is.
+    const details::CursorItem* selectedCursor() const;
     void fillImages(formats::OpenedFile& file, int index);
     void fillCursors(formats::OpenedFile& file);
     void updateSizes();
