@@ -1,15 +1,19 @@
 #include "platform/FileSource.h"
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <charconv>
 #include <cerrno>
 #include <cstring>
 #include <string>
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <linux/magic.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 #include "platform/OpenCount.h"
@@ -19,18 +23,29 @@ namespace platform {
 
 namespace {
 
-std::uint64_t opened = 0;
+std::atomic<std::uint64_t> opened{0};
+
+// Forks of this process so far, counted in the child: a folder looked up before a fork
+// names the parent's descriptors and must be looked up again.
+std::atomic<unsigned> forks{0};
+void countFork() { forks.fetch_add(1, std::memory_order_relaxed); }
 
 // The folder /proc/<pid>/fd of this process on the kernel's process file system, where
 // opening the entry N opens the very file that descriptor N refers to; -1 without one.
 // Kept open, so that each reopen walks one name, not /proc/self/fd/N from the root (the
 // listing of a large folder feels the difference); looked up again after a fork, and once
-// for each thread that opens files.
+// for each thread that opens files. Forks are counted by a fork handler rather than by
+// asking for the process id before each open, a system call per file.
 int procFdFolder() {
+    static const bool forksCounted = ::pthread_atfork(nullptr, nullptr, countFork) == 0;
     thread_local int folder = -1;
+    thread_local bool looked = false;
+    thread_local unsigned lookedAtFork = 0;
     thread_local pid_t owner = 0;
+    const unsigned fork = forks.load(std::memory_order_relaxed);
+    if (looked && forksCounted && lookedAtFork == fork) return folder;
     const pid_t pid = ::getpid();
-    if (owner == pid) return folder;
+    if (looked && !forksCounted && owner == pid) return folder;
     if (folder >= 0) ::close(folder);
     folder = ::open(("/proc/" + std::to_string(pid) + "/fd").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
     struct statfs fs {};
@@ -38,6 +53,8 @@ int procFdFolder() {
         ::close(folder);
         folder = -1;
     }
+    looked = true;
+    lookedAtFork = fork;
     owner = pid;
     return folder;
 }
@@ -149,12 +166,15 @@ bool FileSource::readRaw(std::uint64_t offset, std::uint8_t* out, std::uint64_t 
     return true;
 }
 
-const Bytes* FileSource::block(std::uint64_t index) {
+const Bytes* FileSource::cached(std::uint64_t index) {
     auto it = std::find_if(blocks_.begin(), blocks_.end(), [index](const auto& b) { return b.first == index; });
-    if (it != blocks_.end()) {
-        std::rotate(it, it + 1, blocks_.end());
-        return &blocks_.back().second;
-    }
+    if (it == blocks_.end()) return nullptr;
+    std::rotate(it, it + 1, blocks_.end());
+    return &blocks_.back().second;
+}
+
+const Bytes* FileSource::block(std::uint64_t index) {
+    if (const Bytes* b = cached(index)) return b;
     const std::uint64_t start = index * kBlockSize;
     const std::uint64_t length = std::min(kBlockSize, size_ - start);
     Bytes data(static_cast<std::size_t>(length));
@@ -164,15 +184,52 @@ const Bytes* FileSource::block(std::uint64_t index) {
     return &blocks_.back().second;
 }
 
+// Reads the blocks first..last (at most kMaxSpan, inside the file) that are not cached, in
+// one call from the first missing one to the last. A short read leaves them to block(),
+// which reads them one by one.
+void FileSource::loadBlocks(std::uint64_t first, std::uint64_t last) {
+    std::uint64_t from = last + 1, to = first;
+    for (std::uint64_t i = first; i <= last; ++i) {
+        if (std::any_of(blocks_.begin(), blocks_.end(), [i](const auto& b) { return b.first == i; })) continue;
+        from = std::min(from, i);
+        to = i;
+    }
+    if (from > to || from == to) return;  // nothing missing, or one block: block() reads it
+    std::array<Bytes, kMaxSpan> fresh;
+    std::array<iovec, kMaxSpan> parts{};
+    const std::size_t count = static_cast<std::size_t>(to - from + 1);
+    std::uint64_t total = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::uint64_t start = (from + k) * kBlockSize;
+        fresh[k].resize(static_cast<std::size_t>(std::min(kBlockSize, size_ - start)));
+        parts[k] = {fresh[k].data(), fresh[k].size()};
+        total += fresh[k].size();
+    }
+    ssize_t n;
+    do {
+        ++readCalls_;
+        n = ::preadv(fd_, parts.data(), static_cast<int>(count), static_cast<off_t>(from * kBlockSize));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0 || static_cast<std::uint64_t>(n) != total) return;
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::uint64_t index = from + k;
+        if (std::any_of(blocks_.begin(), blocks_.end(), [index](const auto& b) { return b.first == index; })) continue;
+        if (blocks_.size() >= kMaxBlocks) blocks_.erase(blocks_.begin());
+        blocks_.emplace_back(index, std::move(fresh[k]));
+    }
+}
+
 std::optional<Bytes> FileSource::read(std::uint64_t offset, std::uint64_t length) {
     if (!fits(offset, length)) return std::nullopt;
     Bytes out(static_cast<std::size_t>(length));
     if (length == 0) return out;
+    const std::uint64_t first = offset / kBlockSize, last = (offset + length - 1) / kBlockSize;
     // Large reads go straight to the file; small ones through the block cache.
-    if (length > kBlockSize) {
+    if (last - first >= kMaxSpan) {
         if (!readRaw(offset, out.data(), length)) return std::nullopt;
         return out;
     }
+    loadBlocks(first, last);
     std::uint64_t done = 0;
     while (done < length) {
         const std::uint64_t pos = offset + done;

@@ -54,9 +54,15 @@ private:
     FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
     bool readRaw(std::uint64_t offset, std::uint8_t* out, std::uint64_t length);
     const Bytes* block(std::uint64_t index);
+    const Bytes* cached(std::uint64_t index);
+    void loadBlocks(std::uint64_t first, std::uint64_t last);
 
     static constexpr std::uint64_t kBlockSize = 4096;
     static constexpr std::size_t kMaxBlocks = 32;
+    // Reads of up to this many blocks go through the cache, their missing blocks read in
+    // one call: an image read whole then leaves its neighbours (the group's other images)
+    // in memory.
+    static constexpr std::size_t kMaxSpan = 4;
 
     int fd_ = -1;
     std::uint64_t size_ = 0;

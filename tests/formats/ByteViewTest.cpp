@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -62,11 +63,36 @@ TEST(ByteSource, FileSourceReadsRangesAndRefusesWhatTheFileDoesNotHold) {
     EXPECT_FALSE(f->read(0, 4ull << 30));  // a 4 GB claim in a 10 KB file: refused, nothing allocated
     const auto calls = f->readCalls();
     EXPECT_TRUE(f->read(4, 8));             // cached block: no new system call
+    EXPECT_TRUE(f->read(8200, 16));         // read with the others by the 9000-byte read
     EXPECT_EQ(f->readCalls(), calls);
 
     formats::MemorySource m(content);
     EXPECT_EQ(m.read(9998, 2), Bytes({content[9998], content[9999]}));
     EXPECT_FALSE(m.read(9998, 3));
+}
+
+// The reopen goes through this process's own descriptors, also in a forked child whose
+// parent had opened files before: the child reads its file, not the parent's descriptor
+// of the same number.
+TEST(ByteSource, AForkedChildReadsItsOwnFiles) {
+    fixtures::TempDir dir;
+    ASSERT_TRUE(fixtures::writeFile(dir.file("parent"), {'P'}));
+    ASSERT_TRUE(fixtures::writeFile(dir.file("child"), {'C'}));
+    ASSERT_TRUE(platform::FileSource::open(dir.file("parent")));  // the parent has looked once
+    const int parentFd = ::open(dir.file("parent").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(parentFd, 0);
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::close(parentFd);  // the child's look takes this number
+        auto f = platform::FileSource::open(dir.file("child"));
+        const auto byte = f ? f->read(0, 1) : std::nullopt;
+        ::_exit(byte && (*byte)[0] == 'C' ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ::close(parentFd);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 // Only a regular file is opened for reading, by a path or by a name in a directory; the
