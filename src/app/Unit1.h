@@ -17,6 +17,7 @@
 #include "app/FileListView.h"
 #include "qtshared/ImageList.h"
 #include "app/PacedWork.h"
+#include "iconmod/ScanReadAhead.h"
 #include "qtshared/SaveFileDialog.h"
 
 namespace Ui {
@@ -26,7 +27,6 @@ namespace formats {
 class OpenedFile;
 }
 namespace platform {
-class DirEnum;
 class PrivateFolder;
 }
 class QAction;
@@ -251,6 +251,8 @@ signals:
 private:
     static bool qualifiesForScan(std::uint32_t attributes, const std::string& name);
     static std::optional<formats::ArgbImage> devicePictureOf(formats::OpenedFile& file, int index, const ImageList& list);
+    iconmod::ScanSizes scanSizes() const;
+    void addScannedFile(const iconmod::ScannedFile& file);
     bool scanStep();
     bool stripStep();
 
@@ -268,7 +270,7 @@ private:
     void applyDrop();
 
     PacedWork scanWork_;
-    std::unique_ptr<platform::DirEnum> scanSearch_;  // the pending scan's directory search
+    std::unique_ptr<iconmod::ScanReadAhead> scanReader_;  // the pending scan's reading of its directory
     std::optional<TWaitCursor> scanCursor_;
     PacedWork stripWork_;
     std::unique_ptr<formats::OpenedFile> stripFile_;  // the file whose icons the strip is taking

@@ -2,16 +2,17 @@
 // match FilterMask and hold at least one icon, one row each with the file's first icon
 // and its number of icons; the column headers sort the rows by name or by icon count.
 //
-// The scan runs on the window's thread as paced work: entries are read in slices between
-// which the window repaints and ESC is read; every other key and mouse event is dropped
-// until the scan ends.
+// The files are read ahead by a thread of their own and by the window's thread while it
+// would wait (iconmod::ScanReadAhead); their rows are added on the window's thread as paced
+// work, in slices between which the window repaints and ESC is read; every other key and
+// mouse event is dropped until the scan ends.
 #include <QComboBox>
 #include <QLabel>
+#include <fcntl.h>
 #include <new>
 
 #include "app/Unit1.h"
 #include "platform/DirEnum.h"
-#include "platform/IconExtract.h"
 #include "platform/MbText.h"
 #include "ui_Unit1.h"
 
@@ -88,8 +89,8 @@ bool TForm1::qualifiesForScan(std::uint32_t attributes, const std::string& name)
 }
 
 // Starts the listing of CurrentDir: nothing when the directory cannot be searched or
-// nothing matches; otherwise the status bar shows the ESC hint and the entries are read
-// one step each, from the event loop, until the last one or ESC.
+// nothing matches; otherwise the status bar shows the ESC hint and the files, read
+// ahead, are added one step each, from the event loop, until the last one or ESC.
 void TForm1::ScanDirectory() {
     scanWork_.stop();
     auto search = platform::DirEnum::start(SearchPath());
@@ -98,50 +99,57 @@ void TForm1::ScanDirectory() {
     setStatusText(1, QString::fromUtf8(kScanningText));
     statusPanels_[1]->repaint();
 
-    scanSearch_ = std::move(search);
+    scanReader_ = std::make_unique<iconmod::ScanReadAhead>(
+        std::move(search), [sizes = scanSizes()](int directoryFd, const platform::DirEntry& entry) -> std::optional<iconmod::ScannedFile> {
+            if (!qualifiesForScan(entry.attributes, entry.name)) return std::nullopt;
+            return iconmod::readScannedFile(directoryFd, entry.name, sizes);
+        });
     scanCursor_.emplace();
     scanWork_.start([this] { return scanStep(); }, [this](PacedWork::End how) {
-        scanSearch_.reset();
+        scanReader_.reset();
         setStatusText(1, QString());
         scanCursor_.reset();
         if (how == PacedWork::End::Done) selectPendingRow();
     });
 }
 
-// One directory entry. The search moves on before the file is read, so a handler of
+// One file read. It is taken from the reader before its row is added, so a handler of
 // FileEntryAdded may start another scan (or close the window) without this step touching
 // the new one.
 bool TForm1::scanStep() {
-    const platform::DirEntry entry = scanSearch_->entry();
-    const bool more = scanSearch_->next();
+    const std::optional<iconmod::ScannedFile> file = scanReader_->take();
+    if (!file) return false;
     try {
-        if (qualifiesForScan(entry.attributes, entry.name)) AddFileEntry(entry.name);
+        addScannedFile(*file);
     } catch (const std::bad_alloc&) {
         // A file whose icons do not fit in memory is left out, as one that cannot be read.
     }
-    return more;
+    return true;
 }
 
-// One open of the file gives its icon count and its first icon at both sizes. The two
-// image lists take the icon together or not at all.
+iconmod::ScanSizes TForm1::scanSizes() const {
+    return {kIconSize, ImageList32.DeviceSize(), kIconSize / 2, ImageList16.DeviceSize()};
+}
+
+// One open of the file gives its icon count and its first icon at both sizes.
 void TForm1::AddFileEntry(const std::string& fileName) {
-    const auto file = platform::openFile(FilePath(fileName)).file;
+    auto file = iconmod::readScannedFile(AT_FDCWD, FilePath(fileName), scanSizes());
     if (!file) return;
-    const int n = file->count();
-    if (n <= 0) return;
-    const auto large = file->icon(0, kIconSize);
-    if (!large) return;
-    const auto small = file->icon(0, kIconSize / 2);
-    if (!small) return;
-    const int smallIndex = ImageList16.AddIcon(*small, devicePictureOf(*file, 0, ImageList16));
+    file->name = fileName;
+    addScannedFile(*file);
+}
+
+// The two image lists take the icon together or not at all.
+void TForm1::addScannedFile(const iconmod::ScannedFile& file) {
+    const int smallIndex = ImageList16.AddIcon(file.small, file.smallDevice);
     if (smallIndex < 0) return;
-    const int largeIndex = ImageList32.AddIcon(*large, devicePictureOf(*file, 0, ImageList32));
+    const int largeIndex = ImageList32.AddIcon(file.large, file.largeDevice);
     if (largeIndex < 0) {
         ImageList16.Delete(smallIndex);
         return;
     }
 
-    const FileListView::Row row{fileName, n, largeIndex};
+    const FileListView::Row row{file.name, file.iconCount, largeIndex};
     FileListView* list = ui->ListView1;
     if (list->sortKind() == FileListView::SortKind::Name)
         list->insertSorted(row, [this](const FileListView::Row& a, const FileListView::Row& b) { return ListView1Compare(a, b); });

@@ -71,6 +71,9 @@ public:
 
     const DirEntry& entry() const { return entry_; }
     bool next();
+    // The directory searched, open for the search's lifetime: entries opened relative to it
+    // are the listed ones even if the directory is renamed meanwhile.
+    int directory() const { return fd_; }
 
 private:
     DirEnum(int fd, WriteAccess writeAccess) : fd_(fd), writeAccess_(writeAccess) {}

@@ -106,26 +106,6 @@ TEST_F(UiScan, ListsFilesWithIconsTheirCountsAndFirstIcons) {
     EXPECT_EQ(form->statusText(1), QString::fromLocal8Bit("\xff\xfe.exe"));
 }
 
-TEST_F(UiScan, FilesThatGoAwayDuringTheScanAreSkipped) {
-    for (int i = 0; i < 12; ++i) writeModule("m" + std::to_string(i) + ".exe", i, 2);
-    start();
-    // After the first row every other file vanishes or loses its contents.
-    QObject::connect(form.get(), &TForm1::FileEntryAdded, [&](int rowCount) {
-        if (rowCount != 1) return;
-        const std::string listed = list->row(0).name;
-        for (int i = 0; i < 12; ++i) {
-            const std::string name = "m" + std::to_string(i) + ".exe";
-            if (name == listed) continue;
-            if (i % 2) std::remove(mod(name).c_str());
-            else ASSERT_EQ(truncate(mod(name).c_str(), 100), 0);
-        }
-    });
-    choose(mods());
-    EXPECT_EQ(list->count(), 1);
-    EXPECT_EQ(form->ImageList16.Count(), 1);
-    EXPECT_EQ(form->ImageList32.Count(), 1);
-}
-
 // The expected order of names: bytes compared as unsigned, a prefix first.
 std::vector<std::string> byteOrder(std::vector<std::string> names, bool descending) {
     std::sort(names.begin(), names.end());
