@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <cmath>
+#include <utility>
 
 #include "qtshared/PictureConvert.h"
 
@@ -15,13 +16,17 @@ int ImageList::AddIcon(const QPixmap& icon) {
 
 int ImageList::AddIcon(const QImage& icon) { return icon.isNull() ? -1 : AddIcon(QPixmap::fromImage(icon)); }
 
-int ImageList::AddIcon(const formats::ArgbImage& icon) { return AddIcon(imageFromArgb(icon)); }
+// The converted picture is handed over, not copied, to the pixmap.
+int ImageList::AddIcon(const formats::ArgbImage& icon) {
+    QImage image = imageFromArgb(icon);
+    return image.isNull() ? -1 : AddIcon(QPixmap::fromImage(std::move(image)));
+}
 
 int ImageList::AddIcon(const formats::ArgbImage& icon, const std::optional<formats::ArgbImage>& device) {
     const int index = AddIcon(icon);
     if (index < 0 || !device) return index;
     const int side = DeviceSize();
-    QPixmap picture = QPixmap::fromImage(imageFromArgb(*device));
+    QPixmap picture = QPixmap::fromImage(imageFromArgb(*device));  // a temporary: handed over
     if (picture.isNull()) return index;
     if (picture.width() != side || picture.height() != side)
         picture = picture.scaled(side, side, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);

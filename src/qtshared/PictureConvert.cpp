@@ -19,7 +19,11 @@ QImage imageFromArgb(const formats::ArgbImage& picture) {
         return {};
     QImage out(picture.width, picture.height, QImage::Format_ARGB32_Premultiplied);
     if (out.isNull()) return out;
+    // One look-up of the rows, not one per row (each asks the image whether it is shared).
+    uchar* rows = out.bits();
+    const auto stride = static_cast<std::size_t>(out.bytesPerLine());
+    const std::size_t row = static_cast<std::size_t>(picture.width) * sizeof(std::uint32_t);
     for (int y = 0; y < picture.height; ++y)
-        std::memcpy(out.scanLine(y), picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width), static_cast<std::size_t>(picture.width) * sizeof(std::uint32_t));
+        std::memcpy(rows + static_cast<std::size_t>(y) * stride, picture.pixels.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(picture.width), row);
     return out;
 }
