@@ -15,12 +15,15 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# Loaded at run time by the cursor-pack reader, so dpkg-shlibdeps does not see it.
+set(VEXIL_RUNTIME_DEPENDS "libarchive13")
 # The window's captions are Japanese: a font that has them, and the platform plugins that
 # let Qt open a window (qt6-wayland: on a Wayland session, where the window carries the
 # desktop's name for it as its app_id). Qt's own texts (the file dialog, its questions, the buttons) come
 # from Qt's Japanese translation.
 if(VEXIL_GUI)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n")
+  string(APPEND VEXIL_RUNTIME_DEPENDS ", qt6-translations-l10n")
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-ipafont-gothic, qt6-qpa-plugins, qt6-wayland")
 endif()
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "${VEXIL_RUNTIME_DEPENDS}")
 include(CPack)

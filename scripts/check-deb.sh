@@ -42,6 +42,11 @@ for f in /usr/bin/vexil /usr/bin/vexil-cli /usr/bin/vexil-thumbnailer /usr/share
 done
 for f in /usr/bin/vexil /usr/bin/vexil-cli /usr/bin/vexil-thumbnailer; do
   ! ldd "$f" | grep 'not found' >/dev/null || fail "$f: $(ldd "$f" | grep 'not found' | head -1)"
+  # The archive library is loaded by the commands that read archives, not at every start.
+  ! ldd "$f" | grep libarchive >/dev/null || fail "$f loads libarchive at start"
+done
+for f in /usr/bin/vexil-cli /usr/bin/vexil-thumbnailer; do
+  ! ldd "$f" | grep 'libstdc++' >/dev/null || fail "$f loads the C++ runtime at start"
 done
 
 # grep reads the whole help: with -q it would stop early, and the writer's SIGPIPE would fail
@@ -64,6 +69,11 @@ if command -v gio >/dev/null; then
 fi
 /usr/bin/vexil-thumbnailer -s 128 "$work/wine/drive_c/app.lnk" "$work/link.png" || fail "vexil-thumbnailer on a shortcut"
 /usr/bin/vexil-cli count "$work/pe32.exe" | grep "^1"$'\t' >/dev/null || fail "vexil-cli count"
+# A cursor pack as a .zip: the archive library the package depends on, loaded when needed.
+"$BUILD/tests/vexil_sample_files" --cursor-pack "$work/pack"
+(cd "$work/pack" && python3 -m zipfile -c ../pack.zip .)
+/usr/bin/vexil-cli cursor-theme "$work/pack.zip" --name PackageProbe --prefix "$work/icons" >/dev/null 2>&1 &&
+  [ -f "$work/icons/PackageProbe/cursors/left_ptr" ] || fail "vexil-cli cursor-theme from a .zip"
 # Inside bubblewrap as GNOME runs thumbnailers (skipped, with the reason, where bwrap cannot run).
 status=0
 tests/desktop/bwrap-check.sh /usr/bin/vexil-thumbnailer "$BUILD/tests/vexil_sample_files" || status=$?

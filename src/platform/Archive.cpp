@@ -2,6 +2,7 @@
 
 #include <archive.h>
 #include <archive_entry.h>
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +12,45 @@
 
 namespace platform {
 namespace {
+
+// libarchive is loaded by the first archive read, not when the program starts: it brings a
+// dozen libraries (XML, ICU, compressors) that every other command would pay for at start.
+#define VEXIL_ARCHIVE_FUNCTIONS(F)                                                                      \
+    F(archive_read_new) F(archive_read_free) F(archive_error_string) F(archive_set_error)               \
+    F(archive_read_support_format_zip) F(archive_read_support_format_7zip)                              \
+    F(archive_read_support_format_rar) F(archive_read_support_format_rar5)                              \
+    F(archive_read_set_callback_data) F(archive_read_set_read_callback) F(archive_read_set_seek_callback) \
+    F(archive_read_set_skip_callback) F(archive_read_open1) F(archive_read_next_header)                 \
+    F(archive_read_data) F(archive_entry_filetype) F(archive_entry_pathname_utf8)                       \
+    F(archive_entry_pathname) F(archive_entry_is_encrypted) F(archive_entry_size_is_set) F(archive_entry_size)
+
+struct Library {
+#define VEXIL_ARCHIVE_POINTER(name) decltype(&::name) name = nullptr;
+    VEXIL_ARCHIVE_FUNCTIONS(VEXIL_ARCHIVE_POINTER)
+#undef VEXIL_ARCHIVE_POINTER
+    std::string failure;  // why it could not be loaded; empty when it was
+};
+
+Library load() {
+    Library lib;
+    void* handle = ::dlopen(VEXIL_LIBARCHIVE_SONAME, RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = ::dlerror();
+        lib.failure = std::string(VEXIL_LIBARCHIVE_SONAME " cannot be loaded") + (why ? std::string(": ") + why : "");
+        return lib;
+    }
+#define VEXIL_ARCHIVE_LOOK_UP(name)                                                              \
+    lib.name = reinterpret_cast<decltype(&::name)>(::dlsym(handle, #name));                      \
+    if (!lib.name && lib.failure.empty()) lib.failure = VEXIL_LIBARCHIVE_SONAME " lacks " #name;
+    VEXIL_ARCHIVE_FUNCTIONS(VEXIL_ARCHIVE_LOOK_UP)
+#undef VEXIL_ARCHIVE_LOOK_UP
+    return lib;  // the library stays loaded for the rest of the run
+}
+
+const Library& library() {
+    static const Library lib = load();
+    return lib;
+}
 
 // The archive is handed to libarchive in pieces of this size.
 constexpr std::uint64_t kFeedBlock = 64 * 1024;
@@ -31,7 +71,7 @@ la_ssize_t readBlock(struct archive* a, void* data, const void** buffer) {
     if (left == 0) return 0;
     auto bytes = feed.source.read(feed.position, std::min(left, kFeedBlock));
     if (!bytes) {
-        archive_set_error(a, EIO, "the archive cannot be read");
+        library().archive_set_error(a, EIO, "the archive cannot be read");
         return ARCHIVE_FATAL;
     }
     feed.block = std::move(*bytes);
@@ -59,11 +99,11 @@ la_int64_t skipAhead(struct archive*, void* data, la_int64_t request) {
 }
 
 struct ArchiveDeleter {
-    void operator()(struct archive* a) const { archive_read_free(a); }
+    void operator()(struct archive* a) const { library().archive_read_free(a); }
 };
 
 std::string errorOf(struct archive* a, const char* fallback) {
-    const char* text = archive_error_string(a);
+    const char* text = library().archive_error_string(a);
     return text && *text ? std::string(text) : std::string(fallback);
 }
 
@@ -101,19 +141,21 @@ std::optional<ArchiveContents> readArchive(formats::ByteSource& source,
         if (error) *error = std::move(text);
         return std::nullopt;
     };
+    const Library& lib = library();
+    if (!lib.failure.empty()) return failed(lib.failure);
     try {
-        std::unique_ptr<struct archive, ArchiveDeleter> a(archive_read_new());
+        std::unique_ptr<struct archive, ArchiveDeleter> a(lib.archive_read_new());
         if (!a) return failed("out of memory");
-        archive_read_support_format_zip(a.get());
-        archive_read_support_format_7zip(a.get());
-        archive_read_support_format_rar(a.get());
-        archive_read_support_format_rar5(a.get());
+        lib.archive_read_support_format_zip(a.get());
+        lib.archive_read_support_format_7zip(a.get());
+        lib.archive_read_support_format_rar(a.get());
+        lib.archive_read_support_format_rar5(a.get());
         Feed feed{source, 0, {}};
-        archive_read_set_callback_data(a.get(), &feed);
-        archive_read_set_read_callback(a.get(), readBlock);
-        archive_read_set_seek_callback(a.get(), seekTo);
-        archive_read_set_skip_callback(a.get(), skipAhead);
-        if (archive_read_open1(a.get()) != ARCHIVE_OK) return failed(errorOf(a.get(), "not an archive"));
+        lib.archive_read_set_callback_data(a.get(), &feed);
+        lib.archive_read_set_read_callback(a.get(), readBlock);
+        lib.archive_read_set_seek_callback(a.get(), seekTo);
+        lib.archive_read_set_skip_callback(a.get(), skipAhead);
+        if (lib.archive_read_open1(a.get()) != ARCHIVE_OK) return failed(errorOf(a.get(), "not an archive"));
 
         ArchiveContents contents;
         std::uint64_t held = 0;
@@ -121,14 +163,14 @@ std::optional<ArchiveContents> readArchive(formats::ByteSource& source,
         formats::Bytes piece(kFeedBlock);
         for (;;) {
             struct archive_entry* entry = nullptr;
-            const int r = archive_read_next_header(a.get(), &entry);
+            const int r = lib.archive_read_next_header(a.get(), &entry);
             if (r == ARCHIVE_EOF) break;
             if (r != ARCHIVE_OK && r != ARCHIVE_WARN) return failed(errorOf(a.get(), "damaged archive"));
             if (++entries > limits.maxEntries)
                 return failed("more than " + std::to_string(limits.maxEntries) + " entries; not read");
-            if (archive_entry_filetype(entry) != AE_IFREG) continue;
-            const char* name = archive_entry_pathname_utf8(entry);
-            if (!name) name = archive_entry_pathname(entry);
+            if (lib.archive_entry_filetype(entry) != AE_IFREG) continue;
+            const char* name = lib.archive_entry_pathname_utf8(entry);
+            if (!name) name = lib.archive_entry_pathname(entry);
             const std::string raw = name ? name : "";
             auto path = cleanPath(raw);
             if (!path) {
@@ -143,15 +185,15 @@ std::optional<ArchiveContents> readArchive(formats::ByteSource& source,
                     contents.notes.push_back(file.path + ": " + why + "; passed over");
                     file.bytes = formats::Bytes();
                 };
-                if (archive_entry_is_encrypted(entry)) {
+                if (lib.archive_entry_is_encrypted(entry)) {
                     passOver("encrypted");
-                } else if (archive_entry_size_is_set(entry) &&
-                           static_cast<std::uint64_t>(archive_entry_size(entry)) > limits.maxEntrySize) {
+                } else if (lib.archive_entry_size_is_set(entry) &&
+                           static_cast<std::uint64_t>(lib.archive_entry_size(entry)) > limits.maxEntrySize) {
                     passOver("larger than " + megabytes(limits.maxEntrySize));
                 } else {
                     bool ok = true;
                     for (;;) {
-                        const la_ssize_t n = archive_read_data(a.get(), piece.data(), piece.size());
+                        const la_ssize_t n = lib.archive_read_data(a.get(), piece.data(), piece.size());
                         if (n == 0) break;
                         if (n < 0) {
                             if (n == ARCHIVE_FATAL) return failed(file.path + ": " + errorOf(a.get(), "damaged archive"));
