@@ -166,44 +166,50 @@ bool FileSource::readRaw(std::uint64_t offset, std::uint8_t* out, std::uint64_t 
     return true;
 }
 
-const Bytes* FileSource::cached(std::uint64_t index) {
-    auto it = std::find_if(blocks_.begin(), blocks_.end(), [index](const auto& b) { return b.first == index; });
-    if (it == blocks_.end()) return nullptr;
-    std::rotate(it, it + 1, blocks_.end());
-    return &blocks_.back().second;
+FileSource::Block FileSource::emptyBlock(std::uint64_t index, std::size_t size) {
+    return Block{index, std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size]), size};
 }
 
-const Bytes* FileSource::block(std::uint64_t index) {
-    if (const Bytes* b = cached(index)) return b;
+const FileSource::Block* FileSource::cached(std::uint64_t index) {
+    auto it = std::find_if(blocks_.begin(), blocks_.end(), [index](const Block& b) { return b.index == index; });
+    if (it == blocks_.end()) return nullptr;
+    std::rotate(it, it + 1, blocks_.end());
+    return &blocks_.back();
+}
+
+const FileSource::Block* FileSource::block(std::uint64_t index) {
+    if (const Block* b = cached(index)) return b;
     const std::uint64_t start = index * kBlockSize;
-    const std::uint64_t length = std::min(kBlockSize, size_ - start);
-    Bytes data(static_cast<std::size_t>(length));
-    if (!readRaw(start, data.data(), length)) return nullptr;
+    Block fresh = emptyBlock(index, static_cast<std::size_t>(std::min(kBlockSize, size_ - start)));
+    if (!readRaw(start, fresh.data.get(), fresh.size)) return nullptr;
     if (blocks_.size() >= kMaxBlocks) blocks_.erase(blocks_.begin());
-    blocks_.emplace_back(index, std::move(data));
-    return &blocks_.back().second;
+    blocks_.push_back(std::move(fresh));
+    return &blocks_.back();
 }
 
 // Reads the blocks first..last (at most kMaxSpan, inside the file) that are not cached, in
 // one call from the first missing one to the last. A short read leaves them to block(),
 // which reads them one by one.
 void FileSource::loadBlocks(std::uint64_t first, std::uint64_t last) {
+    auto isCached = [this](std::uint64_t i) {
+        return std::any_of(blocks_.begin(), blocks_.end(), [i](const Block& b) { return b.index == i; });
+    };
     std::uint64_t from = last + 1, to = first;
     for (std::uint64_t i = first; i <= last; ++i) {
-        if (std::any_of(blocks_.begin(), blocks_.end(), [i](const auto& b) { return b.first == i; })) continue;
+        if (isCached(i)) continue;
         from = std::min(from, i);
         to = i;
     }
     if (from > to || from == to) return;  // nothing missing, or one block: block() reads it
-    std::array<Bytes, kMaxSpan> fresh;
+    std::array<Block, kMaxSpan> fresh;
     std::array<iovec, kMaxSpan> parts{};
     const std::size_t count = static_cast<std::size_t>(to - from + 1);
     std::uint64_t total = 0;
     for (std::size_t k = 0; k < count; ++k) {
         const std::uint64_t start = (from + k) * kBlockSize;
-        fresh[k].resize(static_cast<std::size_t>(std::min(kBlockSize, size_ - start)));
-        parts[k] = {fresh[k].data(), fresh[k].size()};
-        total += fresh[k].size();
+        fresh[k] = emptyBlock(from + k, static_cast<std::size_t>(std::min(kBlockSize, size_ - start)));
+        parts[k] = {fresh[k].data.get(), fresh[k].size};
+        total += fresh[k].size;
     }
     ssize_t n;
     do {
@@ -212,34 +218,33 @@ void FileSource::loadBlocks(std::uint64_t first, std::uint64_t last) {
     } while (n < 0 && errno == EINTR);
     if (n < 0 || static_cast<std::uint64_t>(n) != total) return;
     for (std::size_t k = 0; k < count; ++k) {
-        const std::uint64_t index = from + k;
-        if (std::any_of(blocks_.begin(), blocks_.end(), [index](const auto& b) { return b.first == index; })) continue;
+        if (isCached(fresh[k].index)) continue;
         if (blocks_.size() >= kMaxBlocks) blocks_.erase(blocks_.begin());
-        blocks_.emplace_back(index, std::move(fresh[k]));
+        blocks_.push_back(std::move(fresh[k]));
     }
 }
 
 std::optional<Bytes> FileSource::read(std::uint64_t offset, std::uint64_t length) {
     if (!fits(offset, length)) return std::nullopt;
-    Bytes out(static_cast<std::size_t>(length));
-    if (length == 0) return out;
-    const std::uint64_t first = offset / kBlockSize, last = (offset + length - 1) / kBlockSize;
+    const std::uint64_t first = offset / kBlockSize, last = length > 0 ? (offset + length - 1) / kBlockSize : first;
     // Large reads go straight to the file; small ones through the block cache.
     if (last - first >= kMaxSpan) {
+        Bytes out(static_cast<std::size_t>(length));
         if (!readRaw(offset, out.data(), length)) return std::nullopt;
         return out;
     }
+    Bytes out;
+    out.reserve(static_cast<std::size_t>(length));
+    if (length == 0) return out;
     loadBlocks(first, last);
-    std::uint64_t done = 0;
-    while (done < length) {
-        const std::uint64_t pos = offset + done;
-        const Bytes* b = block(pos / kBlockSize);
+    while (out.size() < length) {
+        const std::uint64_t pos = offset + out.size();
+        const Block* b = block(pos / kBlockSize);
         if (!b) return std::nullopt;
         const std::uint64_t inBlock = pos % kBlockSize;
-        if (inBlock >= b->size()) return std::nullopt;
-        const std::uint64_t n = std::min<std::uint64_t>(length - done, b->size() - inBlock);
-        std::memcpy(out.data() + done, b->data() + inBlock, static_cast<std::size_t>(n));
-        done += n;
+        if (inBlock >= b->size) return std::nullopt;
+        const std::uint64_t n = std::min<std::uint64_t>(length - out.size(), b->size - inBlock);
+        out.insert(out.end(), b->data.get() + inBlock, b->data.get() + inBlock + n);
     }
     return out;
 }

@@ -53,8 +53,16 @@ public:
 private:
     FileSource(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
     bool readRaw(std::uint64_t offset, std::uint8_t* out, std::uint64_t length);
-    const Bytes* block(std::uint64_t index);
-    const Bytes* cached(std::uint64_t index);
+    // A cached piece of the file. Its bytes are not zeroed first: every one is read from
+    // the file before the block is kept.
+    struct Block {
+        std::uint64_t index = 0;
+        std::unique_ptr<std::uint8_t[]> data;
+        std::size_t size = 0;
+    };
+    static Block emptyBlock(std::uint64_t index, std::size_t size);
+    const Block* block(std::uint64_t index);
+    const Block* cached(std::uint64_t index);
     void loadBlocks(std::uint64_t first, std::uint64_t last);
 
     static constexpr std::uint64_t kBlockSize = 4096;
@@ -67,7 +75,7 @@ private:
     int fd_ = -1;
     std::uint64_t size_ = 0;
     std::uint64_t readCalls_ = 0;
-    std::vector<std::pair<std::uint64_t, Bytes>> blocks_;  // most recently used last
+    std::vector<Block> blocks_;  // most recently used last
 };
 
 }  // namespace platform
