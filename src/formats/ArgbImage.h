@@ -2,6 +2,7 @@
 // of QImage::Format_ARGB32_Premultiplied), rows top to bottom, no padding.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -44,6 +45,11 @@ constexpr std::uint32_t straightArgb(std::uint32_t p) {
     if (a == 255) return p;
     return makeArgb(a, straightChannel(argbRed(p), a), straightChannel(argbGreen(p), a), straightChannel(argbBlue(p), a));
 }
+
+// Straight 8-bit pixels of four bytes as premultiplied ARGB words: a row of a PNG (red,
+// green, blue, alpha) or of a 32-bit bitmap (blue, green, red, alpha).
+enum class ChannelOrder { Rgba, Bgra };
+void premultiplyRow(const std::uint8_t* pixels, std::size_t width, ChannelOrder order, std::uint32_t* out);
 
 // The picture drawn over an opaque white background (premultiplied source-over).
 ArgbImage overWhite(const ArgbImage& image);

@@ -188,10 +188,7 @@ void decodeRow(const Row& row, const DibLayout& l, const std::vector<std::uint32
         const bool bgra = l.red.shift == 16 && l.red.length == 8 && l.green.shift == 8 && l.green.length == 8 &&
                           l.blue.shift == 0 && l.blue.length == 8;
         if (useAlpha && bgra) {
-            for (std::uint64_t x = 0; x < width; ++x) {
-                const std::uint8_t* p = row.colours + x * 4;
-                row.out[x] = premultiplied(p[3], p[2], p[1], p[0]);
-            }
+            premultiplyRow(row.colours, width, ChannelOrder::Bgra, row.out);
             return;
         }
     }

@@ -126,34 +126,6 @@ bool unfilterRow(std::uint8_t filter, std::uint8_t* row, const std::uint8_t* abo
     }
 }
 
-// One row of straight RGBA bytes as premultiplied ARGB words. Where the words are stored
-// little-endian (bytes B, G, R, A) two pixels are done at once in 16-bit lanes, by the
-// arithmetic of premultiplied(), the alpha lanes kept as they are.
-using Wide = std::uint16_t __attribute__((vector_size(16)));
-using TwoPixels = std::uint8_t __attribute__((vector_size(8)));
-
-void premultiplyRow(const std::uint8_t* rgba, std::size_t width, std::uint32_t* out) {
-    std::size_t x = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-        const Wide alphaLanes = {0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF};
-        for (; x + 2 <= width; x += 2) {
-            TwoPixels bytes;
-            std::memcpy(&bytes, rgba + x * kBytesPerPixel, sizeof bytes);
-            const Wide channels = __builtin_convertvector(bytes, Wide);
-            const Wide alphas = __builtin_shufflevector(channels, channels, 3, 3, 3, 3, 7, 7, 7, 7);
-            const Wide t = channels * alphas + 128;
-            const Wide scaled = (((t + (t >> 8)) >> 8) & ~alphaLanes) | (channels & alphaLanes);
-            const Wide bgra = __builtin_shufflevector(scaled, scaled, 2, 1, 0, 3, 6, 5, 4, 7);
-            const TwoPixels words = __builtin_convertvector(bgra, TwoPixels);
-            std::memcpy(out + x, &words, sizeof words);
-        }
-    }
-    for (; x < width; ++x) {
-        const std::uint8_t* p = rgba + x * kBytesPerPixel;
-        out[x] = premultiplied(p[3], p[0], p[1], p[2]);
-    }
-}
-
 }  // namespace
 
 bool inflateExactly(ByteView zlibStream, Bytes& out) {
@@ -191,7 +163,7 @@ std::optional<ArgbImage> decodeRgbaPng(ByteView data) {
     for (std::size_t y = 0; y < height; ++y) {
         std::uint8_t* row = rows.data() + y * stride + 1;
         if (!unfilterRow(row[-1], row, above, rowBytes)) return std::nullopt;
-        premultiplyRow(row, width, image.pixels.data() + y * width);
+        premultiplyRow(row, width, ChannelOrder::Rgba, image.pixels.data() + y * width);
         above = row;
     }
     return image;

@@ -133,7 +133,7 @@ TEST(IconDecodeDib, MaskAndAlpha) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         DibSpec s;
-        s.width = 4;
+        s.width = 5;  // odd: rows done two pixels at a time end with one alone
         s.height = 2;
         s.bitCount = c.bitCount;
         s.palette = {0xFF000000, 0xFF204060};
