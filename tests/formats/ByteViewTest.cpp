@@ -66,6 +66,17 @@ TEST(ByteSource, FileSourceReadsRangesAndRefusesWhatTheFileDoesNotHold) {
     EXPECT_TRUE(f->read(8200, 16));         // read with the others by the 9000-byte read
     EXPECT_EQ(f->readCalls(), calls);
 
+    // A file cut short after it was opened: a read of blocks it no longer holds fails whole,
+    // and no block the short read left unfilled is kept.
+    auto cut = platform::FileSource::open(dir.file("f.bin"));
+    ASSERT_TRUE(cut);
+    ASSERT_EQ(::truncate(dir.file("f.bin").c_str(), 5000), 0);
+    EXPECT_FALSE(cut->read(3000, 6000));
+    EXPECT_FALSE(cut->read(8200, 16));
+    const auto head = cut->read(100, 50);
+    ASSERT_TRUE(head);
+    EXPECT_EQ(*head, Bytes(content.begin() + 100, content.begin() + 150));
+
     formats::MemorySource m(content);
     EXPECT_EQ(m.read(9998, 2), Bytes({content[9998], content[9999]}));
     EXPECT_FALSE(m.read(9998, 3));

@@ -137,3 +137,22 @@ TEST(PngRgbaDecode, PremultipliesAsDividingWould) {
         }
     EXPECT_EQ(differences, 0);
 }
+
+// A row premultiplied two pixels at a time gives, pixel for pixel, what premultiplied()
+// gives one at a time, in both channel orders and for odd widths (the last pixel alone).
+TEST(PngRgbaDecode, RowsPremultiplyAsPixelsDoInEitherOrder) {
+    std::vector<std::uint8_t> bytes(4 * 37);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 97 + i / 4 * 31);
+    for (const auto order : {formats::ChannelOrder::Rgba, formats::ChannelOrder::Bgra}) {
+        for (const std::size_t width : {std::size_t{1}, std::size_t{2}, std::size_t{36}, std::size_t{37}}) {
+            std::vector<std::uint32_t> row(width);
+            formats::premultiplyRow(bytes.data(), width, order, row.data());
+            for (std::size_t x = 0; x < width; ++x) {
+                const std::uint8_t* p = bytes.data() + 4 * x;
+                const bool rgba = order == formats::ChannelOrder::Rgba;
+                EXPECT_EQ(row[x], formats::decode::premultiplied(p[3], rgba ? p[0] : p[2], p[1], rgba ? p[2] : p[0]))
+                    << (rgba ? "RGBA" : "BGRA") << " width " << width << " pixel " << x;
+            }
+        }
+    }
+}
