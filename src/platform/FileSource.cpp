@@ -25,38 +25,40 @@ namespace {
 
 std::atomic<std::uint64_t> opened{0};
 
-// Forks of this process so far, counted in the child: a folder looked up before a fork
-// names the parent's descriptors and must be looked up again.
-std::atomic<unsigned> forks{0};
-void countFork() { forks.fetch_add(1, std::memory_order_relaxed); }
-
 // The folder /proc/<pid>/fd of this process on the kernel's process file system, where
 // opening the entry N opens the very file that descriptor N refers to; -1 without one.
 // Kept open, so that each reopen walks one name, not /proc/self/fd/N from the root (the
-// listing of a large folder feels the difference); looked up again after a fork, and once
-// for each thread that opens files. Forks are counted by a fork handler rather than by
-// asking for the process id before each open, a system call per file.
-int procFdFolder() {
-    static const bool forksCounted = ::pthread_atfork(nullptr, nullptr, countFork) == 0;
-    thread_local int folder = -1;
-    thread_local bool looked = false;
-    thread_local unsigned lookedAtFork = 0;
-    thread_local pid_t owner = 0;
-    const unsigned fork = forks.load(std::memory_order_relaxed);
-    if (looked && forksCounted && lookedAtFork == fork) return folder;
-    const pid_t pid = ::getpid();
-    if (looked && !forksCounted && owner == pid) return folder;
-    if (folder >= 0) ::close(folder);
-    folder = ::open(("/proc/" + std::to_string(pid) + "/fd").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    struct statfs fs {};
-    if (folder >= 0 && (::fstatfs(folder, &fs) != 0 || fs.f_type != PROC_SUPER_MAGIC)) {
-        ::close(folder);
-        folder = -1;
+// listing of a large folder feels the difference): one for each thread that opens files,
+// closed when the thread ends, and forgotten in a forked child (it names the parent's
+// descriptors) by a fork handler rather than by asking for the process id before each
+// open, a system call per file.
+struct ProcFdFolder {
+    int fd = -1;
+    bool looked = false;
+    pid_t owner = 0;  // the process that looked, when no fork handler could be set
+    void forget() {
+        if (fd >= 0) ::close(fd);
+        fd = -1;
+        looked = false;
     }
-    looked = true;
-    lookedAtFork = fork;
-    owner = pid;
-    return folder;
+    ~ProcFdFolder() { forget(); }
+};
+thread_local ProcFdFolder procFolder;
+void forgetInChild() { procFolder.forget(); }
+
+int procFdFolder() {
+    static const bool forkHandled = ::pthread_atfork(nullptr, nullptr, forgetInChild) == 0;
+    ProcFdFolder& folder = procFolder;
+    if (folder.looked && forkHandled) return folder.fd;
+    const pid_t pid = ::getpid();
+    if (folder.looked && folder.owner == pid) return folder.fd;
+    folder.forget();
+    folder.fd = ::open(("/proc/" + std::to_string(pid) + "/fd").c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    struct statfs fs {};
+    if (folder.fd >= 0 && (::fstatfs(folder.fd, &fs) != 0 || fs.f_type != PROC_SUPER_MAGIC)) folder.forget();
+    folder.looked = true;
+    folder.owner = pid;
+    return folder.fd;
 }
 
 // Opens for reading the regular file that `handle` (an O_PATH descriptor of name in

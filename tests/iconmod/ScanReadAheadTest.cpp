@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <cstdio>
 #include <set>
 #include <string>
@@ -124,4 +125,27 @@ TEST(ScanReadAhead, GoingStopsTheReading) {
     EXPECT_LE(atEnd, static_cast<int>(ScanReadAhead::kAhead) + 2);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_EQ(reads, atEnd) << "nothing is read after the owner went";
+}
+
+// Each scan's reading thread closes what it opened for itself when it ends: browsing
+// folder after folder does not pile up descriptors.
+TEST(ScanReadAhead, ScansLeaveNoDescriptorsBehind) {
+    const fixtures::TempDir dir;
+    fill(dir, 20);
+    auto openDescriptors = [] {
+        int n = 0;
+        for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) ++n;
+        return n;
+    };
+    const iconmod::ScanSizes sizes;
+    auto scan = [&] {
+        ScanReadAhead reader(platform::DirEnum::start(dir.path() + "/*.exe"), [&sizes](int directoryFd, const platform::DirEntry& entry) {
+            return iconmod::readScannedFile(directoryFd, entry.name, sizes);
+        });
+        EXPECT_EQ(takeAll(reader).size(), 20u);
+    };
+    scan();  // the first scan may leave this thread's own lasting descriptors
+    const int before = openDescriptors();
+    for (int i = 0; i < 30; ++i) scan();
+    EXPECT_EQ(openDescriptors(), before);
 }
