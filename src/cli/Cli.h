@@ -38,6 +38,12 @@ int cmdCursorTheme(const Arguments& args);
 // else an icon group. nullopt when done; otherwise the exit status after the failure line.
 std::optional<int> takeLocation(const Command& command, Arguments& args);
 
+// The folder a command writes its tree under: --prefix DIR, else `standard` (where the
+// desktop looks). nullopt with *dir set; otherwise the exit status after the failure line,
+// `unknown` saying why there is no standard folder.
+std::optional<int> outputFolder(const Arguments& args, const std::optional<std::string>& standard,
+                                const std::string& unknown, std::string* dir);
+
 // "PATH: why" for a file that could not be opened: "no such file", the system's words for
 // one that is not regular, "cannot be opened: " and the system's reason.
 std::string whyNotOpened(const std::string& path, platform::FileSource::OpenError error, int systemError);

@@ -139,14 +139,7 @@ int cmdCursorTheme(const Arguments& args) {
     if (preview && platform::asciiLower(platform::extensionOf(*preview)) != ".png")
         return usage("the --preview file must end in .png");
     std::string dir;
-    if (const std::string* prefix = args.value("--prefix")) {
-        dir = *prefix;
-        if (dir.empty()) return usage("--prefix needs a directory");
-    } else if (const auto standard = iconmod::defaultCursorThemeDir()) {
-        dir = *standard;
-    } else {
-        return fail("HOME is not set: give --prefix DIR");
-    }
+    if (const auto status = outputFolder(args, iconmod::defaultCursorThemeDir(), "HOME is not set", &dir)) return *status;
 
     const auto opened = iconmod::openCursorPack(args.words[0]);
     if (const auto* error = std::get_if<iconmod::CursorThemeError>(&opened)) return fail(error->text);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cli/Cli.h"
 #include "cli/LineText.h"
 #include "iconmod/Iconmod.h"
 #include "platform/AtomicFile.h"
@@ -46,6 +47,19 @@ int failWriting(const std::string& path, const std::string& what, const iconmod:
 int usage(const std::string& message) {
     std::fprintf(stderr, "vexil-cli: %s\n", message.c_str());
     return 2;
+}
+
+std::optional<int> outputFolder(const Arguments& args, const std::optional<std::string>& standard,
+                                const std::string& unknown, std::string* dir) {
+    if (const std::string* prefix = args.value("--prefix")) {
+        if (prefix->empty()) return usage("--prefix needs a directory");
+        *dir = *prefix;
+    } else if (standard) {
+        *dir = *standard;
+    } else {
+        return fail(unknown + ": give --prefix DIR");
+    }
+    return std::nullopt;
 }
 
 }  // namespace cli

@@ -226,14 +226,8 @@ int cmdTheme(const Arguments& args) {
     if (platform::asciiLower(name).ends_with(".png"))
         return usage("NAME is the icon's name without .png (Icon=NAME): " + name.substr(0, name.size() - 4));
     std::string dir;
-    if (const std::string* prefix = args.value("--prefix")) {
-        dir = *prefix;
-        if (dir.empty()) return usage("--prefix needs a directory");
-    } else if (const auto standard = iconmod::defaultIconThemeDir()) {
-        dir = *standard;
-    } else {
-        return fail("neither XDG_DATA_HOME nor HOME is set: give --prefix DIR");
-    }
+    if (const auto status = outputFolder(args, iconmod::defaultIconThemeDir(), "neither XDG_DATA_HOME nor HOME is set", &dir))
+        return *status;
     // An existing set of that name (at any of hicolor's sizes) is replaced only when asked.
     if (!args.has("--force")) {
         if (const auto existing = iconmod::existingIconTheme(dir, name))

@@ -207,10 +207,8 @@ int cmdShortcuts(const Arguments& args) {
     if (args.value("--prefix") && !theme) return usage("--prefix goes with --theme (where the icon sets are written)");
     std::string themeDir;
     if (theme) {
-        if (const std::string* prefix = args.value("--prefix")) themeDir = *prefix;
-        else if (const auto standard = iconmod::defaultIconThemeDir()) themeDir = *standard;
-        else return fail("neither XDG_DATA_HOME nor HOME is set: give --prefix DIR");
-        if (themeDir.empty()) return usage("--prefix needs a directory");
+        if (const auto status = outputFolder(args, iconmod::defaultIconThemeDir(), "neither XDG_DATA_HOME nor HOME is set", &themeDir))
+            return *status;
     }
     std::string why;
     const auto shortcuts = findShortcuts(dir, &why);
