@@ -26,7 +26,6 @@
 #include "app/WindowTexts.h"
 #include "formats/IconDecode.h"
 #include "iconmod/ExtractOutput.h"
-#include "iconmod/PngSaveName.h"
 #include "iconmod/SaveName.h"
 #include "iconmod/SizedPng.h"
 #include "platform/AtomicFile.h"
@@ -443,9 +442,7 @@ QByteArray DetailsWindow::selectedPng() const {
 // As the window's PNG save: the name rule of CheckPngSaveName, written whole or not at all.
 namespace {
 
-void sayNotSaved() {
-    platform::messageBox(TForm1::kSaveFailed, TForm1::kErrorTitle, platform::mb::Ok | platform::mb::IconExclamation);
-}
+void sayNotSaved() { TForm1::ShowError(TForm1::kSaveFailed); }
 
 }  // namespace
 
@@ -475,23 +472,17 @@ void DetailsWindow::saveSelectedPng() {
     pngDialog_.Filter = wtext::kDetailsPngFilter;
     pngDialog_.ConfirmOverwrite = false;  // the name check asks
     if (!pngDialog_.Execute(this)) return;
-    std::string path;
-    const int kind = CheckPngSaveName(path, pngDialog_.FileName);
-    if (kind == savename::kKindOther) {
-        platform::messageBox(savename::kNotPng, savename::kErrorTitle);
-        return;
-    }
-    if (kind == savename::kKindDeclined) return;
+    const auto path = TForm1::pngSavePath(pngDialog_.FileName);
+    if (!path) return;
     const formats::ByteView bytes(reinterpret_cast<const std::uint8_t*>(png.constData()), static_cast<std::size_t>(png.size()));
-    if (!platform::AtomicFile::writeWhole(path, bytes))
-        sayNotSaved();
+    if (!platform::AtomicFile::writeWhole(*path, bytes)) sayNotSaved();
 }
 
 void DetailsWindow::copySelectedPng() {
     const QByteArray png = selectedPng();
     if (png.isEmpty()) return;
     if (!setClipboardData(QStringLiteral("image/png"), png))
-        platform::messageBox(TForm1::kCopyFailed, TForm1::kErrorTitle, platform::mb::Ok | platform::mb::IconExclamation);
+        TForm1::ShowError(TForm1::kCopyFailed);
 }
 
 const details::CursorItem* DetailsWindow::selectedCursor() const {

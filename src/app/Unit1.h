@@ -82,7 +82,8 @@ public:
     // The factor the window was enlarged by at start (1 on screens up to 1199 pixels high).
     int scaleFactor() const { return scale_; }
 
-    void ShowError(const std::string& text);
+    // The error box ("ｴﾗｰ", OK, exclamation); any window of the program shows it so.
+    static void ShowError(const std::string& text);
     std::string FilePath(const std::string& fileName) const;
     void ReleaseIcons(bool all);
     std::string FilterMaskFromText() const;
@@ -136,6 +137,10 @@ public:
 
     // Kept for the life of the window, as SaveDlg1: offers the last name again.
     SaveDialog SavePngDlg;
+    // The path a PNG save writes for the name chosen in its dialog, by the rule of
+    // CheckPngSaveName: nothing when the name is not a PNG's (its box shown) or the user
+    // declined to replace the file.
+    static std::optional<std::string> pngSavePath(const std::string& chosenName);
 
     // Writes the group of strip icon `column` as a PNG at a size the user chooses among the
     // sizes it holds and the standard ones below its largest (default the largest).

@@ -54,20 +54,15 @@ void TForm1::SavePngFile(int column) {
     SavePngDlg.ConfirmOverwrite = false;                      // the name check asks
     if (!SavePngDlg.Execute(this)) return;
 
-    std::string path;
-    const int kind = CheckPngSaveName(path, SavePngDlg.FileName);
-    if (kind == savename::kKindOther) {
-        platform::messageBox(savename::kNotPng, savename::kErrorTitle);
-        return;
-    }
-    if (kind == savename::kKindDeclined) return;
+    const auto path = pngSavePath(SavePngDlg.FileName);
+    if (!path) return;
     const int index = SavePngDlg.FilterIndex;
     const int size = index >= 1 && index <= static_cast<int>(sizes.size()) ? sizes[static_cast<std::size_t>(index - 1)] : sizes.back();
 
     bool saved = false;
     try {
         const auto png = iconmod::sizedPng(*set, size);
-        saved = png && platform::AtomicFile::writeWhole(path, *png);
+        saved = png && platform::AtomicFile::writeWhole(*path, *png);
     } catch (const std::exception&) {
         saved = false;
     }
@@ -86,4 +81,12 @@ void TForm1::CopyIconPng() {
         copied = false;
     }
     if (!copied) ShowError(kCopyFailed);
+}
+
+std::optional<std::string> TForm1::pngSavePath(const std::string& chosenName) {
+    std::string path;
+    const int kind = CheckPngSaveName(path, chosenName);
+    if (kind == savename::kKindOther) platform::messageBox(savename::kNotPng, savename::kErrorTitle);
+    if (kind != savename::kKindPng) return std::nullopt;
+    return path;
 }
